@@ -1,0 +1,36 @@
+#pragma once
+
+// The number column of the caller-ID log: a status marker becomes its Korean text,
+// anything else is taken as the caller's digits and grouped with dashes as Korean
+// numbers are written. Decoders differ only in where the number field starts (p), the
+// character the box puts right after the last digit (e), and their markers.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <span>
+
+namespace dialkite {
+
+enum class NumberStatus { Withheld, PublicPhone, NotCollected };
+
+struct NumberMarker {
+    QByteArrayView code; // as it stands in the record, from the number field's start
+    NumberStatus status;
+};
+
+QString statusText(NumberStatus status);
+
+// "P", "C", "O": withheld, public phone, not collected (default, multi-line, REZ, RORIVU).
+std::span<const NumberMarker> letterMarkers();
+// "@P", "@C", "@O" (ZUD).
+std::span<const NumberMarker> atMarkers();
+// "C", "O" only: a "P" starts a number (ZURAZA).
+std::span<const NumberMarker> zurazaMarkers();
+
+// The display text of the number field of `record` starting at 1-based position `p`.
+// Nothing is trimmed or checked; a short record gives short or empty groups.
+QString callerNumberText(const QByteArray &record, qsizetype p, char e,
+                         std::span<const NumberMarker> markers);
+
+} // namespace dialkite

@@ -1,0 +1,29 @@
+#pragma once
+
+// What the console asks of a screen beyond grid cells: message boxes and the caption
+// of the dial button.
+
+#include <QString>
+
+namespace dialkite {
+
+struct MessageBox {
+    enum class Icon { Stop, Question, Exclamation };
+    enum class Buttons { Ok, OkCancel };
+    QString text;
+    QString title;
+    Icon icon = Icon::Stop;
+    Buttons buttons = Buttons::Ok;
+};
+
+enum class Answer { Ok, Cancel };
+
+class ConsoleView {
+public:
+    virtual ~ConsoleView() = default;
+    // Shows the box and waits for the operator's answer.
+    virtual Answer showMessage(const MessageBox &box) = 0;
+    virtual void setOutgoingCaption(const QString &caption) = 0;
+};
+
+} // namespace dialkite

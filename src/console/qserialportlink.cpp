@@ -1,0 +1,96 @@
+#include "qserialportlink.h"
+
+namespace dialkite {
+
+QSerialPortLink::QSerialPortLink(std::function<QString(int)> deviceForPort, QObject *parent)
+    : SerialLink(parent)
+    , m_deviceForPort(std::move(deviceForPort))
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::dataArrived);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QSerialPortLink::onError);
+}
+
+bool QSerialPortLink::open(int portNumber)
+{
+    const QString device = portNumber >= 1 ? m_deviceForPort(portNumber) : QString();
+    if (device.isEmpty()) {
+        m_lastError = QStringLiteral("no device for port %1").arg(portNumber);
+        return false;
+    }
+    return openDevice(device);
+}
+
+bool QSerialPortLink::openDevice(const QString &device)
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_opening = true;
+    m_port.setPortName(device);
+    m_port.setBaudRate(QSerialPort::Baud19200);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    const bool opened = m_port.open(QIODevice::ReadWrite);
+    if (opened) {
+        // DTR and RTS stay low. Only possible once open; a pseudo-terminal refuses
+        // both (UnsupportedOperationError) and stays usable, so that is not a failure.
+        m_port.setDataTerminalReady(false);
+        m_port.setRequestToSend(false);
+        m_port.clearError();
+    } else {
+        m_lastError = m_port.errorString();
+    }
+    m_opening = false;
+    return opened;
+}
+
+void QSerialPortLink::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+bool QSerialPortLink::isOpen() const
+{
+    return m_port.isOpen();
+}
+
+qint64 QSerialPortLink::bytesAvailable() const
+{
+    return m_port.isOpen() ? m_port.bytesAvailable() : 0;
+}
+
+char QSerialPortLink::readByte()
+{
+    char byte = 0;
+    m_port.getChar(&byte);
+    return byte;
+}
+
+void QSerialPortLink::writeByte(char byte)
+{
+    if (m_port.isOpen())
+        m_port.putChar(byte);
+}
+
+void QSerialPortLink::onError(QSerialPort::SerialPortError error)
+{
+    if (m_opening || !m_port.isOpen())
+        return;
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        // A vanished device keeps reporting the error at full speed while the port
+        // stays open; close it at once and let the console tell the operator.
+        m_lastError = m_port.errorString();
+        m_port.close();
+        Q_EMIT lost(m_lastError);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace dialkite

@@ -1,0 +1,33 @@
+#pragma once
+
+// The serial line to the box, as the console uses it: open a numbered port at
+// 19200,n,8,1, read waiting bytes one at a time, write one byte at a time.
+
+#include <QObject>
+#include <QString>
+
+namespace dialkite {
+
+class SerialLink : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Opens port number `portNumber` (COMn); false when it cannot be opened.
+    virtual bool open(int portNumber) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    virtual qint64 bytesAvailable() const = 0;
+    // The next waiting byte; only called while bytesAvailable() > 0.
+    virtual char readByte() = 0;
+    virtual void writeByte(char byte) = 0;
+
+Q_SIGNALS:
+    // New bytes are waiting (the receive event).
+    void dataArrived();
+    // The device went away while open (adapter unplugged, far end closed). The link has
+    // already closed itself when this arrives.
+    void lost(const QString &reason);
+};
+
+} // namespace dialkite

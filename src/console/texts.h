@@ -1,0 +1,56 @@
+#pragma once
+
+// Every text the console shows, written once. The box's own vocabulary is Korean;
+// the wording, spacing and punctuation are the product's and must not be "corrected".
+
+#include <QString>
+
+namespace dialkite::texts {
+
+// Main window
+inline const QString kWindowTitle = QStringLiteral("다이얼카이트 ( DIAL KITE )");
+inline const QString kChangePort = QStringLiteral("통신포트");
+inline const QString kDialkiteSelect = QStringLiteral("장비선택");
+inline const QString kReadIdentification = QStringLiteral("장비확인");
+inline const QString kVolume = QStringLiteral("볼륨조절");
+inline const QString kDial = QStringLiteral("전화걸기");
+inline const QString kHangUp = QStringLiteral("전화끊기");
+inline const QString kDialkiteChange = QStringLiteral("장비변경");
+inline const QString kDetection = QStringLiteral("설정상태");
+
+// Grid headers
+inline const QString kChannel = QStringLiteral("채널");
+inline const QString kTimeReceived = QStringLiteral("수신시각");
+inline const QString kNumberReceived = QStringLiteral("수신번호");
+inline const QString kState = QStringLiteral("상태");
+inline const QString kRowNumber = QStringLiteral("번호");
+inline const QString kSentData = QStringLiteral("통신데이타 ( PC -> 장치 )");
+inline const QString kReceivedData = QStringLiteral("통신데이타 ( 장치 -> PC )");
+inline const QString kDeviceName = QStringLiteral("장비명");
+inline const QString kVersion = QStringLiteral("버  젼"); // two blanks, as on the box's papers
+inline const QString kPortPanel = QStringLiteral("통신포트");
+inline const QString kDetectionPanel = QStringLiteral("설정상태");
+
+// Message boxes
+inline const QString kQuitText = QStringLiteral("프로그램을 종료 하시겠습니까?");
+inline const QString kQuitTitle = QStringLiteral("프로그램 종료");
+inline const QString kPortErrorText = QStringLiteral("COM 포트를 열수가 없습니다. 포트를 확인하십시오");
+inline const QString kPortErrorTitle = QStringLiteral("Port Error");
+inline const QString kNoNumberText = QStringLiteral("발신번호를 입력하여 주십시요");
+inline const QString kNoNumberTitle = QStringLiteral("에러메세지");
+
+// Caller number states
+inline const QString kWithheld = QStringLiteral("발신번호표시금지");
+inline const QString kPublicPhone = QStringLiteral("공중전화");
+inline const QString kNotCollected = QStringLiteral("발신번호수집불가");
+
+// Hook/ring detection as read back from the box
+inline const QString kDetectNone = QStringLiteral("NOT");
+inline const QString kDetectHook = QStringLiteral("HOOK");
+inline const QString kDetectRing = QStringLiteral("RING");
+
+// Panel prefixes
+inline const QString kPortPrefix = QStringLiteral("COM ");
+inline const QString kVersionPrefix = QStringLiteral("Ver ");
+
+} // namespace dialkite::texts

@@ -1,0 +1,130 @@
+#include "form1.h"
+
+#include "gridview.h"
+
+#include "console/texts.h"
+
+#include <QCloseEvent>
+#include <QMessageBox>
+#include <QStyle>
+
+namespace dialkite {
+
+namespace {
+
+// Client area as designed, in twips.
+constexpr int kClientWidth = 13080;
+constexpr int kClientHeight = 10575;
+constexpr int kButtonSize = 900;
+
+QMessageBox::Icon messageIcon(MessageBox::Icon icon)
+{
+    switch (icon) {
+    case MessageBox::Icon::Question:
+        return QMessageBox::Question;
+    case MessageBox::Icon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageBox::Icon::Stop:
+        break;
+    }
+    return QMessageBox::Critical;
+}
+
+} // namespace
+
+Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
+    : QWidget(parent)
+    , m_console(link, *this, settings)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(texts::kWindowTitle);
+    setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
+
+    addButton("ChangePort", texts::kChangePort, QStyle::SP_DriveNetIcon, 0);
+    addGrid(GridId::Port, 900, 0, 1300, 900);
+    addButton("DialkiteSelect", texts::kDialkiteSelect, QStyle::SP_FileDialogListView, 2200);
+    addGrid(GridId::Device, 3100, 0, 1300, 900);
+    addButton("ReadIdentification", texts::kReadIdentification,
+              QStyle::SP_MessageBoxInformation, 4400);
+    addGrid(GridId::Identification, 5300, 0, 2600, 900);
+    addButton("Command1", texts::kVolume, QStyle::SP_MediaVolume, 7900);
+    m_Outgoing = addButton("Outgoing", m_console.outgoingCaption(), QStyle::SP_DialogYesButton,
+                           8800);
+    addButton("DialkiteChange", texts::kDialkiteChange, QStyle::SP_BrowserReload, 9700);
+    addButton("StausChange", texts::kDetection, QStyle::SP_FileDialogInfoView, 10600);
+    addGrid(GridId::Detection, 11500, 0, 1550, 900);
+    addGrid(GridId::Calls, 0, 900, 7000, 9700);
+    addGrid(GridId::Sent, 7000, 900, 6000, 3200);
+    addGrid(GridId::Received, 7000, 4100, 6000, 6500);
+
+    m_Timer1.setObjectName(QStringLiteral("Timer1"));
+    m_Timer2.setObjectName(QStringLiteral("Timer2"));
+    connect(&m_Timer1, &QTimer::timeout, this, [this] {
+        m_Timer1.stop();
+        m_console.Timer1_Timer();
+    });
+    connect(&m_Timer2, &QTimer::timeout, this, [this] {
+        m_Timer2.stop();
+        m_console.Timer2_Timer();
+    });
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::Form_Load()
+{
+    m_Timer1.setInterval(1000);
+    m_Timer1.start();
+    m_Timer2.setInterval(1000);
+    m_Timer2.start();
+    m_console.Form_Load();
+}
+
+QToolButton *Form1::addButton(const char *name, const QString &caption, int style, int left)
+{
+    auto *button = new QToolButton(this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(caption);
+    button->setIcon(this->style()->standardIcon(QStyle::StandardPixmap(style)));
+    button->setIconSize(QSize(24, 24));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setGeometry(pixels(left), 0, pixels(kButtonSize), pixels(kButtonSize));
+    return button;
+}
+
+GridView *Form1::addGrid(GridId id, int left, int top, int width, int height)
+{
+    Grid &grid = m_console.grid(id);
+    auto *view = new GridView(grid, grid.rows() > 2, this);
+    view->setGeometry(pixels(left), pixels(top), pixels(width), pixels(height));
+    return view;
+}
+
+Answer Form1::showMessage(const MessageBox &box)
+{
+    QMessageBox message(messageIcon(box.icon), box.title, box.text,
+                        box.buttons == MessageBox::Buttons::OkCancel
+                            ? QMessageBox::Ok | QMessageBox::Cancel
+                            : QMessageBox::Ok,
+                        this);
+    return message.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+}
+
+void Form1::setOutgoingCaption(const QString &caption)
+{
+    if (m_Outgoing)
+        m_Outgoing->setText(caption);
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    if (!m_console.Form_Unload()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    Q_EMIT endProgram();
+}
+
+} // namespace dialkite

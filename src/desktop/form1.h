@@ -1,0 +1,49 @@
+#pragma once
+
+// The main window: seven command buttons and four panels along the top, the caller-ID
+// log on the left, the send and receive logs on the right. It lays out widgets, shows
+// message boxes and turns clicks into calls of the console's procedures.
+
+#include "console/console.h"
+#include "console/consoleview.h"
+
+#include <QTimer>
+#include <QToolButton>
+#include <QWidget>
+
+namespace dialkite {
+
+class GridView;
+
+class Form1 : public QWidget, public ConsoleView {
+    Q_OBJECT
+public:
+    Form1(SerialLink &link, Settings &settings, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    Console &console() { return m_console; }
+    QTimer &timer1() { return m_Timer1; }
+    QTimer &timer2() { return m_Timer2; }
+
+    Answer showMessage(const MessageBox &box) override;
+    void setOutgoingCaption(const QString &caption) override;
+
+Q_SIGNALS:
+    // The operator confirmed quitting: every window closes and the program ends.
+    void endProgram();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void Form_Load();
+    QToolButton *addButton(const char *name, const QString &caption, int style, int left);
+    GridView *addGrid(GridId id, int left, int top, int width, int height);
+
+    Console m_console;
+    QTimer m_Timer1;
+    QTimer m_Timer2;
+    QToolButton *m_Outgoing = nullptr;
+};
+
+} // namespace dialkite

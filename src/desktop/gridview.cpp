@@ -1,0 +1,123 @@
+#include "gridview.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QHeaderView>
+#include <QScrollBar>
+
+namespace dialkite {
+
+namespace {
+
+QString withControlPictures(QString text)
+{
+    for (QChar &c : text) {
+        if (c.unicode() < 0x20)
+            c = QChar(char16_t(0x2400 + c.unicode()));
+        else if (c.unicode() == 0x7F)
+            c = QChar(char16_t(0x2421));
+    }
+    return text;
+}
+
+} // namespace
+
+GridDisplayModel::GridDisplayModel(bool fixedFirstColumn, QObject *parent)
+    : QIdentityProxyModel(parent)
+    , m_fixedFirstColumn(fixedFirstColumn)
+{
+}
+
+QVariant GridDisplayModel::data(const QModelIndex &index, int role) const
+{
+    switch (role) {
+    case Qt::DisplayRole:
+        return withControlPictures(QIdentityProxyModel::data(index, role).toString());
+    case Qt::ToolTipRole: {
+        const QString text = QIdentityProxyModel::data(index, Qt::DisplayRole).toString();
+        return text.isEmpty() ? QVariant() : QVariant(withControlPictures(text));
+    }
+    case Qt::ForegroundRole:
+        switch (CellColour(QIdentityProxyModel::data(index, Grid::ColourRole).toInt())) {
+        case CellColour::Blue:
+            return QBrush(QColor(0, 0, 255));
+        case CellColour::Red:
+            return QBrush(QColor(255, 0, 0));
+        case CellColour::Default:
+            return {};
+        }
+        return {};
+    case Qt::BackgroundRole:
+        if (m_fixedFirstColumn && index.column() == 0)
+            return QBrush(QColor(0xEE, 0xEE, 0xEE));
+        return {};
+    default:
+        return QIdentityProxyModel::data(index, role);
+    }
+}
+
+GridView::GridView(Grid &grid, bool fixedFirstColumn, QWidget *parent)
+    : QTableView(parent)
+    , m_grid(grid)
+    , m_display(new GridDisplayModel(fixedFirstColumn, this))
+{
+    setObjectName(grid.name());
+    m_display->setSourceModel(&grid);
+    setModel(m_display);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setHighlightSections(false);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    if (grid.rows() <= 2) {
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    }
+    applyLayout();
+    connect(&grid, &Grid::layoutReady, this, &GridView::applyLayout);
+    connect(&grid, &Grid::topRowChanged, this, &GridView::showTopRow);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &GridView::onScrolled);
+}
+
+void GridView::applyLayout()
+{
+    const GridLayout &layout = m_grid.layout();
+    for (int column = 0; column < layout.columnWidths.size(); ++column)
+        setColumnWidth(column, pixels(layout.columnWidths[column]));
+    // The logs keep the designed default row height (240 twips) unless the font needs more.
+    const int rowHeight = layout.rowHeight > 0 ? pixels(layout.rowHeight)
+                                               : qMax(pixels(240), fontMetrics().height() + 2);
+    verticalHeader()->setDefaultSectionSize(rowHeight);
+    verticalHeader()->setMinimumSectionSize(1);
+    horizontalHeader()->setFixedHeight(layout.rowHeight > 0 ? rowHeight
+                                                            : fontMetrics().height() + 6);
+}
+
+// The console moved the grid's top row: scroll there, and if the view cannot (the
+// last rows are already in sight) tell the grid where the view really stands.
+void GridView::showTopRow(int row)
+{
+    if (m_syncing)
+        return;
+    m_syncing = true;
+    verticalScrollBar()->setValue(row - 1);
+    const int shown = verticalScrollBar()->value() + 1;
+    if (shown != row)
+        m_grid.setTopRow(shown);
+    m_syncing = false;
+}
+
+void GridView::onScrolled(int value)
+{
+    if (m_syncing)
+        return;
+    m_syncing = true;
+    m_grid.setTopRow(value + 1);
+    m_syncing = false;
+}
+
+} // namespace dialkite

@@ -1,0 +1,47 @@
+#pragma once
+
+// A QTableView showing one of the console's grids as the main window was designed:
+// column widths and row heights from the grid's layout (twips), centred cells, the
+// grid's row 0 as the header, the first column shaded as a fixed column on the logs,
+// and the top visible row kept in step with the grid both ways.
+
+#include "console/grid.h"
+
+#include <QIdentityProxyModel>
+#include <QTableView>
+
+namespace dialkite {
+
+inline constexpr int kTwipsPerPixel = 15; // 1440 twips an inch at 96 dots an inch
+
+inline int pixels(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+
+// Shows control characters as their Unicode pictures (STX as ␂) without changing the
+// cell text, cell colours as text colours, and the fixed column in the header colour.
+class GridDisplayModel : public QIdentityProxyModel {
+    Q_OBJECT
+public:
+    GridDisplayModel(bool fixedFirstColumn, QObject *parent = nullptr);
+    QVariant data(const QModelIndex &index, int role) const override;
+
+private:
+    bool m_fixedFirstColumn;
+};
+
+class GridView : public QTableView {
+    Q_OBJECT
+public:
+    GridView(Grid &grid, bool fixedFirstColumn, QWidget *parent = nullptr);
+    Grid &grid() { return m_grid; }
+
+private:
+    void applyLayout();
+    void showTopRow(int row);
+    void onScrolled(int value);
+
+    Grid &m_grid;
+    GridDisplayModel *m_display;
+    bool m_syncing = false;
+};
+
+} // namespace dialkite

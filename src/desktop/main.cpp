@@ -1,0 +1,35 @@
+// dialkite: the desktop console.
+
+#include "form1.h"
+
+#include "console/qserialportlink.h"
+#include "console/settings.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("dialkite"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Dial Kite console for caller-ID boxes"));
+    parser.addHelpOption();
+    const QCommandLineOption settingsOption(
+        QStringLiteral("settings"),
+        QStringLiteral("Settings file to use instead of \"Dial Kite.ini\" beside the program."),
+        QStringLiteral("FILE"));
+    parser.addOption(settingsOption);
+    parser.process(app);
+
+    dialkite::Settings settings(parser.isSet(settingsOption) ? parser.value(settingsOption)
+                                                             : dialkite::Settings::defaultPath());
+    dialkite::QSerialPortLink link(
+        [&settings](int port) { return dialkite::portDevice(settings, port); });
+    dialkite::Form1 window(link, settings);
+    QObject::connect(&window, &dialkite::Form1::endProgram, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    window.show();
+    return app.exec();
+}

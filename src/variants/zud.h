@@ -1,0 +1,9 @@
+#pragma once
+
+namespace dialkite {
+
+class Console;
+
+void ZUD_Process(Console &console);
+
+} // namespace dialkite
