@@ -8,8 +8,7 @@ namespace dialkite::cli {
 
 namespace {
 
-QByteArray colourName(CellColour colour)
-{
+QByteArray colourName(CellColour colour) {
     switch (colour) {
     case CellColour::Blue:
         return "#0000ff";
@@ -21,8 +20,7 @@ QByteArray colourName(CellColour colour)
     return "";
 }
 
-bool rowUsed(const Grid &grid, int row)
-{
+bool rowUsed(const Grid &grid, int row) {
     for (int column = 0; column < grid.columns(); ++column) {
         if (!grid.text(row, column).isEmpty() || grid.colour(row, column) != CellColour::Default)
             return true;
@@ -30,8 +28,7 @@ bool rowUsed(const Grid &grid, int row)
     return false;
 }
 
-QByteArray callLog(const Grid &grid)
-{
+QByteArray callLog(const Grid &grid) {
     QByteArrayList rows;
     for (int row = 1; row < grid.rows(); ++row) {
         if (!rowUsed(grid, row))
@@ -48,8 +45,7 @@ QByteArray callLog(const Grid &grid)
     return rows.isEmpty() ? "[]" : "[\n" + rows.join(",\n") + "\n  ]";
 }
 
-QByteArray textLog(const Grid &grid)
-{
+QByteArray textLog(const Grid &grid) {
     QByteArrayList rows;
     for (int row = 1; row < grid.rows(); ++row) {
         if (!rowUsed(grid, row))
@@ -60,8 +56,7 @@ QByteArray textLog(const Grid &grid)
     return rows.isEmpty() ? "[]" : "[\n" + rows.join(",\n") + "\n  ]";
 }
 
-QByteArray counters(int call, int send, int receive)
-{
+QByteArray counters(int call, int send, int receive) {
     return "{\"call\": " + QByteArray::number(call) + ", \"send\": " + QByteArray::number(send) +
            ", \"receive\": " + QByteArray::number(receive) + "}";
 }
@@ -70,27 +65,23 @@ QByteArray counters(int call, int send, int receive)
 
 ScenarioRunner::ScenarioRunner(const QString &settingsPath)
     : m_settings(settingsPath)
-    , m_console(m_link, m_view, m_settings)
-{
+    , m_console(m_link, m_view, m_settings) {
     // Where the main window stands once start-up has finished, with a port that is open.
     m_console.Form_Load();
     m_console.Timer2_Timer();
     m_link.setOpen(true);
 }
 
-bool ScenarioRunner::supports(Step::Kind kind)
-{
+bool ScenarioRunner::supports(Step::Kind kind) {
     return kind == Step::Kind::Rx;
 }
 
-void ScenarioRunner::run(const QList<Step> &steps)
-{
+void ScenarioRunner::run(const QList<Step> &steps) {
     for (const Step &step : steps)
         runStep(step);
 }
 
-void ScenarioRunner::runStep(const Step &step)
-{
+void ScenarioRunner::runStep(const Step &step) {
     switch (step.kind) {
     case Step::Kind::Rx:
         m_link.inject(step.bytes);
@@ -100,15 +91,15 @@ void ScenarioRunner::runStep(const Step &step)
     }
 }
 
-QByteArray ScenarioRunner::json() const
-{
+QByteArray ScenarioRunner::json() const {
     const ConsoleState &s = m_console.state();
     const auto cell = [&](GridId id, int column) {
         return jsonString(m_console.grid(id).text(1, column));
     };
     QByteArrayList messages;
     for (const MessageBox &box : m_view.messages())
-        messages += "{\"title\": " + jsonString(box.title) + ", \"text\": " + jsonString(box.text) + "}";
+        messages +=
+            "{\"title\": " + jsonString(box.title) + ", \"text\": " + jsonString(box.text) + "}";
 
     QByteArray out = "{\n";
     out += "  \"variant\": " + jsonString(s.VariantCode) + ",\n";

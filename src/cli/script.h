@@ -11,12 +11,22 @@
 namespace dialkite::cli {
 
 struct Step {
-    enum class Kind { Rx, Select, Reprogram, Identify, Dial, Hangup, Volume, DetectRead, DetectSet };
+    enum class Kind {
+        Rx,
+        Select,
+        Reprogram,
+        Identify,
+        Dial,
+        Hangup,
+        Volume,
+        DetectRead,
+        DetectSet
+    };
     Kind kind = Kind::Rx;
     int lineNumber = 0;
-    QByteArray bytes; // rx
+    QByteArray bytes;          // rx
     std::optional<int> number; // the option or line digit; nullopt for "none chosen"
-    QString text; // dial
+    QString text;              // dial
 };
 
 struct Script {

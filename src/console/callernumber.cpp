@@ -26,8 +26,7 @@ constexpr NumberMarker kZuraza[] = {
 };
 
 // Groups of the given lengths, taken one after another from position p.
-QString grouped(const QByteArray &record, qsizetype p, std::initializer_list<qsizetype> lengths)
-{
+QString grouped(const QByteArray &record, qsizetype p, std::initializer_list<qsizetype> lengths) {
     QStringList groups;
     for (const qsizetype length : lengths) {
         groups.append(screenText(at(record, p, length)));
@@ -38,8 +37,7 @@ QString grouped(const QByteArray &record, qsizetype p, std::initializer_list<qsi
 
 } // namespace
 
-QString statusText(NumberStatus status)
-{
+QString statusText(NumberStatus status) {
     switch (status) {
     case NumberStatus::Withheld:
         return texts::kWithheld;
@@ -51,19 +49,26 @@ QString statusText(NumberStatus status)
     return {};
 }
 
-std::span<const NumberMarker> letterMarkers() { return kLetters; }
-std::span<const NumberMarker> atMarkers() { return kAtCodes; }
-std::span<const NumberMarker> zurazaMarkers() { return kZuraza; }
+std::span<const NumberMarker> letterMarkers() {
+    return kLetters;
+}
+std::span<const NumberMarker> atMarkers() {
+    return kAtCodes;
+}
+std::span<const NumberMarker> zurazaMarkers() {
+    return kZuraza;
+}
 
 QString callerNumberText(const QByteArray &record, qsizetype p, char e,
-                         std::span<const NumberMarker> markers)
-{
+                         std::span<const NumberMarker> markers) {
     for (const NumberMarker &marker : markers) {
         if (at(record, p, marker.code.size()) == marker.code)
             return statusText(marker.status);
     }
     // A position past the end is the empty text and never the end character.
-    const auto endsAt = [&](qsizetype position) { return at(record, position) == QByteArray(1, e); };
+    const auto endsAt = [&](qsizetype position) {
+        return at(record, position) == QByteArray(1, e);
+    };
     const QByteArray c1 = at(record, p);
     const QByteArray c2 = at(record, p + 1);
     if (c1 == "0" && c2 == "2")

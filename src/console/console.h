@@ -22,16 +22,16 @@ namespace dialkite {
 // The main window's shared state, under the names the box's documentation uses.
 // Integers are 16-bit signed, as the console has always kept them.
 struct ConsoleState {
-    qint16 OutgoingFlag = 0; // 1 while a call dialled from the console is up
+    qint16 OutgoingFlag = 0;   // 1 while a call dialled from the console is up
     QByteArray OutgoingNumber; // dial string of the last dial command
     qint16 IdentifyFlag = 0;
-    QString VariantCode; // "1" to "8", "0" after an empty choice, "" before start-up ends
+    QString VariantCode;    // "1" to "8", "0" after an empty choice, "" before start-up ends
     QByteArray ChannelText; // line of the record being decoded
-    qint16 CallRow = 0; // caller-ID log row the decoders write next
-    qint16 SendRow = 0; // next free send-log row
-    qint16 ReceiveRow = 0; // next free receive-log row
-    QByteArray InputChar; // what the last one-byte read returned
-    QByteArray RxBuffer; // the record being received, start and end characters included
+    qint16 CallRow = 0;     // caller-ID log row the decoders write next
+    qint16 SendRow = 0;     // next free send-log row
+    qint16 ReceiveRow = 0;  // next free receive-log row
+    QByteArray InputChar;   // what the last one-byte read returned
+    QByteArray RxBuffer;    // the record being received, start and end characters included
     std::array<QByteArray, 4> LineBuffer; // LineBuffer1 to LineBuffer4 (variant "5")
     quint8 RxByte = 0;
 };

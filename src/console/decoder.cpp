@@ -24,8 +24,7 @@ namespace dialkite {
 
 namespace {
 
-void callerRecord(Console &console, const QByteArray &record)
-{
+void callerRecord(Console &console, const QByteArray &record) {
     Grid &log = console.MSFlexGrid1();
     const qint16 row = console.state().CallRow;
     log.setText(row, 0, screenText(at(record, 2)));
@@ -36,8 +35,7 @@ void callerRecord(Console &console, const QByteArray &record)
 
 } // namespace
 
-void defaultDecoder(Console &console)
-{
+void defaultDecoder(Console &console) {
     ConsoleState &state = console.state();
     const QByteArray record = state.RxBuffer;
     state.ChannelText = at(record, 2);
@@ -51,8 +49,7 @@ void defaultDecoder(Console &console)
     state.RxBuffer.clear();
 }
 
-void Console::ProcessBuffer()
-{
+void Console::ProcessBuffer() {
     const QString &code = m_state.VariantCode;
     if (code == QLatin1String("3"))
         RER_Ozavora(*this);

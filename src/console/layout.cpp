@@ -8,12 +8,13 @@ namespace {
 constexpr int kPanelRowHeight = 410;
 }
 
-GridDesign gridDesign(GridId id)
-{
+GridDesign gridDesign(GridId id) {
     using namespace texts;
     switch (id) {
     case GridId::Calls:
-        return {"MSFlexGrid1", kLogRows, 4,
+        return {"MSFlexGrid1",
+                kLogRows,
+                4,
                 {{690, 2400, 2800, 760}, 0, {kChannel, kTimeReceived, kNumberReceived, kState}}};
     case GridId::Sent:
         return {"MSFlexGrid2", kLogRows, 2, {{660, 5000}, 0, {kRowNumber, kSentData}}};

@@ -12,8 +12,7 @@ namespace dialkite {
 class QSerialPortLink : public SerialLink {
     Q_OBJECT
 public:
-    explicit QSerialPortLink(std::function<QString(int)> deviceForPort,
-                             QObject *parent = nullptr);
+    explicit QSerialPortLink(std::function<QString(int)> deviceForPort, QObject *parent = nullptr);
 
     bool open(int portNumber) override;
     // Opens a device by its name or path (COM3, /dev/ttyUSB0, /dev/pts/4).

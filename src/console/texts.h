@@ -34,7 +34,8 @@ inline const QString kDetectionPanel = QStringLiteral("설정상태");
 // Message boxes
 inline const QString kQuitText = QStringLiteral("프로그램을 종료 하시겠습니까?");
 inline const QString kQuitTitle = QStringLiteral("프로그램 종료");
-inline const QString kPortErrorText = QStringLiteral("COM 포트를 열수가 없습니다. 포트를 확인하십시오");
+inline const QString kPortErrorText =
+    QStringLiteral("COM 포트를 열수가 없습니다. 포트를 확인하십시오");
 inline const QString kPortErrorTitle = QStringLiteral("Port Error");
 inline const QString kNoNumberText = QStringLiteral("발신번호를 입력하여 주십시요");
 inline const QString kNoNumberTitle = QStringLiteral("에러메세지");

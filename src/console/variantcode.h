@@ -8,8 +8,8 @@
 namespace dialkite {
 
 struct Variant {
-    QString code; // "1" to "8"
-    QString option; // caption of its option in the selection dialog
+    QString code;       // "1" to "8"
+    QString option;     // caption of its option in the selection dialog
     QString deviceName; // shown in the device-name panel
 };
 

@@ -17,8 +17,7 @@ constexpr int kClientWidth = 13080;
 constexpr int kClientHeight = 10575;
 constexpr int kButtonSize = 900;
 
-QMessageBox::Icon messageIcon(MessageBox::Icon icon)
-{
+QMessageBox::Icon messageIcon(MessageBox::Icon icon) {
     switch (icon) {
     case MessageBox::Icon::Question:
         return QMessageBox::Question;
@@ -34,8 +33,7 @@ QMessageBox::Icon messageIcon(MessageBox::Icon icon)
 
 Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
     : QWidget(parent)
-    , m_console(link, *this, settings)
-{
+    , m_console(link, *this, settings) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(texts::kWindowTitle);
     setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
@@ -44,12 +42,12 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
     addGrid(GridId::Port, 900, 0, 1300, 900);
     addButton("DialkiteSelect", texts::kDialkiteSelect, QStyle::SP_FileDialogListView, 2200);
     addGrid(GridId::Device, 3100, 0, 1300, 900);
-    addButton("ReadIdentification", texts::kReadIdentification,
-              QStyle::SP_MessageBoxInformation, 4400);
+    addButton("ReadIdentification", texts::kReadIdentification, QStyle::SP_MessageBoxInformation,
+              4400);
     addGrid(GridId::Identification, 5300, 0, 2600, 900);
     addButton("Command1", texts::kVolume, QStyle::SP_MediaVolume, 7900);
-    m_Outgoing = addButton("Outgoing", m_console.outgoingCaption(), QStyle::SP_DialogYesButton,
-                           8800);
+    m_Outgoing =
+        addButton("Outgoing", m_console.outgoingCaption(), QStyle::SP_DialogYesButton, 8800);
     addButton("DialkiteChange", texts::kDialkiteChange, QStyle::SP_BrowserReload, 9700);
     addButton("StausChange", texts::kDetection, QStyle::SP_FileDialogInfoView, 10600);
     addGrid(GridId::Detection, 11500, 0, 1550, 900);
@@ -72,8 +70,7 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
 
 Form1::~Form1() = default;
 
-void Form1::Form_Load()
-{
+void Form1::Form_Load() {
     m_Timer1.setInterval(1000);
     m_Timer1.start();
     m_Timer2.setInterval(1000);
@@ -81,8 +78,7 @@ void Form1::Form_Load()
     m_console.Form_Load();
 }
 
-QToolButton *Form1::addButton(const char *name, const QString &caption, int style, int left)
-{
+QToolButton *Form1::addButton(const char *name, const QString &caption, int style, int left) {
     auto *button = new QToolButton(this);
     button->setObjectName(QString::fromLatin1(name));
     button->setText(caption);
@@ -93,16 +89,14 @@ QToolButton *Form1::addButton(const char *name, const QString &caption, int styl
     return button;
 }
 
-GridView *Form1::addGrid(GridId id, int left, int top, int width, int height)
-{
+GridView *Form1::addGrid(GridId id, int left, int top, int width, int height) {
     Grid &grid = m_console.grid(id);
     auto *view = new GridView(grid, grid.rows() > 2, this);
     view->setGeometry(pixels(left), pixels(top), pixels(width), pixels(height));
     return view;
 }
 
-Answer Form1::showMessage(const MessageBox &box)
-{
+Answer Form1::showMessage(const MessageBox &box) {
     QMessageBox message(messageIcon(box.icon), box.title, box.text,
                         box.buttons == MessageBox::Buttons::OkCancel
                             ? QMessageBox::Ok | QMessageBox::Cancel
@@ -111,14 +105,12 @@ Answer Form1::showMessage(const MessageBox &box)
     return message.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 
-void Form1::setOutgoingCaption(const QString &caption)
-{
+void Form1::setOutgoingCaption(const QString &caption) {
     if (m_Outgoing)
         m_Outgoing->setText(caption);
 }
 
-void Form1::closeEvent(QCloseEvent *event)
-{
+void Form1::closeEvent(QCloseEvent *event) {
     if (!m_console.Form_Unload()) {
         event->ignore();
         return;

@@ -14,7 +14,9 @@ namespace dialkite {
 
 inline constexpr int kTwipsPerPixel = 15; // 1440 twips an inch at 96 dots an inch
 
-inline int pixels(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+inline int pixels(int twips) {
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
 
 // Shows control characters as their Unicode pictures (STX as ␂) without changing the
 // cell text, cell colours as text colours, and the fixed column in the header colour.

@@ -4,8 +4,7 @@
 
 namespace dialkite {
 
-void Multi_Process(Console &console)
-{
+void Multi_Process(Console &console) {
     console.state().RxBuffer.clear();
 }
 

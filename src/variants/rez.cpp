@@ -4,8 +4,7 @@
 
 namespace dialkite {
 
-void RER_Ozavora(Console &console)
-{
+void RER_Ozavora(Console &console) {
     console.state().RxBuffer.clear();
 }
 

@@ -4,8 +4,7 @@
 
 namespace dialkite {
 
-void RORIVU_Process(Console &console)
-{
+void RORIVU_Process(Console &console) {
     console.state().RxBuffer.clear();
 }
 

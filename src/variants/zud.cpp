@@ -4,8 +4,7 @@
 
 namespace dialkite {
 
-void ZUD_Process(Console &console)
-{
+void ZUD_Process(Console &console) {
     console.state().RxBuffer.clear();
 }
 

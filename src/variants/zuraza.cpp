@@ -4,8 +4,7 @@
 
 namespace dialkite {
 
-void ZURAZA_ProcessLine(Console &console, int line)
-{
+void ZURAZA_ProcessLine(Console &console, int line) {
     console.state().LineBuffer[line - 1].clear();
 }
 

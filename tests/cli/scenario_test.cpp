@@ -1,0 +1,72 @@
+// Golden scenarios: each tests/scenarios/NAME.scn runs through dialkite-cli and must
+// print NAME.json (compared as JSON), or, where NAME.err exists, fail with status 2
+// and exactly that message. NAME.ini, when present, is the settings file.
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray fileContent(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::vector<std::string> scenarioNames() {
+    std::vector<std::string> names;
+    const QDir dir(QStringLiteral(DIALKITE_SCENARIOS));
+    for (const QString &file : dir.entryList({QStringLiteral("*.scn")}, QDir::Files, QDir::Name))
+        names.push_back(file.chopped(4).toStdString());
+    return names;
+}
+
+class Scenario : public ::testing::TestWithParam<std::string> {};
+
+} // namespace
+
+TEST_P(Scenario, MatchesItsGoldenOutput) {
+    const QDir dir(QStringLiteral(DIALKITE_SCENARIOS));
+    const QString name = QString::fromStdString(GetParam());
+    QTemporaryDir work;
+    const QString ini = work.filePath(QStringLiteral("Dial Kite.ini"));
+    if (dir.exists(name + QStringLiteral(".ini"))) {
+        ASSERT_TRUE(QFile::copy(dir.filePath(name + QStringLiteral(".ini")), ini));
+    }
+
+    QProcess cli;
+    cli.start(QStringLiteral(DIALKITE_CLI),
+              {QStringLiteral("run"), dir.filePath(name + QStringLiteral(".scn")),
+               QStringLiteral("--settings"), ini});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    const QByteArray out = cli.readAllStandardOutput();
+    const QByteArray err = cli.readAllStandardError();
+
+    if (dir.exists(name + QStringLiteral(".err"))) {
+        EXPECT_EQ(cli.exitCode(), 2);
+        EXPECT_EQ(err.trimmed(),
+                  fileContent(dir.filePath(name + QStringLiteral(".err"))).trimmed());
+        EXPECT_TRUE(out.isEmpty());
+        return;
+    }
+    ASSERT_EQ(cli.exitCode(), 0) << err.constData();
+    QJsonParseError problem{};
+    const QJsonDocument actual = QJsonDocument::fromJson(out, &problem);
+    ASSERT_FALSE(actual.isNull()) << problem.errorString().toStdString() << "\n" << out.constData();
+    const QByteArray golden = fileContent(dir.filePath(name + QStringLiteral(".json")));
+    const QJsonDocument expected = QJsonDocument::fromJson(golden, &problem);
+    ASSERT_FALSE(expected.isNull()) << "golden file: " << problem.errorString().toStdString();
+    EXPECT_EQ(actual, expected) << out.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(Golden, Scenario, ::testing::ValuesIn(scenarioNames()),
+                         [](const auto &info) {
+                             std::string name = info.param;
+                             for (char &c : name)
+                                 if (!isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
