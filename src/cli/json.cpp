@@ -2,7 +2,8 @@
 
 namespace dialkite::cli {
 
-QByteArray jsonString(const QString &text) {
+QByteArray jsonString(const QString &text)
+{
     QByteArray out = "\"";
     for (const QChar c : text) {
         const char16_t u = c.unicode();

@@ -25,14 +25,16 @@ const char kUsage[] =
     "Exit status: 0 done, 1 the script or settings file could not be read, 2 invalid\n"
     "script or usage (the reason goes to standard error as \"line N: ...\").\n";
 
-int usage(const char *problem) {
+int usage(const char *problem)
+{
     if (problem)
         std::fprintf(stderr, "dialkite-cli: %s\n\n", problem);
     std::fputs(kUsage, problem ? stderr : stdout);
     return problem ? 2 : 0;
 }
 
-int run(const QString &scriptPath, const QString &settingsPath) {
+int run(const QString &scriptPath, const QString &settingsPath)
+{
     QFile file;
     const bool opened = scriptPath == QLatin1String("-")
                             ? file.open(stdin, QIODevice::ReadOnly)
@@ -63,7 +65,8 @@ int run(const QString &scriptPath, const QString &settingsPath) {
 
 } // namespace
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     QString settingsPath = Settings::defaultPath();

@@ -2,13 +2,17 @@
 
 #include "json.h"
 
+#include "operations/identify.h"
+#include "operations/select.h"
+
 #include <QStringList>
 
 namespace dialkite::cli {
 
 namespace {
 
-QByteArray colourName(CellColour colour) {
+QByteArray colourName(CellColour colour)
+{
     switch (colour) {
     case CellColour::Blue:
         return "#0000ff";
@@ -20,7 +24,13 @@ QByteArray colourName(CellColour colour) {
     return "";
 }
 
-bool rowUsed(const Grid &grid, int row) {
+Choice choice(const Step &step)
+{
+    return step.number ? Choice(qint16(*step.number)) : Choice();
+}
+
+bool rowUsed(const Grid &grid, int row)
+{
     for (int column = 0; column < grid.columns(); ++column) {
         if (!grid.text(row, column).isEmpty() || grid.colour(row, column) != CellColour::Default)
             return true;
@@ -28,7 +38,8 @@ bool rowUsed(const Grid &grid, int row) {
     return false;
 }
 
-QByteArray callLog(const Grid &grid) {
+QByteArray callLog(const Grid &grid)
+{
     QByteArrayList rows;
     for (int row = 1; row < grid.rows(); ++row) {
         if (!rowUsed(grid, row))
@@ -45,7 +56,8 @@ QByteArray callLog(const Grid &grid) {
     return rows.isEmpty() ? "[]" : "[\n" + rows.join(",\n") + "\n  ]";
 }
 
-QByteArray textLog(const Grid &grid) {
+QByteArray textLog(const Grid &grid)
+{
     QByteArrayList rows;
     for (int row = 1; row < grid.rows(); ++row) {
         if (!rowUsed(grid, row))
@@ -56,7 +68,8 @@ QByteArray textLog(const Grid &grid) {
     return rows.isEmpty() ? "[]" : "[\n" + rows.join(",\n") + "\n  ]";
 }
 
-QByteArray counters(int call, int send, int receive) {
+QByteArray counters(int call, int send, int receive)
+{
     return "{\"call\": " + QByteArray::number(call) + ", \"send\": " + QByteArray::number(send) +
            ", \"receive\": " + QByteArray::number(receive) + "}";
 }
@@ -65,33 +78,51 @@ QByteArray counters(int call, int send, int receive) {
 
 ScenarioRunner::ScenarioRunner(const QString &settingsPath)
     : m_settings(settingsPath)
-    , m_console(m_link, m_view, m_settings) {
+    , m_console(m_link, m_view, m_settings)
+{
     // Where the main window stands once start-up has finished, with a port that is open.
     m_console.Form_Load();
     m_console.Timer2_Timer();
     m_link.setOpen(true);
 }
 
-bool ScenarioRunner::supports(Step::Kind kind) {
-    return kind == Step::Kind::Rx;
+bool ScenarioRunner::supports(Step::Kind kind)
+{
+    switch (kind) {
+    case Step::Kind::Rx:
+    case Step::Kind::Select:
+    case Step::Kind::Identify:
+        return true;
+    default:
+        return false;
+    }
 }
 
-void ScenarioRunner::run(const QList<Step> &steps) {
+void ScenarioRunner::run(const QList<Step> &steps)
+{
     for (const Step &step : steps)
         runStep(step);
 }
 
-void ScenarioRunner::runStep(const Step &step) {
+void ScenarioRunner::runStep(const Step &step)
+{
     switch (step.kind) {
     case Step::Kind::Rx:
         m_link.inject(step.bytes);
+        break;
+    case Step::Kind::Select:
+        Dialkite_Select(m_console, choice(step));
+        break;
+    case Step::Kind::Identify:
+        ReadIdentification_Click(m_console);
         break;
     default:
         break;
     }
 }
 
-QByteArray ScenarioRunner::json() const {
+QByteArray ScenarioRunner::json() const
+{
     const ConsoleState &s = m_console.state();
     const auto cell = [&](GridId id, int column) {
         return jsonString(m_console.grid(id).text(1, column));

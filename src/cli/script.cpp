@@ -26,7 +26,8 @@ constexpr std::array kSyntax = {
     StepSyntax{Step::Kind::DetectSet, "detect-set", StepSyntax::Argument::Optional, 0, 2},
 };
 
-bool isBlank(const QByteArray &line) {
+bool isBlank(const QByteArray &line)
+{
     for (const char c : line) {
         if (c != ' ' && c != '\t')
             return false;
@@ -34,7 +35,8 @@ bool isBlank(const QByteArray &line) {
     return true;
 }
 
-std::optional<int> hexDigit(char c) {
+std::optional<int> hexDigit(char c)
+{
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'a' && c <= 'f')
@@ -45,14 +47,16 @@ std::optional<int> hexDigit(char c) {
 }
 
 // A single digit in [low, high] with nothing after it.
-std::optional<int> digitArgument(const QByteArray &text, int low, int high) {
+std::optional<int> digitArgument(const QByteArray &text, int low, int high)
+{
     if (text.size() != 1 || text[0] < '0' || text[0] > '9')
         return std::nullopt;
     const int digit = text[0] - '0';
     return digit >= low && digit <= high ? std::optional<int>(digit) : std::nullopt;
 }
 
-QString parseStep(const QByteArray &line, Step &step) {
+QString parseStep(const QByteArray &line, Step &step)
+{
     if (line.startsWith(' ') || line.startsWith('\t'))
         return QStringLiteral("a step starts in the first column");
     const qsizetype blank = line.indexOf(' ');
@@ -107,7 +111,8 @@ QString parseStep(const QByteArray &line, Step &step) {
 
 } // namespace
 
-std::optional<QByteArray> parseBytes(const QByteArray &text, QString *error) {
+std::optional<QByteArray> parseBytes(const QByteArray &text, QString *error)
+{
     QByteArray bytes;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char c = text[i];
@@ -141,7 +146,8 @@ std::optional<QByteArray> parseBytes(const QByteArray &text, QString *error) {
     return bytes;
 }
 
-Script parseScript(const QByteArray &content) {
+Script parseScript(const QByteArray &content)
+{
     Script script;
     QByteArray text = content;
     if (text.startsWith("\xEF\xBB\xBF"))
@@ -168,7 +174,8 @@ Script parseScript(const QByteArray &content) {
     return script;
 }
 
-QString stepName(Step::Kind kind) {
+QString stepName(Step::Kind kind)
+{
     for (const StepSyntax &s : kSyntax) {
         if (s.kind == kind)
             return QString::fromLatin1(s.word);

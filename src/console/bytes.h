@@ -14,14 +14,16 @@ inline constexpr char ETX = 0x03;
 
 // The `length` bytes of `record` from 1-based `position`; fewer (or none) where the
 // record is shorter.
-inline QByteArray at(const QByteArray &record, qsizetype position, qsizetype length = 1) {
+inline QByteArray at(const QByteArray &record, qsizetype position, qsizetype length = 1)
+{
     if (position < 1 || length < 1 || position > record.size())
         return {};
     return record.mid(position - 1, length);
 }
 
 // One byte b shows as the character U+00b.
-inline QString screenText(const QByteArray &bytes) {
+inline QString screenText(const QByteArray &bytes)
+{
     return QString::fromLatin1(bytes);
 }
 

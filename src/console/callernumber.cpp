@@ -26,7 +26,8 @@ constexpr NumberMarker kZuraza[] = {
 };
 
 // Groups of the given lengths, taken one after another from position p.
-QString grouped(const QByteArray &record, qsizetype p, std::initializer_list<qsizetype> lengths) {
+QString grouped(const QByteArray &record, qsizetype p, std::initializer_list<qsizetype> lengths)
+{
     QStringList groups;
     for (const qsizetype length : lengths) {
         groups.append(screenText(at(record, p, length)));
@@ -37,7 +38,8 @@ QString grouped(const QByteArray &record, qsizetype p, std::initializer_list<qsi
 
 } // namespace
 
-QString statusText(NumberStatus status) {
+QString statusText(NumberStatus status)
+{
     switch (status) {
     case NumberStatus::Withheld:
         return texts::kWithheld;
@@ -49,22 +51,34 @@ QString statusText(NumberStatus status) {
     return {};
 }
 
-std::span<const NumberMarker> letterMarkers() {
+std::span<const NumberMarker> letterMarkers()
+{
     return kLetters;
 }
-std::span<const NumberMarker> atMarkers() {
+std::span<const NumberMarker> atMarkers()
+{
     return kAtCodes;
 }
-std::span<const NumberMarker> zurazaMarkers() {
+std::span<const NumberMarker> zurazaMarkers()
+{
     return kZuraza;
 }
 
-QString callerNumberText(const QByteArray &record, qsizetype p, char e,
-                         std::span<const NumberMarker> markers) {
+std::optional<NumberStatus> numberMarker(const QByteArray &record, qsizetype p,
+                                         std::span<const NumberMarker> markers)
+{
     for (const NumberMarker &marker : markers) {
         if (at(record, p, marker.code.size()) == marker.code)
-            return statusText(marker.status);
+            return marker.status;
     }
+    return std::nullopt;
+}
+
+QString callerNumberText(const QByteArray &record, qsizetype p, char e,
+                         std::span<const NumberMarker> markers)
+{
+    if (const auto status = numberMarker(record, p, markers))
+        return statusText(*status);
     // A position past the end is the empty text and never the end character.
     const auto endsAt = [&](qsizetype position) {
         return at(record, position) == QByteArray(1, e);
@@ -80,6 +94,12 @@ QString callerNumberText(const QByteArray &record, qsizetype p, char e,
     if (endsAt(p + 11))
         return grouped(record, p, {1, 3, 3, 4});
     return grouped(record, p, {2, 3, 3, 4});
+}
+
+QString callTimeText(const QByteArray &record, qsizetype position)
+{
+    return screenText(at(record, position, 2) + '-' + at(record, position + 2, 2) + ' ' +
+                      at(record, position + 4, 2) + ':' + at(record, position + 6, 2));
 }
 
 } // namespace dialkite

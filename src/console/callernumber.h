@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <optional>
 #include <span>
 
 namespace dialkite {
@@ -28,9 +29,17 @@ std::span<const NumberMarker> atMarkers();
 // "C", "O" only: a "P" starts a number (ZURAZA).
 std::span<const NumberMarker> zurazaMarkers();
 
+// The status a marker at `p` stands for, if the field starts with one of `markers`.
+std::optional<NumberStatus> numberMarker(const QByteArray &record, qsizetype p,
+                                         std::span<const NumberMarker> markers);
+
 // The display text of the number field of `record` starting at 1-based position `p`.
 // Nothing is trimmed or checked; a short record gives short or empty groups.
 QString callerNumberText(const QByteArray &record, qsizetype p, char e,
                          std::span<const NumberMarker> markers);
+
+// The call time of the formats that carry one: two digits each of month, day, hour and
+// minute from `position`, shown as "MM-DD hh:mm".
+QString callTimeText(const QByteArray &record, qsizetype position);
 
 } // namespace dialkite

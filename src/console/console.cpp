@@ -14,7 +14,8 @@ const QString kVariantSection = QStringLiteral("DIALKITE");
 const QString kNumKey = QStringLiteral("NUM");
 
 // The port number a "PORT"/"NUM" text names; nullopt when it is not a number.
-std::optional<qint16> portNumber(const QString &text) {
+std::optional<qint16> portNumber(const QString &text)
+{
     bool ok = false;
     const qint16 number = text.trimmed().toShort(&ok);
     return ok ? std::optional<qint16>(number) : std::nullopt;
@@ -27,7 +28,8 @@ Console::Console(SerialLink &link, ConsoleView &view, Settings &settings, QObjec
     , m_link(link)
     , m_view(view)
     , m_settings(settings)
-    , m_outgoingCaption(texts::kDial) {
+    , m_outgoingCaption(texts::kDial)
+{
     for (int i = 0; i < kGridCount; ++i) {
         GridDesign design = gridDesign(GridId(i + 1));
         m_grids[i] = std::make_unique<Grid>(QString::fromLatin1(design.name), design.rows,
@@ -42,7 +44,8 @@ Console::~Console() = default;
 
 // ---- Start-up and shut-down ----
 
-void Console::Form_Load() {
+void Console::Form_Load()
+{
     m_state.InputChar.clear();
     m_state.RxBuffer.clear();
     m_state.RxByte = 0;
@@ -51,13 +54,15 @@ void Console::Form_Load() {
     m_state.ReceiveRow = 1;
 }
 
-void Console::Timer1_Timer() {
+void Console::Timer1_Timer()
+{
     const std::optional<qint16> port = portNumber(m_settings.read(kPortSection, kNumKey));
     if (!port || !m_link.open(*port))
         reportPortError();
 }
 
-void Console::Timer2_Timer() {
+void Console::Timer2_Timer()
+{
     for (const auto &grid : m_grids) {
         grid->clearTexts();
         grid->applyLayout();
@@ -70,7 +75,8 @@ void Console::Timer2_Timer() {
     MSFlexGrid6().setText(1, 0, texts::kPortPrefix + port);
 }
 
-void Console::ChangeComport(Choice index) {
+void Console::ChangeComport(Choice index)
+{
     if (m_link.isOpen())
         m_link.close();
     const qint16 port = index.value_or(0);
@@ -83,28 +89,32 @@ void Console::ChangeComport(Choice index) {
     MSFlexGrid6().setText(1, 0, texts::kPortPrefix + text);
 }
 
-bool Console::Form_Unload() {
+bool Console::Form_Unload()
+{
     const Answer answer =
         m_view.showMessage({texts::kQuitText, texts::kQuitTitle, MessageBox::Icon::Question,
                             MessageBox::Buttons::OkCancel});
     return answer == Answer::Ok;
 }
 
-void Console::reportPortError() {
+void Console::reportPortError()
+{
     m_view.showMessage({texts::kPortErrorText, texts::kPortErrorTitle, MessageBox::Icon::Stop,
                         MessageBox::Buttons::Ok});
     if (m_link.isOpen())
         m_link.close();
 }
 
-void Console::onLinkLost() {
+void Console::onLinkLost()
+{
     m_link.close();
     reportPortError();
 }
 
 // ---- Receiving ----
 
-void Console::m_Comm_OnComm() {
+void Console::m_Comm_OnComm()
+{
     while (m_link.isOpen() && m_link.bytesAvailable() > 0) {
         const char byte = m_link.readByte();
         m_state.InputChar = QByteArray(1, byte);
@@ -123,14 +133,16 @@ void Console::m_Comm_OnComm() {
 // A buffer that already holds kBufferLimit characters when another byte arrives is
 // written to the receive log as it stands and emptied, so noise without an end
 // character cannot grow it without bound.
-void Console::boundBuffer(QByteArray &buffer) {
+void Console::boundBuffer(QByteArray &buffer)
+{
     if (buffer.size() < kBufferLimit)
         return;
     logReceivedText(buffer);
     buffer.clear();
 }
 
-void Console::defaultFraming() {
+void Console::defaultFraming()
+{
     boundBuffer(m_state.RxBuffer);
     const char byte = char(m_state.RxByte);
     m_state.RxBuffer.append(byte);
@@ -158,7 +170,8 @@ void Console::defaultFraming() {
 
 // Variant "5" after an identification request: the reply is STX, name and version,
 // ETX. True when the reply is complete and the receive event ends.
-bool Console::identificationReply() {
+bool Console::identificationReply()
+{
     boundBuffer(m_state.RxBuffer);
     m_state.RxBuffer.append(char(m_state.RxByte));
     if (m_state.RxByte != quint8(ETX))
@@ -172,7 +185,8 @@ bool Console::identificationReply() {
 
 // Variant "5" multiplexes four lines by byte value: line n's bytes carry an offset,
 // and each line has its own end byte (0x1F plus the offset).
-void Console::zurazaRouting() {
+void Console::zurazaRouting()
+{
     const quint8 byte = m_state.RxByte;
     if (byte == 0xFF)
         return;
@@ -189,11 +203,13 @@ void Console::zurazaRouting() {
     buffer.append(char(m_state.RxByte));
 }
 
-void Console::LogReceived() {
+void Console::LogReceived()
+{
     logReceivedText(m_state.RxBuffer);
 }
 
-void Console::logReceivedText(const QByteArray &text) {
+void Console::logReceivedText(const QByteArray &text)
+{
     Grid &log = MSFlexGrid3();
     qint16 &row = m_state.ReceiveRow;
     log.setText(row, 0, QString::number(row));
@@ -206,7 +222,8 @@ void Console::logReceivedText(const QByteArray &text) {
 
 // ---- Sending ----
 
-void Console::MakeOpcode(const QByteArray &port, const QByteArray &Code, const QByteArray &Value) {
+void Console::MakeOpcode(const QByteArray &port, const QByteArray &Code, const QByteArray &Value)
+{
     QByteArray frame;
     if (port == "?") {
         frame = "?"; // the bare identification request of variant "5"
@@ -223,7 +240,8 @@ void Console::MakeOpcode(const QByteArray &port, const QByteArray &Code, const Q
         logSent(frame);
 }
 
-bool Console::transmit(const QByteArray &frame) {
+bool Console::transmit(const QByteArray &frame)
+{
     if (!m_link.isOpen()) {
         reportPortError();
         return false;
@@ -233,7 +251,8 @@ bool Console::transmit(const QByteArray &frame) {
     return true;
 }
 
-void Console::logSent(const QByteArray &frame) {
+void Console::logSent(const QByteArray &frame)
+{
     Grid &log = MSFlexGrid2();
     qint16 &row = m_state.SendRow;
     log.setText(row, 0, QString::number(row));
@@ -247,29 +266,70 @@ void Console::logSent(const QByteArray &frame) {
 
 // ---- Shared by the decoders ----
 
-void Console::advanceCallRow() {
+void Console::writeCall(const QByteArray &channel, const std::optional<QString> &time,
+                        const QString &number, std::optional<CellColour> colour)
+{
+    Grid &log = MSFlexGrid1();
+    const qint16 row = m_state.CallRow;
+    log.setText(row, 0, screenText(channel));
+    if (colour) {
+        log.setColour(row, 1, *colour);
+        log.setColour(row, 2, *colour);
+    }
+    if (time)
+        log.setText(row, 1, *time);
+    log.setText(row, 2, number);
+}
+
+void Console::advanceCallRow()
+{
     if (++m_state.CallRow > kLastLogRow)
         m_state.CallRow = 1;
 }
 
-void Console::scrollCallLog() {
+void Console::scrollCallLog()
+{
     Grid &log = MSFlexGrid1();
     if (m_state.CallRow - log.topRow() > 32)
         log.scrollDownOne();
 }
 
-void Console::setOutgoingCaption(const QString &caption) {
+void Console::resetLog(GridId id)
+{
+    Grid &log = grid(id);
+    log.clearAll();
+    log.writeHeaders();
+    log.setTopRow(1);
+    switch (id) {
+    case GridId::Calls:
+        m_state.CallRow = 1;
+        break;
+    case GridId::Sent:
+        m_state.SendRow = 1;
+        break;
+    case GridId::Received:
+        m_state.ReceiveRow = 1;
+        break;
+    default:
+        break;
+    }
+}
+
+void Console::setOutgoingCaption(const QString &caption)
+{
     m_outgoingCaption = caption;
     m_view.setOutgoingCaption(caption);
     Q_EMIT outgoingCaptionChanged(caption);
 }
 
-void Console::endOutgoingCall() {
+void Console::endOutgoingCall()
+{
     setOutgoingCaption(texts::kDial);
     m_state.OutgoingFlag = 0;
 }
 
-void Console::showIdentification(const QByteArray &name, const QByteArray &version) {
+void Console::showIdentification(const QByteArray &name, const QByteArray &version)
+{
     MSFlexGrid5().setText(1, 0, screenText(name));
     MSFlexGrid5().setText(1, 1, texts::kVersionPrefix + screenText(version));
 }

@@ -86,6 +86,11 @@ public:
     void logSent(const QByteArray &frame);
 
     // Shared by the decoders
+    // Writes one caller event into row CallRow of the caller-ID log: the channel in
+    // column 0, the time (when the format has one) in column 1, the number text in
+    // column 2. A colour, when given, goes to columns 1 and 2. Column 3 is not touched.
+    void writeCall(const QByteArray &channel, const std::optional<QString> &time,
+                   const QString &number, std::optional<CellColour> colour = std::nullopt);
     // Moves CallRow on by one, 9999 wrapping to 1.
     void advanceCallRow();
     // Scrolls the caller-ID log by one row when CallRow is more than 32 rows below its top.
@@ -97,6 +102,10 @@ public:
     void showIdentification(const QByteArray &name, const QByteArray &version);
     // Writes `text` to the receive log (what LogReceived does with RxBuffer).
     void logReceivedText(const QByteArray &text);
+
+    // Empties a log (texts and colours), writes its headers again, puts its counter and
+    // its top row back to 1.
+    void resetLog(GridId id);
 
     // "Port Error", then the port is closed.
     void reportPortError();

@@ -24,18 +24,18 @@ namespace dialkite {
 
 namespace {
 
-void callerRecord(Console &console, const QByteArray &record) {
-    Grid &log = console.MSFlexGrid1();
-    const qint16 row = console.state().CallRow;
-    log.setText(row, 0, screenText(at(record, 2)));
-    log.setText(row, 2, callerNumberText(record, 4, ' ', letterMarkers()));
+void callerRecord(Console &console, const QByteArray &record)
+{
+    console.writeCall(at(record, 2), std::nullopt,
+                      callerNumberText(record, 4, ' ', letterMarkers()));
     console.advanceCallRow();
     console.scrollCallLog();
 }
 
 } // namespace
 
-void defaultDecoder(Console &console) {
+void defaultDecoder(Console &console)
+{
     ConsoleState &state = console.state();
     const QByteArray record = state.RxBuffer;
     state.ChannelText = at(record, 2);
@@ -49,7 +49,8 @@ void defaultDecoder(Console &console) {
     state.RxBuffer.clear();
 }
 
-void Console::ProcessBuffer() {
+void Console::ProcessBuffer()
+{
     const QString &code = m_state.VariantCode;
     if (code == QLatin1String("3"))
         RER_Ozavora(*this);

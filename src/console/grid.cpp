@@ -9,17 +9,21 @@ Grid::Grid(QString name, int rows, int columns, GridLayout layout, QObject *pare
     , m_columns(columns)
     , m_layout(std::move(layout))
     , m_texts(qsizetype(rows) * columns)
-    , m_colours(qsizetype(rows) * columns, CellColour::Default) {}
+    , m_colours(qsizetype(rows) * columns, CellColour::Default)
+{}
 
-bool Grid::contains(int row, int column) const {
+bool Grid::contains(int row, int column) const
+{
     return row >= 0 && row < m_rows && column >= 0 && column < m_columns;
 }
 
-QString Grid::text(int row, int column) const {
+QString Grid::text(int row, int column) const
+{
     return contains(row, column) ? m_texts[cell(row, column)] : QString();
 }
 
-void Grid::setText(int row, int column, const QString &text) {
+void Grid::setText(int row, int column, const QString &text)
+{
     if (!contains(row, column))
         return;
     m_texts[cell(row, column)] = text;
@@ -31,11 +35,13 @@ void Grid::setText(int row, int column, const QString &text) {
     }
 }
 
-CellColour Grid::colour(int row, int column) const {
+CellColour Grid::colour(int row, int column) const
+{
     return contains(row, column) ? m_colours[cell(row, column)] : CellColour::Default;
 }
 
-void Grid::setColour(int row, int column, CellColour colour) {
+void Grid::setColour(int row, int column, CellColour colour)
+{
     if (!contains(row, column) || m_colours[cell(row, column)] == colour)
         return;
     m_colours[cell(row, column)] = colour;
@@ -45,45 +51,53 @@ void Grid::setColour(int row, int column, CellColour colour) {
     }
 }
 
-void Grid::setTopRow(int row) {
+void Grid::setTopRow(int row)
+{
     if (row == m_topRow)
         return;
     m_topRow = row;
     Q_EMIT topRowChanged(row);
 }
 
-void Grid::clearTexts() {
+void Grid::clearTexts()
+{
     beginResetModel();
     m_texts.fill(QString());
     endResetModel();
     Q_EMIT headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
 }
 
-void Grid::clearAll() {
+void Grid::clearAll()
+{
     m_colours.fill(CellColour::Default);
     clearTexts();
 }
 
-void Grid::applyLayout() {
+void Grid::applyLayout()
+{
     m_layoutApplied = true;
     Q_EMIT layoutReady();
     Q_EMIT dataChanged(index(0, 0), index(m_rows - 2, m_columns - 1), {Qt::TextAlignmentRole});
 }
 
-void Grid::writeHeaders() {
+void Grid::writeHeaders()
+{
     for (int column = 0; column < m_layout.headers.size() && column < m_columns; ++column)
         setText(0, column, m_layout.headers[column]);
 }
 
-int Grid::rowCount(const QModelIndex &parent) const {
+int Grid::rowCount(const QModelIndex &parent) const
+{
     return parent.isValid() ? 0 : m_rows - 1;
 }
 
-int Grid::columnCount(const QModelIndex &parent) const {
+int Grid::columnCount(const QModelIndex &parent) const
+{
     return parent.isValid() ? 0 : m_columns;
 }
 
-QVariant Grid::data(const QModelIndex &index, int role) const {
+QVariant Grid::data(const QModelIndex &index, int role) const
+{
     if (!index.isValid())
         return {};
     const int row = index.row() + 1;
@@ -99,7 +113,8 @@ QVariant Grid::data(const QModelIndex &index, int role) const {
     }
 }
 
-QVariant Grid::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant Grid::headerData(int section, Qt::Orientation orientation, int role) const
+{
     if (orientation == Qt::Vertical)
         return role == Qt::DisplayRole ? QVariant(section + 1) : QVariant();
     if (role == Qt::DisplayRole)

@@ -8,7 +8,8 @@ namespace {
 constexpr int kPanelRowHeight = 410;
 }
 
-GridDesign gridDesign(GridId id) {
+GridDesign gridDesign(GridId id)
+{
     using namespace texts;
     switch (id) {
     case GridId::Calls:

@@ -4,12 +4,14 @@ namespace dialkite {
 
 QSerialPortLink::QSerialPortLink(std::function<QString(int)> deviceForPort, QObject *parent)
     : SerialLink(parent)
-    , m_deviceForPort(std::move(deviceForPort)) {
+    , m_deviceForPort(std::move(deviceForPort))
+{
     connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::dataArrived);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QSerialPortLink::onError);
 }
 
-bool QSerialPortLink::open(int portNumber) {
+bool QSerialPortLink::open(int portNumber)
+{
     const QString device = portNumber >= 1 ? m_deviceForPort(portNumber) : QString();
     if (device.isEmpty()) {
         m_lastError = QStringLiteral("no device for port %1").arg(portNumber);
@@ -18,7 +20,8 @@ bool QSerialPortLink::open(int portNumber) {
     return openDevice(device);
 }
 
-bool QSerialPortLink::openDevice(const QString &device) {
+bool QSerialPortLink::openDevice(const QString &device)
+{
     if (m_port.isOpen())
         m_port.close();
     m_opening = true;
@@ -42,31 +45,37 @@ bool QSerialPortLink::openDevice(const QString &device) {
     return opened;
 }
 
-void QSerialPortLink::close() {
+void QSerialPortLink::close()
+{
     if (m_port.isOpen())
         m_port.close();
 }
 
-bool QSerialPortLink::isOpen() const {
+bool QSerialPortLink::isOpen() const
+{
     return m_port.isOpen();
 }
 
-qint64 QSerialPortLink::bytesAvailable() const {
+qint64 QSerialPortLink::bytesAvailable() const
+{
     return m_port.isOpen() ? m_port.bytesAvailable() : 0;
 }
 
-char QSerialPortLink::readByte() {
+char QSerialPortLink::readByte()
+{
     char byte = 0;
     m_port.getChar(&byte);
     return byte;
 }
 
-void QSerialPortLink::writeByte(char byte) {
+void QSerialPortLink::writeByte(char byte)
+{
     if (m_port.isOpen())
         m_port.putChar(byte);
 }
 
-void QSerialPortLink::onError(QSerialPort::SerialPortError error) {
+void QSerialPortLink::onError(QSerialPort::SerialPortError error)
+{
     if (m_opening || !m_port.isOpen())
         return;
     switch (error) {

@@ -2,7 +2,8 @@
 
 namespace dialkite {
 
-bool RecordingLink::open(int portNumber) {
+bool RecordingLink::open(int portNumber)
+{
     m_openedPorts.append(portNumber);
     if (portNumber < 1 || m_refuseAll || m_refused.contains(portNumber))
         return false;
@@ -10,7 +11,8 @@ bool RecordingLink::open(int portNumber) {
     return true;
 }
 
-char RecordingLink::readByte() {
+char RecordingLink::readByte()
+{
     if (m_readPosition >= m_pending.size())
         return 0;
     const char byte = m_pending[m_readPosition++];
@@ -21,27 +23,32 @@ char RecordingLink::readByte() {
     return byte;
 }
 
-void RecordingLink::writeByte(char byte) {
+void RecordingLink::writeByte(char byte)
+{
     m_written.append(byte);
     ++m_writeCalls;
 }
 
-void RecordingLink::inject(const QByteArray &bytes) {
+void RecordingLink::inject(const QByteArray &bytes)
+{
     m_pending.append(bytes);
     Q_EMIT dataArrived();
 }
 
-void RecordingLink::loseDevice() {
+void RecordingLink::loseDevice()
+{
     m_open = false;
     Q_EMIT lost(QStringLiteral("device removed"));
 }
 
-void RecordingLink::clearWritten() {
+void RecordingLink::clearWritten()
+{
     m_written.clear();
     m_writeCalls = 0;
 }
 
-Answer RecordingView::showMessage(const MessageBox &box) {
+Answer RecordingView::showMessage(const MessageBox &box)
+{
     m_messages.append(box);
     return m_answers.isEmpty() ? Answer::Ok : m_answers.takeFirst();
 }

@@ -25,7 +25,8 @@ struct Profile {
     bool bom = false;
 };
 
-QByteArray trimmedBlanks(const QByteArray &text) {
+QByteArray trimmedBlanks(const QByteArray &text)
+{
     qsizetype first = 0;
     qsizetype last = text.size();
     while (first < last && (text[first] == ' ' || text[first] == '\t'))
@@ -35,7 +36,8 @@ QByteArray trimmedBlanks(const QByteArray &text) {
     return text.mid(first, last - first);
 }
 
-Line parseLine(const QByteArray &raw) {
+Line parseLine(const QByteArray &raw)
+{
     Line line{raw, {}, {}, {}};
     const QByteArray text = trimmedBlanks(raw);
     if (text.startsWith('[')) {
@@ -55,7 +57,8 @@ Line parseLine(const QByteArray &raw) {
     return line;
 }
 
-Profile load(const QString &path) {
+Profile load(const QString &path)
+{
     Profile profile;
     QFile file(path);
     QByteArray content;
@@ -82,13 +85,15 @@ Profile load(const QString &path) {
     return profile;
 }
 
-bool sameName(const QByteArray &a, const QString &b) {
+bool sameName(const QByteArray &a, const QString &b)
+{
     return a.compare(b.toUtf8(), Qt::CaseInsensitive) == 0;
 }
 
 // Index range [first, end) of the lines of `section` below its header; first is -1
 // when the section is missing.
-std::pair<qsizetype, qsizetype> findSection(const Profile &profile, const QString &section) {
+std::pair<qsizetype, qsizetype> findSection(const Profile &profile, const QString &section)
+{
     for (qsizetype i = 0; i < profile.lines.size(); ++i) {
         if (profile.lines[i].section.isEmpty() || !sameName(profile.lines[i].section, section))
             continue;
@@ -100,8 +105,8 @@ std::pair<qsizetype, qsizetype> findSection(const Profile &profile, const QStrin
     return {-1, -1};
 }
 
-qsizetype findKey(const Profile &profile, std::pair<qsizetype, qsizetype> range,
-                  const QString &key) {
+qsizetype findKey(const Profile &profile, std::pair<qsizetype, qsizetype> range, const QString &key)
+{
     for (qsizetype i = range.first; i >= 0 && i < range.second; ++i) {
         if (!profile.lines[i].key.isEmpty() && sameName(profile.lines[i].key, key))
             return i;
@@ -109,14 +114,16 @@ qsizetype findKey(const Profile &profile, std::pair<qsizetype, qsizetype> range,
     return -1;
 }
 
-QByteArray withoutQuotes(const QByteArray &value) {
+QByteArray withoutQuotes(const QByteArray &value)
+{
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front())
         return value.mid(1, value.size() - 2);
     return value;
 }
 
-QByteArray oneLine(const QString &text) {
+QByteArray oneLine(const QString &text)
+{
     QByteArray bytes = text.toUtf8();
     bytes.replace('\r', ' ').replace('\n', ' ');
     return bytes;
@@ -125,15 +132,18 @@ QByteArray oneLine(const QString &text) {
 } // namespace
 
 Settings::Settings(QString path)
-    : m_path(std::move(path)) {}
+    : m_path(std::move(path))
+{}
 
-QString Settings::defaultPath() {
+QString Settings::defaultPath()
+{
     const QString folder =
         QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
     return folder + QStringLiteral("/Dial Kite.ini");
 }
 
-QString Settings::read(const QString &section, const QString &key) const {
+QString Settings::read(const QString &section, const QString &key) const
+{
     const Profile profile = load(m_path);
     const qsizetype line = findKey(profile, findSection(profile, section), key);
     if (line < 0)
@@ -141,7 +151,8 @@ QString Settings::read(const QString &section, const QString &key) const {
     return QString::fromUtf8(withoutQuotes(profile.lines[line].value).left(kMaxValueLength));
 }
 
-bool Settings::write(const QString &section, const QString &key, const QString &value) {
+bool Settings::write(const QString &section, const QString &key, const QString &value)
+{
     Profile profile = load(m_path);
     const QByteArray entry = oneLine(key) + '=' + oneLine(value);
     const auto range = findSection(profile, section);
@@ -175,7 +186,8 @@ bool Settings::write(const QString &section, const QString &key, const QString &
     return file.commit();
 }
 
-QString portDevice(const Settings &settings, int portNumber) {
+QString portDevice(const Settings &settings, int portNumber)
+{
     if (portNumber < 1)
         return {};
     const QString mapped =

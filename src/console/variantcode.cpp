@@ -2,7 +2,8 @@
 
 namespace dialkite {
 
-std::optional<Variant> variantByNumber(int number) {
+std::optional<Variant> variantByNumber(int number)
+{
     static const Variant variants[kVariantCount] = {
         {QStringLiteral("1"), QStringLiteral("A1/A2/A4"), QStringLiteral("DK-A")},
         {QStringLiteral("2"), QStringLiteral("B1/B2/B4"), QStringLiteral("DK-B")},
@@ -18,7 +19,8 @@ std::optional<Variant> variantByNumber(int number) {
     return variants[number - 1];
 }
 
-std::optional<Variant> variantByCode(const QString &code) {
+std::optional<Variant> variantByCode(const QString &code)
+{
     if (code.size() != 1)
         return std::nullopt;
     return variantByNumber(code[0].unicode() - u'0');

@@ -1,6 +1,9 @@
 #include "form1.h"
 
+#include "dialkiteselectform.h"
 #include "gridview.h"
+
+#include "operations/identify.h"
 
 #include "console/texts.h"
 
@@ -17,7 +20,8 @@ constexpr int kClientWidth = 13080;
 constexpr int kClientHeight = 10575;
 constexpr int kButtonSize = 900;
 
-QMessageBox::Icon messageIcon(MessageBox::Icon icon) {
+QMessageBox::Icon messageIcon(MessageBox::Icon icon)
+{
     switch (icon) {
     case MessageBox::Icon::Question:
         return QMessageBox::Question;
@@ -33,14 +37,17 @@ QMessageBox::Icon messageIcon(MessageBox::Icon icon) {
 
 Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
     : QWidget(parent)
-    , m_console(link, *this, settings) {
+    , m_console(link, *this, settings)
+{
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(texts::kWindowTitle);
     setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
 
     addButton("ChangePort", texts::kChangePort, QStyle::SP_DriveNetIcon, 0);
     addGrid(GridId::Port, 900, 0, 1300, 900);
-    addButton("DialkiteSelect", texts::kDialkiteSelect, QStyle::SP_FileDialogListView, 2200);
+    connect(
+        addButton("DialkiteSelect", texts::kDialkiteSelect, QStyle::SP_FileDialogListView, 2200),
+        &QToolButton::clicked, this, &Form1::DialkiteSelect_Click);
     addGrid(GridId::Device, 3100, 0, 1300, 900);
     addButton("ReadIdentification", texts::kReadIdentification, QStyle::SP_MessageBoxInformation,
               4400);
@@ -70,7 +77,8 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
 
 Form1::~Form1() = default;
 
-void Form1::Form_Load() {
+void Form1::Form_Load()
+{
     m_Timer1.setInterval(1000);
     m_Timer1.start();
     m_Timer2.setInterval(1000);
@@ -78,7 +86,28 @@ void Form1::Form_Load() {
     m_console.Form_Load();
 }
 
-QToolButton *Form1::addButton(const char *name, const QString &caption, int style, int left) {
+template <typename Dialog> void Form1::showDialog(QPointer<Dialog> &slot)
+{
+    if (!slot)
+        slot = new Dialog(m_console, this);
+    slot->setWindowFlag(Qt::Dialog);
+    slot->show();
+    slot->raise();
+    slot->activateWindow();
+}
+
+void Form1::DialkiteSelect_Click()
+{
+    showDialog(m_selectForm);
+}
+
+void Form1::ReadIdentification_Click()
+{
+    dialkite::ReadIdentification_Click(m_console);
+}
+
+QToolButton *Form1::addButton(const char *name, const QString &caption, int style, int left)
+{
     auto *button = new QToolButton(this);
     button->setObjectName(QString::fromLatin1(name));
     button->setText(caption);
@@ -89,14 +118,16 @@ QToolButton *Form1::addButton(const char *name, const QString &caption, int styl
     return button;
 }
 
-GridView *Form1::addGrid(GridId id, int left, int top, int width, int height) {
+GridView *Form1::addGrid(GridId id, int left, int top, int width, int height)
+{
     Grid &grid = m_console.grid(id);
     auto *view = new GridView(grid, grid.rows() > 2, this);
     view->setGeometry(pixels(left), pixels(top), pixels(width), pixels(height));
     return view;
 }
 
-Answer Form1::showMessage(const MessageBox &box) {
+Answer Form1::showMessage(const MessageBox &box)
+{
     QMessageBox message(messageIcon(box.icon), box.title, box.text,
                         box.buttons == MessageBox::Buttons::OkCancel
                             ? QMessageBox::Ok | QMessageBox::Cancel
@@ -105,12 +136,14 @@ Answer Form1::showMessage(const MessageBox &box) {
     return message.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 
-void Form1::setOutgoingCaption(const QString &caption) {
+void Form1::setOutgoingCaption(const QString &caption)
+{
     if (m_Outgoing)
         m_Outgoing->setText(caption);
 }
 
-void Form1::closeEvent(QCloseEvent *event) {
+void Form1::closeEvent(QCloseEvent *event)
+{
     if (!m_console.Form_Unload()) {
         event->ignore();
         return;

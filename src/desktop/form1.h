@@ -4,9 +4,12 @@
 // log on the left, the send and receive logs on the right. It lays out widgets, shows
 // message boxes and turns clicks into calls of the console's procedures.
 
+#include "dialkiteselectform.h"
+
 #include "console/console.h"
 #include "console/consoleview.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
@@ -35,8 +38,16 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent *event) override;
 
+    // The click handlers of the command buttons.
+    void DialkiteSelect_Click();
+    void ReadIdentification_Click();
+
+    DialkiteSelectForm *dialkiteSelectForm() const { return m_selectForm; }
+
 private:
     void Form_Load();
+    // Shows the dialog in `slot`, creating it when it is not open.
+    template <typename Dialog> void showDialog(QPointer<Dialog> &slot);
     QToolButton *addButton(const char *name, const QString &caption, int style, int left);
     GridView *addGrid(GridId id, int left, int top, int width, int height);
 
@@ -44,6 +55,7 @@ private:
     QTimer m_Timer1;
     QTimer m_Timer2;
     QToolButton *m_Outgoing = nullptr;
+    QPointer<DialkiteSelectForm> m_selectForm;
 };
 
 } // namespace dialkite

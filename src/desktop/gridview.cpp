@@ -9,7 +9,8 @@ namespace dialkite {
 
 namespace {
 
-QString withControlPictures(QString text) {
+QString withControlPictures(QString text)
+{
     for (QChar &c : text) {
         if (c.unicode() < 0x20)
             c = QChar(char16_t(0x2400 + c.unicode()));
@@ -23,9 +24,11 @@ QString withControlPictures(QString text) {
 
 GridDisplayModel::GridDisplayModel(bool fixedFirstColumn, QObject *parent)
     : QIdentityProxyModel(parent)
-    , m_fixedFirstColumn(fixedFirstColumn) {}
+    , m_fixedFirstColumn(fixedFirstColumn)
+{}
 
-QVariant GridDisplayModel::data(const QModelIndex &index, int role) const {
+QVariant GridDisplayModel::data(const QModelIndex &index, int role) const
+{
     switch (role) {
     case Qt::DisplayRole:
         return withControlPictures(QIdentityProxyModel::data(index, role).toString());
@@ -55,7 +58,8 @@ QVariant GridDisplayModel::data(const QModelIndex &index, int role) const {
 GridView::GridView(Grid &grid, bool fixedFirstColumn, QWidget *parent)
     : QTableView(parent)
     , m_grid(grid)
-    , m_display(new GridDisplayModel(fixedFirstColumn, this)) {
+    , m_display(new GridDisplayModel(fixedFirstColumn, this))
+{
     setObjectName(grid.name());
     m_display->setSourceModel(&grid);
     setModel(m_display);
@@ -78,7 +82,8 @@ GridView::GridView(Grid &grid, bool fixedFirstColumn, QWidget *parent)
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &GridView::onScrolled);
 }
 
-void GridView::applyLayout() {
+void GridView::applyLayout()
+{
     const GridLayout &layout = m_grid.layout();
     for (int column = 0; column < layout.columnWidths.size(); ++column)
         setColumnWidth(column, pixels(layout.columnWidths[column]));
@@ -93,7 +98,8 @@ void GridView::applyLayout() {
 
 // The console moved the grid's top row: scroll there, and if the view cannot (the
 // last rows are already in sight) tell the grid where the view really stands.
-void GridView::showTopRow(int row) {
+void GridView::showTopRow(int row)
+{
     if (m_syncing)
         return;
     m_syncing = true;
@@ -104,7 +110,8 @@ void GridView::showTopRow(int row) {
     m_syncing = false;
 }
 
-void GridView::onScrolled(int value) {
+void GridView::onScrolled(int value)
+{
     if (m_syncing)
         return;
     m_syncing = true;

@@ -14,7 +14,8 @@ namespace dialkite {
 
 inline constexpr int kTwipsPerPixel = 15; // 1440 twips an inch at 96 dots an inch
 
-inline int pixels(int twips) {
+inline int pixels(int twips)
+{
     return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
 }
 

@@ -11,12 +11,14 @@
 
 namespace {
 
-QByteArray fileContent(const QString &path) {
+QByteArray fileContent(const QString &path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-std::vector<std::string> scenarioNames() {
+std::vector<std::string> scenarioNames()
+{
     std::vector<std::string> names;
     const QDir dir(QStringLiteral(DIALKITE_SCENARIOS));
     for (const QString &file : dir.entryList({QStringLiteral("*.scn")}, QDir::Files, QDir::Name))
@@ -28,7 +30,8 @@ class Scenario : public ::testing::TestWithParam<std::string> {};
 
 } // namespace
 
-TEST_P(Scenario, MatchesItsGoldenOutput) {
+TEST_P(Scenario, MatchesItsGoldenOutput)
+{
     const QDir dir(QStringLiteral(DIALKITE_SCENARIOS));
     const QString name = QString::fromStdString(GetParam());
     QTemporaryDir work;

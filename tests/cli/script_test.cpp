@@ -6,7 +6,8 @@
 
 using namespace dialkite::cli;
 
-TEST(ScriptBytes, Notation) {
+TEST(ScriptBytes, Notation)
+{
     struct Case {
         QByteArray text;
         QByteArray bytes;
@@ -35,7 +36,8 @@ TEST(ScriptBytes, Notation) {
     }
 }
 
-TEST(Script, EveryStepForm) {
+TEST(Script, EveryStepForm)
+{
     const Script script = parseScript("\xEF\xBB\xBF"
                                       "rx <STX>1I<ETX>\r\n"
                                       "\n"
@@ -88,7 +90,8 @@ TEST(Script, EveryStepForm) {
     EXPECT_TRUE(script.steps[1].bytes.isEmpty());
 }
 
-TEST(Script, InvalidLinesAreRefusedWithTheirNumber) {
+TEST(Script, InvalidLinesAreRefusedWithTheirNumber)
+{
     const QByteArray bad[] = {
         "rx",         "rx<STX>",   " rx a",      "RX a",     "select 9",     "select 0",
         "select 12",  "select  1", "select ",    "select x", "reprogram 7",  "identify ",

@@ -21,7 +21,8 @@ const Grouping kGroupings[] = {
 };
 
 // The number field at position p: p-1 bytes in front, the digits, then the end.
-QByteArray numberRecord(int p, const char *digits, const char *end) {
+QByteArray numberRecord(int p, const char *digits, const char *end)
+{
     return QByteArray(p - 1, 'x') + digits + end;
 }
 
@@ -41,7 +42,8 @@ const Instance kInstances[] = {
 
 } // namespace
 
-TEST(CallerNumberText, GroupsEveryLengthAtEveryDecodersPosition) {
+TEST(CallerNumberText, GroupsEveryLengthAtEveryDecodersPosition)
+{
     for (const Instance &instance : kInstances) {
         for (const Grouping &g : kGroupings) {
             const QByteArray record = numberRecord(instance.p, g.digits, instance.end);
@@ -52,7 +54,8 @@ TEST(CallerNumberText, GroupsEveryLengthAtEveryDecodersPosition) {
     }
 }
 
-TEST(CallerNumberText, EndCharacterDecidesTheLength) {
+TEST(CallerNumberText, EndCharacterDecidesTheLength)
+{
     // Eight digits followed by "E" are not ended by a blank: no 4-4 row applies and the
     // 2-3-3-4 row takes the "E" along.
     EXPECT_EQ(callerNumberText("12345678E", 1, ' ', letterMarkers()),
@@ -60,7 +63,8 @@ TEST(CallerNumberText, EndCharacterDecidesTheLength) {
     EXPECT_EQ(callerNumberText("12345678E", 1, 'E', letterMarkers()), QStringLiteral("1234-5678"));
 }
 
-TEST(CallerNumberText, ShortRecordsFallThroughToTheLastRows) {
+TEST(CallerNumberText, ShortRecordsFallThroughToTheLastRows)
+{
     // Nine digits beginning "03" and one blank, nothing after: position p+10 does not
     // exist, so 3-4-4 applies and the last group holds two digits and the blank.
     EXPECT_EQ(callerNumberText("xxx031123456 ", 4, ' ', letterMarkers()),
@@ -74,7 +78,8 @@ TEST(CallerNumberText, ShortRecordsFallThroughToTheLastRows) {
     EXPECT_EQ(callerNumberText("0", 1, ' ', letterMarkers()), QStringLiteral("0--"));
 }
 
-TEST(CallerNumberText, MarkersOfEachDecoder) {
+TEST(CallerNumberText, MarkersOfEachDecoder)
+{
     struct Case {
         const char *record;
         int p;
@@ -103,7 +108,8 @@ TEST(CallerNumberText, MarkersOfEachDecoder) {
         EXPECT_EQ(callerNumberText(c.record, c.p, ' ', c.markers), c.shown) << c.record;
 }
 
-TEST(CallerNumberText, BytesAboveAsciiShowAsLatin1) {
+TEST(CallerNumberText, BytesAboveAsciiShowAsLatin1)
+{
     EXPECT_EQ(callerNumberText("\xC5"
                                "2345678 ",
                                1, ' ', letterMarkers()),

@@ -9,7 +9,8 @@ using namespace dialkite::test;
 
 class DefaultDecoder : public ConsoleTest {};
 
-TEST_F(DefaultDecoder, CallerRecords) {
+TEST_F(DefaultDecoder, CallerRecords)
+{
     struct Case {
         QByteArray body;
         const char *channel;
@@ -37,7 +38,8 @@ TEST_F(DefaultDecoder, CallerRecords) {
     }
 }
 
-TEST_F(DefaultDecoder, IdentificationReplyFillsThePanelOnly) {
+TEST_F(DefaultDecoder, IdentificationReplyFillsThePanelOnly)
+{
     // Positions 4-9 unused, 10-17 name, 18-20 version.
     feed(framed(" P123456DIALKITE1.2   "));
     EXPECT_EQ(cell(GridId::Identification, 1, 0), QStringLiteral("DIALKITE"));
@@ -46,7 +48,8 @@ TEST_F(DefaultDecoder, IdentificationReplyFillsThePanelOnly) {
     EXPECT_TRUE(state().RxBuffer.isEmpty());
 }
 
-TEST_F(DefaultDecoder, CallEndFreesTheDialButton) {
+TEST_F(DefaultDecoder, CallEndFreesTheDialButton)
+{
     state().OutgoingFlag = 1;
     console.setOutgoingCaption(texts::kHangUp);
     feed(framed("2S"));
@@ -57,7 +60,8 @@ TEST_F(DefaultDecoder, CallEndFreesTheDialButton) {
     EXPECT_TRUE(callCell(1, 0).isEmpty());
 }
 
-TEST_F(DefaultDecoder, OtherTypesOnlyEmptyTheBuffer) {
+TEST_F(DefaultDecoder, OtherTypesOnlyEmptyTheBuffer)
+{
     feed(framed("1R021234567"));
     feed(framed(""));
     feed(framed("1"));
@@ -67,7 +71,8 @@ TEST_F(DefaultDecoder, OtherTypesOnlyEmptyTheBuffer) {
     EXPECT_EQ(state().ReceiveRow, 4);
 }
 
-TEST_F(DefaultDecoder, CallLogWrapsAndScrolls) {
+TEST_F(DefaultDecoder, CallLogWrapsAndScrolls)
+{
     state().CallRow = 9999;
     console.MSFlexGrid1().setTopRow(9970);
     feed(framed("1I12345678    "));
@@ -83,7 +88,8 @@ TEST_F(DefaultDecoder, CallLogWrapsAndScrolls) {
     EXPECT_EQ(console.MSFlexGrid1().topRow(), 2);
 }
 
-TEST_F(DefaultDecoder, CodesWithoutDecoderOfTheirOwnUseIt) {
+TEST_F(DefaultDecoder, CodesWithoutDecoderOfTheirOwnUseIt)
+{
     for (const char *code : {"", "0", "1", "2", "9"}) {
         Harness fresh;
         fresh.setVariant(code);
@@ -92,7 +98,8 @@ TEST_F(DefaultDecoder, CodesWithoutDecoderOfTheirOwnUseIt) {
     }
 }
 
-TEST_F(DefaultDecoder, VariantDecodersTakeTheirCodes) {
+TEST_F(DefaultDecoder, VariantDecodersTakeTheirCodes)
+{
     // A default-format caller record means nothing to the other formats' decoders:
     // they do not write it as the default decoder would, and the buffer is emptied.
     for (const char *code : {"3", "4", "6", "7", "8"}) {

@@ -18,7 +18,8 @@ const QByteArray kCall = framed("1I021234567   ");
 
 class Framing : public ConsoleTest {};
 
-TEST_F(Framing, RecordSplitAtEveryOffsetIsOneRecord) {
+TEST_F(Framing, RecordSplitAtEveryOffsetIsOneRecord)
+{
     for (qsizetype split = 0; split <= kCall.size(); ++split) {
         Harness fresh;
         fresh.feed(kCall.left(split));
@@ -31,7 +32,8 @@ TEST_F(Framing, RecordSplitAtEveryOffsetIsOneRecord) {
     }
 }
 
-TEST_F(Framing, ByteByByteEventsAndSeveralRecordsInOneEvent) {
+TEST_F(Framing, ByteByByteEventsAndSeveralRecordsInOneEvent)
+{
     for (const char byte : kCall)
         feed(QByteArray(1, byte));
     feed(framed("2I12345678    ") + framed("3IP           ") + framed("4IC           "));
@@ -43,7 +45,8 @@ TEST_F(Framing, ByteByByteEventsAndSeveralRecordsInOneEvent) {
     EXPECT_EQ(callCell(4, 2), texts::kPublicPhone);
 }
 
-TEST_F(Framing, NoiseBeforeStxBelongsToTheNextRecord) {
+TEST_F(Framing, NoiseBeforeStxBelongsToTheNextRecord)
+{
     feed("zz" + kCall);
     // Positions shift by two: the type position holds STX and the record is ignored,
     // but the log shows everything that came.
@@ -52,7 +55,8 @@ TEST_F(Framing, NoiseBeforeStxBelongsToTheNextRecord) {
     EXPECT_TRUE(state().RxBuffer.isEmpty());
 }
 
-TEST_F(Framing, BytesWithoutEndStayBufferedAcrossEvents) {
+TEST_F(Framing, BytesWithoutEndStayBufferedAcrossEvents)
+{
     feed("\x02"
          "1I0212");
     EXPECT_EQ(state().RxBuffer, QByteArray("\x02"
@@ -62,7 +66,8 @@ TEST_F(Framing, BytesWithoutEndStayBufferedAcrossEvents) {
     EXPECT_EQ(state().RxByte, '2');
 }
 
-TEST_F(Framing, HookRingStatusGoesToItsPanelOnly) {
+TEST_F(Framing, HookRingStatusGoesToItsPanelOnly)
+{
     struct Case {
         char setting;
         QString shown;
@@ -85,7 +90,8 @@ TEST_F(Framing, HookRingStatusGoesToItsPanelOnly) {
     EXPECT_EQ(state().CallRow, 1);
 }
 
-TEST_F(Framing, HookRingStatusIsRecognisedInEveryVariantButFive) {
+TEST_F(Framing, HookRingStatusIsRecognisedInEveryVariantButFive)
+{
     for (const char *code : {"", "0", "1", "2", "3", "4", "6", "7", "8"}) {
         Harness fresh;
         fresh.setVariant(code);
@@ -98,7 +104,8 @@ TEST_F(Framing, HookRingStatusIsRecognisedInEveryVariantButFive) {
     EXPECT_TRUE(cell(GridId::Detection, 1, 0).isEmpty());
 }
 
-TEST_F(Framing, VariantFourEndsRecordsAtE) {
+TEST_F(Framing, VariantFourEndsRecordsAtE)
+{
     setVariant("4");
     feed("\x02"
          "S"
@@ -113,7 +120,8 @@ TEST_F(Framing, VariantFourEndsRecordsAtE) {
     EXPECT_EQ(state().RxBuffer, QByteArray("SE"));
 }
 
-TEST_F(Framing, VariantFiveSortsBytesIntoLinesByValue) {
+TEST_F(Framing, VariantFiveSortsBytesIntoLinesByValue)
+{
     setVariant("5");
     struct Case {
         quint8 byte;
@@ -142,7 +150,8 @@ TEST_F(Framing, VariantFiveSortsBytesIntoLinesByValue) {
         EXPECT_TRUE(buffer.isEmpty());
 }
 
-TEST_F(Framing, VariantFiveIdentificationReplyStopsTheEvent) {
+TEST_F(Framing, VariantFiveIdentificationReplyStopsTheEvent)
+{
     setVariant("5");
     state().IdentifyFlag = 1;
     feed(framed("V1.00X") + "\x75");
@@ -157,14 +166,16 @@ TEST_F(Framing, VariantFiveIdentificationReplyStopsTheEvent) {
     EXPECT_EQ(state().LineBuffer[1], QByteArray("5"));
 }
 
-TEST_F(Framing, VariantFiveShortIdentificationReply) {
+TEST_F(Framing, VariantFiveShortIdentificationReply)
+{
     setVariant("5");
     state().IdentifyFlag = 1;
     feed(framed("V1"));
     EXPECT_EQ(cell(GridId::Identification, 1, 0), QStringLiteral("V1\u0003"));
 }
 
-TEST_F(Framing, ReceiveLogWrapsAfterRow9999WithoutJumpingBack) {
+TEST_F(Framing, ReceiveLogWrapsAfterRow9999WithoutJumpingBack)
+{
     state().ReceiveRow = 9999;
     console.MSFlexGrid3().setTopRow(9980);
     feed(framed("x"));
@@ -177,7 +188,8 @@ TEST_F(Framing, ReceiveLogWrapsAfterRow9999WithoutJumpingBack) {
     EXPECT_EQ(console.MSFlexGrid3().topRow(), 9980);
 }
 
-TEST_F(Framing, ReceiveLogScrollsWhenMoreThan20RowsBelowTop) {
+TEST_F(Framing, ReceiveLogScrollsWhenMoreThan20RowsBelowTop)
+{
     // The row being written is compared with the top before the counter moves.
     state().ReceiveRow = 21;
     feed(framed("x"));
@@ -188,7 +200,8 @@ TEST_F(Framing, ReceiveLogScrollsWhenMoreThan20RowsBelowTop) {
     EXPECT_EQ(console.MSFlexGrid3().topRow(), 3);
 }
 
-TEST_F(Framing, FullBufferIsLoggedAndEmptiedBeforeTheNextByte) {
+TEST_F(Framing, FullBufferIsLoggedAndEmptiedBeforeTheNextByte)
+{
     const QByteArray noise(Console::kBufferLimit, 'n');
     feed(noise);
     EXPECT_EQ(state().RxBuffer.size(), Console::kBufferLimit);
@@ -199,7 +212,8 @@ TEST_F(Framing, FullBufferIsLoggedAndEmptiedBeforeTheNextByte) {
     EXPECT_EQ(state().RxBuffer, QByteArray("m"));
 }
 
-TEST_F(Framing, FullLineBufferIsLoggedWithoutOffsetsAndNotDecoded) {
+TEST_F(Framing, FullLineBufferIsLoggedWithoutOffsetsAndNotDecoded)
+{
     setVariant("5");
     feed(QByteArray(Console::kBufferLimit, '\x75'));
     feed("\x76");
@@ -208,7 +222,8 @@ TEST_F(Framing, FullLineBufferIsLoggedWithoutOffsetsAndNotDecoded) {
     EXPECT_EQ(state().CallRow, 1);
 }
 
-TEST_F(Framing, RandomBytesNeverGrowBuffersInAnyVariant) {
+TEST_F(Framing, RandomBytesNeverGrowBuffersInAnyVariant)
+{
     for (const char *code : {"1", "2", "3", "4", "5", "6", "7", "8"}) {
         Harness fresh;
         fresh.setVariant(code);

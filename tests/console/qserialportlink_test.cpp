@@ -19,12 +19,14 @@ namespace {
 
 class SerialLinkOnPty : public ::testing::Test {
 protected:
-    SerialLinkOnPty() {
+    SerialLinkOnPty()
+    {
         settings.write(QStringLiteral("DEVICES"), QStringLiteral("COM3"), pty.path());
         settings.write(QStringLiteral("PORT"), QStringLiteral("NUM"), QStringLiteral("3"));
     }
 
-    QByteArray readAll(qsizetype count) {
+    QByteArray readAll(qsizetype count)
+    {
         QByteArray got;
         waitFor([&] {
             while (link.bytesAvailable() > 0)
@@ -40,7 +42,8 @@ protected:
     QSerialPortLink link{[this](int port) { return portDevice(settings, port); }};
 };
 
-double cpuSeconds() {
+double cpuSeconds()
+{
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
@@ -49,7 +52,8 @@ double cpuSeconds() {
 
 } // namespace
 
-TEST_F(SerialLinkOnPty, PassesEveryByteValueBothWays) {
+TEST_F(SerialLinkOnPty, PassesEveryByteValueBothWays)
+{
     ASSERT_TRUE(pty.ok());
     ASSERT_TRUE(link.open(3)) << link.lastError().toStdString();
     QByteArray all;
@@ -64,7 +68,8 @@ TEST_F(SerialLinkOnPty, PassesEveryByteValueBothWays) {
     EXPECT_EQ(pty.read(256), all);
 }
 
-TEST_F(SerialLinkOnPty, UnknownDeviceDoesNotOpen) {
+TEST_F(SerialLinkOnPty, UnknownDeviceDoesNotOpen)
+{
     settings.write(QStringLiteral("DEVICES"), QStringLiteral("COM2"),
                    QStringLiteral("/dev/no-such-serial-device"));
     EXPECT_FALSE(link.open(2));
@@ -72,7 +77,8 @@ TEST_F(SerialLinkOnPty, UnknownDeviceDoesNotOpen) {
     EXPECT_FALSE(link.open(0));
 }
 
-TEST_F(SerialLinkOnPty, ConsoleShowsRecordsAndAnswersOverThePort) {
+TEST_F(SerialLinkOnPty, ConsoleShowsRecordsAndAnswersOverThePort)
+{
     ASSERT_TRUE(pty.ok());
     RecordingView view;
     Console console(link, view, settings);
@@ -99,7 +105,8 @@ TEST_F(SerialLinkOnPty, ConsoleShowsRecordsAndAnswersOverThePort) {
     EXPECT_TRUE(view.messages().isEmpty());
 }
 
-TEST_F(SerialLinkOnPty, UnpluggedDeviceClosesThePortWithoutSpinning) {
+TEST_F(SerialLinkOnPty, UnpluggedDeviceClosesThePortWithoutSpinning)
+{
     ASSERT_TRUE(pty.ok());
     RecordingView view;
     Console console(link, view, settings);

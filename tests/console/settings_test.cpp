@@ -14,16 +14,19 @@ namespace {
 class SettingsFile : public ::testing::Test {
 protected:
     QString path() const { return m_dir.filePath(QStringLiteral("Dial Kite.ini")); }
-    void put(const QByteArray &content) {
+    void put(const QByteArray &content)
+    {
         QFile file(path());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(content);
     }
-    QByteArray content() const {
+    QByteArray content() const
+    {
         QFile file(path());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    QString read(const char *section, const char *key) const {
+    QString read(const char *section, const char *key) const
+    {
         return Settings(path()).read(QString::fromLatin1(section), QString::fromLatin1(key));
     }
 
@@ -32,7 +35,8 @@ protected:
 
 } // namespace
 
-TEST_F(SettingsFile, RoundTripCreatesFileAndSections) {
+TEST_F(SettingsFile, RoundTripCreatesFileAndSections)
+{
     Settings settings(path());
     EXPECT_TRUE(settings.read(QStringLiteral("PORT"), QStringLiteral("NUM")).isEmpty());
     EXPECT_TRUE(settings.write(QStringLiteral("PORT"), QStringLiteral("NUM"), QStringLiteral("3")));
@@ -46,7 +50,8 @@ TEST_F(SettingsFile, RoundTripCreatesFileAndSections) {
     EXPECT_EQ(read("DIALKITE", "NUM"), QString());
 }
 
-TEST_F(SettingsFile, ReadsWindowsFiles) {
+TEST_F(SettingsFile, ReadsWindowsFiles)
+{
     put("\xEF\xBB\xBF; written on the shop PC\r\n[Port]\r\n  num =  7  \r\n\r\n"
         "[DIALKITE]\r\nNUM=\"3\"\r\nOTHER=x\r\n[DEVICES]\r\nCOM7=/dev/ttyUSB0\r\n");
     EXPECT_EQ(read("PORT", "NUM"), QStringLiteral("7"));
@@ -57,7 +62,8 @@ TEST_F(SettingsFile, ReadsWindowsFiles) {
     EXPECT_EQ(portDevice(Settings(path()), 7), QStringLiteral("/dev/ttyUSB0"));
 }
 
-TEST_F(SettingsFile, WriteChangesOnlyItsLineAndKeepsTheFilesStyle) {
+TEST_F(SettingsFile, WriteChangesOnlyItsLineAndKeepsTheFilesStyle)
+{
     const QByteArray before = "\xEF\xBB\xBF; comment \xB0\xA1\r\n[Port]\r\nnum=7\r\nkeep=1\r\n\r\n"
                               "[OTHER]\r\nA=b\r\n";
     put(before);
@@ -73,7 +79,8 @@ TEST_F(SettingsFile, WriteChangesOnlyItsLineAndKeepsTheFilesStyle) {
                          "NEW=x\r\n\r\n[OTHER]\r\nA=b\r\n"));
 }
 
-TEST_F(SettingsFile, ValuesAreCutAt255AndKeptOnOneLine) {
+TEST_F(SettingsFile, ValuesAreCutAt255AndKeptOnOneLine)
+{
     put("[P]\nK=" + QByteArray(300, 'v') + "\n");
     EXPECT_EQ(read("P", "K"), QString(255, QLatin1Char('v')));
     Settings(path()).write(QStringLiteral("P"), QStringLiteral("K"), QStringLiteral("a\nb=c"));
@@ -81,14 +88,16 @@ TEST_F(SettingsFile, ValuesAreCutAt255AndKeptOnOneLine) {
     EXPECT_EQ(read("P", "b"), QString());
 }
 
-TEST_F(SettingsFile, FailedWriteReportsFalseAndDoesNotCrash) {
+TEST_F(SettingsFile, FailedWriteReportsFalseAndDoesNotCrash)
+{
     EXPECT_FALSE(Settings(m_dir.filePath(QStringLiteral("no/such/folder/x.ini")))
                      .write(QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")));
     EXPECT_FALSE(Settings(m_dir.path())
                      .write(QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")));
 }
 
-TEST_F(SettingsFile, FailedWriteLeavesTheOldFile) {
+TEST_F(SettingsFile, FailedWriteLeavesTheOldFile)
+{
     put("[PORT]\nNUM=3\n");
     QFile::setPermissions(path(), QFile::ReadOwner);
     QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner);
@@ -100,12 +109,14 @@ TEST_F(SettingsFile, FailedWriteLeavesTheOldFile) {
     EXPECT_EQ(read("PORT", "NUM"), QStringLiteral("3"));
 }
 
-TEST_F(SettingsFile, UnreadableFileReadsEmpty) {
+TEST_F(SettingsFile, UnreadableFileReadsEmpty)
+{
     EXPECT_EQ(Settings(m_dir.path()).read(QStringLiteral("PORT"), QStringLiteral("NUM")),
               QString());
 }
 
-TEST_F(SettingsFile, PortNumbersMapToDevices) {
+TEST_F(SettingsFile, PortNumbersMapToDevices)
+{
     put("[DEVICES]\nCOM3=/dev/ttyUSB0\ncom4 = /dev/pts/9\n");
     const Settings settings(path());
     EXPECT_EQ(portDevice(settings, 3), QStringLiteral("/dev/ttyUSB0"));

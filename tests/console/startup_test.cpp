@@ -12,7 +12,8 @@ namespace {
 
 // A console straight after Form_Load: neither timer has ticked.
 struct Loaded {
-    explicit Loaded(const QString &iniText = {}) {
+    explicit Loaded(const QString &iniText = {})
+    {
         if (!iniText.isNull())
             settings.write(QStringLiteral("PORT"), QStringLiteral("NUM"), iniText);
         console.Form_Load();
@@ -24,14 +25,16 @@ struct Loaded {
     Console console{link, view, settings};
 };
 
-bool isPortError(const MessageBox &box) {
+bool isPortError(const MessageBox &box)
+{
     return box.text == texts::kPortErrorText && box.title == texts::kPortErrorTitle &&
            box.icon == MessageBox::Icon::Stop && box.buttons == MessageBox::Buttons::Ok;
 }
 
 } // namespace
 
-TEST(StartUp, FormLoadSetsTheCounters) {
+TEST(StartUp, FormLoadSetsTheCounters)
+{
     Loaded loaded;
     const ConsoleState &s = loaded.console.state();
     EXPECT_EQ(s.CallRow, 1);
@@ -43,7 +46,8 @@ TEST(StartUp, FormLoadSetsTheCounters) {
     EXPECT_TRUE(loaded.console.MSFlexGrid1().text(0, 0).isEmpty());
 }
 
-TEST(StartUp, SecondTimerLaysOutTheGridsAndFillsThePanels) {
+TEST(StartUp, SecondTimerLaysOutTheGridsAndFillsThePanels)
+{
     Loaded loaded;
     loaded.settings.write(QStringLiteral("DIALKITE"), QStringLiteral("NUM"), QStringLiteral("4"));
     loaded.settings.write(QStringLiteral("PORT"), QStringLiteral("NUM"), QStringLiteral("3"));
@@ -74,7 +78,8 @@ TEST(StartUp, SecondTimerLaysOutTheGridsAndFillsThePanels) {
     EXPECT_EQ(c.MSFlexGrid5().layout().rowHeight, 410);
 }
 
-TEST(StartUp, MissingSettingsFile) {
+TEST(StartUp, MissingSettingsFile)
+{
     Loaded loaded;
     loaded.console.Timer1_Timer();
     loaded.console.Timer2_Timer();
@@ -87,7 +92,8 @@ TEST(StartUp, MissingSettingsFile) {
     EXPECT_FALSE(QFile::exists(loaded.settings.path()));
 }
 
-TEST(StartUp, FirstTimerOpensTheSavedPort) {
+TEST(StartUp, FirstTimerOpensTheSavedPort)
+{
     struct Case {
         QString stored;
         int opened; // 0: no open is tried
@@ -110,7 +116,8 @@ TEST(StartUp, FirstTimerOpensTheSavedPort) {
     }
 }
 
-TEST(StartUp, PortThatCannotBeOpened) {
+TEST(StartUp, PortThatCannotBeOpened)
+{
     Loaded loaded(QStringLiteral("4"));
     loaded.link.refusePort(4);
     loaded.console.Timer1_Timer();
@@ -123,7 +130,8 @@ TEST(StartUp, PortThatCannotBeOpened) {
 
 class ChangeComport : public ConsoleTest {};
 
-TEST_F(ChangeComport, OpensSavesAndShowsThePort) {
+TEST_F(ChangeComport, OpensSavesAndShowsThePort)
+{
     console.ChangeComport(5);
     EXPECT_TRUE(link.isOpen());
     EXPECT_EQ(link.openedPorts().back(), 5);
@@ -132,7 +140,8 @@ TEST_F(ChangeComport, OpensSavesAndShowsThePort) {
     EXPECT_TRUE(view.messages().isEmpty());
 }
 
-TEST_F(ChangeComport, FailureKeepsTheSavedPortAndPanel) {
+TEST_F(ChangeComport, FailureKeepsTheSavedPortAndPanel)
+{
     console.ChangeComport(2);
     link.refusePort(6);
     console.ChangeComport(6);
@@ -143,14 +152,16 @@ TEST_F(ChangeComport, FailureKeepsTheSavedPortAndPanel) {
     EXPECT_EQ(cell(GridId::Port, 1, 0), QStringLiteral("COM 2"));
 }
 
-TEST_F(ChangeComport, NoChoiceIsPortZeroWhichCannotOpen) {
+TEST_F(ChangeComport, NoChoiceIsPortZeroWhichCannotOpen)
+{
     console.ChangeComport(std::nullopt);
     EXPECT_FALSE(link.isOpen());
     EXPECT_EQ(view.messages().size(), 1);
     EXPECT_EQ(link.openedPorts().back(), 0);
 }
 
-TEST_F(ChangeComport, SamePortReopensAndKeepsAHalfRecord) {
+TEST_F(ChangeComport, SamePortReopensAndKeepsAHalfRecord)
+{
     console.ChangeComport(3);
     feed("\x02"
          "1I02");
@@ -161,7 +172,8 @@ TEST_F(ChangeComport, SamePortReopensAndKeepsAHalfRecord) {
     EXPECT_EQ(link.openedPorts(), (QList<int>{3, 3}));
 }
 
-TEST_F(ChangeComport, LostDeviceClosesThePortAndSaysSoOnce) {
+TEST_F(ChangeComport, LostDeviceClosesThePortAndSaysSoOnce)
+{
     link.loseDevice();
     processEvents();
     EXPECT_FALSE(link.isOpen());
@@ -171,7 +183,8 @@ TEST_F(ChangeComport, LostDeviceClosesThePortAndSaysSoOnce) {
     EXPECT_TRUE(link.isOpen());
 }
 
-TEST_F(ChangeComport, QuitNeedsConfirmation) {
+TEST_F(ChangeComport, QuitNeedsConfirmation)
+{
     view.queueAnswer(Answer::Cancel);
     feed(framed("1I12345678    "));
     EXPECT_FALSE(console.Form_Unload());

@@ -9,7 +9,8 @@ using namespace dialkite::test;
 
 namespace {
 
-QByteArray blanks(int n) {
+QByteArray blanks(int n)
+{
     return QByteArray(n, ' ');
 }
 
@@ -17,7 +18,8 @@ QByteArray blanks(int n) {
 
 class Transmitter : public ConsoleTest {};
 
-TEST_F(Transmitter, FramesOnTheWire) {
+TEST_F(Transmitter, FramesOnTheWire)
+{
     struct Case {
         QByteArray port, code, value;
         QByteArray wire;
@@ -60,7 +62,8 @@ TEST_F(Transmitter, FramesOnTheWire) {
     }
 }
 
-TEST_F(Transmitter, SendLogShowsExactlyWhatWasWritten) {
+TEST_F(Transmitter, SendLogShowsExactlyWhatWasWritten)
+{
     console.MakeOpcode(" ", "v", "2");
     console.MakeOpcode("1", "O", QByteArray(25, '5'));
     console.MakeOpcode("?", " ", " ");
@@ -71,7 +74,8 @@ TEST_F(Transmitter, SendLogShowsExactlyWhatWasWritten) {
     EXPECT_EQ(state().SendRow, 4);
 }
 
-TEST_F(Transmitter, BoxSettingFramesAreSentButNotLogged) {
+TEST_F(Transmitter, BoxSettingFramesAreSentButNotLogged)
+{
     console.MakeOpcode("a", "x", " ");
     EXPECT_EQ(link.written(), "\x02"
                               "ax" +
@@ -80,7 +84,8 @@ TEST_F(Transmitter, BoxSettingFramesAreSentButNotLogged) {
     EXPECT_TRUE(cell(GridId::Sent, 1, 0).isEmpty());
 }
 
-TEST_F(Transmitter, SendLogWrapsAfterRow9999WithoutJumpingBack) {
+TEST_F(Transmitter, SendLogWrapsAfterRow9999WithoutJumpingBack)
+{
     state().SendRow = 9999;
     console.MSFlexGrid2().setTopRow(9990);
     console.MakeOpcode(" ", "v", "1");
@@ -93,7 +98,8 @@ TEST_F(Transmitter, SendLogWrapsAfterRow9999WithoutJumpingBack) {
     EXPECT_EQ(console.MSFlexGrid2().topRow(), 9990);
 }
 
-TEST_F(Transmitter, SendLogScrollsWhenTheNextRowIsMoreThan10BelowTop) {
+TEST_F(Transmitter, SendLogScrollsWhenTheNextRowIsMoreThan10BelowTop)
+{
     state().SendRow = 10; // becomes 11: 11 - 1 = 10, no scroll
     console.MakeOpcode(" ", "v", "1");
     EXPECT_EQ(console.MSFlexGrid2().topRow(), 1);
@@ -101,7 +107,8 @@ TEST_F(Transmitter, SendLogScrollsWhenTheNextRowIsMoreThan10BelowTop) {
     EXPECT_EQ(console.MSFlexGrid2().topRow(), 2);
 }
 
-TEST_F(Transmitter, ClosedPortDropsTheFrameAndSaysSo) {
+TEST_F(Transmitter, ClosedPortDropsTheFrameAndSaysSo)
+{
     link.setOpen(false);
     console.MakeOpcode(" ", "v", "2");
     EXPECT_TRUE(link.written().isEmpty());

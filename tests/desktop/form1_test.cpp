@@ -23,11 +23,13 @@ namespace {
 
 class MainWindow : public ::testing::Test {
 protected:
-    MainWindow() {
+    MainWindow()
+    {
         settings.write(QStringLiteral("PORT"), QStringLiteral("NUM"), QStringLiteral("2"));
     }
 
-    template <typename T> T *find(const char *name) {
+    template <typename T> T *find(const char *name)
+    {
         return form.findChild<T *>(QString::fromLatin1(name));
     }
     QTableView *log(const char *name) { return find<QTableView>(name); }
@@ -40,7 +42,8 @@ protected:
 
 } // namespace
 
-TEST_F(MainWindow, ControlsCarryTheirNamesCaptionsAndPlaces) {
+TEST_F(MainWindow, ControlsCarryTheirNamesCaptionsAndPlaces)
+{
     EXPECT_EQ(form.objectName(), QStringLiteral("Form1"));
     EXPECT_EQ(form.windowTitle(), QStringLiteral("다이얼카이트 ( DIAL KITE )"));
     EXPECT_EQ(form.size(), QSize(872, 705)); // 13080 x 10575 twips
@@ -91,7 +94,8 @@ TEST_F(MainWindow, ControlsCarryTheirNamesCaptionsAndPlaces) {
     EXPECT_EQ(log("MSFlexGrid2")->columnWidth(1), 333); // 5000 twips
 }
 
-TEST_F(MainWindow, TimersTickOnceAfterOneSecond) {
+TEST_F(MainWindow, TimersTickOnceAfterOneSecond)
+{
     EXPECT_TRUE(form.timer1().isActive());
     EXPECT_EQ(form.timer1().interval(), 1000);
     EXPECT_EQ(form.timer2().interval(), 1000);
@@ -114,7 +118,8 @@ TEST_F(MainWindow, TimersTickOnceAfterOneSecond) {
     EXPECT_EQ(link.openedPorts().size(), 1); // one tick only
 }
 
-TEST_F(MainWindow, QuitAsksFirst) {
+TEST_F(MainWindow, QuitAsksFirst)
+{
     form.show();
     QSignalSpy end(&form, &Form1::endProgram);
     SeenBox box;
@@ -132,7 +137,8 @@ TEST_F(MainWindow, QuitAsksFirst) {
     EXPECT_EQ(end.count(), 1);
 }
 
-TEST_F(MainWindow, LogsShowControlCharactersAndColours) {
+TEST_F(MainWindow, LogsShowControlCharactersAndColours)
+{
     Console &console = form.console();
     console.Timer2_Timer();
     link.setOpen(true);
@@ -154,7 +160,8 @@ TEST_F(MainWindow, LogsShowControlCharactersAndColours) {
     EXPECT_FALSE(calls->index(0, 3).data(Qt::ForegroundRole).isValid());
 }
 
-TEST_F(MainWindow, TopRowFollowsTheViewBothWays) {
+TEST_F(MainWindow, TopRowFollowsTheViewBothWays)
+{
     form.show();
     Grid &grid = form.console().MSFlexGrid3();
     QScrollBar *bar = log("MSFlexGrid3")->verticalScrollBar();
@@ -168,7 +175,8 @@ TEST_F(MainWindow, TopRowFollowsTheViewBothWays) {
     EXPECT_LT(grid.topRow(), 9999);
 }
 
-TEST_F(MainWindow, CallEndSetsTheDialCaption) {
+TEST_F(MainWindow, CallEndSetsTheDialCaption)
+{
     auto *outgoing = find<QToolButton>("Outgoing");
     form.console().setOutgoingCaption(texts::kHangUp);
     EXPECT_EQ(outgoing->text(), QStringLiteral("전화끊기"));

@@ -13,19 +13,22 @@
 
 namespace dialkite::test {
 
-inline QByteArray bytes(const char *text) {
+inline QByteArray bytes(const char *text)
+{
     return QByteArray(text);
 }
 
 // STX, body, ETX.
-inline QByteArray framed(const QByteArray &body) {
+inline QByteArray framed(const QByteArray &body)
+{
     return '\x02' + body + '\x03';
 }
 
 struct Harness {
     Harness()
         : settings(dir.filePath(QStringLiteral("Dial Kite.ini")))
-        , console(link, view, settings) {
+        , console(link, view, settings)
+    {
         console.Form_Load();
         console.Timer2_Timer();
         link.setOpen(true);

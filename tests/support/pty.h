@@ -21,7 +21,8 @@ namespace dialkite::test {
 
 class Pty {
 public:
-    Pty() {
+    Pty()
+    {
         char name[256] = {};
         int slave = -1;
         if (openpty(&m_master, &slave, name, nullptr, nullptr) != 0)
@@ -41,7 +42,8 @@ public:
     const QString &path() const { return m_path; }
 
     // The box sends.
-    void write(const QByteArray &bytes) const {
+    void write(const QByteArray &bytes) const
+    {
         qsizetype done = 0;
         while (done < bytes.size()) {
             const ssize_t n =
@@ -55,7 +57,8 @@ public:
 
     // What the console wrote, waiting (and running the event loop) until `count` bytes
     // have come or `ms` have passed.
-    QByteArray read(qsizetype count, int ms = 3000) const {
+    QByteArray read(qsizetype count, int ms = 3000) const
+    {
         QByteArray got;
         QDeadlineTimer deadline(ms);
         while (got.size() < count && !deadline.hasExpired()) {
@@ -72,7 +75,8 @@ public:
     }
 
     // The box is unplugged.
-    void closeMaster() {
+    void closeMaster()
+    {
         if (m_master >= 0)
             ::close(m_master);
         m_master = -1;
@@ -84,7 +88,8 @@ private:
 };
 
 // Runs the event loop until `done` holds or `ms` have passed.
-template <typename Predicate> bool waitFor(Predicate done, int ms = 3000) {
+template <typename Predicate> bool waitFor(Predicate done, int ms = 3000)
+{
     QDeadlineTimer deadline(ms);
     while (!done()) {
         if (deadline.hasExpired())
@@ -96,7 +101,8 @@ template <typename Predicate> bool waitFor(Predicate done, int ms = 3000) {
 }
 
 // Runs the event loop for `ms`, sleeping while nothing happens.
-inline void idle(int ms) {
+inline void idle(int ms)
+{
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();

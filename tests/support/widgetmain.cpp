@@ -1,7 +1,8 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     // Test discovery and CI run without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

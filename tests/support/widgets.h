@@ -19,7 +19,8 @@ struct SeenBox {
 };
 
 // Arms a press of `button` on the next message box that opens, noting what it said.
-inline void answerNextBox(QMessageBox::StandardButton button, SeenBox *seen, int tries = 200) {
+inline void answerNextBox(QMessageBox::StandardButton button, SeenBox *seen, int tries = 200)
+{
     QTimer::singleShot(10, [=] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         if (!box) {
