@@ -45,12 +45,11 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
 
     addButton("ChangePort", texts::kChangePort, QStyle::SP_DriveNetIcon, 0);
     addGrid(GridId::Port, 900, 0, 1300, 900);
-    connect(
-        addButton("DialkiteSelect", texts::kDialkiteSelect, QStyle::SP_FileDialogListView, 2200),
-        &QToolButton::clicked, this, &Form1::DialkiteSelect_Click);
+    addButton("DialkiteSelect", texts::kDialkiteSelect, QStyle::SP_FileDialogListView, 2200,
+              &Form1::DialkiteSelect_Click);
     addGrid(GridId::Device, 3100, 0, 1300, 900);
     addButton("ReadIdentification", texts::kReadIdentification, QStyle::SP_MessageBoxInformation,
-              4400);
+              4400, &Form1::ReadIdentification_Click);
     addGrid(GridId::Identification, 5300, 0, 2600, 900);
     addButton("Command1", texts::kVolume, QStyle::SP_MediaVolume, 7900);
     m_Outgoing =
@@ -106,7 +105,8 @@ void Form1::ReadIdentification_Click()
     dialkite::ReadIdentification_Click(m_console);
 }
 
-QToolButton *Form1::addButton(const char *name, const QString &caption, int style, int left)
+QToolButton *Form1::addButton(const char *name, const QString &caption, int style, int left,
+                              void (Form1::*handler)())
 {
     auto *button = new QToolButton(this);
     button->setObjectName(QString::fromLatin1(name));
@@ -115,6 +115,8 @@ QToolButton *Form1::addButton(const char *name, const QString &caption, int styl
     button->setIconSize(QSize(24, 24));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setGeometry(pixels(left), 0, pixels(kButtonSize), pixels(kButtonSize));
+    if (handler)
+        connect(button, &QToolButton::clicked, this, handler);
     return button;
 }
 

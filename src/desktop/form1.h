@@ -48,7 +48,8 @@ private:
     void Form_Load();
     // Shows the dialog in `slot`, creating it when it is not open.
     template <typename Dialog> void showDialog(QPointer<Dialog> &slot);
-    QToolButton *addButton(const char *name, const QString &caption, int style, int left);
+    QToolButton *addButton(const char *name, const QString &caption, int style, int left,
+                           void (Form1::*handler)() = nullptr);
     GridView *addGrid(GridId id, int left, int top, int width, int height);
 
     Console m_console;
