@@ -2,8 +2,12 @@
 
 #include "json.h"
 
+#include "operations/change.h"
+#include "operations/detection.h"
 #include "operations/identify.h"
+#include "operations/outgoing.h"
 #include "operations/select.h"
+#include "operations/volume.h"
 
 #include <QStringList>
 
@@ -86,18 +90,6 @@ ScenarioRunner::ScenarioRunner(const QString &settingsPath)
     m_link.setOpen(true);
 }
 
-bool ScenarioRunner::supports(Step::Kind kind)
-{
-    switch (kind) {
-    case Step::Kind::Rx:
-    case Step::Kind::Select:
-    case Step::Kind::Identify:
-        return true;
-    default:
-        return false;
-    }
-}
-
 void ScenarioRunner::run(const QList<Step> &steps)
 {
     for (const Step &step : steps)
@@ -116,7 +108,24 @@ void ScenarioRunner::runStep(const Step &step)
     case Step::Kind::Identify:
         ReadIdentification_Click(m_console);
         break;
-    default:
+    case Step::Kind::Reprogram:
+        Dialkite_change(m_console, choice(step));
+        break;
+    case Step::Kind::Dial:
+        dialNumber(m_console, step.number.value_or(1), step.text.left(kMaxDialLength));
+        break;
+    case Step::Kind::Hangup:
+        OutgoingProc2(m_console, QByteArray::number(step.number.value_or(1)));
+        break;
+    case Step::Kind::Volume:
+        Volume_Select(m_console, choice(step));
+        break;
+    case Step::Kind::DetectRead:
+        readDetection(m_console);
+        break;
+    case Step::Kind::DetectSet:
+        // Option n+1 of the dialog carries digit n.
+        Status_Change(m_console, step.number ? Choice(qint16(*step.number + 1)) : Choice());
         break;
     }
 }

@@ -16,8 +16,6 @@ class ScenarioRunner {
 public:
     explicit ScenarioRunner(const QString &settingsPath);
 
-    // The step kinds this build can run; a script using another is refused.
-    static bool supports(Step::Kind kind);
     void run(const QList<Step> &steps);
     void runStep(const Step &step);
     QByteArray json() const;

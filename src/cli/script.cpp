@@ -174,13 +174,4 @@ Script parseScript(const QByteArray &content)
     return script;
 }
 
-QString stepName(Step::Kind kind)
-{
-    for (const StepSyntax &s : kSyntax) {
-        if (s.kind == kind)
-            return QString::fromLatin1(s.word);
-    }
-    return {};
-}
-
 } // namespace dialkite::cli

@@ -39,7 +39,4 @@ Script parseScript(const QByteArray &content);
 // The bytes an rx argument stands for; nullopt (and `error` set) when it is invalid.
 std::optional<QByteArray> parseBytes(const QByteArray &text, QString *error);
 
-// The step's name as written in scripts.
-QString stepName(Step::Kind kind);
-
 } // namespace dialkite::cli

@@ -43,7 +43,8 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
     setWindowTitle(texts::kWindowTitle);
     setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
 
-    addButton("ChangePort", texts::kChangePort, QStyle::SP_DriveNetIcon, 0);
+    addButton("ChangePort", texts::kChangePort, QStyle::SP_DriveNetIcon, 0,
+              &Form1::ChangePort_Click);
     addGrid(GridId::Port, 900, 0, 1300, 900);
     addButton("DialkiteSelect", texts::kDialkiteSelect, QStyle::SP_FileDialogListView, 2200,
               &Form1::DialkiteSelect_Click);
@@ -51,11 +52,13 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
     addButton("ReadIdentification", texts::kReadIdentification, QStyle::SP_MessageBoxInformation,
               4400, &Form1::ReadIdentification_Click);
     addGrid(GridId::Identification, 5300, 0, 2600, 900);
-    addButton("Command1", texts::kVolume, QStyle::SP_MediaVolume, 7900);
-    m_Outgoing =
-        addButton("Outgoing", m_console.outgoingCaption(), QStyle::SP_DialogYesButton, 8800);
-    addButton("DialkiteChange", texts::kDialkiteChange, QStyle::SP_BrowserReload, 9700);
-    addButton("StausChange", texts::kDetection, QStyle::SP_FileDialogInfoView, 10600);
+    addButton("Command1", texts::kVolume, QStyle::SP_MediaVolume, 7900, &Form1::Command1_Click);
+    m_Outgoing = addButton("Outgoing", m_console.outgoingCaption(), QStyle::SP_DialogYesButton,
+                           8800, &Form1::Outgoing_Click);
+    addButton("DialkiteChange", texts::kDialkiteChange, QStyle::SP_BrowserReload, 9700,
+              &Form1::DialkiteChange_Click);
+    addButton("StausChange", texts::kDetection, QStyle::SP_FileDialogInfoView, 10600,
+              &Form1::StausChange_Click);
     addGrid(GridId::Detection, 11500, 0, 1550, 900);
     addGrid(GridId::Calls, 0, 900, 7000, 9700);
     addGrid(GridId::Sent, 7000, 900, 6000, 3200);
@@ -95,6 +98,11 @@ template <typename Dialog> void Form1::showDialog(QPointer<Dialog> &slot)
     slot->activateWindow();
 }
 
+void Form1::ChangePort_Click()
+{
+    showDialog(m_portForm);
+}
+
 void Form1::DialkiteSelect_Click()
 {
     showDialog(m_selectForm);
@@ -103,6 +111,30 @@ void Form1::DialkiteSelect_Click()
 void Form1::ReadIdentification_Click()
 {
     dialkite::ReadIdentification_Click(m_console);
+}
+
+void Form1::Command1_Click()
+{
+    showDialog(m_volumeForm);
+}
+
+// Dial while no call is up, hang up while one is.
+void Form1::Outgoing_Click()
+{
+    if (m_console.state().OutgoingFlag == 0)
+        showDialog(m_dialForm);
+    else
+        showDialog(m_hangUpForm);
+}
+
+void Form1::DialkiteChange_Click()
+{
+    showDialog(m_changeForm);
+}
+
+void Form1::StausChange_Click()
+{
+    showDialog(m_statusForm);
 }
 
 QToolButton *Form1::addButton(const char *name, const QString &caption, int style, int left,

@@ -4,7 +4,12 @@
 // log on the left, the send and receive logs on the right. It lays out widgets, shows
 // message boxes and turns clicks into calls of the console's procedures.
 
+#include "changeportform.h"
+#include "dialkitechangeform.h"
 #include "dialkiteselectform.h"
+#include "outgoingform.h"
+#include "statuschangeform.h"
+#include "volumeform.h"
 
 #include "console/console.h"
 #include "console/consoleview.h"
@@ -39,10 +44,13 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
     // The click handlers of the command buttons.
+    void ChangePort_Click();
     void DialkiteSelect_Click();
     void ReadIdentification_Click();
-
-    DialkiteSelectForm *dialkiteSelectForm() const { return m_selectForm; }
+    void Command1_Click();
+    void Outgoing_Click();
+    void DialkiteChange_Click();
+    void StausChange_Click();
 
 private:
     void Form_Load();
@@ -56,7 +64,13 @@ private:
     QTimer m_Timer1;
     QTimer m_Timer2;
     QToolButton *m_Outgoing = nullptr;
+    QPointer<ChangePortForm> m_portForm;
     QPointer<DialkiteSelectForm> m_selectForm;
+    QPointer<VolumeForm> m_volumeForm;
+    QPointer<OutgoingForm1> m_dialForm;
+    QPointer<OutgoingForm2> m_hangUpForm;
+    QPointer<DialkiteChangeForm> m_changeForm;
+    QPointer<StatusChangeForm> m_statusForm;
 };
 
 } // namespace dialkite
