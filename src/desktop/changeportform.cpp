@@ -27,7 +27,8 @@ OptionDialogSpec design()
 } // namespace
 
 ChangePortForm::ChangePortForm(Console &console, QWidget *parent)
-    : OptionDialog(design(), [&console](Choice choice) { choosePort(console, choice); }, parent)
+    : OptionDialog(
+          design(), [&console](Choice choice) { choosePort(console, choice); }, parent)
 {
     for (int n = 1; n <= kPortChoices; ++n) {
         if (auto *option = findChild<QRadioButton *>(QStringLiteral("COM%1").arg(n)))

@@ -52,12 +52,13 @@ void OutgoingForm1::okPressed(Choice choice)
 }
 
 OutgoingForm2::OutgoingForm2(Console &console, QWidget *parent)
-    : OptionDialog(design("OutgoingForm2", QStringLiteral("전화끊기"),
-                          QStringLiteral("발신중지할 Channel을 선택하세요")),
-                   [&console](Choice choice) {
-                       OutgoingProc2(console, QByteArray::number(choice.value_or(1)));
-                   },
-                   parent)
+    : OptionDialog(
+          design("OutgoingForm2", QStringLiteral("전화끊기"),
+                 QStringLiteral("발신중지할 Channel을 선택하세요")),
+          [&console](Choice choice) {
+              OutgoingProc2(console, QByteArray::number(choice.value_or(1)));
+          },
+          parent)
 {
     choose(1);
 }

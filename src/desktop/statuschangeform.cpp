@@ -7,18 +7,19 @@
 namespace dialkite {
 
 StatusChangeForm::StatusChangeForm(Console &console, QWidget *parent)
-    : OptionDialog({"StatusChangeForm",
-                    QStringLiteral("다이얼카이트 상태확인 및 설정"),
-                    {},
-                    {{"Change1", QStringLiteral("HOOK/RING 검출 안함"), 1},
-                     {"Change2", QStringLiteral("HOOK 검출 사용"), 2},
-                     {"Change3", QStringLiteral("HOOK/RING 검출 사용"), 3}},
-                    0,
-                    false,
-                    {"Command2", QStringLiteral("확 인")},
-                    {"Command3", QStringLiteral("취소")},
-                    false},
-                   [&console](Choice choice) { Status_Change(console, choice); }, parent)
+    : OptionDialog(
+          {"StatusChangeForm",
+           QStringLiteral("다이얼카이트 상태확인 및 설정"),
+           {},
+           {{"Change1", QStringLiteral("HOOK/RING 검출 안함"), 1},
+            {"Change2", QStringLiteral("HOOK 검출 사용"), 2},
+            {"Change3", QStringLiteral("HOOK/RING 검출 사용"), 3}},
+           0,
+           false,
+           {"Command2", QStringLiteral("확 인")},
+           {"Command3", QStringLiteral("취소")},
+           false},
+          [&console](Choice choice) { Status_Change(console, choice); }, parent)
 {
     auto *read = new QPushButton(QStringLiteral("상태 읽어오기"), this);
     read->setObjectName(QStringLiteral("Command1"));
