@@ -4,20 +4,41 @@
 #include <QColor>
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QStringList>
 
 namespace dialkite {
 
 namespace {
 
-QString withControlPictures(QString text)
+// Control bytes in the notation of the scenario scripts: <STX>, <ETX>, <HH>.
+QString withVisibleControls(const QString &text)
 {
-    for (QChar &c : text) {
-        if (c.unicode() < 0x20)
-            c = QChar(char16_t(0x2400 + c.unicode()));
-        else if (c.unicode() == 0x7F)
-            c = QChar(char16_t(0x2421));
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == 0x02)
+            shown += QStringLiteral("<STX>");
+        else if (u == 0x03)
+            shown += QStringLiteral("<ETX>");
+        else if (u < 0x20 || u == 0x7F)
+            shown += QStringLiteral("<%1>").arg(int(u), 2, 16, QLatin1Char('0')).toUpper();
+        else
+            shown += c;
     }
-    return text;
+    return shown;
+}
+
+// The bytes of a record as hexadecimal, when the text is one (every character a byte).
+QString hexBytes(const QString &text)
+{
+    QStringList bytes;
+    for (const QChar c : text) {
+        if (c.unicode() > 0xFF)
+            return {};
+        bytes += QStringLiteral("%1").arg(int(c.unicode()), 2, 16, QLatin1Char('0'));
+    }
+    return bytes.join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -31,10 +52,15 @@ QVariant GridDisplayModel::data(const QModelIndex &index, int role) const
 {
     switch (role) {
     case Qt::DisplayRole:
-        return withControlPictures(QIdentityProxyModel::data(index, role).toString());
+        return withVisibleControls(QIdentityProxyModel::data(index, role).toString());
     case Qt::ToolTipRole: {
+        // The whole text, and for the records of the logs every byte in hexadecimal.
         const QString text = QIdentityProxyModel::data(index, Qt::DisplayRole).toString();
-        return text.isEmpty() ? QVariant() : QVariant(withControlPictures(text));
+        if (text.isEmpty())
+            return {};
+        const QString hex = m_fixedFirstColumn && index.column() > 0 ? hexBytes(text) : QString();
+        return hex.isEmpty() ? withVisibleControls(text)
+                             : withVisibleControls(text) + QLatin1Char('\n') + hex;
     }
     case Qt::ForegroundRole:
         switch (CellColour(QIdentityProxyModel::data(index, Grid::ColourRole).toInt())) {

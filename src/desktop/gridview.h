@@ -19,8 +19,9 @@ inline int pixels(int twips)
     return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
 }
 
-// Shows control characters as their Unicode pictures (STX as ␂) without changing the
-// cell text, cell colours as text colours, and the fixed column in the header colour.
+// Shows control bytes visibly (STX as <STX>, other control bytes as <HH>) without
+// changing the cell text, a record's bytes in hexadecimal as its tooltip, cell colours
+// as text colours, and the fixed column in the header colour.
 class GridDisplayModel : public QIdentityProxyModel {
     Q_OBJECT
 public:

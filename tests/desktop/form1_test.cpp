@@ -146,8 +146,10 @@ TEST_F(MainWindow, LogsShowControlCharactersAndColours)
                 "1I021234567   \x03");
     const QAbstractItemModel *received = log("MSFlexGrid3")->model();
     EXPECT_EQ(received->index(0, 0).data().toString(), QStringLiteral("1"));
-    EXPECT_EQ(received->index(0, 1).data().toString(),
-              QStringLiteral("\u24021I021234567   \u2403"));
+    EXPECT_EQ(received->index(0, 1).data().toString(), QStringLiteral("<STX>1I021234567   <ETX>"));
+    EXPECT_EQ(received->index(0, 1).data(Qt::ToolTipRole).toString(),
+              QStringLiteral("<STX>1I021234567   <ETX>\n"
+                             "02 31 49 30 32 31 32 33 34 35 36 37 20 20 20 03"));
     EXPECT_EQ(console.MSFlexGrid3().text(1, 1), QStringLiteral("\u00021I021234567   \u0003"));
     EXPECT_EQ(received->index(0, 1).data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
 
