@@ -1,5 +1,7 @@
 #include "script.h"
 
+#include "console/notation.h"
+
 #include <array>
 
 namespace dialkite::cli {
@@ -33,17 +35,6 @@ bool isBlank(const QByteArray &line)
             return false;
     }
     return true;
-}
-
-std::optional<int> hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return std::nullopt;
 }
 
 // A single digit in [low, high] with nothing after it.
@@ -113,37 +104,7 @@ QString parseStep(const QByteArray &line, Step &step)
 
 std::optional<QByteArray> parseBytes(const QByteArray &text, QString *error)
 {
-    QByteArray bytes;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        const int column = int(i) + 4; // after "rx "
-        if (c != '<') {
-            if (c < 0x20 || c > 0x7E) {
-                *error = QStringLiteral("column %1: byte 0x%2 must be written as <HH>")
-                             .arg(column)
-                             .arg(quint8(c), 2, 16, QLatin1Char('0'));
-                return std::nullopt;
-            }
-            bytes.append(c);
-            continue;
-        }
-        const QByteArray rest = text.mid(i);
-        if (rest.startsWith("<<")) {
-            bytes.append('<');
-            i += 1;
-        } else if (rest.startsWith("<STX>") || rest.startsWith("<ETX>")) {
-            bytes.append(rest[1] == 'S' ? char(0x02) : char(0x03));
-            i += 4;
-        } else if (rest.size() >= 4 && rest[3] == '>' && hexDigit(rest[1]) && hexDigit(rest[2])) {
-            bytes.append(char(*hexDigit(rest[1]) * 16 + *hexDigit(rest[2])));
-            i += 3;
-        } else {
-            *error = QStringLiteral("column %1: '<' starts neither <HH>, <STX>, <ETX> nor <<")
-                         .arg(column);
-            return std::nullopt;
-        }
-    }
-    return bytes;
+    return parseNotation(text, error, 4); // the bytes start after "rx "
 }
 
 Script parseScript(const QByteArray &content)

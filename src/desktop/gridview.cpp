@@ -1,5 +1,7 @@
 #include "gridview.h"
 
+#include "console/notation.h"
+
 #include <QBrush>
 #include <QColor>
 #include <QHeaderView>
@@ -9,25 +11,6 @@
 namespace dialkite {
 
 namespace {
-
-// Control bytes in the notation of the scenario scripts: <STX>, <ETX>, <HH>.
-QString withVisibleControls(const QString &text)
-{
-    QString shown;
-    shown.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == 0x02)
-            shown += QStringLiteral("<STX>");
-        else if (u == 0x03)
-            shown += QStringLiteral("<ETX>");
-        else if (u < 0x20 || u == 0x7F)
-            shown += QStringLiteral("<%1>").arg(int(u), 2, 16, QLatin1Char('0')).toUpper();
-        else
-            shown += c;
-    }
-    return shown;
-}
 
 // The bytes of a record as hexadecimal, when the text is one (every character a byte).
 QString hexBytes(const QString &text)
@@ -52,15 +35,15 @@ QVariant GridDisplayModel::data(const QModelIndex &index, int role) const
 {
     switch (role) {
     case Qt::DisplayRole:
-        return withVisibleControls(QIdentityProxyModel::data(index, role).toString());
+        return visibleControls(QIdentityProxyModel::data(index, role).toString());
     case Qt::ToolTipRole: {
         // The whole text, and for the records of the logs every byte in hexadecimal.
         const QString text = QIdentityProxyModel::data(index, Qt::DisplayRole).toString();
         if (text.isEmpty())
             return {};
         const QString hex = m_fixedFirstColumn && index.column() > 0 ? hexBytes(text) : QString();
-        return hex.isEmpty() ? withVisibleControls(text)
-                             : withVisibleControls(text) + QLatin1Char('\n') + hex;
+        return hex.isEmpty() ? visibleControls(text)
+                             : visibleControls(text) + QLatin1Char('\n') + hex;
     }
     case Qt::ForegroundRole:
         switch (CellColour(QIdentityProxyModel::data(index, Grid::ColourRole).toInt())) {
