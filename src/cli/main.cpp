@@ -1,5 +1,6 @@
 // dialkite-cli: the console without a window.
 
+#include "monitor.h"
 #include "runner.h"
 
 #include "console/settings.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QStringList>
 #include <cstdio>
+#include <optional>
 
 using dialkite::Settings;
 using namespace dialkite::cli;
@@ -16,6 +18,8 @@ namespace {
 
 const char kUsage[] =
     "Usage: dialkite-cli run SCRIPT [--settings INI]\n"
+    "       dialkite-cli monitor (--port N | --device PATH) [--variant N] [--identify]\n"
+    "                    [--count N] [--settings INI]\n"
     "\n"
     "Runs a scenario script on the console's core, without a window and without a serial\n"
     "port, and prints the screen and every byte written to the port as one JSON object.\n"
@@ -23,7 +27,14 @@ const char kUsage[] =
     "Kite.ini\" beside this program).\n"
     "\n"
     "Exit status: 0 done, 1 the script or settings file could not be read, 2 invalid\n"
-    "script or usage (the reason goes to standard error as \"line N: ...\").\n";
+    "script or usage (the reason goes to standard error as \"line N: ...\").\n"
+    "\n"
+    "monitor opens a serial port (COMn as mapped in the settings file, or a device path)\n"
+    "for a box of variant N (default 1), answers the box as the console does, and prints\n"
+    "one JSON object a line for each event: open, call (line, time, number, color),\n"
+    "identification, detection, call_end. --identify sends the identification request\n"
+    "first; --count stops after N calls. It runs until SIGINT or SIGTERM (exit 0); a port\n"
+    "that cannot be opened or goes away ends it with status 1.\n";
 
 int usage(const char *problem)
 {
@@ -56,6 +67,51 @@ int run(const QString &scriptPath, const QString &settingsPath)
     return 0;
 }
 
+// Takes "--name VALUE" out of `args`; nullopt when absent, "" when the value is missing.
+std::optional<QString> takeOption(QStringList &args, const char *name)
+{
+    const qsizetype at = args.indexOf(QLatin1String(name));
+    if (at < 0)
+        return std::nullopt;
+    const QString value = at + 1 < args.size() ? args[at + 1] : QString();
+    args.remove(at, at + 1 < args.size() ? 2 : 1);
+    return value;
+}
+
+int monitor(QStringList args, const QString &settingsPath)
+{
+    MonitorOptions options;
+    options.settingsPath = settingsPath;
+    const qsizetype identify = args.indexOf(QStringLiteral("--identify"));
+    if (identify >= 0) {
+        options.identify = true;
+        args.remove(identify);
+    }
+    bool ok = true;
+    if (const auto port = takeOption(args, "--port")) {
+        options.port = port->toInt(&ok);
+        if (!ok || options.port < 1)
+            return usage("--port takes a port number");
+    }
+    if (const auto device = takeOption(args, "--device"))
+        options.device = *device;
+    if (const auto variant = takeOption(args, "--variant")) {
+        options.variant = variant->toInt(&ok);
+        if (!ok || options.variant < 1 || options.variant > 8)
+            return usage("--variant takes 1 to 8");
+    }
+    if (const auto count = takeOption(args, "--count")) {
+        options.count = count->toInt(&ok);
+        if (!ok || options.count < 1)
+            return usage("--count takes a positive number");
+    }
+    if (!args.isEmpty())
+        return usage("monitor: unexpected argument");
+    if ((options.port == 0) == options.device.isEmpty())
+        return usage("monitor needs one of --port and --device");
+    return runMonitor(options);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -77,5 +133,7 @@ int main(int argc, char *argv[])
             return usage("run takes one SCRIPT");
         return run(args[1], settingsPath);
     }
+    if (args[0] == QLatin1String("monitor"))
+        return monitor(args.mid(1), settingsPath);
     return usage("unknown command");
 }

@@ -159,8 +159,10 @@ void Console::defaultFraming()
                              : setting == "1" ? texts::kDetectHook
                              : setting == "2" ? texts::kDetectRing
                                               : QString();
-        if (!text.isEmpty())
+        if (!text.isEmpty()) {
             MSFlexGrid7().setText(1, 0, text);
+            Q_EMIT detectionShown(text);
+        }
         m_state.RxBuffer.clear();
         return;
     }
@@ -180,6 +182,7 @@ bool Console::identificationReply()
     MSFlexGrid5().setText(1, 0, screenText(at(m_state.RxBuffer, 2, 5)));
     m_state.RxBuffer.clear();
     m_state.IdentifyFlag = 0;
+    Q_EMIT identificationShown(MSFlexGrid5().text(1, 0), MSFlexGrid5().text(1, 1));
     return true;
 }
 
@@ -283,8 +286,10 @@ void Console::writeCall(const QByteArray &channel, const std::optional<QString> 
 
 void Console::advanceCallRow()
 {
+    const int written = m_state.CallRow;
     if (++m_state.CallRow > kLastLogRow)
         m_state.CallRow = 1;
+    Q_EMIT callWritten(written);
 }
 
 void Console::scrollCallLog()
@@ -326,12 +331,14 @@ void Console::endOutgoingCall()
 {
     setOutgoingCaption(texts::kDial);
     m_state.OutgoingFlag = 0;
+    Q_EMIT outgoingCallEnded();
 }
 
 void Console::showIdentification(const QByteArray &name, const QByteArray &version)
 {
     MSFlexGrid5().setText(1, 0, screenText(name));
     MSFlexGrid5().setText(1, 1, texts::kVersionPrefix + screenText(version));
+    Q_EMIT identificationShown(MSFlexGrid5().text(1, 0), MSFlexGrid5().text(1, 1));
 }
 
 } // namespace dialkite

@@ -112,6 +112,13 @@ public:
 
 Q_SIGNALS:
     void outgoingCaptionChanged(const QString &caption);
+    // For watchers of the box (the monitor): a caller-ID row has been written and
+    // CallRow has moved past it; the box identified itself; it reported its hook/ring
+    // setting; it reported the console's call over.
+    void callWritten(int row);
+    void identificationShown(const QString &name, const QString &version);
+    void detectionShown(const QString &state);
+    void outgoingCallEnded();
 
 private:
     void defaultFraming();

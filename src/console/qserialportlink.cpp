@@ -22,8 +22,7 @@ bool QSerialPortLink::open(int portNumber)
 
 bool QSerialPortLink::openDevice(const QString &device)
 {
-    if (m_port.isOpen())
-        m_port.close();
+    close();
     m_opening = true;
     m_port.setPortName(device);
     m_port.setBaudRate(QSerialPort::Baud19200);
@@ -47,8 +46,18 @@ bool QSerialPortLink::openDevice(const QString &device)
 
 void QSerialPortLink::close()
 {
-    if (m_port.isOpen())
-        m_port.close();
+    if (!m_port.isOpen())
+        return;
+    drain(100); // an acknowledgement just written still goes out
+    m_port.close();
+}
+
+void QSerialPortLink::drain(int ms)
+{
+    while (m_port.isOpen() && m_port.bytesToWrite() > 0) {
+        if (!m_port.waitForBytesWritten(ms))
+            break;
+    }
 }
 
 bool QSerialPortLink::isOpen() const
@@ -85,7 +94,7 @@ void QSerialPortLink::onError(QSerialPort::SerialPortError error)
         // A vanished device keeps reporting the error at full speed while the port
         // stays open; close it at once and let the console tell the operator.
         m_lastError = m_port.errorString();
-        m_port.close();
+        m_port.close(); // not close(): nothing more can be written
         Q_EMIT lost(m_lastError);
         break;
     default:

@@ -23,6 +23,9 @@ public:
     char readByte() override;
     void writeByte(char byte) override;
 
+    // Waits up to `ms` for queued output to reach the device.
+    void drain(int ms);
+
     QString deviceName() const { return m_port.portName(); }
     QString lastError() const { return m_lastError; }
 

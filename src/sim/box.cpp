@@ -1,0 +1,243 @@
+#include "box.h"
+
+#include "console/bytes.h"
+#include "console/notation.h"
+
+namespace dialkite::sim {
+
+namespace {
+
+QByteArray rezFrame(char port, char command)
+{
+    return STX + QByteArray(1, port) + command + QByteArray(26, ' ') + ETX;
+}
+
+QByteArray rorivuFrame(char command)
+{
+    return QByteArray("S") + command + 'E';
+}
+
+} // namespace
+
+Box::Box(const BoxOptions &options, QObject *parent)
+    : QObject(parent)
+    , m_variant(options.variant)
+    , m_options(options)
+{}
+
+void Box::setVariant(int variant)
+{
+    m_variant = variant;
+    m_identified = false;
+}
+
+void Box::fromConsole(const QByteArray &bytes)
+{
+    for (const Frame &frame : m_reader.feed(bytes))
+        handle(frame);
+}
+
+void Box::handle(const Frame &frame)
+{
+    Q_EMIT frameIn(frame.bytes);
+    if (fulfil(frame.bytes))
+        return;
+    switch (frame.kind) {
+    case Frame::Kind::Query:
+        identify();
+        return;
+    case Frame::Kind::Rorivu:
+        if (frame.command == 'P')
+            identify();
+        else
+            Q_EMIT problem(QStringLiteral("unexpected %1").arg(notation(frame.bytes)));
+        return;
+    case Frame::Kind::Default:
+    case Frame::Kind::Rez:
+        break;
+    case Frame::Kind::Unknown:
+        Q_EMIT problem(QStringLiteral("not a frame: %1").arg(notation(frame.bytes)));
+        return;
+    }
+    if (frame.port == 'a') {
+        handleSetting(frame);
+        return;
+    }
+    const int line = frame.port >= '1' && frame.port <= '9' ? frame.port - '0' : 0;
+    switch (frame.command) {
+    case 'P':
+        identify();
+        return;
+    case 'v':
+        m_volume = frame.data.toInt();
+        Q_EMIT event(QStringLiteral("speaker volume %1").arg(QString::fromLatin1(frame.data)));
+        return;
+    case 'O':
+        if (line)
+            return dialled(line, frame.data);
+        break;
+    case 'F':
+        if (line)
+            return hungUp(line);
+        break;
+    default:
+        break;
+    }
+    Q_EMIT problem(QStringLiteral("unexpected %1").arg(notation(frame.bytes)));
+}
+
+void Box::handleSetting(const Frame &frame)
+{
+    const QByteArray digit = frame.data;
+    switch (frame.command) {
+    case 'x':
+        // A ZURAZA box's bytes are read by value; it has no such answer.
+        if (format() == Format::Zuraza) {
+            Q_EMIT problem(QStringLiteral("variant 5 does not answer detection reads"));
+            return;
+        }
+        Q_EMIT output(detectionRecord(m_detection));
+        return;
+    case 'y':
+        if (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '2') {
+            m_detection = digit[0] - '0';
+            Q_EMIT event(QStringLiteral("hook/ring detection %1").arg(m_detection));
+            return;
+        }
+        Q_EMIT problem(
+            QStringLiteral("invalid detection setting \"%1\"").arg(QString::fromLatin1(digit)));
+        return;
+    case 'z':
+        if (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '6') {
+            setVariant(digit[0] - '0');
+            Q_EMIT event(QStringLiteral("reprogrammed to variant %1").arg(m_variant));
+            return;
+        }
+        Q_EMIT problem(QStringLiteral("invalid variant \"%1\"").arg(QString::fromLatin1(digit)));
+        return;
+    default:
+        Q_EMIT problem(QStringLiteral("unexpected %1").arg(notation(frame.bytes)));
+    }
+}
+
+void Box::identify()
+{
+    const Identity identity = m_options.identity.value_or(defaultIdentity(m_variant));
+    Q_EMIT output(identificationRecord(format(), identity));
+    if (format() == Format::Rez)
+        expect(rezFrame(' ', 'm'), QStringLiteral("the answer to the identification"));
+    else if (format() == Format::Rorivu)
+        expect(rorivuFrame('M'), QStringLiteral("the answer to the identification"));
+}
+
+void Box::dialled(int line, const QByteArray &number)
+{
+    m_calls[line] = number;
+    Q_EMIT event(
+        QStringLiteral("dialling %1 on line %2").arg(QString::fromLatin1(number)).arg(line));
+    delete m_callEnds.take(line);
+    if (m_options.callEndAfterMs <= 0 || !hasCallEnd(format()))
+        return;
+    auto *timer = new QTimer(this);
+    timer->setSingleShot(true);
+    connect(timer, &QTimer::timeout, this, [this, line] {
+        QString why;
+        endCall(line, &why);
+    });
+    timer->start(m_options.callEndAfterMs);
+    m_callEnds[line] = timer;
+}
+
+void Box::hungUp(int line)
+{
+    delete m_callEnds.take(line);
+    if (m_calls.remove(line))
+        Q_EMIT event(QStringLiteral("hung up line %1").arg(line));
+    else
+        Q_EMIT event(QStringLiteral("hang-up on line %1, which had no call").arg(line));
+}
+
+bool Box::endCall(int line, QString *why)
+{
+    const auto record = callEndRecord(format(), line);
+    if (!record) {
+        *why = QStringLiteral("this format does not report the end of a call");
+        return false;
+    }
+    delete m_callEnds.take(line);
+    m_calls.remove(line);
+    Q_EMIT event(QStringLiteral("call on line %1 over").arg(line));
+    Q_EMIT output(*record);
+    return true;
+}
+
+std::optional<QByteArray> Box::acknowledgementOf(const CallEvent &event) const
+{
+    if (format() == Format::Rez)
+        return rezFrame(char('0' + event.line), 'I');
+    if (format() == Format::Rorivu)
+        return rorivuFrame('I');
+    return std::nullopt;
+}
+
+bool Box::call(const CallEvent &event, QString *why)
+{
+    return burst({event}, why);
+}
+
+bool Box::burst(const QList<CallEvent> &events, QString *why)
+{
+    QByteArray bytes;
+    QList<QByteArray> acknowledgements;
+    for (const CallEvent &e : events) {
+        const auto record = callRecord(format(), e, why);
+        if (!record)
+            return false;
+        bytes += *record;
+        if (const auto ack = acknowledgementOf(e))
+            acknowledgements.append(*ack);
+    }
+    Q_EMIT output(bytes);
+    for (const QByteArray &ack : acknowledgements)
+        expect(ack, QStringLiteral("the acknowledgement of a call record"));
+    return true;
+}
+
+void Box::sendRaw(const QByteArray &bytes)
+{
+    Q_EMIT output(bytes);
+}
+
+void Box::expect(const QByteArray &frame, const QString &what)
+{
+    auto *timer = new QTimer(this);
+    timer->setSingleShot(true);
+    m_expected.push_back({frame, what, timer});
+    auto entry = std::prev(m_expected.end());
+    connect(timer, &QTimer::timeout, this, [this, entry] {
+        ++m_missing;
+        Q_EMIT problem(QStringLiteral("missing after %1 ms: %2, %3")
+                           .arg(m_options.ackTimeoutMs)
+                           .arg(entry->what, notation(entry->frame)));
+        entry->timer->deleteLater();
+        m_expected.erase(entry);
+    });
+    timer->start(m_options.ackTimeoutMs);
+}
+
+// The oldest expectation this frame meets, if any, is met.
+bool Box::fulfil(const QByteArray &frame)
+{
+    for (auto it = m_expected.begin(); it != m_expected.end(); ++it) {
+        if (it->frame != frame)
+            continue;
+        delete it->timer;
+        if (frame == rezFrame(' ', 'm') || frame == rorivuFrame('M'))
+            m_identified = true;
+        m_expected.erase(it);
+        return true;
+    }
+    return false;
+}
+
+} // namespace dialkite::sim

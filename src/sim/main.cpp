@@ -1,0 +1,235 @@
+// dialkite-sim: a caller-ID box of any variant on a pseudo-terminal or a serial device.
+
+#include "box.h"
+#include "endpoint.h"
+#include "session.h"
+
+#include "console/notation.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QTime>
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace dialkite::sim;
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// One line on standard error: time, direction or kind, text.
+void log(const char *tag, const QString &text)
+{
+    std::fprintf(stderr, "%s %s %s\n",
+                 qPrintable(QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"))), tag,
+                 text.toUtf8().constData());
+    std::fflush(stderr);
+}
+
+struct Counts {
+    int sent = 0;
+    int received = 0;
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("dialkite-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral(
+            "Plays one caller-ID box for the Dial Kite console. Without --device it creates a\n"
+            "pseudo-terminal and prints its path on the first line of standard output: map a\n"
+            "port number to it in the console's settings file ([DEVICES] COM1=/dev/pts/N).\n"
+            "Commands come from standard input (one a line), from --script, or at random\n"
+            "with --random. Everything sent and received is logged on standard error:\n"
+            "\"->\" to the console, \"<-\" from it, \"..\" events, \"!!\" problems.\n\n") +
+        Session::help());
+    parser.addHelpOption();
+    const QCommandLineOption variant(QStringLiteral("variant"),
+                                     QStringLiteral("Box variant 1 to 8 (default 1)."),
+                                     QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption device(
+        QStringLiteral("device"),
+        QStringLiteral("Use this serial device instead of a pseudo-terminal."),
+        QStringLiteral("PATH"));
+    const QCommandLineOption script(
+        QStringLiteral("script"),
+        QStringLiteral("Read commands from FILE instead of standard input."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption random(QStringLiteral("random"),
+                                    QStringLiteral("Random callers, RATE a second on average."),
+                                    QStringLiteral("RATE"));
+    const QCommandLineOption noInput(
+        QStringLiteral("no-input"),
+        QStringLiteral("Do not read standard input; run until stopped."));
+    const QCommandLineOption keepRunning(
+        QStringLiteral("keep-running"),
+        QStringLiteral("Go on answering the console after the commands have run out."));
+    const QCommandLineOption ackTimeout(
+        QStringLiteral("ack-timeout"),
+        QStringLiteral("Report an acknowledgement missing after MS (default 1000)."),
+        QStringLiteral("MS"), QStringLiteral("1000"));
+    const QCommandLineOption callEnd(
+        QStringLiteral("call-end-after"),
+        QStringLiteral(
+            "A call dialled from the console ends by itself after MS (default 5000; 0 never)."),
+        QStringLiteral("MS"), QStringLiteral("5000"));
+    const QCommandLineOption pieces(QStringLiteral("pieces"),
+                                    QStringLiteral("Write every output in N pieces, 10 ms apart."),
+                                    QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+                                  QStringLiteral("Seed of the random numbers."),
+                                  QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption name(QStringLiteral("name"),
+                                  QStringLiteral("Device name the box reports."),
+                                  QStringLiteral("TEXT"));
+    const QCommandLineOption version(QStringLiteral("box-version"),
+                                     QStringLiteral("Version the box reports."),
+                                     QStringLiteral("TEXT"));
+    parser.addOptions({variant, device, script, random, noInput, keepRunning, ackTimeout, callEnd,
+                       pieces, seed, name, version});
+    parser.process(app);
+
+    const auto fail = [](const QString &text, int status) {
+        std::fprintf(stderr, "dialkite-sim: %s\n", text.toUtf8().constData());
+        return status;
+    };
+    bool ok = false;
+    BoxOptions options;
+    options.variant = parser.value(variant).toInt(&ok);
+    if (!ok || options.variant < 1 || options.variant > 8)
+        return fail(QStringLiteral("--variant takes 1 to 8"), 2);
+    options.ackTimeoutMs = parser.value(ackTimeout).toInt(&ok);
+    if (!ok || options.ackTimeoutMs < 1)
+        return fail(QStringLiteral("--ack-timeout takes a positive number of milliseconds"), 2);
+    options.callEndAfterMs = parser.value(callEnd).toInt(&ok);
+    if (!ok || options.callEndAfterMs < 0)
+        return fail(QStringLiteral("--call-end-after takes milliseconds (0 for never)"), 2);
+    const double rate = parser.isSet(random) ? parser.value(random).toDouble(&ok) : 0.0;
+    if (parser.isSet(random) && (!ok || rate <= 0 || rate > 1000))
+        return fail(QStringLiteral("--random takes a rate above 0 and at most 1000 a second"), 2);
+    const int pieceCount = parser.value(pieces).toInt(&ok);
+    if (!ok || pieceCount < 1)
+        return fail(QStringLiteral("--pieces takes a positive number"), 2);
+    if (parser.isSet(name) || parser.isSet(version)) {
+        Identity identity = defaultIdentity(options.variant);
+        if (parser.isSet(name))
+            identity.name = parser.value(name).toLatin1();
+        if (parser.isSet(version))
+            identity.version = parser.value(version).toLatin1();
+        options.identity = identity;
+    }
+    QStringList scriptLines;
+    if (parser.isSet(script)) {
+        QFile file(parser.value(script));
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(
+                QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()), 1);
+        scriptLines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    }
+
+    QString error;
+    std::unique_ptr<Endpoint> line = parser.isSet(device)
+                                         ? Endpoint::openDevice(parser.value(device), &error)
+                                         : Endpoint::openPty(&error);
+    if (!line)
+        return fail(error, 1);
+    line->setPieces(pieceCount, 10);
+    std::printf("%s\n", line->path().toLocal8Bit().constData());
+    std::fflush(stdout);
+
+    Box box(options);
+    Session session(box, parser.value(seed).toUInt());
+    Counts counts;
+    QObject::connect(&box, &Box::output, line.get(), [&](const QByteArray &bytes) {
+        ++counts.sent;
+        log("->", dialkite::notation(bytes));
+        line->write(bytes);
+    });
+    QObject::connect(&box, &Box::frameIn, [&](const QByteArray &frame) {
+        ++counts.received;
+        log("<-", dialkite::notation(frame));
+    });
+    QObject::connect(line.get(), &Endpoint::received, &box, &Box::fromConsole);
+    QObject::connect(&box, &Box::event, [](const QString &t) { log("..", t); });
+    QObject::connect(&box, &Box::problem, [](const QString &t) { log("!!", t); });
+    QObject::connect(&session, &Session::event, [](const QString &t) { log("..", t); });
+    QObject::connect(&session, &Session::problem, [](const QString &t) { log("!!", t); });
+    QObject::connect(line.get(), &Endpoint::problem, [](const QString &t) { log("!!", t); });
+
+    // The end: once the commands have run out (unless told to keep running), when the
+    // output has gone and the acknowledgements have come or been reported missing.
+    QTimer drain;
+    drain.setInterval(20);
+    QObject::connect(&drain, &QTimer::timeout, [&] {
+        if (line->idle() && box.pendingAcknowledgements() == 0)
+            app.quit();
+    });
+    const bool stayAfterInput = parser.isSet(keepRunning);
+    QObject::connect(&session, &Session::done, [&] {
+        if (!stayAfterInput)
+            drain.start();
+    });
+    QObject::connect(&session, &Session::quitRequested, &drain, [&] { drain.start(); });
+
+    // SIGINT and SIGTERM end the run cleanly, through the event loop.
+    ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe);
+    QSocketNotifier signalled(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalled, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    QByteArray stdinBuffer;
+    std::unique_ptr<QSocketNotifier> input;
+    if (parser.isSet(script)) {
+        for (const QString &command : scriptLines)
+            session.submit(command);
+        session.endOfInput();
+    } else if (!parser.isSet(noInput)) {
+        input = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+        QObject::connect(input.get(), &QSocketNotifier::activated, [&] {
+            char buffer[4096];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n <= 0) {
+                input->setEnabled(false);
+                if (!stdinBuffer.isEmpty())
+                    session.submit(QString::fromUtf8(stdinBuffer));
+                session.endOfInput();
+                return;
+            }
+            stdinBuffer.append(buffer, n);
+            qsizetype end;
+            while ((end = stdinBuffer.indexOf('\n')) >= 0) {
+                session.submit(QString::fromUtf8(stdinBuffer.left(end)));
+                stdinBuffer.remove(0, end + 1);
+            }
+            if (stdinBuffer.size() > 65536)
+                stdinBuffer.clear(); // no line is that long
+        });
+    }
+    if (rate > 0)
+        session.startRandom(rate);
+
+    const int status = app.exec();
+    log("..", QStringLiteral("%1 outputs sent, %2 frames received, %3 acknowledgements missing")
+                  .arg(counts.sent)
+                  .arg(counts.received)
+                  .arg(box.missingAcknowledgements()));
+    return status;
+}
