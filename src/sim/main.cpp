@@ -8,6 +8,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTime>
@@ -154,7 +155,9 @@ int main(int argc, char *argv[])
     std::fflush(stdout);
 
     Box box(options);
-    Session session(box, parser.value(seed).toUInt());
+    const quint32 seedValue = parser.isSet(seed) ? parser.value(seed).toUInt()
+                                                 : quint32(QDateTime::currentMSecsSinceEpoch());
+    Session session(box, seedValue);
     Counts counts;
     QObject::connect(&box, &Box::output, line.get(), [&](const QByteArray &bytes) {
         ++counts.sent;
