@@ -1,0 +1,334 @@
+// End to end: the simulated box on a pseudo-terminal, the console's core on the real
+// serial link. What the console shows and what the box receives are both checked.
+
+#include "support/numbers.h"
+#include "support/simprocess.h"
+
+#include "console/console.h"
+#include "console/qserialportlink.h"
+#include "console/recording.h"
+#include "console/texts.h"
+#include "operations/identify.h"
+#include "operations/select.h"
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+using namespace dialkite;
+using namespace dialkite::test;
+
+namespace {
+
+// The console as the desktop runs it, on COM1 mapped to the simulator's device.
+struct LiveConsole {
+    explicit LiveConsole(const QString &device)
+    {
+        settings.write(QStringLiteral("DEVICES"), QStringLiteral("COM1"), device);
+        settings.write(QStringLiteral("PORT"), QStringLiteral("NUM"), QStringLiteral("1"));
+        console.Form_Load();
+        console.Timer1_Timer();
+        console.Timer2_Timer();
+    }
+    ConsoleState &state() { return console.state(); }
+    QString call(int row, int column) { return console.MSFlexGrid1().text(row, column); }
+
+    QTemporaryDir dir;
+    Settings settings{dir.filePath(QStringLiteral("Dial Kite.ini"))};
+    QSerialPortLink link{[this](int port) { return portDevice(settings, port); }};
+    RecordingView view;
+    Console console{link, view, settings};
+};
+
+QString blanks(int n)
+{
+    return QString(n, QLatin1Char(' '));
+}
+
+struct VariantCase {
+    int variant;
+    QString request; // the identification request on the wire, in log notation
+    QString answer;  // what the console owes the identification, if anything
+    QString name;
+    QString version;
+};
+
+const VariantCase kVariants[] = {
+    {1,
+     QStringLiteral("<STX> P") + blanks(18) + QStringLiteral("<ETX>"),
+     {},
+     QStringLiteral("DK-A0001"),
+     QStringLiteral("Ver V10")},
+    {2,
+     QStringLiteral("<STX> P") + blanks(18) + QStringLiteral("<ETX>"),
+     {},
+     QStringLiteral("DK-B0001"),
+     QStringLiteral("Ver V10")},
+    {3, QStringLiteral("<STX> P") + blanks(26) + QStringLiteral("<ETX>"),
+     QStringLiteral("<STX> m") + blanks(26) + QStringLiteral("<ETX>"), QStringLiteral("DK-C0001"),
+     QStringLiteral("Ver V1.0")},
+    {4, QStringLiteral("SPE"), QStringLiteral("SME"), QStringLiteral("DK-D001"),
+     QStringLiteral("Ver V10")},
+    {5, QStringLiteral("?"), {}, QStringLiteral("V1.00"), QString()},
+    {6,
+     QStringLiteral("<STX> P") + blanks(26) + QStringLiteral("<ETX>"),
+     {},
+     QStringLiteral("DK-F001"),
+     QStringLiteral("Ver V10")},
+    {7,
+     QStringLiteral("<STX> P") + blanks(18) + QStringLiteral("<ETX>"),
+     {},
+     QStringLiteral("DK-G0001"),
+     QStringLiteral("Ver V10")},
+    {8,
+     QStringLiteral("<STX> P") + blanks(18) + QStringLiteral("<ETX>"),
+     {},
+     QStringLiteral("DK-H0001"),
+     QStringLiteral("Ver V10")},
+};
+
+struct ExpectedRow {
+    int line;
+    QString number;
+    CellColour colour;
+};
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+void PrintTo(const VariantCase &v, std::ostream *out)
+{
+    *out << "variant " << v.variant;
+}
+
+class EveryVariant : public ::testing::TestWithParam<VariantCase> {};
+
+} // namespace
+
+TEST_P(EveryVariant, IdentificationCallsAndAcknowledgements)
+{
+    const VariantCase &v = GetParam();
+    SimProcess sim({QStringLiteral("--variant"), QString::number(v.variant),
+                    QStringLiteral("--ack-timeout"), QStringLiteral("3000")});
+    ASSERT_TRUE(sim.ok()) << sim.log().toStdString();
+    LiveConsole live(sim.path());
+    ASSERT_TRUE(live.link.isOpen());
+    Dialkite_Select(live.console, qint16(v.variant));
+
+    ReadIdentification_Click(live.console);
+    ASSERT_TRUE(waitFor([&] { return !live.console.MSFlexGrid5().text(1, 0).isEmpty(); }))
+        << sim.log().toStdString();
+    EXPECT_EQ(live.console.MSFlexGrid5().text(1, 0), v.name);
+    EXPECT_EQ(live.console.MSFlexGrid5().text(1, 1), v.version);
+
+    const bool multi = v.variant >= 7;
+    const bool handshake = v.variant == 3 || v.variant == 4;
+    const int lines[] = {1, 2, 3, 4};
+    const int multiLines[] = {1, 9, 12, 16};
+    QString commands;
+    QList<ExpectedRow> rows;
+    int i = 0;
+    for (const NumberCase &c : kNumberCases) {
+        const int line = multi ? multiLines[i % 4] : lines[i % 4];
+        commands += QStringLiteral("call %1 %2\n").arg(line).arg(QString::fromLatin1(c.digits));
+        rows.append({line, c.shown, handshake ? CellColour::Blue : CellColour::Default});
+        ++i;
+    }
+    if (v.variant != 5) {
+        commands += QStringLiteral("withheld 2\n");
+        rows.append({2, texts::kWithheld, handshake ? CellColour::Blue : CellColour::Default});
+    }
+    commands += QStringLiteral("public 3\nunavailable 1\n");
+    rows.append({3, texts::kPublicPhone, handshake ? CellColour::Blue : CellColour::Default});
+    rows.append({1, texts::kNotCollected, handshake ? CellColour::Blue : CellColour::Default});
+    if (handshake) {
+        commands += QStringLiteral("call 4 12345678 red\n");
+        rows.append({4, QStringLiteral("1234-5678"), CellColour::Red});
+    }
+    sim.send(commands);
+    ASSERT_TRUE(waitFor([&] { return live.state().CallRow == rows.size() + 1; }, 10000))
+        << "rows: " << live.state().CallRow << "\n"
+        << sim.log().toStdString();
+
+    const QRegularExpression time(QStringLiteral("^\\d\\d-\\d\\d \\d\\d:\\d\\d$"));
+    const bool timed = v.variant == 3 || v.variant == 4 || v.variant == 6;
+    for (int r = 1; r <= rows.size(); ++r) {
+        const ExpectedRow &expected = rows[r - 1];
+        const QString line = multi
+                                 ? QStringLiteral("%1").arg(expected.line, 2, 10, QLatin1Char('0'))
+                                 : QString::number(expected.line);
+        EXPECT_EQ(live.call(r, 0), line) << "row " << r;
+        EXPECT_EQ(live.call(r, 2), expected.number) << "row " << r;
+        EXPECT_EQ(time.match(live.call(r, 1)).hasMatch(), timed) << live.call(r, 1).toStdString();
+        EXPECT_EQ(live.console.MSFlexGrid1().colour(r, 2), expected.colour) << "row " << r;
+    }
+
+    EXPECT_TRUE(live.view.messages().isEmpty());
+    ASSERT_TRUE(sim.finish());
+    QStringList expectedFrames{v.request};
+    if (!v.answer.isEmpty())
+        expectedFrames.append(v.answer);
+    for (const ExpectedRow &row : rows) {
+        if (v.variant == 3)
+            expectedFrames.append(QStringLiteral("<STX>%1I").arg(row.line) + blanks(26) +
+                                  QStringLiteral("<ETX>"));
+        else if (v.variant == 4)
+            expectedFrames.append(QStringLiteral("SIE"));
+    }
+    EXPECT_EQ(sim.received(), expectedFrames) << sim.log().toStdString();
+    EXPECT_TRUE(sim.log().contains(QStringLiteral(" 0 acknowledgements missing")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sim, EveryVariant, ::testing::ValuesIn(kVariants), [](const auto &info) {
+    return "variant" + std::to_string(info.param.variant);
+});
+
+TEST(EndToEnd, RecordsInPiecesAndCommandsAnswered)
+{
+    SimProcess sim({QStringLiteral("--pieces"), QStringLiteral("7"),
+                    QStringLiteral("--call-end-after"), QStringLiteral("200")});
+    ASSERT_TRUE(sim.ok());
+    LiveConsole live(sim.path());
+    sim.send(QStringLiteral("call 1 0212345678\ncall 2 12345678901\n"));
+    ASSERT_TRUE(waitFor([&] { return live.state().CallRow == 3; }, 10000))
+        << sim.log().toStdString();
+    EXPECT_EQ(live.call(1, 2), QStringLiteral("02-1234-5678"));
+    EXPECT_EQ(live.call(2, 2), QStringLiteral("1-234-567-8901"));
+
+    // A dialled call, which the box ends by itself; a detection read and its answer.
+    live.console.MakeOpcode("2", "O", "9,123");
+    live.state().OutgoingFlag = 1;
+    live.console.MakeOpcode("a", "x", " ");
+    ASSERT_TRUE(waitFor([&] { return live.state().OutgoingFlag == 0; }, 10000))
+        << sim.log().toStdString();
+    EXPECT_EQ(live.console.MSFlexGrid7().text(1, 0), texts::kDetectRing);
+    ASSERT_TRUE(sim.finish());
+    EXPECT_EQ(sim.received(),
+              (QStringList{QStringLiteral("<STX>2O9,123") + blanks(13) + QStringLiteral("<ETX>"),
+                           QStringLiteral("<STX>ax") + blanks(18) + QStringLiteral("<ETX>")}));
+}
+
+TEST(EndToEnd, ThousandRecordsInOneWriteNoneLost)
+{
+    SimProcess sim({});
+    ASSERT_TRUE(sim.ok());
+    LiveConsole live(sim.path());
+    sim.send(QStringLiteral("burst 1000\n"));
+    ASSERT_TRUE(waitFor([&] { return live.state().CallRow == 1001; }, 30000))
+        << "rows: " << live.state().CallRow;
+    EXPECT_EQ(live.state().ReceiveRow, 1001);
+    EXPECT_EQ(live.call(1, 2), QStringLiteral("1000-0000"));
+    EXPECT_EQ(live.call(1000, 0), QStringLiteral("4"));
+    EXPECT_EQ(live.call(1000, 2), QStringLiteral("1000-0999"));
+    EXPECT_TRUE(live.state().RxBuffer.isEmpty());
+}
+
+TEST(EndToEnd, BoxKilledMidRecord)
+{
+    auto sim = std::make_unique<SimProcess>(QStringList{});
+    ASSERT_TRUE(sim->ok());
+    LiveConsole live(sim->path());
+    sim->send(QStringLiteral("raw <STX>1I0212\n"));
+    ASSERT_TRUE(waitFor([&] { return live.state().RxBuffer.size() == 7; }));
+    sim->kill();
+    ASSERT_TRUE(waitFor([&] { return !live.view.messages().isEmpty(); }));
+    EXPECT_EQ(live.view.messages()[0].title, texts::kPortErrorTitle);
+    EXPECT_FALSE(live.link.isOpen());
+
+    const double before = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    idle(500);
+    EXPECT_LT(cpuSeconds() - before, 0.25 * double(wall.elapsed()) / 1000.0);
+    EXPECT_EQ(live.view.messages().size(), 1);
+
+    SimProcess again({});
+    ASSERT_TRUE(again.ok());
+    live.settings.write(QStringLiteral("DEVICES"), QStringLiteral("COM2"), again.path());
+    live.console.ChangeComport(2);
+    ASSERT_TRUE(live.link.isOpen());
+    // The half record from before the unplug waits in the buffer: the new box's first
+    // ETX ends it (a short caller record of line 1), then its calls come through.
+    again.send(QStringLiteral("raw <ETX>\ncall 3 021234567\n"));
+    ASSERT_TRUE(waitFor([&] { return live.state().CallRow == 3; }));
+    EXPECT_EQ(live.console.MSFlexGrid3().text(1, 1), QStringLiteral("\u00021I0212\u0003"));
+    EXPECT_EQ(live.call(2, 0), QStringLiteral("3"));
+    EXPECT_EQ(live.call(2, 2), QStringLiteral("02-123-4567"));
+}
+
+TEST(EndToEnd, MonitorPrintsTheSession)
+{
+    SimProcess sim({QStringLiteral("--variant"), QStringLiteral("3"),
+                    QStringLiteral("--ack-timeout"), QStringLiteral("3000")});
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir dir;
+    QProcess monitor;
+    monitor.start(QStringLiteral(DIALKITE_CLI),
+                  {QStringLiteral("monitor"), QStringLiteral("--device"), sim.path(),
+                   QStringLiteral("--variant"), QStringLiteral("3"), QStringLiteral("--identify"),
+                   QStringLiteral("--count"), QStringLiteral("3"), QStringLiteral("--settings"),
+                   dir.filePath(QStringLiteral("none.ini"))});
+    QByteArray out;
+    ASSERT_TRUE(waitFor([&] {
+        out += monitor.readAllStandardOutput();
+        return out.count('\n') >= 2;
+    })) << out.constData();
+    sim.send(QStringLiteral("call 1 021234567\nwithheld 2 red\nend 1\ncall 3 12345678\n"));
+    ASSERT_TRUE(waitFor([&] { return monitor.state() == QProcess::NotRunning; }, 10000));
+    out += monitor.readAllStandardOutput();
+    EXPECT_EQ(monitor.exitCode(), 0) << monitor.readAllStandardError().constData();
+
+    QList<QJsonObject> events;
+    for (const QByteArray &line : out.split('\n')) {
+        if (!line.isEmpty())
+            events.append(QJsonDocument::fromJson(line).object());
+    }
+    ASSERT_EQ(events.size(), 6) << out.constData();
+    const auto text = [&](int i, const char *key) {
+        return events[i].value(QLatin1String(key)).toString();
+    };
+    EXPECT_EQ(text(0, "event"), QStringLiteral("open"));
+    EXPECT_EQ(text(0, "device"), sim.path());
+    EXPECT_EQ(text(1, "event"), QStringLiteral("identification"));
+    EXPECT_EQ(text(1, "name"), QStringLiteral("DK-C0001"));
+    EXPECT_EQ(text(2, "event"), QStringLiteral("call"));
+    EXPECT_EQ(text(2, "line"), QStringLiteral("1"));
+    EXPECT_EQ(text(2, "number"), QStringLiteral("02-123-4567"));
+    EXPECT_EQ(text(2, "color"), QStringLiteral("#0000ff"));
+    EXPECT_EQ(events[2].value(QLatin1String("row")).toInt(), 1);
+    EXPECT_EQ(text(3, "number"), texts::kWithheld);
+    EXPECT_EQ(text(3, "color"), QStringLiteral("#ff0000"));
+    EXPECT_EQ(text(4, "event"), QStringLiteral("call_end"));
+    EXPECT_EQ(text(5, "number"), QStringLiteral("1234-5678"));
+
+    ASSERT_TRUE(sim.finish());
+    const QString ack = blanks(26) + QStringLiteral("<ETX>");
+    EXPECT_EQ(sim.received(),
+              (QStringList{QStringLiteral("<STX> P") + ack, QStringLiteral("<STX> m") + ack,
+                           QStringLiteral("<STX>1I") + ack, QStringLiteral("<STX>2I") + ack,
+                           QStringLiteral("<STX>3I") + ack}))
+        << sim.log().toStdString();
+}
+
+TEST(EndToEnd, MonitorReportsAPortThatCannotOpen)
+{
+    QTemporaryDir dir;
+    QProcess monitor;
+    monitor.start(QStringLiteral(DIALKITE_CLI),
+                  {QStringLiteral("monitor"), QStringLiteral("--device"),
+                   QStringLiteral("/dev/no-such-port"), QStringLiteral("--settings"),
+                   dir.filePath(QStringLiteral("none.ini"))});
+    ASSERT_TRUE(monitor.waitForFinished(10000));
+    EXPECT_EQ(monitor.exitCode(), 1);
+    EXPECT_TRUE(monitor.readAllStandardError().contains("/dev/no-such-port"));
+    EXPECT_TRUE(monitor.readAllStandardOutput().isEmpty());
+}
