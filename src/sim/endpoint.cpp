@@ -143,7 +143,7 @@ void Endpoint::onReadable()
         // Nobody holds the other side (a device unplugged): stop listening rather than
         // being woken for the same error again and again.
         m_readable.setEnabled(false);
-        Q_EMIT problem(QStringLiteral("read failed: %1").arg(systemError()));
+        Q_EMIT lost(QStringLiteral("read failed: %1").arg(systemError()));
     }
 }
 

@@ -33,6 +33,8 @@ public:
 Q_SIGNALS:
     void received(const QByteArray &bytes);
     void problem(const QString &text);
+    // The line cannot be read any more (a serial adapter unplugged).
+    void lost(const QString &text);
 
 private:
     Endpoint(int fd, int keepOpen, QString path);

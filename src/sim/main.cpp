@@ -174,6 +174,10 @@ int main(int argc, char *argv[])
     QObject::connect(&session, &Session::event, [](const QString &t) { log("..", t); });
     QObject::connect(&session, &Session::problem, [](const QString &t) { log("!!", t); });
     QObject::connect(line.get(), &Endpoint::problem, [](const QString &t) { log("!!", t); });
+    QObject::connect(line.get(), &Endpoint::lost, [](const QString &t) {
+        log("!!", t);
+        QCoreApplication::exit(1);
+    });
 
     // The end: once the commands have run out (unless told to keep running), when the
     // output has gone and the acknowledgements have come or been reported missing.
