@@ -4,27 +4,16 @@
 
 #include "console/console.h"
 #include "console/qserialportlink.h"
+#include "console/termination.h"
 #include "console/variantcode.h"
 #include "operations/identify.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace dialkite::cli {
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
 
 void printLine(const QByteArray &json)
 {
@@ -102,11 +91,7 @@ int runMonitor(const MonitorOptions &options)
     QObject::connect(&console, &Console::outgoingCallEnded,
                      [] { printLine("{\"event\": \"call_end\"}"); });
 
-    ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe);
-    QSocketNotifier signalled(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalled, &QSocketNotifier::activated, [] { QCoreApplication::exit(0); });
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
+    onTerminationSignal([] { QCoreApplication::exit(0); });
 
     if (options.identify)
         ReadIdentification_Click(console);

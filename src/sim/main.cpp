@@ -5,6 +5,7 @@
 #include "session.h"
 
 #include "console/notation.h"
+#include "console/termination.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -14,20 +15,11 @@
 #include <QTime>
 #include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace dialkite::sim;
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
 
 // One line on standard error: time, direction or kind, text.
 void log(const char *tag, const QString &text)
@@ -195,11 +187,7 @@ int main(int argc, char *argv[])
     QObject::connect(&session, &Session::quitRequested, &drain, [&] { drain.start(); });
 
     // SIGINT and SIGTERM end the run cleanly, through the event loop.
-    ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe);
-    QSocketNotifier signalled(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalled, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
+    dialkite::onTerminationSignal([] { QCoreApplication::quit(); });
     std::signal(SIGPIPE, SIG_IGN);
 
     QByteArray stdinBuffer;

@@ -42,14 +42,6 @@ protected:
     QSerialPortLink link{[this](int port) { return portDevice(settings, port); }};
 };
 
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 } // namespace
 
 TEST_F(SerialLinkOnPty, PassesEveryByteValueBothWays)

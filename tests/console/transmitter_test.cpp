@@ -1,20 +1,12 @@
 // The 22-character command frame on the wire and in the send log.
 
 #include "support/fixture.h"
+#include "support/frames.h"
 
 #include "console/texts.h"
 
 using namespace dialkite;
 using namespace dialkite::test;
-
-namespace {
-
-QByteArray blanks(int n)
-{
-    return QByteArray(n, ' ');
-}
-
-} // namespace
 
 class Transmitter : public ConsoleTest {};
 

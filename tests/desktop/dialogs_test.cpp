@@ -1,5 +1,6 @@
 // The dialogs of the main window, driven by clicks offscreen.
 
+#include "support/frames.h"
 #include "support/widgets.h"
 
 #include "console/recording.h"
@@ -153,15 +154,6 @@ TEST_F(Dialogs, IdentificationButtonSendsTheRequest)
     EXPECT_EQ(console.MSFlexGrid2().text(1, 0), QStringLiteral("1"));
 }
 
-namespace {
-
-QByteArray frame(const QByteArray &fields)
-{
-    return '\x02' + fields + QByteArray(20 - fields.size(), ' ') + '\x03';
-}
-
-} // namespace
-
 TEST_F(Dialogs, DialThenHangUpThroughTheOneButton)
 {
     click("Outgoing");
@@ -182,7 +174,7 @@ TEST_F(Dialogs, DialThenHangUpThroughTheOneButton)
     QTest::keyClicks(number, QStringLiteral("123"));
     press(dial, "Command1");
     EXPECT_EQ(open("OutgoingForm1"), nullptr);
-    EXPECT_EQ(link.written(), frame("2O123"));
+    EXPECT_EQ(link.written(), frame22("2O123"));
     auto *button = form.findChild<QToolButton *>(QStringLiteral("Outgoing"));
     EXPECT_EQ(button->text(), QStringLiteral("전화끊기"));
 
@@ -202,7 +194,7 @@ TEST_F(Dialogs, DialThenHangUpThroughTheOneButton)
     // ...and the dialog's OK still hangs up.
     choose(hangUp, "CH3");
     press(hangUp, "Command1");
-    EXPECT_EQ(link.written(), frame("3F123"));
+    EXPECT_EQ(link.written(), frame22("3F123"));
     EXPECT_EQ(button->text(), QStringLiteral("전화걸기"));
 }
 
@@ -234,7 +226,7 @@ TEST_F(Dialogs, DialFieldTakesEighteenCharacters)
     QTest::keyClicks(number, QStringLiteral("9,12345678901234567890"));
     EXPECT_EQ(number->text(), QStringLiteral("9,1234567890123456"));
     press(dial, "Command1");
-    EXPECT_EQ(link.written(), frame("1O9,1234567890123456"));
+    EXPECT_EQ(link.written(), frame22("1O9,1234567890123456"));
 }
 
 TEST_F(Dialogs, VolumeDialog)
@@ -261,7 +253,7 @@ TEST_F(Dialogs, VolumeDialog)
     ASSERT_NE(dialog, nullptr);
     choose(dialog, "Select3");
     press(dialog, "Command1");
-    EXPECT_EQ(link.written(), frame(" v2"));
+    EXPECT_EQ(link.written(), frame22(" v2"));
     EXPECT_EQ(console.state().SendRow, 2);
 
     link.clearWritten();
@@ -286,7 +278,7 @@ TEST_F(Dialogs, DetectionDialog)
     EXPECT_EQ(in<QPushButton>(dialog, "Command3")->text(), QStringLiteral("취소"));
     press(dialog, "Command1");
     EXPECT_EQ(open("StatusChangeForm"), nullptr);
-    EXPECT_EQ(link.written(), frame("ax "));
+    EXPECT_EQ(link.written(), frame22("ax "));
     link.inject("\x02"
                 "ax1\x03");
     EXPECT_EQ(console.MSFlexGrid7().text(1, 0), QStringLiteral("HOOK"));
@@ -296,7 +288,7 @@ TEST_F(Dialogs, DetectionDialog)
     dialog = open("StatusChangeForm");
     choose(dialog, "Change3");
     press(dialog, "Command2");
-    EXPECT_EQ(link.written(), frame("ay2"));
+    EXPECT_EQ(link.written(), frame22("ay2"));
 
     link.clearWritten();
     click("StausChange");
@@ -317,7 +309,7 @@ TEST_F(Dialogs, ReprogramDialog)
     EXPECT_EQ(in<QRadioButton>(dialog, "Change7"), nullptr);
     choose(dialog, "Change5");
     press(dialog, "Command1");
-    EXPECT_EQ(link.written(), frame("az5"));
+    EXPECT_EQ(link.written(), frame22("az5"));
     EXPECT_EQ(console.state().VariantCode, QStringLiteral("5"));
     EXPECT_EQ(console.MSFlexGrid4().text(1, 0), QStringLiteral("DK-E"));
 }

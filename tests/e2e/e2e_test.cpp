@@ -44,7 +44,7 @@ struct LiveConsole {
     Console console{link, view, settings};
 };
 
-QString blanks(int n)
+QString spaces(int n)
 {
     return QString(n, QLatin1Char(' '));
 }
@@ -59,33 +59,33 @@ struct VariantCase {
 
 const VariantCase kVariants[] = {
     {1,
-     QStringLiteral("<STX> P") + blanks(18) + QStringLiteral("<ETX>"),
+     QStringLiteral("<STX> P") + spaces(18) + QStringLiteral("<ETX>"),
      {},
      QStringLiteral("DK-A0001"),
      QStringLiteral("Ver V10")},
     {2,
-     QStringLiteral("<STX> P") + blanks(18) + QStringLiteral("<ETX>"),
+     QStringLiteral("<STX> P") + spaces(18) + QStringLiteral("<ETX>"),
      {},
      QStringLiteral("DK-B0001"),
      QStringLiteral("Ver V10")},
-    {3, QStringLiteral("<STX> P") + blanks(26) + QStringLiteral("<ETX>"),
-     QStringLiteral("<STX> m") + blanks(26) + QStringLiteral("<ETX>"), QStringLiteral("DK-C0001"),
+    {3, QStringLiteral("<STX> P") + spaces(26) + QStringLiteral("<ETX>"),
+     QStringLiteral("<STX> m") + spaces(26) + QStringLiteral("<ETX>"), QStringLiteral("DK-C0001"),
      QStringLiteral("Ver V1.0")},
     {4, QStringLiteral("SPE"), QStringLiteral("SME"), QStringLiteral("DK-D001"),
      QStringLiteral("Ver V10")},
     {5, QStringLiteral("?"), {}, QStringLiteral("V1.00"), QString()},
     {6,
-     QStringLiteral("<STX> P") + blanks(26) + QStringLiteral("<ETX>"),
+     QStringLiteral("<STX> P") + spaces(26) + QStringLiteral("<ETX>"),
      {},
      QStringLiteral("DK-F001"),
      QStringLiteral("Ver V10")},
     {7,
-     QStringLiteral("<STX> P") + blanks(18) + QStringLiteral("<ETX>"),
+     QStringLiteral("<STX> P") + spaces(18) + QStringLiteral("<ETX>"),
      {},
      QStringLiteral("DK-G0001"),
      QStringLiteral("Ver V10")},
     {8,
-     QStringLiteral("<STX> P") + blanks(18) + QStringLiteral("<ETX>"),
+     QStringLiteral("<STX> P") + spaces(18) + QStringLiteral("<ETX>"),
      {},
      QStringLiteral("DK-H0001"),
      QStringLiteral("Ver V10")},
@@ -96,14 +96,6 @@ struct ExpectedRow {
     QString number;
     CellColour colour;
 };
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 void PrintTo(const VariantCase &v, std::ostream *out)
 {
@@ -179,7 +171,7 @@ TEST_P(EveryVariant, IdentificationCallsAndAcknowledgements)
         expectedFrames.append(v.answer);
     for (const ExpectedRow &row : rows) {
         if (v.variant == 3)
-            expectedFrames.append(QStringLiteral("<STX>%1I").arg(row.line) + blanks(26) +
+            expectedFrames.append(QStringLiteral("<STX>%1I").arg(row.line) + spaces(26) +
                                   QStringLiteral("<ETX>"));
         else if (v.variant == 4)
             expectedFrames.append(QStringLiteral("SIE"));
@@ -213,8 +205,8 @@ TEST(EndToEnd, RecordsInPiecesAndCommandsAnswered)
     EXPECT_EQ(live.console.MSFlexGrid7().text(1, 0), texts::kDetectRing);
     ASSERT_TRUE(sim.finish());
     EXPECT_EQ(sim.received(),
-              (QStringList{QStringLiteral("<STX>2O9,123") + blanks(13) + QStringLiteral("<ETX>"),
-                           QStringLiteral("<STX>ax") + blanks(18) + QStringLiteral("<ETX>")}));
+              (QStringList{QStringLiteral("<STX>2O9,123") + spaces(13) + QStringLiteral("<ETX>"),
+                           QStringLiteral("<STX>ax") + spaces(18) + QStringLiteral("<ETX>")}));
 }
 
 TEST(EndToEnd, ThousandRecordsInOneWriteNoneLost)
@@ -311,7 +303,7 @@ TEST(EndToEnd, MonitorPrintsTheSession)
     EXPECT_EQ(text(5, "number"), QStringLiteral("1234-5678"));
 
     ASSERT_TRUE(sim.finish());
-    const QString ack = blanks(26) + QStringLiteral("<ETX>");
+    const QString ack = spaces(26) + QStringLiteral("<ETX>");
     EXPECT_EQ(sim.received(),
               (QStringList{QStringLiteral("<STX> P") + ack, QStringLiteral("<STX> m") + ack,
                            QStringLiteral("<STX>1I") + ack, QStringLiteral("<STX>2I") + ack,

@@ -1,6 +1,7 @@
 // The operator's commands to the box: exact frames, send log, console state.
 
 #include "support/fixture.h"
+#include "support/frames.h"
 
 #include "console/texts.h"
 #include "operations/change.h"
@@ -12,29 +13,20 @@
 using namespace dialkite;
 using namespace dialkite::test;
 
-namespace {
-
-QByteArray frame(const QByteArray &fields)
-{
-    return '\x02' + fields + QByteArray(20 - fields.size(), ' ') + '\x03';
-}
-
-} // namespace
-
 class Commands : public ConsoleTest {};
 
 TEST_F(Commands, DialAndHangUp)
 {
     EXPECT_TRUE(dialNumber(console, 2, QStringLiteral("123")));
-    EXPECT_EQ(link.written(), frame("2O123"));
+    EXPECT_EQ(link.written(), frame22("2O123"));
     EXPECT_EQ(console.outgoingCaption(), texts::kHangUp);
     EXPECT_EQ(state().OutgoingFlag, 1);
     EXPECT_EQ(state().OutgoingNumber, QByteArray("123"));
-    EXPECT_EQ(sent(1), QString::fromLatin1(frame("2O123")));
+    EXPECT_EQ(sent(1), QString::fromLatin1(frame22("2O123")));
 
     link.clearWritten();
     OutgoingProc2(console, "3"); // the line chosen now, the number dialled last
-    EXPECT_EQ(link.written(), frame("3F123"));
+    EXPECT_EQ(link.written(), frame22("3F123"));
     EXPECT_EQ(console.outgoingCaption(), texts::kDial);
     EXPECT_EQ(state().OutgoingFlag, 0);
     EXPECT_EQ(state().OutgoingNumber, QByteArray("123")) << "kept after the hang-up";
@@ -48,10 +40,10 @@ TEST_F(Commands, DialStrings)
         QByteArray wire;
     };
     const Case cases[] = {
-        {QStringLiteral("9,2345678"), frame("1O9,2345678")},
-        {QStringLiteral(" "), frame("1O ")}, // a blank is not empty
-        {QStringLiteral("123456789012345678"), frame("1O123456789012345678")},
-        {QStringLiteral("1234567890123456789012"), frame("1O123456789012345678")},
+        {QStringLiteral("9,2345678"), frame22("1O9,2345678")},
+        {QStringLiteral(" "), frame22("1O ")}, // a blank is not empty
+        {QStringLiteral("123456789012345678"), frame22("1O123456789012345678")},
+        {QStringLiteral("1234567890123456789012"), frame22("1O123456789012345678")},
     };
     for (const Case &c : cases) {
         link.clearWritten();
@@ -75,13 +67,13 @@ TEST_F(Commands, EmptyNumberIsRefused)
 TEST_F(Commands, HookRingDetection)
 {
     readDetection(console);
-    EXPECT_EQ(link.written(), frame("ax "));
+    EXPECT_EQ(link.written(), frame22("ax "));
     struct Case {
         Choice option;
         QByteArray wire;
     };
     const Case cases[] = {
-        {1, frame("ay0")}, {2, frame("ay1")}, {3, frame("ay2")}, {std::nullopt, ""}};
+        {1, frame22("ay0")}, {2, frame22("ay1")}, {3, frame22("ay2")}, {std::nullopt, ""}};
     for (const Case &c : cases) {
         link.clearWritten();
         Status_Change(console, c.option);
@@ -97,9 +89,9 @@ TEST_F(Commands, Volume)
     for (qint16 level = 0; level <= 3; ++level) {
         link.clearWritten();
         Volume_Select(console, level);
-        EXPECT_EQ(link.written(), frame(" v" + QByteArray::number(level)));
+        EXPECT_EQ(link.written(), frame22(" v" + QByteArray::number(level)));
     }
-    EXPECT_EQ(sent(3), QString::fromLatin1(frame(" v2")));
+    EXPECT_EQ(sent(3), QString::fromLatin1(frame22(" v2")));
     link.clearWritten();
     Volume_Select(console, std::nullopt);
     EXPECT_TRUE(link.written().isEmpty());
@@ -111,7 +103,7 @@ TEST_F(Commands, ReprogramSwitchesBoxAndConsole)
     feed(framed("1I12345678    "));
     state().IdentifyFlag = 1;
     Dialkite_change(console, 5);
-    EXPECT_EQ(link.written(), frame("az5"));
+    EXPECT_EQ(link.written(), frame22("az5"));
     EXPECT_EQ(state().SendRow, 1);
     EXPECT_TRUE(sent(1).isEmpty());
     EXPECT_EQ(state().VariantCode, QStringLiteral("5"));

@@ -1,21 +1,13 @@
 // The identification request of each variant, and the answers coming back.
 
 #include "support/fixture.h"
+#include "support/frames.h"
 
 #include "operations/identify.h"
 #include "operations/select.h"
 
 using namespace dialkite;
 using namespace dialkite::test;
-
-namespace {
-
-QByteArray blanks(int n)
-{
-    return QByteArray(n, ' ');
-}
-
-} // namespace
 
 class Identify : public ConsoleTest {};
 

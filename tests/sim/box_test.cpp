@@ -1,23 +1,16 @@
 // The simulated box's answers to the console.
 
+#include "support/frames.h"
+
 #include "sim/box.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
 using namespace dialkite::sim;
+using namespace dialkite::test;
 
 namespace {
-
-QByteArray frame(const QByteArray &fields)
-{
-    return '\x02' + fields + QByteArray(20 - fields.size(), ' ') + '\x03';
-}
-
-QByteArray rezFrame(const QByteArray &fields)
-{
-    return '\x02' + fields + QByteArray(28 - fields.size(), ' ') + '\x03';
-}
 
 struct Fixture {
     explicit Fixture(int variant, int callEnd = 0)
@@ -36,8 +29,8 @@ struct Fixture {
 TEST(SimBox, SettingsCommands)
 {
     Fixture f(1);
-    f.box.fromConsole(frame("ax "));
-    f.box.fromConsole(frame("ay0") + frame("ax ") + frame(" v3") + frame("az3"));
+    f.box.fromConsole(frame22("ax "));
+    f.box.fromConsole(frame22("ay0") + frame22("ax ") + frame22(" v3") + frame22("az3"));
     ASSERT_EQ(f.out.size(), 2);
     EXPECT_EQ(f.out[0], QByteArray("\x02"
                                    "ax2\x03"));
@@ -45,16 +38,16 @@ TEST(SimBox, SettingsCommands)
                                    "ax0\x03"));
     EXPECT_EQ(f.box.volume(), 3);
     EXPECT_EQ(f.box.variant(), 3);
-    f.box.fromConsole(frame("ay-1") + frame("az"));
+    f.box.fromConsole(frame22("ay-1") + frame22("az"));
     EXPECT_EQ(f.problems.size(), 2);
     EXPECT_EQ(f.box.detection(), 0);
 }
 
 TEST(SimBox, IdentificationInEachVariantsOwnFormat)
 {
-    const std::pair<int, QByteArray> cases[] = {{1, frame(" P")},    {3, rezFrame(" P")},
-                                                {4, "SPE"},          {5, "?"},
-                                                {6, rezFrame(" P")}, {8, frame(" P")}};
+    const std::pair<int, QByteArray> cases[] = {{1, frame22(" P")}, {3, frame30(" P")},
+                                                {4, "SPE"},         {5, "?"},
+                                                {6, frame30(" P")}, {8, frame22(" P")}};
     for (const auto &[variant, request] : cases) {
         Fixture f(variant);
         f.box.fromConsole(request);
@@ -66,9 +59,9 @@ TEST(SimBox, IdentificationInEachVariantsOwnFormat)
 TEST(SimBox, DialledCallEndsByItselfUnlessHungUp)
 {
     Fixture f(1, 50);
-    f.box.fromConsole(frame("2O123") + frame("3O456"));
+    f.box.fromConsole(frame22("2O123") + frame22("3O456"));
     EXPECT_EQ(f.box.activeCalls().value(2), QByteArray("123"));
-    f.box.fromConsole(frame("3F456"));
+    f.box.fromConsole(frame22("3F456"));
     QSignalSpy spy(&f.box, &Box::output);
     ASSERT_TRUE(spy.wait(1000));
     EXPECT_EQ(f.out.back(), QByteArray("\x02"
@@ -84,14 +77,14 @@ TEST(SimBox, AcknowledgementsAreAwaitedAndMissesReported)
     ASSERT_TRUE(f.box.call({2, Caller::Number, "12345678"}, &why));
     ASSERT_TRUE(f.box.call({4, Caller::Withheld, {}}, &why));
     EXPECT_EQ(f.box.pendingAcknowledgements(), 2);
-    f.box.fromConsole(rezFrame("4I"));
+    f.box.fromConsole(frame30("4I"));
     EXPECT_EQ(f.box.pendingAcknowledgements(), 1);
     QSignalSpy spy(&f.box, &Box::problem);
     ASSERT_TRUE(spy.wait(1000));
     EXPECT_EQ(f.box.missingAcknowledgements(), 1);
     EXPECT_TRUE(f.problems.back().contains(QStringLiteral("<STX>2I")));
     // An acknowledgement nobody waits for is a problem too.
-    f.box.fromConsole(rezFrame("1I"));
+    f.box.fromConsole(frame30("1I"));
     EXPECT_EQ(f.problems.size(), 2);
 }
 
@@ -108,7 +101,7 @@ TEST(SimBox, RorivuHandshake)
 TEST(SimBox, ZurazaDoesNotAnswerDetectionReads)
 {
     Fixture f(5);
-    f.box.fromConsole(frame("ax "));
+    f.box.fromConsole(frame22("ax "));
     EXPECT_TRUE(f.out.isEmpty());
     EXPECT_EQ(f.problems.size(), 1);
 }

@@ -2,6 +2,7 @@
 // handshake, blue and red calls and their acknowledgements.
 
 #include "support/fixture.h"
+#include "support/frames.h"
 #include "support/numbers.h"
 
 #include "console/texts.h"
@@ -11,16 +12,6 @@ using namespace dialkite;
 using namespace dialkite::test;
 
 namespace {
-
-QByteArray blanks(int n)
-{
-    return QByteArray(n, ' ');
-}
-
-QByteArray rezFrame(const QByteArray &port, const QByteArray &code)
-{
-    return "\x02" + port + code + blanks(26) + "\x03";
-}
 
 // STX, line, type, MMDDhhmm, number field, ETX.
 QByteArray rezCall(char type, char line, const QByteArray &time, const QByteArray &number)
@@ -98,7 +89,7 @@ TEST_F(Rez, HandshakeGatesBlueCalls)
     feed(kIdentification);
     EXPECT_EQ(cell(GridId::Identification, 1, 0), QStringLiteral("DK-C0001"));
     EXPECT_EQ(cell(GridId::Identification, 1, 1), QStringLiteral("Ver V1.2"));
-    EXPECT_EQ(link.written(), rezFrame(" ", "m"));
+    EXPECT_EQ(link.written(), frame30(" m"));
     EXPECT_EQ(state().IdentifyFlag, 1);
     EXPECT_EQ(state().CallRow, 1);
 
@@ -113,9 +104,9 @@ TEST_F(Rez, HandshakeGatesBlueCalls)
     EXPECT_EQ(log.colour(1, 1), CellColour::Blue);
     EXPECT_EQ(log.colour(1, 2), CellColour::Blue);
     EXPECT_EQ(log.colour(1, 3), CellColour::Default);
-    EXPECT_EQ(link.written(), rezFrame("2", "I"));
+    EXPECT_EQ(link.written(), frame30("2I"));
     EXPECT_EQ(state().CallRow, 2);
-    EXPECT_EQ(sent(2), QString::fromLatin1(rezFrame("2", "I")));
+    EXPECT_EQ(sent(2), QString::fromLatin1(frame30("2I")));
 }
 
 TEST_F(Rez, RedCallsAreShownAndAcknowledgedAlways)
@@ -126,7 +117,7 @@ TEST_F(Rez, RedCallsAreShownAndAcknowledgedAlways)
     EXPECT_EQ(callCell(1, 2), QStringLiteral("02-123-4567"));
     EXPECT_EQ(console.MSFlexGrid1().colour(1, 1), CellColour::Red);
     EXPECT_EQ(console.MSFlexGrid1().colour(1, 2), CellColour::Red);
-    EXPECT_EQ(link.written(), rezFrame("4", "I"));
+    EXPECT_EQ(link.written(), frame30("4I"));
     EXPECT_EQ(state().IdentifyFlag, 0);
 }
 
@@ -144,7 +135,7 @@ TEST_F(Rez, NumbersAndStatesAtPositionTwelve)
         link.clearWritten();
         feed(rezCall('I', '3', "01010000", QByteArray(1, letter)));
         EXPECT_EQ(callCell(row++, 2), text);
-        EXPECT_EQ(link.written(), rezFrame("3", "I"));
+        EXPECT_EQ(link.written(), frame30("3I"));
     }
     EXPECT_EQ(state().CallRow, row);
 }
@@ -157,7 +148,7 @@ TEST_F(Rez, CallAtRow9999AcknowledgedAfterTheWrap)
     EXPECT_EQ(callCell(9999, 2), QStringLiteral("1234-5678"));
     EXPECT_EQ(state().CallRow, 1);
     EXPECT_EQ(console.MSFlexGrid1().topRow(), 9970); // tested with the wrapped value 1
-    EXPECT_EQ(link.written(), rezFrame("1", "I"));
+    EXPECT_EQ(link.written(), frame30("1I"));
 }
 
 TEST_F(Rez, CallEndAndUnknownTypes)
@@ -179,5 +170,5 @@ TEST_F(Rez, IdentificationAnswerIgnoresTheLine)
 {
     feed(framed("3P" + QByteArray(14, '-') + "NAME" + "    " + "V100"));
     EXPECT_EQ(state().ChannelText, QByteArray("3"));
-    EXPECT_EQ(link.written(), rezFrame(" ", "m"));
+    EXPECT_EQ(link.written(), frame30(" m"));
 }
