@@ -12,6 +12,7 @@
 #include "operations/select.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
@@ -207,6 +208,25 @@ TEST(EndToEnd, RecordsInPiecesAndCommandsAnswered)
     EXPECT_EQ(sim.received(),
               (QStringList{QStringLiteral("<STX>2O9,123") + spaces(13) + QStringLiteral("<ETX>"),
                            QStringLiteral("<STX>ax") + spaces(18) + QStringLiteral("<ETX>")}));
+}
+
+TEST(EndToEnd, ScriptFileRunsBeforeAndAfterTheConsoleOpens)
+{
+    QTemporaryDir dir;
+    QFile script(dir.filePath(QStringLiteral("calls.txt")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("# sent before the console has opened the port\n"
+                 "call 1 021234567\n"
+                 "wait 300\n"
+                 "public 2\n");
+    script.close();
+    SimProcess sim(
+        {QStringLiteral("--script"), script.fileName(), QStringLiteral("--keep-running")});
+    ASSERT_TRUE(sim.ok());
+    LiveConsole live(sim.path());
+    ASSERT_TRUE(waitFor([&] { return live.state().CallRow == 3; })) << sim.log().toStdString();
+    EXPECT_EQ(live.call(1, 2), QStringLiteral("02-123-4567"));
+    EXPECT_EQ(live.call(2, 2), texts::kPublicPhone);
 }
 
 TEST(EndToEnd, ThousandRecordsInOneWriteNoneLost)
