@@ -85,9 +85,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption pieces(QStringLiteral("pieces"),
                                     QStringLiteral("Write every output in N pieces, 10 ms apart."),
                                     QStringLiteral("N"), QStringLiteral("1"));
-    const QCommandLineOption seed(QStringLiteral("seed"),
-                                  QStringLiteral("Seed of the random numbers."),
-                                  QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption seed(
+        QStringLiteral("seed"), QStringLiteral("Seed of the random numbers (default: the clock)."),
+        QStringLiteral("N"));
     const QCommandLineOption name(QStringLiteral("name"),
                                   QStringLiteral("Device name the box reports."),
                                   QStringLiteral("TEXT"));
