@@ -92,7 +92,6 @@ template <typename Dialog> void Form1::showDialog(QPointer<Dialog> &slot)
 {
     if (!slot)
         slot = new Dialog(m_console, this);
-    slot->setWindowFlag(Qt::Dialog);
     slot->show();
     slot->raise();
     slot->activateWindow();

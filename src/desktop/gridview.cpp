@@ -2,9 +2,12 @@
 
 #include "console/notation.h"
 
+#include <QApplication>
 #include <QBrush>
+#include <QClipboard>
 #include <QColor>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QStringList>
 
@@ -103,6 +106,31 @@ void GridView::applyLayout()
     verticalHeader()->setMinimumSectionSize(1);
     horizontalHeader()->setFixedHeight(layout.rowHeight > 0 ? rowHeight
                                                             : fontMetrics().height() + 6);
+}
+
+QString GridView::selectedText() const
+{
+    QModelIndexList cells = selectionModel()->selectedIndexes();
+    std::sort(cells.begin(), cells.end());
+    QString text;
+    int row = -1;
+    for (const QModelIndex &cell : cells) {
+        if (row != -1)
+            text += cell.row() == row ? QLatin1Char('\t') : QLatin1Char('\n');
+        row = cell.row();
+        text += cell.data(Qt::DisplayRole).toString();
+    }
+    return text;
+}
+
+void GridView::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Copy)) {
+        QApplication::clipboard()->setText(selectedText());
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 // The console moved the grid's top row: scroll there, and if the view cannot (the

@@ -37,6 +37,12 @@ class GridView : public QTableView {
 public:
     GridView(Grid &grid, bool fixedFirstColumn, QWidget *parent = nullptr);
     Grid &grid() { return m_grid; }
+    // The selected cells as text, a line a row and a tab between cells, control bytes
+    // in <STX> notation: what Ctrl+C puts on the clipboard.
+    QString selectedText() const;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void applyLayout();

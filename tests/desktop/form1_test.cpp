@@ -8,6 +8,7 @@
 #include "desktop/form1.h"
 #include "desktop/gridview.h"
 
+#include <QClipboard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
@@ -175,6 +176,22 @@ TEST_F(MainWindow, TopRowFollowsTheViewBothWays)
     grid.setTopRow(9999);
     EXPECT_EQ(grid.topRow(), bar->maximum() + 1);
     EXPECT_LT(grid.topRow(), 9999);
+}
+
+TEST_F(MainWindow, CopyingCellsOfALog)
+{
+    form.show();
+    link.setOpen(true);
+    link.inject("\x02"
+                "1I12345678    \x03\x02"
+                "2IP           \x03");
+    auto *view = static_cast<GridView *>(log("MSFlexGrid3"));
+    view->selectionModel()->select(
+        QItemSelection(view->model()->index(0, 0), view->model()->index(1, 1)),
+        QItemSelectionModel::Select);
+    QTest::keySequence(view, QKeySequence::Copy);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QStringLiteral("1\t<STX>1I12345678    <ETX>\n2\t<STX>2IP           <ETX>"));
 }
 
 TEST_F(MainWindow, CallEndSetsTheDialCaption)
