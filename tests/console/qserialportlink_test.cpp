@@ -36,10 +36,22 @@ protected:
         return got;
     }
 
+    // The console's start-up: both timers, so COM3 (the pty) is opened.
+    Console &startConsole()
+    {
+        m_console = std::make_unique<Console>(link, view, settings);
+        m_console->Form_Load();
+        m_console->Timer1_Timer();
+        m_console->Timer2_Timer();
+        return *m_console;
+    }
+
     Pty pty;
     QTemporaryDir dir;
     Settings settings{dir.filePath(QStringLiteral("Dial Kite.ini"))};
     QSerialPortLink link{[this](int port) { return portDevice(settings, port); }};
+    RecordingView view;
+    std::unique_ptr<Console> m_console; // only where a test reads through the console
 };
 
 } // namespace
@@ -72,11 +84,7 @@ TEST_F(SerialLinkOnPty, UnknownDeviceDoesNotOpen)
 TEST_F(SerialLinkOnPty, ConsoleShowsRecordsAndAnswersOverThePort)
 {
     ASSERT_TRUE(pty.ok());
-    RecordingView view;
-    Console console(link, view, settings);
-    console.Form_Load();
-    console.Timer1_Timer();
-    console.Timer2_Timer();
+    Console &console = startConsole();
     ASSERT_TRUE(link.isOpen());
     EXPECT_EQ(console.MSFlexGrid6().text(1, 0), QStringLiteral("COM 3"));
 
@@ -100,11 +108,7 @@ TEST_F(SerialLinkOnPty, ConsoleShowsRecordsAndAnswersOverThePort)
 TEST_F(SerialLinkOnPty, UnpluggedDeviceClosesThePortWithoutSpinning)
 {
     ASSERT_TRUE(pty.ok());
-    RecordingView view;
-    Console console(link, view, settings);
-    console.Form_Load();
-    console.Timer1_Timer();
-    console.Timer2_Timer();
+    Console &console = startConsole();
     ASSERT_TRUE(link.isOpen());
     pty.write("\x02"
               "1I0212");
