@@ -91,6 +91,11 @@ int runMonitor(const MonitorOptions &options)
     QObject::connect(&console, &Console::outgoingCallEnded,
                      [] { printLine("{\"event\": \"call_end\"}"); });
 
+    QObject::connect(&link, &SerialLink::lost, [&device](const QString &reason) {
+        std::fprintf(stderr, "dialkite-cli: %s went away: %s\n", device.toUtf8().constData(),
+                     reason.toUtf8().constData());
+        QCoreApplication::exit(1);
+    });
     onTerminationSignal([] { QCoreApplication::exit(0); });
 
     if (options.identify)

@@ -331,6 +331,26 @@ TEST(EndToEnd, MonitorPrintsTheSession)
         << sim.log().toStdString();
 }
 
+TEST(EndToEnd, MonitorEndsWhenTheBoxGoesAway)
+{
+    SimProcess sim({});
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir dir;
+    QProcess monitor;
+    monitor.start(QStringLiteral(DIALKITE_CLI),
+                  {QStringLiteral("monitor"), QStringLiteral("--device"), sim.path(),
+                   QStringLiteral("--settings"), dir.filePath(QStringLiteral("none.ini"))});
+    QByteArray out;
+    ASSERT_TRUE(waitFor([&] {
+        out += monitor.readAllStandardOutput();
+        return out.contains('\n');
+    }));
+    sim.kill();
+    ASSERT_TRUE(waitFor([&] { return monitor.state() == QProcess::NotRunning; }, 10000));
+    EXPECT_EQ(monitor.exitCode(), 1);
+    EXPECT_TRUE(monitor.readAllStandardError().contains("went away"));
+}
+
 TEST(EndToEnd, MonitorReportsAPortThatCannotOpen)
 {
     QTemporaryDir dir;
