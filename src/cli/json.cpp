@@ -19,4 +19,17 @@ QByteArray jsonString(const QString &text)
     return out + '"';
 }
 
+QByteArray colourName(CellColour colour)
+{
+    switch (colour) {
+    case CellColour::Blue:
+        return "#0000ff";
+    case CellColour::Red:
+        return "#ff0000";
+    case CellColour::Default:
+        break;
+    }
+    return "";
+}
+
 } // namespace dialkite::cli

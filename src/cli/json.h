@@ -1,5 +1,7 @@
 #pragma once
 
+#include "console/grid.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -8,5 +10,8 @@ namespace dialkite::cli {
 // A JSON string literal: quotes, backslashes and control characters (C0, DEL and C1)
 // escaped, everything else as UTF-8.
 QByteArray jsonString(const QString &text);
+
+// A cell colour as the JSON outputs name it: "", "#0000ff" or "#ff0000".
+QByteArray colourName(CellColour colour);
 
 } // namespace dialkite::cli

@@ -119,12 +119,10 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     QString settingsPath = Settings::defaultPath();
-    const qsizetype option = args.indexOf(QStringLiteral("--settings"));
-    if (option >= 0) {
-        if (option + 1 >= args.size())
+    if (const auto path = takeOption(args, "--settings")) {
+        if (path->isEmpty())
             return usage("--settings needs a file name");
-        settingsPath = args[option + 1];
-        args.remove(option, 2);
+        settingsPath = *path;
     }
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))
         return usage(args.isEmpty() ? "no command given" : nullptr);

@@ -27,11 +27,6 @@ QByteArray field(const char *name, const QString &value)
     return '"' + QByteArray(name) + "\": " + jsonString(value);
 }
 
-QByteArray colourOf(CellColour colour)
-{
-    return colour == CellColour::Blue ? "#0000ff" : colour == CellColour::Red ? "#ff0000" : "";
-}
-
 // Port errors end the monitor; it has no operator to tell.
 class MonitorView : public ConsoleView {
 public:
@@ -76,7 +71,7 @@ int runMonitor(const MonitorOptions &options)
         printLine("{\"event\": \"call\", \"row\": " + QByteArray::number(row) + ", " +
                   field("line", log.text(row, 0)) + ", " + field("time", log.text(row, 1)) + ", " +
                   field("number", log.text(row, 2)) + ", \"color\": \"" +
-                  colourOf(log.colour(row, 2)) + "\"}");
+                  colourName(log.colour(row, 2)) + "\"}");
         if (options.count > 0 && ++rows >= options.count)
             QCoreApplication::exit(0);
     });

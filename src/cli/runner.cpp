@@ -15,19 +15,6 @@ namespace dialkite::cli {
 
 namespace {
 
-QByteArray colourName(CellColour colour)
-{
-    switch (colour) {
-    case CellColour::Blue:
-        return "#0000ff";
-    case CellColour::Red:
-        return "#ff0000";
-    case CellColour::Default:
-        break;
-    }
-    return "";
-}
-
 Choice choice(const Step &step)
 {
     return step.number ? Choice(qint16(*step.number)) : Choice();

@@ -243,15 +243,14 @@ void Console::MakeOpcode(const QByteArray &port, const QByteArray &Code, const Q
         logSent(frame);
 }
 
-bool Console::transmit(const QByteArray &frame)
+void Console::transmit(const QByteArray &frame)
 {
     if (!m_link.isOpen()) {
         reportPortError();
-        return false;
+        return;
     }
     for (const char byte : frame)
         m_link.writeByte(byte);
-    return true;
 }
 
 void Console::logSent(const QByteArray &frame)

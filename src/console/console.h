@@ -80,8 +80,8 @@ public:
     // Sending
     void MakeOpcode(const QByteArray &port, const QByteArray &Code, const QByteArray &Value);
     // Writes `frame` to the port one byte per write; with the port closed the frame is
-    // dropped and the port error is shown. False when nothing was written.
-    bool transmit(const QByteArray &frame);
+    // dropped and the port error is shown.
+    void transmit(const QByteArray &frame);
     // The send-log entry every frame builder makes: row number, frame text, scroll, wrap.
     void logSent(const QByteArray &frame);
 
