@@ -1,22 +1,17 @@
 #include "json.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 namespace dialkite::cli {
 
 QByteArray jsonString(const QString &text)
 {
-    QByteArray out = "\"";
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == u'"' || u == u'\\') {
-            out += '\\';
-            out += char(u);
-        } else if (u < 0x20 || (u >= 0x7F && u <= 0x9F)) {
-            out += QByteArrayLiteral("\\u00") + QByteArray::number(u, 16).rightJustified(2, '0');
-        } else {
-            out += QString(c).toUtf8();
-        }
-    }
-    return out + '"';
+    // Qt's writer escapes what JSON requires and writes every character, those outside
+    // the Basic Multilingual Plane included, as UTF-8. An array of one is the smallest
+    // document it writes.
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
 }
 
 QByteArray colourName(CellColour colour)

@@ -7,8 +7,7 @@
 
 namespace dialkite::cli {
 
-// A JSON string literal: quotes, backslashes and control characters (C0, DEL and C1)
-// escaped, everything else as UTF-8.
+// A JSON string literal in UTF-8.
 QByteArray jsonString(const QString &text);
 
 // A cell colour as the JSON outputs name it: "", "#0000ff" or "#ff0000".

@@ -34,7 +34,8 @@ const char kUsage[] =
     "one JSON object a line for each event: open, call (line, time, number, color),\n"
     "identification, detection, call_end. --identify sends the identification request\n"
     "first; --count stops after N calls. It runs until SIGINT or SIGTERM (exit 0); a port\n"
-    "that cannot be opened or goes away ends it with status 1.\n";
+    "that cannot be opened or goes away, or a settings file that cannot be read, ends it\n"
+    "with status 1.\n";
 
 int usage(const char *problem)
 {
@@ -42,6 +43,16 @@ int usage(const char *problem)
         std::fprintf(stderr, "dialkite-cli: %s\n\n", problem);
     std::fputs(kUsage, problem ? stderr : stdout);
     return problem ? 2 : 0;
+}
+
+// A settings file that exists but cannot be read would make the core run on empty
+// values (another port, another device) without a word: refuse it, with the reason on
+// standard error.
+bool settingsReadable(const QString &path)
+{
+    Settings settings(path);
+    settings.load();
+    return settings.problem().isEmpty();
 }
 
 int run(const QString &scriptPath, const QString &settingsPath)
@@ -60,6 +71,8 @@ int run(const QString &scriptPath, const QString &settingsPath)
         std::fprintf(stderr, "%s\n", qUtf8Printable(script.error));
         return 2;
     }
+    if (!settingsReadable(settingsPath))
+        return 1;
     ScenarioRunner runner(settingsPath);
     runner.run(script.steps);
     const QByteArray out = runner.json();
@@ -109,6 +122,8 @@ int monitor(QStringList args, const QString &settingsPath)
         return usage("monitor: unexpected argument");
     if ((options.port == 0) == options.device.isEmpty())
         return usage("monitor needs one of --port and --device");
+    if (!settingsReadable(settingsPath))
+        return 1;
     return runMonitor(options);
 }
 
@@ -117,6 +132,7 @@ int monitor(QStringList args, const QString &settingsPath)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    qSetMessagePattern(QStringLiteral("dialkite-cli: %{message}"));
     QStringList args = app.arguments().mid(1);
     QString settingsPath = Settings::defaultPath();
     if (const auto path = takeOption(args, "--settings")) {
@@ -124,8 +140,10 @@ int main(int argc, char *argv[])
             return usage("--settings needs a file name");
         settingsPath = *path;
     }
-    if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))
-        return usage(args.isEmpty() ? "no command given" : nullptr);
+    if (args.isEmpty())
+        return usage("no command given");
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h")))
+        return usage(nullptr);
     if (args[0] == QLatin1String("run")) {
         if (args.size() != 2)
             return usage("run takes one SCRIPT");

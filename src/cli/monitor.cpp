@@ -32,8 +32,9 @@ class MonitorView : public ConsoleView {
 public:
     Answer showMessage(const MessageBox &box) override
     {
-        std::fprintf(stderr, "dialkite-cli: %s: %s\n", box.title.toUtf8().constData(),
-                     box.text.toUtf8().constData());
+        std::fprintf(stderr, "dialkite-cli: %s: %s%s%s\n", box.title.toUtf8().constData(),
+                     box.text.toUtf8().constData(), box.detail.isEmpty() ? "" : " ",
+                     box.detail.toUtf8().constData());
         QCoreApplication::exit(1);
         return Answer::Ok;
     }
@@ -72,8 +73,11 @@ int runMonitor(const MonitorOptions &options)
                   field("line", log.text(row, 0)) + ", " + field("time", log.text(row, 1)) + ", " +
                   field("number", log.text(row, 2)) + ", \"color\": \"" +
                   colourName(log.colour(row, 2)) + "\"}");
-        if (options.count > 0 && ++rows >= options.count)
+        if (options.count > 0 && ++rows >= options.count) {
+            // This record is still answered; the ones after it in the same read are not.
+            console.stopReceiving();
             QCoreApplication::exit(0);
+        }
     });
     QObject::connect(&console, &Console::identificationShown,
                      [](const QString &name, const QString &version) {
@@ -87,8 +91,8 @@ int runMonitor(const MonitorOptions &options)
                      [] { printLine("{\"event\": \"call_end\"}"); });
 
     QObject::connect(&link, &SerialLink::lost, [&device](const QString &reason) {
-        std::fprintf(stderr, "dialkite-cli: %s went away: %s\n", device.toUtf8().constData(),
-                     reason.toUtf8().constData());
+        std::fprintf(stderr, "dialkite-cli: %s: %s\n", reason.toUtf8().constData(),
+                     device.toUtf8().constData());
         QCoreApplication::exit(1);
     });
     onTerminationSignal([] { QCoreApplication::exit(0); });

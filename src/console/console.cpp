@@ -57,7 +57,9 @@ void Console::Form_Load()
 void Console::Timer1_Timer()
 {
     const std::optional<qint16> port = portNumber(m_settings.read(kPortSection, kNumKey));
-    if (!port || !m_link.open(*port))
+    if (!port)
+        reportPortError(m_settings.problem());
+    else if (!m_link.open(*port))
         reportPortError();
 }
 
@@ -68,8 +70,8 @@ void Console::Timer2_Timer()
         grid->applyLayout();
         grid->writeHeaders();
     }
-    m_settings.read(kVariantSection, kNumKey); // read, and deliberately not applied
-    const QString port = m_settings.read(kPortSection, kNumKey);
+    // DIALKITE/NUM is read by the console's start-up and deliberately not applied.
+    const QString port = m_settings.load().value(kPortSection, kNumKey);
     m_state.VariantCode = QStringLiteral("1");
     MSFlexGrid4().setText(1, 0, variantByNumber(1)->deviceName);
     MSFlexGrid6().setText(1, 0, texts::kPortPrefix + port);
@@ -91,16 +93,18 @@ void Console::ChangeComport(Choice index)
 
 bool Console::Form_Unload()
 {
-    const Answer answer =
-        m_view.showMessage({texts::kQuitText, texts::kQuitTitle, MessageBox::Icon::Question,
-                            MessageBox::Buttons::OkCancel});
+    const Answer answer = m_view.showMessage({texts::kQuitText,
+                                              texts::kQuitTitle,
+                                              {},
+                                              MessageBox::Icon::Question,
+                                              MessageBox::Buttons::OkCancel});
     return answer == Answer::Ok;
 }
 
-void Console::reportPortError()
+void Console::reportPortError(const QString &detail)
 {
-    m_view.showMessage({texts::kPortErrorText, texts::kPortErrorTitle, MessageBox::Icon::Stop,
-                        MessageBox::Buttons::Ok});
+    m_view.showMessage({texts::kPortErrorText, texts::kPortErrorTitle, detail,
+                        MessageBox::Icon::Stop, MessageBox::Buttons::Ok});
     if (m_link.isOpen())
         m_link.close();
 }
@@ -115,7 +119,7 @@ void Console::onLinkLost()
 
 void Console::m_Comm_OnComm()
 {
-    while (m_link.isOpen() && m_link.bytesAvailable() > 0) {
+    while (m_receiving && m_link.isOpen() && m_link.bytesAvailable() > 0) {
         const char byte = m_link.readByte();
         m_state.InputChar = QByteArray(1, byte);
         m_state.RxByte = quint8(byte);

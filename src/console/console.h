@@ -74,6 +74,9 @@ public:
 
     // Receiving
     void m_Comm_OnComm();
+    // Leaves every byte that has not been read yet in the port: for a watcher that has
+    // seen enough (the monitor's --count) while a receive event is still running.
+    void stopReceiving() { m_receiving = false; }
     void LogReceived();
     void ProcessBuffer();
 
@@ -107,8 +110,8 @@ public:
     // its top row back to 1.
     void resetLog(GridId id);
 
-    // "Port Error", then the port is closed.
-    void reportPortError();
+    // "Port Error", then the port is closed. `detail` says which device and why.
+    void reportPortError(const QString &detail = {});
 
 Q_SIGNALS:
     void outgoingCaptionChanged(const QString &caption);
@@ -133,6 +136,7 @@ private:
     ConsoleState m_state;
     std::array<std::unique_ptr<Grid>, kGridCount> m_grids;
     QString m_outgoingCaption;
+    bool m_receiving = true;
 };
 
 } // namespace dialkite

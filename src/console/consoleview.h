@@ -12,6 +12,7 @@ struct MessageBox {
     enum class Buttons { Ok, OkCancel };
     QString text;
     QString title;
+    QString detail; // what the operator may unfold: which file or device, and why
     Icon icon = Icon::Stop;
     Buttons buttons = Buttons::Ok;
 };

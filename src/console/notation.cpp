@@ -29,6 +29,7 @@ QString controlName(char16_t u)
 std::optional<QByteArray> parseNotation(const QByteArray &text, QString *error, int firstColumn)
 {
     QByteArray bytes;
+    bytes.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char c = text[i];
         const int column = int(i) + firstColumn;
@@ -42,7 +43,8 @@ std::optional<QByteArray> parseNotation(const QByteArray &text, QString *error, 
             bytes.append(c);
             continue;
         }
-        const QByteArray rest = text.mid(i);
+        // A view of the rest, not a copy: a long line of "<<" stays linear.
+        const QByteArrayView rest = QByteArrayView(text).sliced(i);
         if (rest.startsWith("<<")) {
             bytes.append('<');
             i += 1;

@@ -90,16 +90,21 @@ void QSerialPortLink::onError(QSerialPort::SerialPortError error)
     switch (error) {
     case QSerialPort::ResourceError:
     case QSerialPort::ReadError:
+        // A read that returns nothing: the adapter was unplugged or the far end of a
+        // pseudo-terminal closed. QSerialPort words it with whatever stale error number
+        // the system left behind, so say what happened instead.
+        m_lastError = QStringLiteral("device removed or closed by the other end");
+        break;
     case QSerialPort::WriteError:
-        // A vanished device keeps reporting the error at full speed while the port
-        // stays open; close it at once and let the console tell the operator.
         m_lastError = m_port.errorString();
-        m_port.close(); // not close(): nothing more can be written
-        Q_EMIT lost(m_lastError);
         break;
     default:
-        break;
+        return;
     }
+    // A vanished device keeps reporting the error at full speed while the port stays
+    // open; close it at once and let the console tell the operator.
+    m_port.close(); // not close(): nothing more can be written
+    Q_EMIT lost(m_lastError);
 }
 
 } // namespace dialkite

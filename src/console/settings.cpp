@@ -1,29 +1,19 @@
 #include "settings.h"
 
+#include "platform/fileowner.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QList>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace dialkite {
 
 namespace {
 
-constexpr qsizetype kMaxValueLength = 255;
-
-struct Line {
-    QByteArray raw;     // without the line end
-    QByteArray section; // set on "[name]" lines
-    QByteArray key;     // set on "key=value" lines
-    QByteArray value;
-};
-
-struct Profile {
-    QList<Line> lines;
-    QByteArray lineEnd;
-    bool bom = false;
-};
+constexpr qsizetype kMaxValueLength = 255; // characters, not bytes
+const QByteArray kBom = "\xEF\xBB\xBF";
 
 QByteArray trimmedBlanks(const QByteArray &text)
 {
@@ -36,9 +26,9 @@ QByteArray trimmedBlanks(const QByteArray &text)
     return text.mid(first, last - first);
 }
 
-Line parseLine(const QByteArray &raw)
+Profile::Line parseLine(const QByteArray &raw, const QByteArray &end)
 {
-    Line line{raw, {}, {}, {}};
+    Profile::Line line{raw, end, {}, {}, {}};
     const QByteArray text = trimmedBlanks(raw);
     if (text.startsWith('[')) {
         const qsizetype close = text.indexOf(']');
@@ -57,61 +47,9 @@ Line parseLine(const QByteArray &raw)
     return line;
 }
 
-Profile load(const QString &path)
-{
-    Profile profile;
-    QFile file(path);
-    QByteArray content;
-    if (file.open(QIODevice::ReadOnly))
-        content = file.readAll();
-    if (content.startsWith("\xEF\xBB\xBF")) {
-        profile.bom = true;
-        content.remove(0, 3);
-    }
-#ifdef Q_OS_WIN
-    profile.lineEnd = "\r\n";
-#else
-    profile.lineEnd = content.contains("\r\n") ? "\r\n" : "\n";
-#endif
-    if (content.isEmpty())
-        return profile;
-    if (content.endsWith('\n'))
-        content.chop(1);
-    for (QByteArray raw : content.split('\n')) {
-        if (raw.endsWith('\r'))
-            raw.chop(1);
-        profile.lines.append(parseLine(raw));
-    }
-    return profile;
-}
-
 bool sameName(const QByteArray &a, const QString &b)
 {
     return a.compare(b.toUtf8(), Qt::CaseInsensitive) == 0;
-}
-
-// Index range [first, end) of the lines of `section` below its header; first is -1
-// when the section is missing.
-std::pair<qsizetype, qsizetype> findSection(const Profile &profile, const QString &section)
-{
-    for (qsizetype i = 0; i < profile.lines.size(); ++i) {
-        if (profile.lines[i].section.isEmpty() || !sameName(profile.lines[i].section, section))
-            continue;
-        qsizetype end = i + 1;
-        while (end < profile.lines.size() && profile.lines[end].section.isEmpty())
-            ++end;
-        return {i + 1, end};
-    }
-    return {-1, -1};
-}
-
-qsizetype findKey(const Profile &profile, std::pair<qsizetype, qsizetype> range, const QString &key)
-{
-    for (qsizetype i = range.first; i >= 0 && i < range.second; ++i) {
-        if (!profile.lines[i].key.isEmpty() && sameName(profile.lines[i].key, key))
-            return i;
-    }
-    return -1;
 }
 
 QByteArray withoutQuotes(const QByteArray &value)
@@ -122,6 +60,18 @@ QByteArray withoutQuotes(const QByteArray &value)
     return value;
 }
 
+// The first kMaxValueLength characters; a character outside the Basic Multilingual
+// Plane (two UTF-16 units) counts as one and is never cut in half.
+QString limitedValue(const QByteArray &bytes)
+{
+    const QString text = QString::fromUtf8(bytes);
+    qsizetype units = 0;
+    for (qsizetype characters = 0; units < text.size() && characters < kMaxValueLength;
+         ++characters)
+        units += text[units].isHighSurrogate() && units + 1 < text.size() ? 2 : 1;
+    return text.left(units);
+}
+
 QByteArray oneLine(const QString &text)
 {
     QByteArray bytes = text.toUtf8();
@@ -130,6 +80,122 @@ QByteArray oneLine(const QString &text)
 }
 
 } // namespace
+
+// ---- Profile ----
+
+Profile Profile::parse(const QByteArray &data)
+{
+    Profile profile;
+    QByteArrayView content(data);
+    if (content.startsWith(kBom)) {
+        profile.m_bom = true;
+        content = content.sliced(kBom.size());
+    }
+    qsizetype start = 0;
+    while (start < content.size()) {
+        qsizetype stop = start;
+        while (stop < content.size() && content[stop] != '\n' && content[stop] != '\r')
+            ++stop;
+        qsizetype next = stop;
+        if (next < content.size())
+            next += content[next] == '\r' && next + 1 < content.size() && content[next + 1] == '\n'
+                        ? 2
+                        : 1;
+        profile.m_lines.append(parseLine(content.sliced(start, stop - start).toByteArray(),
+                                         content.sliced(stop, next - stop).toByteArray()));
+        start = next;
+    }
+    return profile;
+}
+
+// Index range [first, end) of the lines of `section` below its header; first is -1
+// when the section is missing.
+std::pair<qsizetype, qsizetype> Profile::sectionRange(const QString &section) const
+{
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        if (m_lines[i].section.isEmpty() || !sameName(m_lines[i].section, section))
+            continue;
+        qsizetype end = i + 1;
+        while (end < m_lines.size() && m_lines[end].section.isEmpty())
+            ++end;
+        return {i + 1, end};
+    }
+    return {-1, -1};
+}
+
+qsizetype Profile::keyLine(std::pair<qsizetype, qsizetype> range, const QString &key) const
+{
+    for (qsizetype i = range.first; i >= 0 && i < range.second; ++i) {
+        if (!m_lines[i].key.isEmpty() && sameName(m_lines[i].key, key))
+            return i;
+    }
+    return -1;
+}
+
+QString Profile::value(const QString &section, const QString &key) const
+{
+    const qsizetype line = keyLine(sectionRange(section), key);
+    return line < 0 ? QString() : limitedValue(withoutQuotes(m_lines[line].value));
+}
+
+// New lines end as the file's first line does; a new file's as the platform's do.
+QByteArray Profile::newLineEnd() const
+{
+    for (const Line &line : m_lines) {
+        if (!line.end.isEmpty())
+            return line.end;
+    }
+#ifdef Q_OS_WIN
+    return "\r\n";
+#else
+    return "\n";
+#endif
+}
+
+QByteArray Profile::withValue(const QString &section, const QString &key,
+                              const QString &value) const
+{
+    QList<Line> lines = m_lines;
+    const QByteArray end = newLineEnd();
+    const auto insert = [&](qsizetype at, const QByteArray &raw) {
+        // The line before gets an end if it had none (the file's last line).
+        if (at > 0 && lines[at - 1].end.isEmpty())
+            lines[at - 1].end = end;
+        lines.insert(at, Line{raw, end, {}, {}, {}});
+    };
+    const QByteArray entry = oneLine(key) + '=' + oneLine(value);
+    const auto range = sectionRange(section);
+    const qsizetype line = keyLine(range, key);
+    if (line >= 0) {
+        // Keep the key's spelling and the line's end as the file has them.
+        const QByteArray &raw = lines[line].raw;
+        lines[line].raw = raw.left(raw.indexOf('=') + 1) + oneLine(value);
+    } else if (range.first >= 0) {
+        qsizetype at = range.second;
+        while (at > range.first && trimmedBlanks(lines[at - 1].raw).isEmpty())
+            --at;
+        insert(at, entry);
+    } else {
+        if (!lines.isEmpty() && !trimmedBlanks(lines.back().raw).isEmpty())
+            insert(lines.size(), {});
+        insert(lines.size(), '[' + oneLine(section) + ']');
+        insert(lines.size(), entry);
+    }
+    Profile changed;
+    changed.m_lines = lines;
+    changed.m_bom = m_bom;
+    return changed.content();
+}
+
+QByteArray Profile::content() const
+{
+    QByteArray out = m_bom ? kBom : QByteArray();
+    for (const Line &line : m_lines)
+        out += line.raw + line.end;
+    return out;
+}
+
+// ---- Settings ----
 
 Settings::Settings(QString path)
     : m_path(std::move(path))
@@ -142,56 +208,107 @@ QString Settings::defaultPath()
     return folder + QStringLiteral("/Dial Kite.ini");
 }
 
+void Settings::setProblem(const QString &problem) const
+{
+    // Said once on standard error, not at every read of a file that stays broken.
+    if (!problem.isEmpty() && problem != m_problem)
+        qWarning("%s", qUtf8Printable(problem));
+    m_problem = problem;
+}
+
+bool Settings::readFile(QByteArray *content) const
+{
+    content->clear();
+    const QFileInfo info(m_path);
+    if (!info.exists() && !info.isSymLink()) {
+        setProblem({});
+        return true; // a missing file reads as empty and may be created
+    }
+    if (info.isDir()) {
+        setProblem(QStringLiteral("settings file %1 is a folder").arg(m_path));
+        return false;
+    }
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setProblem(
+            QStringLiteral("cannot read settings file %1: %2").arg(m_path, file.errorString()));
+        return false;
+    }
+    // Read one byte more than allowed: a device or a growing file has no honest size.
+    *content = file.read(kMaxFileSize + 1);
+    if (content->size() > kMaxFileSize) {
+        content->clear();
+        setProblem(QStringLiteral("settings file %1 is larger than %2 KiB and is not read")
+                       .arg(m_path)
+                       .arg(kMaxFileSize / 1024));
+        return false;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        content->clear();
+        setProblem(
+            QStringLiteral("cannot read settings file %1: %2").arg(m_path, file.errorString()));
+        return false;
+    }
+    setProblem({});
+    return true;
+}
+
+Profile Settings::load() const
+{
+    QByteArray content;
+    readFile(&content);
+    return Profile::parse(content);
+}
+
 QString Settings::read(const QString &section, const QString &key) const
 {
-    const Profile profile = load(m_path);
-    const qsizetype line = findKey(profile, findSection(profile, section), key);
-    if (line < 0)
-        return {};
-    return QString::fromUtf8(withoutQuotes(profile.lines[line].value).left(kMaxValueLength));
+    return load().value(section, key);
 }
 
 bool Settings::write(const QString &section, const QString &key, const QString &value)
 {
-    Profile profile = load(m_path);
-    const QByteArray entry = oneLine(key) + '=' + oneLine(value);
-    const auto range = findSection(profile, section);
-    const qsizetype line = findKey(profile, range, key);
-    if (line >= 0) {
-        // Keep the key's spelling as the file has it.
-        const QByteArray &raw = profile.lines[line].raw;
-        profile.lines[line].raw = raw.left(raw.indexOf('=') + 1) + oneLine(value);
-    } else if (range.first >= 0) {
-        qsizetype insertAt = range.second;
-        while (insertAt > range.first && trimmedBlanks(profile.lines[insertAt - 1].raw).isEmpty())
-            --insertAt;
-        profile.lines.insert(insertAt, Line{entry, {}, {}, {}});
-    } else {
-        if (!profile.lines.isEmpty() && !trimmedBlanks(profile.lines.back().raw).isEmpty())
-            profile.lines.append(Line{});
-        profile.lines.append(Line{'[' + oneLine(section) + ']', {}, {}, {}});
-        profile.lines.append(Line{entry, {}, {}, {}});
-    }
-
-    QByteArray content = profile.bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
-    for (const Line &l : profile.lines)
-        content += l.raw + profile.lineEnd;
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
+    QByteArray before;
+    if (!readFile(&before))
+        return false; // never replace what could not be read
+    const QFileInfo original(m_path);
+    const bool exists = original.exists();
+    // The mode's own bits; the "User" bits say what this process may do, which for a
+    // privileged user is anything.
+    constexpr QFile::Permissions kModeWrite =
+        QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    if (exists && !(original.permissions() & kModeWrite)) {
+        // Read-only by its mode; privileged users would otherwise replace it.
+        setProblem(QStringLiteral("settings file %1 is read-only and is not written").arg(m_path));
         return false;
-    if (file.write(content) != content.size()) {
+    }
+    const QByteArray content = Profile::parse(before).withValue(section, key, value);
+    QSaveFile file(m_path);
+    const auto fail = [&] {
+        setProblem(
+            QStringLiteral("cannot write settings file %1: %2").arg(m_path, file.errorString()));
+        file.cancelWriting();
+        return false;
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail();
+    if (exists && !platform::keepOwner(file, original.ownerId(), original.groupId())) {
+        setProblem(QStringLiteral("cannot keep the owner of settings file %1; it is not written")
+                       .arg(m_path));
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (file.write(content) != content.size() || !file.commit())
+        return fail();
+    setProblem({});
+    return true;
 }
 
-QString portDevice(const Settings &settings, int portNumber)
+QString portDevice(const Profile &profile, int portNumber)
 {
     if (portNumber < 1)
         return {};
     const QString mapped =
-        settings.read(QStringLiteral("DEVICES"), QStringLiteral("COM%1").arg(portNumber));
+        profile.value(QStringLiteral("DEVICES"), QStringLiteral("COM%1").arg(portNumber));
     if (!mapped.isEmpty())
         return mapped;
 #ifdef Q_OS_WIN
@@ -199,6 +316,11 @@ QString portDevice(const Settings &settings, int portNumber)
 #else
     return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
 #endif
+}
+
+QString portDevice(const Settings &settings, int portNumber)
+{
+    return portNumber < 1 ? QString() : portDevice(settings.load(), portNumber);
 }
 
 } // namespace dialkite

@@ -30,11 +30,12 @@ ChangePortForm::ChangePortForm(Console &console, QWidget *parent)
     : OptionDialog(
           design(), [&console](Choice choice) { choosePort(console, choice); }, parent)
 {
+    const Profile settings = console.settings().load();
     for (int n = 1; n <= kPortChoices; ++n) {
         if (auto *option = findChild<QRadioButton *>(QStringLiteral("COM%1").arg(n)))
-            option->setToolTip(portDevice(console.settings(), n));
+            option->setToolTip(portDevice(settings, n));
     }
-    if (const Choice saved = savedPortChoice(console.settings()))
+    if (const Choice saved = savedPortChoice(settings))
         choose(*saved);
 }
 

@@ -166,6 +166,8 @@ Answer Form1::showMessage(const MessageBox &box)
                             ? QMessageBox::Ok | QMessageBox::Cancel
                             : QMessageBox::Ok,
                         this);
+    if (!box.detail.isEmpty())
+        message.setDetailedText(box.detail);
     return message.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 

@@ -31,8 +31,11 @@ void OutgoingProc2(Console &console, const QByteArray &port)
 bool dialNumber(Console &console, int line, const QString &number)
 {
     if (number.isEmpty()) {
-        console.view().showMessage({texts::kNoNumberText, texts::kNoNumberTitle,
-                                    MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok});
+        console.view().showMessage({texts::kNoNumberText,
+                                    texts::kNoNumberTitle,
+                                    {},
+                                    MessageBox::Icon::Exclamation,
+                                    MessageBox::Buttons::Ok});
         return false;
     }
     // One character is one byte on the wire; the box dials digits, "," and the like.

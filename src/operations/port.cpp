@@ -2,9 +2,9 @@
 
 namespace dialkite {
 
-Choice savedPortChoice(const Settings &settings)
+Choice savedPortChoice(const Profile &settings)
 {
-    const QString text = settings.read(QStringLiteral("PORT"), QStringLiteral("NUM")).trimmed();
+    const QString text = settings.value(QStringLiteral("PORT"), QStringLiteral("NUM")).trimmed();
     qint64 value = 0;
     for (const QChar c : text) {
         const int digit = c.isDigit() && c.unicode() < 128 ? c.unicode() - u'0'

@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -73,3 +75,69 @@ INSTANTIATE_TEST_SUITE_P(Golden, Scenario, ::testing::ValuesIn(scenarioNames()),
                                      c = '_';
                              return name;
                          });
+
+namespace {
+
+QProcess *runCli(QProcess &cli, const QStringList &arguments, const QByteArray &input = {})
+{
+    cli.start(QStringLiteral(DIALKITE_CLI), arguments);
+    cli.write(input);
+    cli.closeWriteChannel();
+    cli.waitForFinished(30000);
+    return &cli;
+}
+
+} // namespace
+
+TEST(RunnerOutput, CharactersOutsideTheBasicPlaneStayWhole)
+{
+    QTemporaryDir work;
+    const QString ini = work.filePath(QStringLiteral("x.ini"));
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[PORT]\nNUM=\xF0\x9F\x93\x9E \"quoted\" \\\n"); // a telephone emoji
+    file.close();
+    QProcess cli;
+    runCli(cli, {QStringLiteral("run"), QStringLiteral("-"), QStringLiteral("--settings"), ini},
+           "rx \n");
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().constData();
+    const QByteArray out = cli.readAllStandardOutput();
+    EXPECT_TRUE(out.contains("\xF0\x9F\x93\x9E")) << out.constData();
+    const QJsonObject panels = QJsonDocument::fromJson(out).object().value(u"panels").toObject();
+    EXPECT_EQ(panels.value(u"port").toString(), QStringLiteral("COM ") +
+                                                    QString::fromUcs4(U"\U0001F4DE") +
+                                                    QStringLiteral(" \"quoted\" \\"));
+}
+
+TEST(RunnerOutput, SettingsFileThatCannotBeReadIsRefused)
+{
+    QTemporaryDir work;
+    const QString ini = work.filePath(QStringLiteral("big.ini"));
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(70000, '\n'));
+    file.close();
+    QProcess cli;
+    runCli(cli, {QStringLiteral("run"), QStringLiteral("-"), QStringLiteral("--settings"), ini},
+           "rx \n");
+    EXPECT_EQ(cli.exitCode(), 1);
+    EXPECT_TRUE(cli.readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(cli.readAllStandardError().contains("larger than 64 KiB"));
+    EXPECT_EQ(QFileInfo(ini).size(), 70000);
+}
+
+TEST(RunnerOutput, EveryCommandAnswersHelp)
+{
+    for (const QStringList &arguments :
+         {QStringList{QStringLiteral("--help")},
+          QStringList{QStringLiteral("run"), QStringLiteral("--help")},
+          QStringList{QStringLiteral("monitor"), QStringLiteral("--help")},
+          QStringList{QStringLiteral("monitor"), QStringLiteral("--device"), QStringLiteral("x"),
+                      QStringLiteral("-h")}}) {
+        QProcess cli;
+        runCli(cli, arguments);
+        EXPECT_EQ(cli.exitCode(), 0) << arguments.join(u' ').toStdString();
+        EXPECT_TRUE(cli.readAllStandardOutput().startsWith("Usage: dialkite-cli"));
+        EXPECT_TRUE(cli.readAllStandardError().isEmpty());
+    }
+}

@@ -4,7 +4,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 using namespace dialkite;
@@ -129,4 +131,141 @@ TEST_F(SettingsFile, PortNumbersMapToDevices)
 #endif
     EXPECT_EQ(portDevice(settings, 0), QString());
     EXPECT_EQ(portDevice(settings, -1), QString());
+}
+
+// ---- A write never replaces a file it could not read ----
+
+namespace {
+
+class SettingsSafety : public SettingsFile {
+protected:
+    bool write(const char *section, const char *key, const QString &value)
+    {
+        return Settings(path()).write(QString::fromLatin1(section), QString::fromLatin1(key),
+                                      value);
+    }
+    static constexpr char kFull[] = "[PORT]\nNUM=3\n\n[DEVICES]\nCOM3=/dev/ttyUSB0\n";
+};
+
+} // namespace
+
+TEST_F(SettingsSafety, UnreadableFileIsLeftAsItWas)
+{
+    // A link that loops cannot be opened by anyone, root included.
+    const QString loop = m_dir.filePath(QStringLiteral("loop.ini"));
+    ASSERT_TRUE(QFile::link(loop, loop));
+    Settings looped(loop);
+    EXPECT_FALSE(
+        looped.write(QStringLiteral("DIALKITE"), QStringLiteral("NUM"), QStringLiteral("3")));
+    EXPECT_TRUE(looped.problem().contains(loop)) << looped.problem().toStdString();
+    EXPECT_TRUE(QFileInfo(loop).isSymLink());
+    EXPECT_EQ(QFileInfo(loop).symLinkTarget(), loop);
+
+    // Mode 0200: unreadable for anyone but the superuser.
+    put(kFull);
+    QFile::setPermissions(path(), QFile::WriteOwner);
+    QFile probe(path());
+    if (!probe.open(QIODevice::ReadOnly)) {
+        EXPECT_EQ(read("PORT", "NUM"), QString());
+        EXPECT_FALSE(write("DIALKITE", "NUM", QStringLiteral("3")));
+    }
+    QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(content(), QByteArray(kFull));
+}
+
+TEST_F(SettingsSafety, OversizedFileIsRefusedUnreadAndUnwritten)
+{
+    // A blank-line file one byte over the limit; one at the limit is read.
+    const QByteArray atLimit = "[PORT]\nNUM=3\n" + QByteArray(Settings::kMaxFileSize - 13, '\n');
+    put(atLimit);
+    EXPECT_EQ(read("PORT", "NUM"), QStringLiteral("3"));
+    put(atLimit + '\n');
+    Settings settings(path());
+    EXPECT_EQ(settings.read(QStringLiteral("PORT"), QStringLiteral("NUM")), QString());
+    EXPECT_TRUE(settings.problem().contains(QStringLiteral("larger than 64 KiB")))
+        << settings.problem().toStdString();
+    EXPECT_FALSE(
+        settings.write(QStringLiteral("PORT"), QStringLiteral("NUM"), QStringLiteral("4")));
+    EXPECT_EQ(content(), atLimit + '\n');
+}
+
+TEST_F(SettingsSafety, ReadOnlyFileIsNotWrittenEvenBySuperuser)
+{
+    put(kFull);
+    QFile::setPermissions(path(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    EXPECT_FALSE(write("DIALKITE", "NUM", QStringLiteral("3")));
+    EXPECT_EQ(content(), QByteArray(kFull));
+    EXPECT_EQ(QFileInfo(path()).permissions() &
+                  ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+              QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+}
+
+TEST_F(SettingsSafety, RewriteKeepsModeAndOwner)
+{
+    put(kFull);
+    const QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                    QFile::WriteUser | QFile::ReadGroup;
+    QFile::setPermissions(path(), mode);
+    ASSERT_TRUE(write("PORT", "NUM", QStringLiteral("4")));
+    EXPECT_EQ(QFileInfo(path()).permissions() &
+                  ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+              mode & ~(QFile::ReadUser | QFile::WriteUser));
+    EXPECT_EQ(read("DEVICES", "COM3"), QStringLiteral("/dev/ttyUSB0"));
+
+#ifdef Q_OS_UNIX
+    // Only the superuser can give a file away; then a rewrite must hand it back.
+    const QByteArray chown = "chown 65534:65534 '" + QFile::encodeName(path()) + "' 2>/dev/null";
+    if (std::system(chown.constData()) != 0 || QFileInfo(path()).ownerId() != 65534)
+        return;
+    ASSERT_TRUE(write("PORT", "NUM", QStringLiteral("5")));
+    EXPECT_EQ(QFileInfo(path()).ownerId(), 65534u);
+    EXPECT_EQ(QFileInfo(path()).groupId(), 65534u);
+#endif
+}
+
+// ---- Every byte of the lines a write does not change ----
+
+TEST_F(SettingsFile, MixedLineEndsAreKeptLineByLine)
+{
+    put("; notes\n[PORT]\r\nNUM=1\nKEEP=2\r\n[DEVICES]\rCOM1=/dev/pts/3");
+    ASSERT_TRUE(
+        Settings(path()).write(QStringLiteral("PORT"), QStringLiteral("NUM"), QStringLiteral("7")));
+    EXPECT_EQ(content(),
+              QByteArray("; notes\n[PORT]\r\nNUM=7\nKEEP=2\r\n[DEVICES]\rCOM1=/dev/pts/3"));
+    // A new key after a last line without an end: that line gets the file's first end.
+    ASSERT_TRUE(Settings(path()).write(QStringLiteral("DEVICES"), QStringLiteral("COM2"),
+                                       QStringLiteral("/dev/pts/4")));
+    EXPECT_EQ(content(), QByteArray("; notes\n[PORT]\r\nNUM=7\nKEEP=2\r\n[DEVICES]\r"
+                                    "COM1=/dev/pts/3\nCOM2=/dev/pts/4\n"));
+}
+
+TEST_F(SettingsFile, OldMacLineEndsReadAndWriteInPlace)
+{
+    put("[PORT]\rNUM=2\r\r[DIALKITE]\rNUM=5\r");
+    EXPECT_EQ(read("PORT", "NUM"), QStringLiteral("2"));
+    EXPECT_EQ(read("DIALKITE", "NUM"), QStringLiteral("5"));
+    ASSERT_TRUE(
+        Settings(path()).write(QStringLiteral("PORT"), QStringLiteral("NUM"), QStringLiteral("6")));
+    ASSERT_TRUE(
+        Settings(path()).write(QStringLiteral("PORT"), QStringLiteral("NEW"), QStringLiteral("x")));
+    EXPECT_EQ(content(), QByteArray("[PORT]\rNUM=6\rNEW=x\r\r[DIALKITE]\rNUM=5\r"));
+}
+
+// ---- The value limit counts characters ----
+
+TEST_F(SettingsFile, LimitCountsCharactersAndNeverSplitsOne)
+{
+    const QString hangul = QStringLiteral("a") + QString(100, QChar(0xAC00)); // "a가가..."
+    ASSERT_TRUE(Settings(path()).write(QStringLiteral("P"), QStringLiteral("K"), hangul));
+    EXPECT_EQ(read("P", "K"), hangul);
+
+    // 300 characters outside the Basic Multilingual Plane: 255 of them, each whole.
+    QString emoji;
+    for (int i = 0; i < 300; ++i)
+        emoji += QString::fromUcs4(U"\U0001F4DE");
+    put("[P]\nK=" + emoji.toUtf8() + "\n");
+    const QString value = read("P", "K");
+    EXPECT_EQ(value.toUcs4().size(), 255);
+    EXPECT_EQ(value, emoji.left(510));
+    EXPECT_FALSE(value.contains(QChar(QChar::ReplacementCharacter)));
 }

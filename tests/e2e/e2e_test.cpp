@@ -348,7 +348,8 @@ TEST(EndToEnd, MonitorEndsWhenTheBoxGoesAway)
     sim.kill();
     ASSERT_TRUE(waitFor([&] { return monitor.state() == QProcess::NotRunning; }, 10000));
     EXPECT_EQ(monitor.exitCode(), 1);
-    EXPECT_TRUE(monitor.readAllStandardError().contains("went away"));
+    EXPECT_EQ(monitor.readAllStandardError().trimmed(),
+              "dialkite-cli: device removed or closed by the other end: " + sim.path().toUtf8());
 }
 
 TEST(EndToEnd, MonitorReportsAPortThatCannotOpen)
@@ -363,4 +364,44 @@ TEST(EndToEnd, MonitorReportsAPortThatCannotOpen)
     EXPECT_EQ(monitor.exitCode(), 1);
     EXPECT_TRUE(monitor.readAllStandardError().contains("/dev/no-such-port"));
     EXPECT_TRUE(monitor.readAllStandardOutput().isEmpty());
+}
+
+TEST(EndToEnd, MonitorCountStopsAtExactlyThatCall)
+{
+    SimProcess sim({QStringLiteral("--variant"), QStringLiteral("3"),
+                    QStringLiteral("--ack-timeout"), QStringLiteral("300")});
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir dir;
+    QProcess monitor;
+    monitor.start(QStringLiteral(DIALKITE_CLI),
+                  {QStringLiteral("monitor"), QStringLiteral("--device"), sim.path(),
+                   QStringLiteral("--variant"), QStringLiteral("3"), QStringLiteral("--identify"),
+                   QStringLiteral("--count"), QStringLiteral("1"), QStringLiteral("--settings"),
+                   dir.filePath(QStringLiteral("none.ini"))});
+    QByteArray out;
+    ASSERT_TRUE(waitFor([&] {
+        out += monitor.readAllStandardOutput();
+        return out.count('\n') >= 2;
+    })) << out.constData();
+    // Five red call records in one write: the first is shown and answered, no other.
+    sim.send(QStringLiteral("burst 5 2\n"));
+    ASSERT_TRUE(waitFor([&] { return monitor.state() == QProcess::NotRunning; }, 10000));
+    out += monitor.readAllStandardOutput();
+    EXPECT_EQ(monitor.exitCode(), 0);
+    EXPECT_EQ(out.count("\"event\": \"call\""), 1) << out.constData();
+    ASSERT_TRUE(sim.finish());
+    const QStringList received = sim.received();
+    EXPECT_EQ(received.filter(QStringLiteral("<STX>2I")).size(), 1) << sim.log().toStdString();
+}
+
+TEST(EndToEnd, EveryProgramAnswersHelp)
+{
+    for (const auto &[program, word] :
+         {std::pair{DIALKITE_SIM, "--variant"}, std::pair{DIALKITE_CLI, "monitor"}}) {
+        QProcess process;
+        process.start(QString::fromUtf8(program), {QStringLiteral("--help")});
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitCode(), 0) << program;
+        EXPECT_TRUE(process.readAllStandardOutput().contains(word)) << program;
+    }
 }

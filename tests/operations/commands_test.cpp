@@ -142,7 +142,7 @@ TEST_F(Commands, SavedPortIsReadAsHexadecimal)
         Settings s(d.filePath(QStringLiteral("x.ini")));
         if (c.stored)
             s.write(QStringLiteral("PORT"), QStringLiteral("NUM"), QString::fromLatin1(c.stored));
-        EXPECT_EQ(savedPortChoice(s), c.chosen) << (c.stored ? c.stored : "(missing)");
+        EXPECT_EQ(savedPortChoice(s.load()), c.chosen) << (c.stored ? c.stored : "(missing)");
     }
 }
 
