@@ -80,39 +80,39 @@ ScenarioRunner::ScenarioRunner(const QString &settingsPath)
 void ScenarioRunner::run(const QList<Step> &steps)
 {
     for (const Step &step : steps)
-        runStep(step);
+        runStep(m_console, m_link, step);
 }
 
-void ScenarioRunner::runStep(const Step &step)
+void runStep(Console &console, RecordingLink &link, const Step &step)
 {
     switch (step.kind) {
     case Step::Kind::Rx:
-        m_link.inject(step.bytes);
+        link.inject(step.bytes);
         break;
     case Step::Kind::Select:
-        Dialkite_Select(m_console, choice(step));
+        Dialkite_Select(console, choice(step));
         break;
     case Step::Kind::Identify:
-        ReadIdentification_Click(m_console);
+        ReadIdentification_Click(console);
         break;
     case Step::Kind::Reprogram:
-        Dialkite_change(m_console, choice(step));
+        Dialkite_change(console, choice(step));
         break;
     case Step::Kind::Dial:
-        dialNumber(m_console, step.number.value_or(1), step.text.left(kMaxDialLength));
+        dialNumber(console, step.number.value_or(1), step.text.left(kMaxDialLength));
         break;
     case Step::Kind::Hangup:
-        OutgoingProc2(m_console, QByteArray::number(step.number.value_or(1)));
+        OutgoingProc2(console, QByteArray::number(step.number.value_or(1)));
         break;
     case Step::Kind::Volume:
-        Volume_Select(m_console, choice(step));
+        Volume_Select(console, choice(step));
         break;
     case Step::Kind::DetectRead:
-        readDetection(m_console);
+        readDetection(console);
         break;
     case Step::Kind::DetectSet:
         // Option n+1 of the dialog carries digit n.
-        Status_Change(m_console, step.number ? Choice(qint16(*step.number + 1)) : Choice());
+        Status_Change(console, step.number ? Choice(qint16(*step.number + 1)) : Choice());
         break;
     }
 }

@@ -12,12 +12,15 @@
 
 namespace dialkite::cli {
 
+// What one step does to `console`, whose link is `link`: the box's bytes arrive, or the
+// operator confirms a dialog.
+void runStep(Console &console, RecordingLink &link, const Step &step);
+
 class ScenarioRunner {
 public:
     explicit ScenarioRunner(const QString &settingsPath);
 
     void run(const QList<Step> &steps);
-    void runStep(const Step &step);
     QByteArray json() const;
 
     Console &console() { return m_console; }

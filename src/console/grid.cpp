@@ -1,5 +1,7 @@
 #include "grid.h"
 
+#include <algorithm>
+
 namespace dialkite {
 
 Grid::Grid(QString name, int rows, int columns, GridLayout layout, QObject *parent)
@@ -27,6 +29,7 @@ void Grid::setText(int row, int column, const QString &text)
     if (!contains(row, column))
         return;
     m_texts[cell(row, column)] = text;
+    m_textRows = std::max(m_textRows, row + 1);
     if (row == 0) {
         Q_EMIT headerDataChanged(Qt::Horizontal, column, column);
     } else {
@@ -45,6 +48,7 @@ void Grid::setColour(int row, int column, CellColour colour)
     if (!contains(row, column) || m_colours[cell(row, column)] == colour)
         return;
     m_colours[cell(row, column)] = colour;
+    m_colourRows = std::max(m_colourRows, row + 1);
     if (row > 0) {
         const QModelIndex i = index(row - 1, column);
         Q_EMIT dataChanged(i, i, {ColourRole});
@@ -62,14 +66,16 @@ void Grid::setTopRow(int row)
 void Grid::clearTexts()
 {
     beginResetModel();
-    m_texts.fill(QString());
+    std::fill(m_texts.begin(), m_texts.begin() + cell(m_textRows, 0), QString());
+    m_textRows = 0;
     endResetModel();
     Q_EMIT headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
 }
 
 void Grid::clearAll()
 {
-    m_colours.fill(CellColour::Default);
+    std::fill(m_colours.begin(), m_colours.begin() + cell(m_colourRows, 0), CellColour::Default);
+    m_colourRows = 0;
     clearTexts();
 }
 

@@ -72,6 +72,10 @@ private:
     GridLayout m_layout;
     QList<QString> m_texts;
     QList<CellColour> m_colours;
+    // Rows below these hold no text / no colour: clearing a 10 000-row log after a
+    // short session touches only what was written.
+    int m_textRows = 0;
+    int m_colourRows = 0;
     int m_topRow = 1;
     bool m_layoutApplied = false;
 };

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace dialkite {
 
@@ -64,7 +65,9 @@ QByteArray withoutQuotes(const QByteArray &value)
 // Plane (two UTF-16 units) counts as one and is never cut in half.
 QString limitedValue(const QByteArray &bytes)
 {
-    const QString text = QString::fromUtf8(bytes);
+    // A leading U+FEFF belongs to the value: only the file's first bytes are a BOM.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    const QString text = utf8(bytes);
     qsizetype units = 0;
     for (qsizetype characters = 0; units < text.size() && characters < kMaxValueLength;
          ++characters)
@@ -161,7 +164,10 @@ QByteArray Profile::withValue(const QString &section, const QString &key,
         // The line before gets an end if it had none (the file's last line).
         if (at > 0 && lines[at - 1].end.isEmpty())
             lines[at - 1].end = end;
-        lines.insert(at, Line{raw, end, {}, {}, {}});
+        // A lone CR before an empty LF line would read back as one CRLF.
+        const bool merges = end == "\r" && at < lines.size() && lines[at].raw.isEmpty() &&
+                            lines[at].end.startsWith('\n');
+        lines.insert(at, Line{raw, merges ? QByteArray("\r\n") : end, {}, {}, {}});
     };
     const QByteArray entry = oneLine(key) + '=' + oneLine(value);
     const auto range = sectionRange(section);

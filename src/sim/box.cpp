@@ -70,7 +70,7 @@ void Box::handle(const Frame &frame)
         return;
     case 'v':
         m_volume = frame.data.toInt();
-        Q_EMIT event(QStringLiteral("speaker volume %1").arg(QString::fromLatin1(frame.data)));
+        Q_EMIT note(QStringLiteral("speaker volume %1").arg(QString::fromLatin1(frame.data)));
         return;
     case 'O':
         if (line)
@@ -101,7 +101,7 @@ void Box::handleSetting(const Frame &frame)
     case 'y':
         if (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '2') {
             m_detection = digit[0] - '0';
-            Q_EMIT event(QStringLiteral("hook/ring detection %1").arg(m_detection));
+            Q_EMIT note(QStringLiteral("hook/ring detection %1").arg(m_detection));
             return;
         }
         Q_EMIT problem(
@@ -110,7 +110,7 @@ void Box::handleSetting(const Frame &frame)
     case 'z':
         if (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '6') {
             setVariant(digit[0] - '0');
-            Q_EMIT event(QStringLiteral("reprogrammed to variant %1").arg(m_variant));
+            Q_EMIT note(QStringLiteral("reprogrammed to variant %1").arg(m_variant));
             return;
         }
         Q_EMIT problem(QStringLiteral("invalid variant \"%1\"").arg(QString::fromLatin1(digit)));
@@ -133,7 +133,7 @@ void Box::identify()
 void Box::dialled(int line, const QByteArray &number)
 {
     m_calls[line] = number;
-    Q_EMIT event(
+    Q_EMIT note(
         QStringLiteral("dialling %1 on line %2").arg(QString::fromLatin1(number)).arg(line));
     delete m_callEnds.take(line);
     if (m_options.callEndAfterMs <= 0 || !hasCallEnd(format()))
@@ -152,9 +152,9 @@ void Box::hungUp(int line)
 {
     delete m_callEnds.take(line);
     if (m_calls.remove(line))
-        Q_EMIT event(QStringLiteral("hung up line %1").arg(line));
+        Q_EMIT note(QStringLiteral("hung up line %1").arg(line));
     else
-        Q_EMIT event(QStringLiteral("hang-up on line %1, which had no call").arg(line));
+        Q_EMIT note(QStringLiteral("hang-up on line %1, which had no call").arg(line));
 }
 
 bool Box::endCall(int line, QString *why)
@@ -166,7 +166,7 @@ bool Box::endCall(int line, QString *why)
     }
     delete m_callEnds.take(line);
     m_calls.remove(line);
-    Q_EMIT event(QStringLiteral("call on line %1 over").arg(line));
+    Q_EMIT note(QStringLiteral("call on line %1 over").arg(line));
     Q_EMIT output(*record);
     return true;
 }

@@ -51,7 +51,7 @@ Q_SIGNALS:
     // Each frame the console sent, as it came.
     void frameIn(const QByteArray &frame);
     // "event" lines and "problem" lines for the log.
-    void event(const QString &text);
+    void note(const QString &text);
     void problem(const QString &text);
 
 private:

@@ -161,9 +161,9 @@ int main(int argc, char *argv[])
         log("<-", dialkite::notation(frame));
     });
     QObject::connect(line.get(), &Endpoint::received, &box, &Box::fromConsole);
-    QObject::connect(&box, &Box::event, [](const QString &t) { log("..", t); });
+    QObject::connect(&box, &Box::note, [](const QString &t) { log("..", t); });
     QObject::connect(&box, &Box::problem, [](const QString &t) { log("!!", t); });
-    QObject::connect(&session, &Session::event, [](const QString &t) { log("..", t); });
+    QObject::connect(&session, &Session::note, [](const QString &t) { log("..", t); });
     QObject::connect(&session, &Session::problem, [](const QString &t) { log("!!", t); });
     QObject::connect(line.get(), &Endpoint::problem, [](const QString &t) { log("!!", t); });
     QObject::connect(line.get(), &Endpoint::lost, [](const QString &t) {

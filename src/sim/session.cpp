@@ -156,7 +156,7 @@ QString Session::execute(const QString &text)
         if (!v)
             return QStringLiteral("variant N: 1-8");
         m_box.setVariant(*v);
-        Q_EMIT event(QStringLiteral("now variant %1").arg(*v));
+        Q_EMIT note(QStringLiteral("now variant %1").arg(*v));
         return {};
     }
     if (word == QLatin1String("status")) {
@@ -164,15 +164,15 @@ QString Session::execute(const QString &text)
         const auto active = m_box.activeCalls();
         for (auto it = active.begin(); it != active.end(); ++it)
             calls += QStringLiteral("%1:%2").arg(it.key()).arg(QString::fromLatin1(it.value()));
-        Q_EMIT event(QStringLiteral("variant %1, detection %2, volume %3, identified %4, "
-                                    "dialled calls [%5], acknowledgements waited for %6, missed %7")
-                         .arg(m_box.variant())
-                         .arg(m_box.detection())
-                         .arg(m_box.volume())
-                         .arg(m_box.identified() ? 1 : 0)
-                         .arg(calls.join(QLatin1Char(' ')))
-                         .arg(m_box.pendingAcknowledgements())
-                         .arg(m_box.missingAcknowledgements()));
+        Q_EMIT note(QStringLiteral("variant %1, detection %2, volume %3, identified %4, "
+                                   "dialled calls [%5], acknowledgements waited for %6, missed %7")
+                        .arg(m_box.variant())
+                        .arg(m_box.detection())
+                        .arg(m_box.volume())
+                        .arg(m_box.identified() ? 1 : 0)
+                        .arg(calls.join(QLatin1Char(' ')))
+                        .arg(m_box.pendingAcknowledgements())
+                        .arg(m_box.missingAcknowledgements()));
         return {};
     }
     if (word == QLatin1String("quit")) {
@@ -180,7 +180,7 @@ QString Session::execute(const QString &text)
         return {};
     }
     if (word == QLatin1String("help")) {
-        Q_EMIT event(help());
+        Q_EMIT note(help());
         return {};
     }
     return QStringLiteral("unknown command (help lists them)");

@@ -40,7 +40,7 @@ public:
     static QString help();
 
 Q_SIGNALS:
-    void event(const QString &text);
+    void note(const QString &text);
     void problem(const QString &text);
     void quitRequested();
     void done();
