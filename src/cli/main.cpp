@@ -4,6 +4,7 @@
 #include "runner.h"
 
 #include "console/settings.h"
+#include "console/variant.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <optional>
 
 using dialkite::Settings;
+using dialkite::VariantId;
 using namespace dialkite::cli;
 
 namespace {
@@ -110,8 +112,10 @@ int monitor(QStringList args, const QString &settingsPath)
         options.device = *device;
     if (const auto variant = takeOption(args, "--variant")) {
         options.variant = variant->toInt(&ok);
-        if (!ok || options.variant < 1 || options.variant > 8)
-            return usage("--variant takes 1 to 8");
+        if (!ok || options.variant < 1 ||
+            !dialkite::variantTable().find(VariantId(options.variant)))
+            return usage(qPrintable(
+                QStringLiteral("--variant takes 1 to %1").arg(dialkite::variantTable().highest())));
     }
     if (const auto count = takeOption(args, "--count")) {
         options.count = count->toInt(&ok);

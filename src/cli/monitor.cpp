@@ -1,12 +1,10 @@
 #include "monitor.h"
 
-#include "json.h"
-
 #include "console/console.h"
 #include "console/qserialportlink.h"
-#include "console/termination.h"
-#include "console/variantcode.h"
 #include "operations/identify.h"
+#include "outputs/json.h"
+#include "platform/termination.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -20,11 +18,6 @@ void printLine(const QByteArray &json)
     std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
-}
-
-QByteArray field(const char *name, const QString &value)
-{
-    return '"' + QByteArray(name) + "\": " + jsonString(value);
 }
 
 // Port errors end the monitor; it has no operator to tell.
@@ -51,8 +44,7 @@ int runMonitor(const MonitorOptions &options)
     Console console(link, view, settings);
     console.Form_Load();
     console.Timer2_Timer();
-    console.state().VariantCode = QString::number(options.variant);
-    console.MSFlexGrid4().setText(1, 0, variantByNumber(options.variant)->deviceName);
+    console.setVariant(VariantId(options.variant));
 
     const bool opened =
         options.device.isEmpty() ? link.open(options.port) : link.openDevice(options.device);
@@ -63,33 +55,22 @@ int runMonitor(const MonitorOptions &options)
                      link.lastError().toUtf8().constData());
         return 1;
     }
-    printLine("{\"event\": \"open\", " + field("device", device) + ", " +
-              field("variant", console.state().VariantCode) + "}");
+    printLine(json::object({{QStringLiteral("event"), QStringLiteral("open")},
+                            {QStringLiteral("device"), device},
+                            {QStringLiteral("variant"), console.state().VariantCode.text()}}));
 
-    int rows = 0;
-    QObject::connect(&console, &Console::callWritten, [&](int row) {
-        const Grid &log = console.MSFlexGrid1();
-        printLine("{\"event\": \"call\", \"row\": " + QByteArray::number(row) + ", " +
-                  field("line", log.text(row, 0)) + ", " + field("time", log.text(row, 1)) + ", " +
-                  field("number", log.text(row, 2)) + ", \"color\": \"" +
-                  colourName(log.colour(row, 2)) + "\"}");
-        if (options.count > 0 && ++rows >= options.count) {
+    int calls = 0;
+    QObject::connect(&console, &Console::observed, [&](const Event &event) {
+        const json::Fields fields = json::eventFields(event);
+        if (!fields.isEmpty())
+            printLine(json::object(fields));
+        if (std::holds_alternative<events::CallerId>(event) && options.count > 0 &&
+            ++calls >= options.count) {
             // This record is still answered; the ones after it in the same read are not.
             console.stopReceiving();
             QCoreApplication::exit(0);
         }
     });
-    QObject::connect(&console, &Console::identificationShown,
-                     [](const QString &name, const QString &version) {
-                         printLine("{\"event\": \"identification\", " + field("name", name) + ", " +
-                                   field("version", version) + "}");
-                     });
-    QObject::connect(&console, &Console::detectionShown, [](const QString &state) {
-        printLine("{\"event\": \"detection\", " + field("state", state) + "}");
-    });
-    QObject::connect(&console, &Console::outgoingCallEnded,
-                     [] { printLine("{\"event\": \"call_end\"}"); });
-
     QObject::connect(&link, &SerialLink::lost, [&device](const QString &reason) {
         std::fprintf(stderr, "dialkite-cli: %s: %s\n", reason.toUtf8().constData(),
                      device.toUtf8().constData());

@@ -1,6 +1,6 @@
 #include "runner.h"
 
-#include "json.h"
+#include "outputs/json.h"
 
 #include "operations/change.h"
 #include "operations/detection.h"
@@ -9,7 +9,9 @@
 #include "operations/select.h"
 #include "operations/volume.h"
 
+#include <QJsonArray>
 #include <QStringList>
+#include <functional>
 
 namespace dialkite::cli {
 
@@ -29,40 +31,45 @@ bool rowUsed(const Grid &grid, int row)
     return false;
 }
 
-QByteArray callLog(const Grid &grid)
+// The used rows of a log, one object a line.
+QByteArray logRows(const Grid &grid, const std::function<json::Fields(int row)> &fields)
 {
     QByteArrayList rows;
     for (int row = 1; row < grid.rows(); ++row) {
-        if (!rowUsed(grid, row))
-            continue;
-        QByteArrayList cells;
-        QByteArrayList colours;
-        for (int column = 0; column < grid.columns(); ++column) {
-            cells += jsonString(grid.text(row, column));
-            colours += '"' + colourName(grid.colour(row, column)) + '"';
-        }
-        rows += "    {\"row\": " + QByteArray::number(row) + ", \"cells\": [" + cells.join(", ") +
-                "], \"colors\": [" + colours.join(", ") + "]}";
+        if (rowUsed(grid, row))
+            rows += "    " + json::object(fields(row));
     }
     return rows.isEmpty() ? "[]" : "[\n" + rows.join(",\n") + "\n  ]";
+}
+
+QByteArray callLog(const Grid &grid)
+{
+    return logRows(grid, [&grid](int row) {
+        QJsonArray cells;
+        QJsonArray colours;
+        for (int column = 0; column < grid.columns(); ++column) {
+            cells.append(grid.text(row, column));
+            colours.append(json::colourName(grid.colour(row, column)));
+        }
+        return json::Fields{{QStringLiteral("row"), row},
+                            {QStringLiteral("cells"), cells},
+                            {QStringLiteral("colors"), colours}};
+    });
 }
 
 QByteArray textLog(const Grid &grid)
 {
-    QByteArrayList rows;
-    for (int row = 1; row < grid.rows(); ++row) {
-        if (!rowUsed(grid, row))
-            continue;
-        rows += "    {\"row\": " + QByteArray::number(row) +
-                ", \"text\": " + jsonString(grid.text(row, 1)) + "}";
-    }
-    return rows.isEmpty() ? "[]" : "[\n" + rows.join(",\n") + "\n  ]";
+    return logRows(grid, [&grid](int row) {
+        return json::Fields{{QStringLiteral("row"), row},
+                            {QStringLiteral("text"), grid.text(row, 1)}};
+    });
 }
 
 QByteArray counters(int call, int send, int receive)
 {
-    return "{\"call\": " + QByteArray::number(call) + ", \"send\": " + QByteArray::number(send) +
-           ", \"receive\": " + QByteArray::number(receive) + "}";
+    return json::object({{QStringLiteral("call"), call},
+                         {QStringLiteral("send"), send},
+                         {QStringLiteral("receive"), receive}});
 }
 
 } // namespace
@@ -120,33 +127,35 @@ void runStep(Console &console, RecordingLink &link, const Step &step)
 QByteArray ScenarioRunner::json() const
 {
     const ConsoleState &s = m_console.state();
-    const auto cell = [&](GridId id, int column) {
-        return jsonString(m_console.grid(id).text(1, column));
-    };
+    const auto cell = [&](GridId id, int column) { return m_console.grid(id).text(1, column); };
     QByteArrayList messages;
     for (const MessageBox &box : m_view.messages())
-        messages +=
-            "{\"title\": " + jsonString(box.title) + ", \"text\": " + jsonString(box.text) + "}";
+        messages += json::object(
+            {{QStringLiteral("title"), box.title}, {QStringLiteral("text"), box.text}});
 
     QByteArray out = "{\n";
-    out += "  \"variant\": " + jsonString(s.VariantCode) + ",\n";
-    out += "  \"flags\": {\"identify\": " + QByteArray::number(s.IdentifyFlag) +
-           ", \"outgoing\": " + QByteArray::number(s.OutgoingFlag) + "},\n";
-    out += "  \"outgoing_caption\": " + jsonString(m_console.outgoingCaption()) + ",\n";
+    out += "  \"variant\": " + json::string(s.VariantCode.text()) + ",\n";
+    out += "  \"flags\": " +
+           json::object({{QStringLiteral("identify"), s.IdentifyFlag},
+                         {QStringLiteral("outgoing"), s.OutgoingFlag}}) +
+           ",\n";
+    out += "  \"outgoing_caption\": " + json::string(m_console.outgoingCaption()) + ",\n";
     out += "  \"rows\": " + counters(s.CallRow, s.SendRow, s.ReceiveRow) + ",\n";
     out += "  \"top\":  " +
            counters(m_console.grid(GridId::Calls).topRow(), m_console.grid(GridId::Sent).topRow(),
                     m_console.grid(GridId::Received).topRow()) +
            ",\n";
-    out += "  \"panels\": {\"device\": " + cell(GridId::Device, 0) +
-           ", \"ident_name\": " + cell(GridId::Identification, 0) +
-           ", \"ident_version\": " + cell(GridId::Identification, 1) +
-           ", \"port\": " + cell(GridId::Port, 0) + ", \"detect\": " + cell(GridId::Detection, 0) +
-           "},\n";
+    out += "  \"panels\": " +
+           json::object({{QStringLiteral("device"), cell(GridId::Device, 0)},
+                         {QStringLiteral("ident_name"), cell(GridId::Identification, 0)},
+                         {QStringLiteral("ident_version"), cell(GridId::Identification, 1)},
+                         {QStringLiteral("port"), cell(GridId::Port, 0)},
+                         {QStringLiteral("detect"), cell(GridId::Detection, 0)}}) +
+           ",\n";
     out += "  \"call_log\": " + callLog(m_console.grid(GridId::Calls)) + ",\n";
     out += "  \"send_log\": " + textLog(m_console.grid(GridId::Sent)) + ",\n";
     out += "  \"receive_log\": " + textLog(m_console.grid(GridId::Received)) + ",\n";
-    out += "  \"wire\": \"" + m_link.written().toHex() + "\",\n";
+    out += "  \"wire\": " + json::string(QString::fromLatin1(m_link.written().toHex())) + ",\n";
     out += "  \"messages\": [" + messages.join(", ") + "]\n";
     out += "}\n";
     return out;

@@ -1,6 +1,7 @@
 #include "script.h"
 
 #include "console/notation.h"
+#include "console/variant.h"
 
 #include <array>
 
@@ -18,8 +19,9 @@ struct StepSyntax {
 
 constexpr std::array kSyntax = {
     StepSyntax{Step::Kind::Rx, "rx", StepSyntax::Argument::None, 0, 0},
-    StepSyntax{Step::Kind::Select, "select", StepSyntax::Argument::Optional, 1, 8},
-    StepSyntax{Step::Kind::Reprogram, "reprogram", StepSyntax::Argument::Optional, 1, 6},
+    // The ranges of select and reprogram come from the variant table (see range()).
+    StepSyntax{Step::Kind::Select, "select", StepSyntax::Argument::Optional, 1, 0},
+    StepSyntax{Step::Kind::Reprogram, "reprogram", StepSyntax::Argument::Optional, 1, 0},
     StepSyntax{Step::Kind::Identify, "identify", StepSyntax::Argument::None, 0, 0},
     StepSyntax{Step::Kind::Dial, "dial", StepSyntax::Argument::DialText, 1, 4},
     StepSyntax{Step::Kind::Hangup, "hangup", StepSyntax::Argument::Required, 1, 4},
@@ -27,6 +29,18 @@ constexpr std::array kSyntax = {
     StepSyntax{Step::Kind::DetectRead, "detect-read", StepSyntax::Argument::None, 0, 0},
     StepSyntax{Step::Kind::DetectSet, "detect-set", StepSyntax::Argument::Optional, 0, 2},
 };
+
+// The highest option of a step: its own, or the variant table's for the variant dialogs.
+int highest(const StepSyntax &syntax)
+{
+    if (syntax.kind == Step::Kind::Select)
+        return variantTable().highest();
+    if (syntax.kind == Step::Kind::Reprogram) {
+        const auto options = variantTable().reprogrammable();
+        return options.isEmpty() ? 0 : options.back()->code.number();
+    }
+    return syntax.high;
+}
 
 bool isBlank(const QByteArray &line)
 {
@@ -62,7 +76,8 @@ QString parseStep(const QByteArray &line, Step &step)
         return QStringLiteral("unknown step '%1'").arg(QString::fromUtf8(word));
     step.kind = syntax->kind;
     const QString name = QString::fromLatin1(syntax->word);
-    const QString range = QStringLiteral("%1-%2").arg(syntax->low).arg(syntax->high);
+    const int high = highest(*syntax);
+    const QString range = QStringLiteral("%1-%2").arg(syntax->low).arg(high);
 
     if (syntax->kind == Step::Kind::Rx) {
         if (blank < 0)
@@ -86,7 +101,7 @@ QString parseStep(const QByteArray &line, Step &step)
                 return QStringLiteral("'%1' needs one digit %2").arg(name, range);
             return {};
         }
-        step.number = digitArgument(argument, syntax->low, syntax->high);
+        step.number = digitArgument(argument, syntax->low, high);
         if (!step.number)
             return QStringLiteral("'%1' takes one digit %2").arg(name, range);
         return {};

@@ -26,14 +26,20 @@ constexpr NumberMarker kZuraza[] = {
 };
 
 // Groups of the given lengths, taken one after another from position p.
-QString grouped(const QByteArray &record, qsizetype p, std::initializer_list<qsizetype> lengths)
+CallerNumber grouped(const QByteArray &record, qsizetype p,
+                     std::initializer_list<qsizetype> lengths)
 {
     QStringList groups;
+    CallerNumber number;
     for (const qsizetype length : lengths) {
-        groups.append(screenText(at(record, p, length)));
+        const QByteArray group = at(record, p, length);
+        groups.append(screenText(group));
+        number.digits += group;
         p += length;
     }
-    return groups.join(QLatin1Char('-'));
+    number.digits.replace(' ', QByteArray());
+    number.text = groups.join(QLatin1Char('-'));
+    return number;
 }
 
 } // namespace
@@ -47,6 +53,8 @@ QString statusText(NumberStatus status)
         return texts::kPublicPhone;
     case NumberStatus::NotCollected:
         return texts::kNotCollected;
+    case NumberStatus::Number:
+        break;
     }
     return {};
 }
@@ -74,11 +82,11 @@ std::optional<NumberStatus> numberMarker(const QByteArray &record, qsizetype p,
     return std::nullopt;
 }
 
-QString callerNumberText(const QByteArray &record, qsizetype p, char e,
-                         std::span<const NumberMarker> markers)
+CallerNumber callerNumber(const QByteArray &record, qsizetype p, char e,
+                          std::span<const NumberMarker> markers)
 {
     if (const auto status = numberMarker(record, p, markers))
-        return statusText(*status);
+        return {*status, {}, statusText(*status)};
     // A position past the end is the empty text and never the end character.
     const auto endsAt = [&](qsizetype position) {
         return at(record, position) == QByteArray(1, e);
@@ -94,6 +102,12 @@ QString callerNumberText(const QByteArray &record, qsizetype p, char e,
     if (endsAt(p + 11))
         return grouped(record, p, {1, 3, 3, 4});
     return grouped(record, p, {2, 3, 3, 4});
+}
+
+QString callerNumberText(const QByteArray &record, qsizetype p, char e,
+                         std::span<const NumberMarker> markers)
+{
+    return callerNumber(record, p, e, markers).text;
 }
 
 QString callTimeText(const QByteArray &record, qsizetype position)

@@ -13,7 +13,15 @@
 
 namespace dialkite {
 
-enum class NumberStatus { Withheld, PublicPhone, NotCollected };
+// What the number field says: the caller's digits, or why there are none.
+enum class NumberStatus { Number, Withheld, PublicPhone, NotCollected };
+
+// The number field of a record, read.
+struct CallerNumber {
+    NumberStatus status = NumberStatus::Number;
+    QByteArray digits; // for NumberStatus::Number: the grouped characters, blanks dropped
+    QString text;      // as the caller-ID log shows it
+};
 
 struct NumberMarker {
     QByteArrayView code; // as it stands in the record, from the number field's start
@@ -33,8 +41,11 @@ std::span<const NumberMarker> zurazaMarkers();
 std::optional<NumberStatus> numberMarker(const QByteArray &record, qsizetype p,
                                          std::span<const NumberMarker> markers);
 
-// The display text of the number field of `record` starting at 1-based position `p`.
-// Nothing is trimmed or checked; a short record gives short or empty groups.
+// The number field of `record` starting at 1-based position `p`. Nothing is trimmed or
+// checked; a short record gives short or empty groups.
+CallerNumber callerNumber(const QByteArray &record, qsizetype p, char e,
+                          std::span<const NumberMarker> markers);
+// Its display text only.
 QString callerNumberText(const QByteArray &record, qsizetype p, char e,
                          std::span<const NumberMarker> markers);
 

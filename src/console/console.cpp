@@ -1,9 +1,8 @@
 #include "console.h"
 
 #include "bytes.h"
+#include "decoder.h"
 #include "texts.h"
-#include "variantcode.h"
-#include "variants/zuraza.h"
 
 namespace dialkite {
 
@@ -46,7 +45,6 @@ Console::~Console() = default;
 
 void Console::Form_Load()
 {
-    m_state.InputChar.clear();
     m_state.RxBuffer.clear();
     m_state.RxByte = 0;
     m_state.CallRow = 1;
@@ -59,7 +57,7 @@ void Console::Timer1_Timer()
     const std::optional<qint16> port = portNumber(m_settings.read(kPortSection, kNumKey));
     if (!port)
         reportPortError(m_settings.problem());
-    else if (!m_link.open(*port))
+    else if (!openPort(*port))
         reportPortError();
 }
 
@@ -72,17 +70,16 @@ void Console::Timer2_Timer()
     }
     // DIALKITE/NUM is read by the console's start-up and deliberately not applied.
     const QString port = m_settings.load().value(kPortSection, kNumKey);
-    m_state.VariantCode = QStringLiteral("1");
-    MSFlexGrid4().setText(1, 0, variantByNumber(1)->deviceName);
+    setVariant(VariantId(1));
     MSFlexGrid6().setText(1, 0, texts::kPortPrefix + port);
 }
 
 void Console::ChangeComport(Choice index)
 {
     if (m_link.isOpen())
-        m_link.close();
+        closePort();
     const qint16 port = index.value_or(0);
-    if (!m_link.open(port)) {
+    if (!openPort(port)) {
         reportPortError();
         return;
     }
@@ -101,37 +98,65 @@ bool Console::Form_Unload()
     return answer == Answer::Ok;
 }
 
+bool Console::openPort(int port)
+{
+    if (!m_link.open(port))
+        return false;
+    m_unreadBefore = 0;
+    emitEvent(events::PortOpened{port, m_link.device()});
+    return true;
+}
+
+void Console::closePort()
+{
+    m_link.close();
+    emitEvent(events::PortClosed{m_link.device()});
+}
+
 void Console::reportPortError(const QString &detail)
 {
     m_view.showMessage({texts::kPortErrorText, texts::kPortErrorTitle, detail,
                         MessageBox::Icon::Stop, MessageBox::Buttons::Ok});
     if (m_link.isOpen())
-        m_link.close();
+        closePort();
 }
 
-void Console::onLinkLost()
+void Console::onLinkLost(const QString &reason)
 {
+    emitEvent(events::PortLost{m_link.device(), reason});
     m_link.close();
     reportPortError();
 }
 
 // ---- Receiving ----
 
+// What the port delivered since the last receive event, as it came: the bytes a
+// receive event leaves unread are not announced twice.
+void Console::announceReceived()
+{
+    const QByteArray waiting = m_link.peek();
+    if (waiting.size() > m_unreadBefore)
+        emitEvent(events::BytesReceived{waiting.mid(m_unreadBefore), QDateTime::currentDateTime()});
+}
+
 void Console::m_Comm_OnComm()
 {
+    if (!m_link.isOpen())
+        return;
+    announceReceived();
+    const RecordFraming framing = variant() ? variant()->framing : RecordFraming::Etx;
     while (m_receiving && m_link.isOpen() && m_link.bytesAvailable() > 0) {
-        const char byte = m_link.readByte();
-        m_state.InputChar = QByteArray(1, byte);
-        m_state.RxByte = quint8(byte);
-        if (m_state.VariantCode != QLatin1String("5")) {
+        m_state.RxByte = quint8(m_link.readByte());
+        if (framing != RecordFraming::LineMultiplexed) {
             defaultFraming();
         } else if (m_state.IdentifyFlag == 1) {
             if (identificationReply())
-                return; // what is still waiting is read at the next receive event
+                break; // what is still waiting is read at the next receive event
         } else {
-            zurazaRouting();
+            lineMultiplexedRouting();
         }
     }
+    m_unreadBefore = m_link.isOpen() ? m_link.bytesAvailable() : 0;
 }
 
 // A buffer that already holds kBufferLimit characters when another byte arrives is
@@ -150,28 +175,33 @@ void Console::defaultFraming()
     boundBuffer(m_state.RxBuffer);
     const char byte = char(m_state.RxByte);
     m_state.RxBuffer.append(byte);
-    if (m_state.VariantCode == QLatin1String("4") && byte == 'E') {
+    if (byte == 'E' && variant() && variant()->framing == RecordFraming::EtxOrLetterE) {
         LogReceived();
         ProcessBuffer();
     }
     if (byte != ETX)
         return;
     if (at(m_state.RxBuffer, 2, 2) == "ax") {
-        // The box's answer to a hook/ring detection read: shown in its panel only.
-        const QByteArray setting = at(m_state.RxBuffer, 4);
-        const QString text = setting == "0"   ? texts::kDetectNone
-                             : setting == "1" ? texts::kDetectHook
-                             : setting == "2" ? texts::kDetectRing
-                                              : QString();
-        if (!text.isEmpty()) {
-            MSFlexGrid7().setText(1, 0, text);
-            Q_EMIT detectionShown(text);
-        }
-        m_state.RxBuffer.clear();
+        detectionReply();
         return;
     }
     LogReceived();
     ProcessBuffer();
+}
+
+// The box's answer to a hook/ring detection read: shown in its panel only.
+void Console::detectionReply()
+{
+    const QByteArray setting = at(m_state.RxBuffer, 4);
+    const QString text = setting == "0"   ? texts::kDetectNone
+                         : setting == "1" ? texts::kDetectHook
+                         : setting == "2" ? texts::kDetectRing
+                                          : QString();
+    if (!text.isEmpty()) {
+        emitEvent(events::DetectionState{text});
+        MSFlexGrid7().setText(1, 0, text);
+    }
+    m_state.RxBuffer.clear();
 }
 
 // Variant "5" after an identification request: the reply is STX, name and version,
@@ -183,16 +213,17 @@ bool Console::identificationReply()
     if (m_state.RxByte != quint8(ETX))
         return false;
     LogReceived();
-    MSFlexGrid5().setText(1, 0, screenText(at(m_state.RxBuffer, 2, 5)));
+    const QString shown = screenText(at(m_state.RxBuffer, 2, 5));
+    emitEvent(events::Identification{shown, MSFlexGrid5().text(1, 1)});
+    MSFlexGrid5().setText(1, 0, shown);
     m_state.RxBuffer.clear();
     m_state.IdentifyFlag = 0;
-    Q_EMIT identificationShown(MSFlexGrid5().text(1, 0), MSFlexGrid5().text(1, 1));
     return true;
 }
 
 // Variant "5" multiplexes four lines by byte value: line n's bytes carry an offset,
 // and each line has its own end byte (0x1F plus the offset).
-void Console::zurazaRouting()
+void Console::lineMultiplexedRouting()
 {
     const quint8 byte = m_state.RxByte;
     if (byte == 0xFF)
@@ -203,7 +234,12 @@ void Console::zurazaRouting()
     boundBuffer(buffer);
     if (byte == 0x1F + offset) {
         buffer.append('E');
-        ZURAZA_ProcessLine(*this, line);
+        if (const VariantInfo *info = variant(); info && info->decode) {
+            m_record = buffer;
+            info->decode(Record{buffer, {}, line}, *this);
+            m_state.RxBuffer.clear(); // the common ending, as after every record
+        }
+        buffer.clear();
         return;
     }
     m_state.RxByte = quint8(byte - offset);
@@ -217,6 +253,7 @@ void Console::LogReceived()
 
 void Console::logReceivedText(const QByteArray &text)
 {
+    emitEvent(events::RecordLogged{text});
     Grid &log = MSFlexGrid3();
     qint16 &row = m_state.ReceiveRow;
     log.setText(row, 0, QString::number(row));
@@ -231,17 +268,8 @@ void Console::logReceivedText(const QByteArray &text)
 
 void Console::MakeOpcode(const QByteArray &port, const QByteArray &Code, const QByteArray &Value)
 {
-    QByteArray frame;
-    if (port == "?") {
-        frame = "?"; // the bare identification request of variant "5"
-    } else {
-        // STX, port, Code, Value, blanks, ETX: always 22 characters, a long Value is
-        // cut so that the ETX still goes out.
-        frame = STX + port + Code + Value;
-        frame.truncate(21);
-        frame.append(21 - frame.size(), ' ');
-        frame.append(ETX);
-    }
+    // "?" is the bare identification request of variant "5".
+    const QByteArray frame = port == "?" ? QByteArray("?") : opcodeFrame(port, Code, Value);
     transmit(frame);
     if (port != "a")
         logSent(frame);
@@ -253,6 +281,7 @@ void Console::transmit(const QByteArray &frame)
         reportPortError();
         return;
     }
+    emitEvent(events::BytesSent{frame, QDateTime::currentDateTime()});
     for (const char byte : frame)
         m_link.writeByte(byte);
 }
@@ -270,31 +299,87 @@ void Console::logSent(const QByteArray &frame)
         row = 1;
 }
 
-// ---- Shared by the decoders ----
+void Console::sendFrame(const QByteArray &frame)
+{
+    transmit(frame);
+    logSent(frame);
+}
 
-void Console::writeCall(const QByteArray &channel, const std::optional<QString> &time,
-                        const QString &number, std::optional<CellColour> colour)
+// ---- What the operations change ----
+
+void Console::setVariant(VariantId code)
+{
+    m_state.VariantCode = code;
+    if (const VariantInfo *info = variant())
+        MSFlexGrid4().setText(1, 0, info->deviceName);
+}
+
+void Console::startOutgoingCall(const QByteArray &number)
+{
+    setOutgoingCaption(texts::kHangUp);
+    m_state.OutgoingFlag = 1;
+    m_state.OutgoingNumber = number;
+}
+
+void Console::hangUpOutgoingCall()
+{
+    setOutgoingCaption(texts::kDial);
+    m_state.OutgoingFlag = 0;
+}
+
+void Console::restoreState(VariantId code, qint16 identifyFlag, qint16 outgoingFlag,
+                           const QByteArray &outgoingNumber)
+{
+    setVariant(code);
+    m_state.IdentifyFlag = identifyFlag;
+    m_state.OutgoingFlag = outgoingFlag;
+    m_state.OutgoingNumber = outgoingNumber;
+    setOutgoingCaption(outgoingFlag ? texts::kHangUp : texts::kDial);
+}
+
+void Console::noteOperatorStep(const QString &words)
+{
+    emitEvent(events::OperatorStep{words});
+}
+
+// ---- What the decoders may do ----
+
+void Console::writeCallerRow(const Caller &caller)
 {
     Grid &log = MSFlexGrid1();
     const qint16 row = m_state.CallRow;
-    log.setText(row, 0, screenText(channel));
-    if (colour) {
-        log.setColour(row, 1, *colour);
-        log.setColour(row, 2, *colour);
+    log.setText(row, 0, screenText(caller.line));
+    if (caller.colour != CellColour::Default) {
+        log.setColour(row, 1, caller.colour);
+        log.setColour(row, 2, caller.colour);
     }
-    if (time)
-        log.setText(row, 1, *time);
-    log.setText(row, 2, number);
+    if (caller.time)
+        log.setText(row, 1, *caller.time);
+    log.setText(row, 2, caller.number.text);
+}
+
+void Console::writeCaller(const Caller &caller)
+{
+    emitEvent(events::CallerId{m_state.CallRow, caller.line, caller.time, caller.number.status,
+                               caller.number.digits, caller.number.text, caller.colour,
+                               m_state.VariantCode, m_record, QDateTime::currentDateTime()});
+    writeCallerRow(caller);
+    advanceCallRow();
+    scrollCallLog();
+}
+
+void Console::writeCallerCells(const Caller &caller)
+{
+    writeCallerRow(caller);
 }
 
 void Console::advanceCallRow()
 {
-    const int written = m_state.CallRow;
     if (++m_state.CallRow > kLastLogRow)
         m_state.CallRow = 1;
-    Q_EMIT callWritten(written);
 }
 
+// Scrolls the caller-ID log by one row when CallRow is more than 32 rows below its top.
 void Console::scrollCallLog()
 {
     Grid &log = MSFlexGrid1();
@@ -332,16 +417,18 @@ void Console::setOutgoingCaption(const QString &caption)
 
 void Console::endOutgoingCall()
 {
+    emitEvent(events::OutgoingCallEnded{});
     setOutgoingCaption(texts::kDial);
     m_state.OutgoingFlag = 0;
-    Q_EMIT outgoingCallEnded();
 }
 
 void Console::showIdentification(const QByteArray &name, const QByteArray &version)
 {
-    MSFlexGrid5().setText(1, 0, screenText(name));
-    MSFlexGrid5().setText(1, 1, texts::kVersionPrefix + screenText(version));
-    Q_EMIT identificationShown(MSFlexGrid5().text(1, 0), MSFlexGrid5().text(1, 1));
+    const QString shownName = screenText(name);
+    const QString shownVersion = texts::kVersionPrefix + screenText(version);
+    emitEvent(events::Identification{shownName, shownVersion});
+    MSFlexGrid5().setText(1, 0, shownName);
+    MSFlexGrid5().setText(1, 1, shownVersion);
 }
 
 } // namespace dialkite

@@ -1,14 +1,18 @@
 #pragma once
 
 // The console without its window: the main window's state, grids and procedures. The
-// desktop binds its widgets to this object; the headless runner and the tests drive it
-// through a recording link and view.
+// desktop binds its widgets to this object; the headless runner, the monitor and the
+// tests drive it through a serial link and a view. Everything it observes or does
+// leaves it first as an Event (observed()); the grids are written from those values.
 
 #include "consoleview.h"
+#include "events.h"
 #include "grid.h"
 #include "layout.h"
+#include "recordsink.h"
 #include "seriallink.h"
 #include "settings.h"
+#include "variant.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -24,13 +28,19 @@ namespace dialkite {
 struct ConsoleState {
     qint16 OutgoingFlag = 0;   // 1 while a call dialled from the console is up
     QByteArray OutgoingNumber; // dial string of the last dial command
+    // What IdentifyFlag means depends on the variant:
+    //   REZ (3), RORIVU (4): 1 once the box has identified itself; before that their "I"
+    //                        calls are dropped and only red calls are shown.
+    //   ZURAZA (5):          1 while the console waits for the reply to its "?"; the
+    //                        receive path then reads the reply instead of the lines.
+    //   every other variant: not read.
+    // Reprogramming the box puts it back to 0.
     qint16 IdentifyFlag = 0;
-    QString VariantCode;    // "1" to "8", "0" after an empty choice, "" before start-up ends
+    VariantId VariantCode;  // 1 to 8; 0 after an empty stored choice; none before start-up ends
     QByteArray ChannelText; // line of the record being decoded
     qint16 CallRow = 0;     // caller-ID log row the decoders write next
     qint16 SendRow = 0;     // next free send-log row
     qint16 ReceiveRow = 0;  // next free receive-log row
-    QByteArray InputChar;   // what the last one-byte read returned
     QByteArray RxBuffer;    // the record being received, start and end characters included
     std::array<QByteArray, 4> LineBuffer; // LineBuffer1 to LineBuffer4 (variant "5")
     quint8 RxByte = 0;
@@ -39,7 +49,7 @@ struct ConsoleState {
 // A dialog's choice: a number, or nothing chosen.
 using Choice = std::optional<qint16>;
 
-class Console : public QObject {
+class Console : public QObject, public RecordSink {
     Q_OBJECT
 public:
     // No receive buffer holds more than this; see boundBuffer().
@@ -48,7 +58,6 @@ public:
     Console(SerialLink &link, ConsoleView &view, Settings &settings, QObject *parent = nullptr);
     ~Console() override;
 
-    ConsoleState &state() { return m_state; }
     const ConsoleState &state() const { return m_state; }
     Grid &grid(GridId id) { return *m_grids[int(id) - 1]; }
     const Grid &grid(GridId id) const { return *m_grids[int(id) - 1]; }
@@ -63,6 +72,8 @@ public:
     Settings &settings() { return m_settings; }
     ConsoleView &view() { return m_view; }
     const QString &outgoingCaption() const { return m_outgoingCaption; }
+    // The selected variant's table entry; nullptr for a code the table does not have.
+    const VariantInfo *variant() const { return variantTable().find(m_state.VariantCode); }
 
     // Start-up and shut-down
     void Form_Load();
@@ -88,24 +99,36 @@ public:
     // The send-log entry every frame builder makes: row number, frame text, scroll, wrap.
     void logSent(const QByteArray &frame);
 
-    // Shared by the decoders
-    // Writes one caller event into row CallRow of the caller-ID log: the channel in
-    // column 0, the time (when the format has one) in column 1, the number text in
-    // column 2. A colour, when given, goes to columns 1 and 2. Column 3 is not touched.
-    void writeCall(const QByteArray &channel, const std::optional<QString> &time,
-                   const QString &number, std::optional<CellColour> colour = std::nullopt);
-    // Moves CallRow on by one, 9999 wrapping to 1.
-    void advanceCallRow();
-    // Scrolls the caller-ID log by one row when CallRow is more than 32 rows below its top.
-    void scrollCallLog();
-    void setOutgoingCaption(const QString &caption);
-    // The box reports the console's outgoing call over: the dial button is free again.
-    void endOutgoingCall();
-    // Device name and version reported by the box, into the identification panel.
-    void showIdentification(const QByteArray &name, const QByteArray &version);
-    // Writes `text` to the receive log (what LogReceived does with RxBuffer).
-    void logReceivedText(const QByteArray &text);
+    // What the operations change, by intent
+    // Switches to variant `code` and shows its device name; nothing is sent, saved or
+    // cleared (the selection dialog's other effects are Dialkite_Select's).
+    void setVariant(VariantId code);
+    // The dial button becomes "전화끊기" for a call to `number` (OutgoingFlag 1).
+    void startOutgoingCall(const QByteArray &number);
+    // The operator hung up: the dial button is free again; the number is kept.
+    void hangUpOutgoingCall();
+    // ZURAZA: the next bytes are the reply to the identification request.
+    void awaitIdentificationReply() { m_state.IdentifyFlag = 1; }
+    // An identification still awaited, or given, no longer counts (after reprogramming).
+    void forgetIdentification() { m_state.IdentifyFlag = 0; }
+    // Puts the console where a capture file says it stood, without a dialog, a settings
+    // write or a log change.
+    void restoreState(VariantId code, qint16 identifyFlag, qint16 outgoingFlag,
+                      const QByteArray &outgoingNumber);
+    // Tells every watcher which dialog step the operator just confirmed.
+    void noteOperatorStep(const QString &words);
 
+    // RecordSink: what the decoders may do
+    void writeCaller(const Caller &caller) override;
+    void writeCallerCells(const Caller &caller) override;
+    void sendFrame(const QByteArray &frame) override;
+    void showIdentification(const QByteArray &name, const QByteArray &version) override;
+    void endOutgoingCall() override;
+    void logReceivedText(const QByteArray &text) override;
+    bool boxIdentified() const override { return m_state.IdentifyFlag != 0; }
+    void setBoxIdentified() override { m_state.IdentifyFlag = 1; }
+
+    void setOutgoingCaption(const QString &caption);
     // Empties a log (texts and colours), writes its headers again, puts its counter and
     // its top row back to 1.
     void resetLog(GridId id);
@@ -114,21 +137,26 @@ public:
     void reportPortError(const QString &detail = {});
 
 Q_SIGNALS:
+    // Every event, in order, on the console's thread.
+    void observed(const dialkite::Event &event);
     void outgoingCaptionChanged(const QString &caption);
-    // For watchers of the box (the monitor): a caller-ID row has been written and
-    // CallRow has moved past it; the box identified itself; it reported its hook/ring
-    // setting; it reported the console's call over.
-    void callWritten(int row);
-    void identificationShown(const QString &name, const QString &version);
-    void detectionShown(const QString &state);
-    void outgoingCallEnded();
 
 private:
+    friend struct ConsoleTestAccess; // tests set counters and flags directly
+
+    void emitEvent(const Event &event) { Q_EMIT observed(event); }
     void defaultFraming();
+    void detectionReply();
     bool identificationReply();
-    void zurazaRouting();
+    void lineMultiplexedRouting();
     void boundBuffer(QByteArray &buffer);
-    void onLinkLost();
+    void onLinkLost(const QString &reason);
+    bool openPort(int port);
+    void closePort();
+    void writeCallerRow(const Caller &caller);
+    void advanceCallRow();
+    void scrollCallLog();
+    void announceReceived();
 
     SerialLink &m_link;
     ConsoleView &m_view;
@@ -137,6 +165,8 @@ private:
     std::array<std::unique_ptr<Grid>, kGridCount> m_grids;
     QString m_outgoingCaption;
     bool m_receiving = true;
+    qint64 m_unreadBefore = 0; // bytes a receive event left waiting in the port
+    QByteArray m_record;       // the record being decoded, for its caller events
 };
 
 } // namespace dialkite

@@ -8,60 +8,50 @@
 //           "P": positions 10-17 device name, 18-20 version (4-9 unused)
 //   last    ETX
 //
-// Any other type is ignored. RxBuffer is emptied after every record.
+// Any other type is ignored.
 
 #include "decoder.h"
 
 #include "bytes.h"
-#include "callernumber.h"
 #include "console.h"
-#include "variants/multiline.h"
-#include "variants/rez.h"
-#include "variants/rorivu.h"
-#include "variants/zud.h"
 
 namespace dialkite {
 
-namespace {
-
-void callerRecord(Console &console, const QByteArray &record)
+QByteArray opcodeFrame(const QByteArray &port, const QByteArray &Code, const QByteArray &Value)
 {
-    console.writeCall(at(record, 2), std::nullopt,
-                      callerNumberText(record, 4, ' ', letterMarkers()));
-    console.advanceCallRow();
-    console.scrollCallLog();
+    QByteArray frame = STX + port + Code + Value;
+    frame.truncate(21);
+    frame.append(21 - frame.size(), ' ');
+    frame.append(ETX);
+    return frame;
 }
 
-} // namespace
-
-void defaultDecoder(Console &console)
+void defaultDecoder(const Record &record, RecordSink &sink)
 {
-    ConsoleState &state = console.state();
-    const QByteArray record = state.RxBuffer;
-    state.ChannelText = at(record, 2);
-    const QByteArray type = at(record, 3);
+    const QByteArray &bytes = record.bytes;
+    const QByteArray type = at(bytes, 3);
     if (type == "I")
-        callerRecord(console, record);
+        sink.writeCaller(
+            {record.channel, std::nullopt, callerNumber(bytes, 4, ' ', letterMarkers())});
     else if (type == "P")
-        console.showIdentification(at(record, 10, 8), at(record, 18, 3));
+        sink.showIdentification(at(bytes, 10, 8), at(bytes, 18, 3));
     else if (type == "S")
-        console.endOutgoingCall();
-    state.RxBuffer.clear();
+        sink.endOutgoingCall();
 }
 
+// The dispatcher: the selected variant's decoder (or the default one) gets the record
+// in RxBuffer with its line field; the buffer is empty afterwards, whatever it held.
 void Console::ProcessBuffer()
 {
-    const QString &code = m_state.VariantCode;
-    if (code == QLatin1String("3"))
-        RER_Ozavora(*this);
-    else if (code == QLatin1String("4"))
-        RORIVU_Process(*this);
-    else if (code == QLatin1String("6"))
-        ZUD_Process(*this);
-    else if (code == QLatin1String("7") || code == QLatin1String("8"))
-        Multi_Process(*this);
-    else
-        defaultDecoder(*this);
+    const VariantInfo *info = variant();
+    const int position = info ? info->channelPosition : 2;
+    const int length = info ? info->channelLength : 1;
+    Record record{m_state.RxBuffer, at(m_state.RxBuffer, position, length), 0};
+    if (position > 0)
+        m_state.ChannelText = record.channel;
+    m_record = record.bytes;
+    (info && info->decode ? info->decode : defaultDecoder)(record, *this);
+    m_state.RxBuffer.clear();
 }
 
 } // namespace dialkite

@@ -77,6 +77,11 @@ char QSerialPortLink::readByte()
     return byte;
 }
 
+QByteArray QSerialPortLink::peek()
+{
+    return m_port.isOpen() ? m_port.peek(m_port.bytesAvailable()) : QByteArray();
+}
+
 void QSerialPortLink::writeByte(char byte)
 {
     if (m_port.isOpen())

@@ -21,12 +21,13 @@ public:
     bool isOpen() const override;
     qint64 bytesAvailable() const override;
     char readByte() override;
+    QByteArray peek() override;
+    QString device() const override { return m_port.portName(); }
     void writeByte(char byte) override;
 
     // Waits up to `ms` for queued output to reach the device.
     void drain(int ms);
 
-    QString deviceName() const { return m_port.portName(); }
     QString lastError() const { return m_lastError; }
 
 private:

@@ -8,6 +8,7 @@ bool RecordingLink::open(int portNumber)
     if (portNumber < 1 || m_refuseAll || m_refused.contains(portNumber))
         return false;
     m_open = true;
+    m_device = QStringLiteral("COM%1").arg(portNumber);
     return true;
 }
 

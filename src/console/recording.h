@@ -23,6 +23,8 @@ public:
     bool isOpen() const override { return m_open; }
     qint64 bytesAvailable() const override { return m_pending.size() - m_readPosition; }
     char readByte() override;
+    QByteArray peek() override { return pending(); }
+    QString device() const override { return m_device; }
     void writeByte(char byte) override;
 
     // Makes the link open without a port number, as if a port had been opened.
@@ -44,6 +46,7 @@ public:
 
 private:
     bool m_open = false;
+    QString m_device;
     bool m_refuseAll = false;
     QSet<int> m_refused;
     QList<int> m_openedPorts;

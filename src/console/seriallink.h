@@ -20,6 +20,10 @@ public:
     virtual qint64 bytesAvailable() const = 0;
     // The next waiting byte; only called while bytesAvailable() > 0.
     virtual char readByte() = 0;
+    // Every byte waiting, left waiting.
+    virtual QByteArray peek() = 0;
+    // The device the link has open (or had open last), as the system names it.
+    virtual QString device() const = 0;
     virtual void writeByte(char byte) = 0;
 
 Q_SIGNALS:

@@ -1,26 +1,35 @@
 #include "dialkitechangeform.h"
 
+#include "console/variant.h"
 #include "operations/change.h"
 
 namespace dialkite {
 
+namespace {
+
+// One option a variant a box can be reprogrammed to: "Change1" for variant 1 and so on.
+OptionDialogSpec design()
+{
+    OptionDialogSpec spec{"DialkiteChangeForm",
+                          QStringLiteral("다이얼카이트 장비 변경"),
+                          QStringLiteral("변경할 다이얼카이트 장비 설정"),
+                          {},
+                          0,
+                          false,
+                          {"Command1", QStringLiteral("확 인")},
+                          {"Command2", QStringLiteral("취 소")},
+                          false};
+    for (const VariantInfo *variant : variantTable().reprogrammable())
+        spec.options.append({"Change" + QByteArray::number(variant->code.number()),
+                             variant->changeCaption, qint16(variant->code.number())});
+    return spec;
+}
+
+} // namespace
+
 DialkiteChangeForm::DialkiteChangeForm(Console &console, QWidget *parent)
     : OptionDialog(
-          {"DialkiteChangeForm",
-           QStringLiteral("다이얼카이트 장비 변경"),
-           QStringLiteral("변경할 다이얼카이트 장비 설정"),
-           {{"Change1", QStringLiteral("A2/A4"), 1},
-            {"Change2", QStringLiteral("B2/B4"), 2},
-            {"Change3", QStringLiteral("C2/C4 (어깨동무용)"), 3},
-            {"Change4", QStringLiteral("D2/D4 (소프트웨어메이크용)"), 4},
-            {"Change5", QStringLiteral("E2/E4/부르미"), 5},
-            {"Change6", QStringLiteral("F2/F4"), 6}},
-           0,
-           false,
-           {"Command1", QStringLiteral("확 인")},
-           {"Command2", QStringLiteral("취 소")},
-           false},
-          [&console](Choice choice) { Dialkite_change(console, choice); }, parent)
+          design(), [&console](Choice choice) { Dialkite_change(console, choice); }, parent)
 {}
 
 } // namespace dialkite

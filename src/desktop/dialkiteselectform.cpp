@@ -1,6 +1,6 @@
 #include "dialkiteselectform.h"
 
-#include "console/variantcode.h"
+#include "console/variant.h"
 #include "operations/select.h"
 
 namespace dialkite {
@@ -9,8 +9,6 @@ namespace {
 
 OptionDialogSpec design()
 {
-    static const char *const names[kVariantCount] = {"Select1", "Select2", "Select3", "Select4",
-                                                     "Select5", "Select6", "Select7", "Select8"};
     OptionDialogSpec spec{"DialkiteSelectForm",
                           QStringLiteral("다이얼카이트 장비 설정"),
                           QStringLiteral("시험할 다이얼카이트 장비 설정"),
@@ -20,8 +18,12 @@ OptionDialogSpec design()
                           {"Command1", QStringLiteral("확 인")},
                           {"Command2", QStringLiteral("취 소")},
                           true};
-    for (int number = 1; number <= kVariantCount; ++number)
-        spec.options.append({names[number - 1], variantByNumber(number)->option, qint16(number)});
+    // One option a variant: "Select1" for variant 1 and so on.
+    for (const VariantInfo &variant : variantTable().all()) {
+        if (variant.code.number() >= 1)
+            spec.options.append({"Select" + QByteArray::number(variant.code.number()),
+                                 variant.selectCaption, qint16(variant.code.number())});
+    }
     return spec;
 }
 

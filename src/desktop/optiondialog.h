@@ -19,7 +19,7 @@ class QLabel;
 namespace dialkite {
 
 struct OptionSpec {
-    const char *name; // object name, for example "Select1"
+    QByteArray name; // object name, for example "Select1"
     QString caption;
     qint16 value;
 };

@@ -6,11 +6,16 @@ namespace dialkite {
 
 void Dialkite_change(Console &console, Choice index)
 {
+    console.noteOperatorStep(index ? QStringLiteral("reprogram %1").arg(*index)
+                                   : QStringLiteral("reprogram"));
     if (!index)
         return;
-    console.MakeOpcode("a", "z", QByteArray::number(*index));
-    console.state().IdentifyFlag = 0; // an identification still awaited is abandoned
-    Dialkite_Select(console, index);
+    const VariantInfo *target = variantTable().find(VariantId(*index));
+    if (!target || !target->reprogrammable())
+        return;
+    console.MakeOpcode("a", "z", target->reprogramValue);
+    console.forgetIdentification(); // an identification still awaited is abandoned
+    switchVariant(console, *index);
 }
 
 } // namespace dialkite

@@ -1,39 +1,18 @@
 #include "identify.h"
 
-#include "variants/rez.h"
-#include "variants/rorivu.h"
-
 namespace dialkite {
 
-// Variants "1", "2", "7", "8": the default frame " P"; "3" and "6": the REZ frame;
-// "4": "SPE"; "5": a bare "?", whose reply the receive framing waits for. Other codes
-// send nothing.
+// Each variant's own request, from the variant table; a code the table does not have
+// sends nothing. ZURAZA's reply is read by the receive path, which waits for it.
 void ReadIdentification_Click(Console &console)
 {
-    const QString code = console.state().VariantCode;
-    if (code.size() != 1)
+    console.noteOperatorStep(QStringLiteral("identify"));
+    const VariantInfo *info = console.variant();
+    if (!info || info->identificationRequest.isEmpty())
         return;
-    switch (code[0].unicode()) {
-    case u'1':
-    case u'2':
-    case u'7':
-    case u'8':
-        console.MakeOpcode(" ", "P", " ");
-        break;
-    case u'3':
-    case u'6':
-        VAZ_Orivir(console, " ", "P", " ");
-        break;
-    case u'4':
-        RORIVU_Opcode(console, "P");
-        break;
-    case u'5':
-        console.MakeOpcode("?", " ", " ");
-        console.state().IdentifyFlag = 1;
-        break;
-    default:
-        break;
-    }
+    console.sendFrame(info->identificationRequest);
+    if (info->awaitsIdentificationReply)
+        console.awaitIdentificationReply();
 }
 
 } // namespace dialkite

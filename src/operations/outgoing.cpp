@@ -15,21 +15,20 @@ QByteArray lineDigit(int line)
 
 void OutgoingProc1(Console &console, const QByteArray &phone, const QByteArray &port)
 {
-    console.setOutgoingCaption(texts::kHangUp);
-    console.state().OutgoingFlag = 1;
+    console.startOutgoingCall(phone);
     console.MakeOpcode(port, "O", phone);
-    console.state().OutgoingNumber = phone;
 }
 
 void OutgoingProc2(Console &console, const QByteArray &port)
 {
-    console.setOutgoingCaption(texts::kDial);
-    console.state().OutgoingFlag = 0;
+    console.noteOperatorStep(QStringLiteral("hangup %1").arg(QString::fromLatin1(port)));
+    console.hangUpOutgoingCall();
     console.MakeOpcode(port, "F", console.state().OutgoingNumber);
 }
 
 bool dialNumber(Console &console, int line, const QString &number)
 {
+    console.noteOperatorStep(QStringLiteral("dial %1 %2").arg(line).arg(number));
     if (number.isEmpty()) {
         console.view().showMessage({texts::kNoNumberText,
                                     texts::kNoNumberTitle,

@@ -1,7 +1,5 @@
 #include "select.h"
 
-#include "console/variantcode.h"
-
 namespace dialkite {
 
 namespace {
@@ -23,19 +21,23 @@ QString leadingNumber(const QString &text)
 
 void Dialkite_Select(Console &console, Choice index)
 {
-    if (!index)
-        return; // OK without a choice acts as Cancel
+    console.noteOperatorStep(index ? QStringLiteral("select %1").arg(*index)
+                                   : QStringLiteral("select"));
+    if (index)
+        switchVariant(console, *index); // OK without a choice acts as Cancel
+}
+
+void switchVariant(Console &console, qint16 number)
+{
     const QString section = QStringLiteral("DIALKITE");
     const QString key = QStringLiteral("NUM");
-    const QString chosen = QString::number(*index);
+    const QString chosen = QString::number(number);
     // The code is what the settings file holds after the write. When the file cannot
     // be written the operator's choice still applies (the file keeps its old value).
-    ConsoleState &state = console.state();
-    state.VariantCode = console.settings().write(section, key, chosen)
-                            ? leadingNumber(console.settings().read(section, key))
-                            : chosen;
-    if (const auto variant = variantByCode(state.VariantCode))
-        console.MSFlexGrid4().setText(1, 0, variant->deviceName);
+    console.setVariant(
+        console.settings().write(section, key, chosen)
+            ? VariantId::fromText(leadingNumber(console.settings().read(section, key)))
+            : VariantId(number));
     console.resetLog(GridId::Calls);
     console.resetLog(GridId::Sent);
     console.resetLog(GridId::Received);

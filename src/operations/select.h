@@ -9,4 +9,8 @@ namespace dialkite {
 // three logs and the identification panel. Nothing chosen changes nothing.
 void Dialkite_Select(Console &console, Choice index);
 
+// What a choice of variant `number` does, without telling watchers of a dialog (the
+// reprogramming dialog ends with it too).
+void switchVariant(Console &console, qint16 number);
+
 } // namespace dialkite

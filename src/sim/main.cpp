@@ -5,7 +5,7 @@
 #include "session.h"
 
 #include "console/notation.h"
-#include "console/termination.h"
+#include "platform/termination.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -53,9 +53,10 @@ int main(int argc, char *argv[])
             "\"->\" to the console, \"<-\" from it, \"..\" events, \"!!\" problems.\n\n") +
         Session::help());
     parser.addHelpOption();
-    const QCommandLineOption variant(QStringLiteral("variant"),
-                                     QStringLiteral("Box variant 1 to 8 (default 1)."),
-                                     QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption variant(
+        QStringLiteral("variant"),
+        QStringLiteral("Box variant 1 to %1 (default 1).").arg(dialkite::variantTable().highest()),
+        QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption device(
         QStringLiteral("device"),
         QStringLiteral("Use this serial device instead of a pseudo-terminal."),
@@ -105,8 +106,9 @@ int main(int argc, char *argv[])
     bool ok = false;
     BoxOptions options;
     options.variant = parser.value(variant).toInt(&ok);
-    if (!ok || options.variant < 1 || options.variant > 8)
-        return fail(QStringLiteral("--variant takes 1 to 8"), 2);
+    if (!ok || !knownVariant(options.variant))
+        return fail(
+            QStringLiteral("--variant takes 1 to %1").arg(dialkite::variantTable().highest()), 2);
     options.ackTimeoutMs = parser.value(ackTimeout).toInt(&ok);
     if (!ok || options.ackTimeoutMs < 1)
         return fail(QStringLiteral("--ack-timeout takes a positive number of milliseconds"), 2);

@@ -73,21 +73,13 @@ std::optional<QByteArray> zurazaLine(int line, const QByteArray &text)
 
 Format formatOf(int variant)
 {
-    switch (variant) {
-    case 3:
-        return Format::Rez;
-    case 4:
-        return Format::Rorivu;
-    case 5:
-        return Format::Zuraza;
-    case 6:
-        return Format::Zud;
-    case 7:
-    case 8:
-        return Format::MultiLine;
-    default:
-        return Format::Default;
-    }
+    const VariantInfo *info = variantTable().find(VariantId(variant));
+    return info ? info->format : Format::Default;
+}
+
+bool knownVariant(int variant)
+{
+    return variant >= 1 && variantTable().find(VariantId(variant)) != nullptr;
 }
 
 int lineCount(Format format)

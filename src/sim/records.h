@@ -4,6 +4,8 @@
 // builders share no code with the console's decoders, so that a test in which both
 // meet can catch a fault in either.
 
+#include "console/variant.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -11,10 +13,12 @@
 
 namespace dialkite::sim {
 
-enum class Format { Default, MultiLine, Rez, Rorivu, Zuraza, Zud };
+using Format = RecordFormat;
 
-// The record format of variant 1 to 8.
+// The record format of a variant in the console's table (Default for one it lacks).
 Format formatOf(int variant);
+// Whether the console's table has variant `variant`.
+bool knownVariant(int variant);
 // The highest line number a box of the format reports.
 int lineCount(Format format);
 // Whether the format reports the end of a call dialled from the console.

@@ -152,9 +152,10 @@ QString Session::execute(const QString &text)
         return {};
     }
     if (word == QLatin1String("variant")) {
-        const auto v = words.size() == 2 ? number(words[1], 1, 8) : std::nullopt;
+        const auto v =
+            words.size() == 2 ? number(words[1], 1, variantTable().highest()) : std::nullopt;
         if (!v)
-            return QStringLiteral("variant N: 1-8");
+            return QStringLiteral("variant N: 1-%1").arg(variantTable().highest());
         m_box.setVariant(*v);
         Q_EMIT note(QStringLiteral("now variant %1").arg(*v));
         return {};

@@ -16,40 +16,27 @@
 
 #include "console/bytes.h"
 #include "console/callernumber.h"
-#include "console/console.h"
 
 namespace dialkite {
 
-void Multi_Process(Console &console)
+void Multi_Process(const Record &record, RecordSink &sink)
 {
-    ConsoleState &state = console.state();
-    const QByteArray record = state.RxBuffer;
-    state.ChannelText = at(record, 2, 2);
-    const bool call = at(record, 4) == "I";
-    if (call) {
-        if (const auto status = numberMarker(record, 5, letterMarkers())) {
-            console.writeCall(at(record, 2, 2), std::nullopt, statusText(*status));
-            console.advanceCallRow();
-            console.scrollCallLog();
-            state.RxBuffer.clear();
-            return;
-        }
-        console.writeCall(at(record, 2, 2), std::nullopt,
-                          callerNumberText(record, 5, ' ', letterMarkers()));
-    }
-    // A number record whose second line character is "P" is also read as an
-    // identification, and then the row does not advance: the box never sends such
-    // lines, and the console has always read them so.
-    if (at(record, 3) == "P") {
-        console.showIdentification(at(record, 10, 8), at(record, 18, 3));
-        state.RxBuffer.clear();
+    const QByteArray &bytes = record.bytes;
+    if (at(bytes, 4) != "I") {
+        if (at(bytes, 3) == "P")
+            sink.showIdentification(at(bytes, 10, 8), at(bytes, 18, 3));
         return;
     }
-    if (call) {
-        console.advanceCallRow();
-        console.scrollCallLog();
+    const Caller caller{record.channel, std::nullopt, callerNumber(bytes, 5, ' ', letterMarkers())};
+    // A call record whose second line character is "P" is also read as an
+    // identification, and then the row does not advance: the box never sends such
+    // lines, and the console has always read them so. A status marker wins over that.
+    if (caller.number.status == NumberStatus::Number && at(bytes, 3) == "P") {
+        sink.writeCallerCells(caller);
+        sink.showIdentification(at(bytes, 10, 8), at(bytes, 18, 3));
+        return;
     }
-    state.RxBuffer.clear();
+    sink.writeCaller(caller);
 }
 
 } // namespace dialkite

@@ -17,7 +17,6 @@
 
 #include "console/bytes.h"
 #include "console/callernumber.h"
-#include "console/console.h"
 
 namespace dialkite {
 
@@ -25,54 +24,48 @@ namespace {
 
 constexpr qsizetype kFrameLength = 30;
 
-void identificationRecord(Console &console, const QByteArray &record)
+void callRecord(const Record &record, RecordSink &sink, CellColour colour)
 {
-    console.showIdentification(at(record, 18, 8), at(record, 26, 4));
-    VAZ_Orivir(console, " ", "m", " ");
-    console.state().IdentifyFlag = 1;
-}
-
-void callRecord(Console &console, const QByteArray &record, CellColour colour)
-{
-    console.writeCall(at(record, 2), callTimeText(record, 4),
-                      callerNumberText(record, 12, ' ', letterMarkers()), colour);
-    console.advanceCallRow();
-    // Acknowledged on its own line, after the row has moved on.
-    VAZ_Orivir(console, console.state().ChannelText, "I", " ");
-    console.scrollCallLog();
+    const QByteArray &bytes = record.bytes;
+    sink.writeCaller({record.channel, callTimeText(bytes, 4),
+                      callerNumber(bytes, 12, ' ', letterMarkers()), colour});
+    // Acknowledged on its own line, once the row has moved on.
+    VAZ_Orivir(sink, record.channel, "I", " ");
 }
 
 } // namespace
 
-void VAZ_Orivir(Console &console, const QByteArray &port, const QByteArray &Code,
-                const QByteArray &Value)
+QByteArray rezFrame(const QByteArray &port, const QByteArray &Code, const QByteArray &Value)
 {
     // Arguments longer than the frame has room for are cut, so the ETX always goes out.
     QByteArray frame = STX + port + Code + Value;
     frame.truncate(kFrameLength - 1);
     frame.append(kFrameLength - 1 - frame.size(), ' ');
     frame.append(ETX);
-    console.transmit(frame);
-    console.logSent(frame);
+    return frame;
 }
 
-void RER_Ozavora(Console &console)
+void VAZ_Orivir(RecordSink &sink, const QByteArray &port, const QByteArray &Code,
+                const QByteArray &Value)
 {
-    ConsoleState &state = console.state();
-    const QByteArray record = state.RxBuffer;
-    state.ChannelText = at(record, 2);
-    const QByteArray type = at(record, 3);
+    sink.sendFrame(rezFrame(port, Code, Value));
+}
+
+void RER_Ozavora(const Record &record, RecordSink &sink)
+{
+    const QByteArray type = at(record.bytes, 3);
     if (type == "I") {
-        if (state.IdentifyFlag != 0)
-            callRecord(console, record, CellColour::Blue);
+        if (sink.boxIdentified())
+            callRecord(record, sink, CellColour::Blue);
     } else if (type == "m") {
-        callRecord(console, record, CellColour::Red);
+        callRecord(record, sink, CellColour::Red);
     } else if (type == "P") {
-        identificationRecord(console, record);
+        sink.showIdentification(at(record.bytes, 18, 8), at(record.bytes, 26, 4));
+        VAZ_Orivir(sink, " ", "m", " ");
+        sink.setBoxIdentified();
     } else if (type == "S") {
-        console.endOutgoingCall();
+        sink.endOutgoingCall();
     }
-    state.RxBuffer.clear();
 }
 
 } // namespace dialkite

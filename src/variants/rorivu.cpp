@@ -18,50 +18,47 @@
 
 #include "console/bytes.h"
 #include "console/callernumber.h"
-#include "console/console.h"
 
 namespace dialkite {
 
 namespace {
 
-void callRecord(Console &console, const QByteArray &record, CellColour colour)
+void callRecord(const Record &record, RecordSink &sink, CellColour colour)
 {
-    console.writeCall(at(record, 3), callTimeText(record, 4),
-                      callerNumberText(record, 12, 'E', letterMarkers()), colour);
-    console.advanceCallRow();
-    RORIVU_Opcode(console, "I");
-    console.scrollCallLog();
+    const QByteArray &bytes = record.bytes;
+    sink.writeCaller({record.channel, callTimeText(bytes, 4),
+                      callerNumber(bytes, 12, 'E', letterMarkers()), colour});
+    RORIVU_Opcode(sink, "I");
 }
 
 } // namespace
 
-void RORIVU_Opcode(Console &console, const QByteArray &Code)
+QByteArray rorivuFrame(const QByteArray &Code)
 {
     // One command character; an empty command still gives a well-formed "SE".
-    const QByteArray frame = 'S' + Code.left(1) + 'E';
-    console.transmit(frame);
-    console.logSent(frame);
+    return 'S' + Code.left(1) + 'E';
 }
 
-void RORIVU_Process(Console &console)
+void RORIVU_Opcode(RecordSink &sink, const QByteArray &Code)
 {
-    ConsoleState &state = console.state();
-    const QByteArray record = state.RxBuffer;
-    state.ChannelText = at(record, 3);
-    const QByteArray type = at(record, 2);
+    sink.sendFrame(rorivuFrame(Code));
+}
+
+void RORIVU_Process(const Record &record, RecordSink &sink)
+{
+    const QByteArray type = at(record.bytes, 2);
     if (type == "I") {
-        if (state.IdentifyFlag != 0)
-            callRecord(console, record, CellColour::Blue);
+        if (sink.boxIdentified())
+            callRecord(record, sink, CellColour::Blue);
     } else if (type == "M") {
-        callRecord(console, record, CellColour::Red);
+        callRecord(record, sink, CellColour::Red);
     } else if (type == "P") {
-        console.showIdentification(at(record, 12, 7), at(record, 19, 3));
-        RORIVU_Opcode(console, "M");
-        state.IdentifyFlag = 1;
+        sink.showIdentification(at(record.bytes, 12, 7), at(record.bytes, 19, 3));
+        RORIVU_Opcode(sink, "M");
+        sink.setBoxIdentified();
     } else if (type == "S") {
-        console.endOutgoingCall();
+        sink.endOutgoingCall();
     }
-    state.RxBuffer.clear();
 }
 
 } // namespace dialkite

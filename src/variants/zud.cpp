@@ -13,27 +13,20 @@
 
 #include "console/bytes.h"
 #include "console/callernumber.h"
-#include "console/console.h"
 
 namespace dialkite {
 
-void ZUD_Process(Console &console)
+void ZUD_Process(const Record &record, RecordSink &sink)
 {
-    ConsoleState &state = console.state();
-    const QByteArray record = state.RxBuffer;
-    state.ChannelText = at(record, 2);
-    const QByteArray type = at(record, 3);
-    if (type == "I") {
-        console.writeCall(at(record, 2), callTimeText(record, 4),
-                          callerNumberText(record, 12, ' ', atMarkers()));
-        console.advanceCallRow();
-        console.scrollCallLog();
-    } else if (type == "P") {
-        console.showIdentification(at(record, 18, 7), at(record, 25, 3));
-    } else if (type == "S") {
-        console.endOutgoingCall();
-    }
-    state.RxBuffer.clear();
+    const QByteArray &bytes = record.bytes;
+    const QByteArray type = at(bytes, 3);
+    if (type == "I")
+        sink.writeCaller(
+            {record.channel, callTimeText(bytes, 4), callerNumber(bytes, 12, ' ', atMarkers())});
+    else if (type == "P")
+        sink.showIdentification(at(bytes, 18, 7), at(bytes, 25, 3));
+    else if (type == "S")
+        sink.endOutgoingCall();
 }
 
 } // namespace dialkite

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "console/recordsink.h"
+#include "console/variant.h"
+
 namespace dialkite {
 
-class Console;
-
-// Decodes the record in RxBuffer of the ZUD format (variant "6").
-void ZUD_Process(Console &console);
+// Decodes a record of the ZUD format (variant "6").
+void ZUD_Process(const Record &record, RecordSink &sink);
 
 } // namespace dialkite

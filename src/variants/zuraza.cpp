@@ -12,7 +12,6 @@
 
 #include "console/bytes.h"
 #include "console/callernumber.h"
-#include "console/console.h"
 
 namespace dialkite {
 
@@ -35,67 +34,15 @@ QByteArray lineText(const QByteArray &line, qsizetype lastPosition)
     return text;
 }
 
-void processLine(Console &console, int line, qsizetype lastPosition)
-{
-    ConsoleState &state = console.state();
-    QByteArray &buffer = state.LineBuffer[line - 1];
-    state.RxBuffer = lineText(buffer, lastPosition);
-    console.LogReceived();
-    console.MSFlexGrid1().setText(state.CallRow, 0, QString::number(line));
-    ZURAZA_Process(console);
-    buffer.clear();
-}
-
 } // namespace
 
-void ZURAZA_Process1(Console &console)
+void ZURAZA_Process(const Record &record, RecordSink &sink)
 {
-    processLine(console, 1, 30);
-}
-
-void ZURAZA_Process2(Console &console)
-{
-    processLine(console, 2, 20);
-}
-
-void ZURAZA_Process3(Console &console)
-{
-    processLine(console, 3, 20);
-}
-
-void ZURAZA_Process4(Console &console)
-{
-    processLine(console, 4, 20);
-}
-
-void ZURAZA_ProcessLine(Console &console, int line)
-{
-    switch (line) {
-    case 1:
-        ZURAZA_Process1(console);
-        break;
-    case 2:
-        ZURAZA_Process2(console);
-        break;
-    case 3:
-        ZURAZA_Process3(console);
-        break;
-    case 4:
-        ZURAZA_Process4(console);
-        break;
-    default:
-        break;
-    }
-}
-
-void ZURAZA_Process(Console &console)
-{
-    ConsoleState &state = console.state();
-    console.MSFlexGrid1().setText(state.CallRow, 2,
-                                  callerNumberText(state.RxBuffer, 1, ' ', zurazaMarkers()));
-    state.RxBuffer.clear();
-    console.advanceCallRow();
-    console.scrollCallLog();
+    // Line 1 is scanned further than the others, as the box's papers have it.
+    const QByteArray text = lineText(record.bytes, record.line == 1 ? 30 : 20);
+    sink.logReceivedText(text);
+    sink.writeCaller({QByteArray::number(record.line), std::nullopt,
+                      callerNumber(text, 1, ' ', zurazaMarkers())});
 }
 
 } // namespace dialkite

@@ -1,19 +1,12 @@
 #pragma once
 
+#include "console/recordsink.h"
+#include "console/variant.h"
+
 namespace dialkite {
 
-class Console;
-
-// Line processors: called when line 1 to 4 has received its end byte and "E" has been
-// appended to its line buffer. Each decodes its line, logs it and empties the buffer.
-void ZURAZA_Process1(Console &console);
-void ZURAZA_Process2(Console &console);
-void ZURAZA_Process3(Console &console);
-void ZURAZA_Process4(Console &console);
-// ZURAZA_Process1 to ZURAZA_Process4 by line number.
-void ZURAZA_ProcessLine(Console &console, int line);
-
-// Decodes the line text in RxBuffer into the current caller-ID row and moves on.
-void ZURAZA_Process(Console &console);
+// Decodes a line record of the ZURAZA format (variant "5"): called when line 1 to 4 has
+// received its end byte, with the line's buffer and "E" appended for the end byte.
+void ZURAZA_Process(const Record &record, RecordSink &sink);
 
 } // namespace dialkite

@@ -62,7 +62,6 @@ TEST_F(Framing, BytesWithoutEndStayBufferedAcrossEvents)
     EXPECT_EQ(state().RxBuffer, QByteArray("\x02"
                                            "1I0212"));
     EXPECT_EQ(state().ReceiveRow, 1);
-    EXPECT_EQ(state().InputChar, QByteArray("2"));
     EXPECT_EQ(state().RxByte, '2');
 }
 

@@ -1,6 +1,7 @@
 // End to end: the simulated box on a pseudo-terminal, the console's core on the real
 // serial link. What the console shows and what the box receives are both checked.
 
+#include "support/consoleaccess.h"
 #include "support/numbers.h"
 #include "support/simprocess.h"
 
@@ -35,7 +36,7 @@ struct LiveConsole {
         console.Timer1_Timer();
         console.Timer2_Timer();
     }
-    ConsoleState &state() { return console.state(); }
+    ConsoleState &state() { return ConsoleTestAccess::state(console); }
     QString call(int row, int column) { return console.MSFlexGrid1().text(row, column); }
 
     QTemporaryDir dir;

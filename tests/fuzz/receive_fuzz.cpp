@@ -4,6 +4,8 @@
 // beyond its cap, every row counter in 1..9999, and the bytes written since the step
 // began are whole frames, each ending with its end character.
 
+#include "support/consoleaccess.h"
+
 #include "cli/runner.h"
 #include "cli/script.h"
 
@@ -63,7 +65,7 @@ struct Bench {
     {}
     void restart()
     {
-        console.state() = ConsoleState{};
+        ConsoleTestAccess::state(console) = ConsoleState{};
         console.Form_Load();
         console.resetLog(GridId::Calls);
         console.resetLog(GridId::Sent);

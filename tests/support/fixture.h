@@ -3,6 +3,8 @@
 // A console as it stands after start-up (both timers run, port open), on a recording
 // link and view, with its settings file in a fresh temporary folder.
 
+#include "support/consoleaccess.h"
+
 #include "console/console.h"
 #include "console/recording.h"
 
@@ -35,9 +37,12 @@ struct Harness {
     }
     Harness(const Harness &) = delete;
 
-    ConsoleState &state() { return console.state(); }
+    ConsoleState &state() { return ConsoleTestAccess::state(console); }
     void feed(const QByteArray &data) { link.inject(data); }
-    void setVariant(const char *code) { state().VariantCode = QString::fromLatin1(code); }
+    void setVariant(const char *code)
+    {
+        state().VariantCode = VariantId::fromText(QString::fromLatin1(code));
+    }
     QString cell(GridId id, int row, int column) { return console.grid(id).text(row, column); }
     QString callCell(int row, int column) { return cell(GridId::Calls, row, column); }
     QString received(int row) { return cell(GridId::Received, row, 1); }

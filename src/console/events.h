@@ -1,0 +1,96 @@
+#pragma once
+
+// Everything the console observes or does, as plain values, in the box's words. The
+// console emits each one before it touches a grid; the grids, the JSON outputs, the
+// capture file, the call history and the publisher are all consumers of this stream.
+// Values are copyable and hold nothing of the console's.
+
+#include "callernumber.h"
+#include "grid.h"
+#include "variant.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <optional>
+#include <variant>
+
+namespace dialkite::events {
+
+// Bytes the port delivered in one read, before the receive path looks at them.
+struct BytesReceived {
+    QByteArray bytes;
+    QDateTime at;
+};
+
+// A frame the console wrote to the port.
+struct BytesSent {
+    QByteArray bytes;
+    QDateTime at;
+};
+
+// A record (or a flushed buffer) the receive log lists.
+struct RecordLogged {
+    QByteArray text;
+};
+
+// A caller the box reported, as the caller-ID log shows it in row `row`.
+struct CallerId {
+    int row = 0;
+    QByteArray line;             // the line field as the box sent it
+    std::optional<QString> time; // the box's "MM-DD hh:mm", when the format has one
+    NumberStatus status = NumberStatus::Number;
+    QByteArray digits;
+    QString number; // the log's text: grouped digits or the status text
+    CellColour colour = CellColour::Default;
+    VariantId variant;
+    QByteArray record;
+    QDateTime at; // the PC's time
+};
+
+// The box's name and version, as the identification panel shows them.
+struct Identification {
+    QString name;
+    QString version;
+};
+
+// The hook/ring detection setting the box reported: "NOT", "HOOK" or "RING".
+struct DetectionState {
+    QString state;
+};
+
+// The box reported the console's outgoing call over.
+struct OutgoingCallEnded {};
+
+// The operator confirmed a dialog; `words` is the step as a scenario script writes it.
+struct OperatorStep {
+    QString words;
+};
+
+struct PortOpened {
+    int port = 0;
+    QString device;
+};
+
+struct PortClosed {
+    QString device;
+};
+
+// The device went away while open.
+struct PortLost {
+    QString device;
+    QString reason;
+};
+
+} // namespace dialkite::events
+
+namespace dialkite {
+
+using Event =
+    std::variant<events::BytesReceived, events::BytesSent, events::RecordLogged, events::CallerId,
+                 events::Identification, events::DetectionState, events::OutgoingCallEnded,
+                 events::OperatorStep, events::PortOpened, events::PortClosed, events::PortLost>;
+
+} // namespace dialkite
+
+Q_DECLARE_METATYPE(dialkite::Event)

@@ -1,0 +1,109 @@
+#include "json.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace dialkite::json {
+
+QByteArray value(const QJsonValue &value)
+{
+    // An array of one is the smallest document Qt's writer takes.
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+QByteArray string(const QString &text)
+{
+    return value(text);
+}
+
+QByteArray object(const Fields &fields)
+{
+    QByteArray out = "{";
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            out += ", ";
+        out += string(fields[i].first) + ": " + value(fields[i].second);
+    }
+    return out + '}';
+}
+
+QJsonObject toObject(const Fields &fields)
+{
+    QJsonObject out;
+    for (const auto &[key, v] : fields)
+        out.insert(key, v);
+    return out;
+}
+
+QString colourName(CellColour colour)
+{
+    switch (colour) {
+    case CellColour::Blue:
+        return QStringLiteral("#0000ff");
+    case CellColour::Red:
+        return QStringLiteral("#ff0000");
+    case CellColour::Default:
+        break;
+    }
+    return {};
+}
+
+QString statusName(NumberStatus status)
+{
+    switch (status) {
+    case NumberStatus::Withheld:
+        return QStringLiteral("withheld");
+    case NumberStatus::PublicPhone:
+        return QStringLiteral("public_phone");
+    case NumberStatus::NotCollected:
+        return QStringLiteral("not_collected");
+    case NumberStatus::Number:
+        break;
+    }
+    return QStringLiteral("number");
+}
+
+namespace {
+
+QString latin1(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes);
+}
+
+struct FieldsOf {
+    Fields operator()(const events::CallerId &e) const
+    {
+        return {{QStringLiteral("event"), QStringLiteral("call")},
+                {QStringLiteral("row"), e.row},
+                {QStringLiteral("line"), latin1(e.line)},
+                {QStringLiteral("time"), e.time.value_or(QString())},
+                {QStringLiteral("number"), e.number},
+                {QStringLiteral("color"), colourName(e.colour)}};
+    }
+    Fields operator()(const events::Identification &e) const
+    {
+        return {{QStringLiteral("event"), QStringLiteral("identification")},
+                {QStringLiteral("name"), e.name},
+                {QStringLiteral("version"), e.version}};
+    }
+    Fields operator()(const events::DetectionState &e) const
+    {
+        return {{QStringLiteral("event"), QStringLiteral("detection")},
+                {QStringLiteral("state"), e.state}};
+    }
+    Fields operator()(const events::OutgoingCallEnded &) const
+    {
+        return {{QStringLiteral("event"), QStringLiteral("call_end")}};
+    }
+    template <typename Other> Fields operator()(const Other &) const { return {}; }
+};
+
+} // namespace
+
+Fields eventFields(const Event &event)
+{
+    return std::visit(FieldsOf{}, event);
+}
+
+} // namespace dialkite::json
