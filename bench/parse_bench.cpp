@@ -51,5 +51,3 @@ void ProfileAtSizeLimit(benchmark::State &state)
 BENCHMARK(ProfileAtSizeLimit)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-BENCHMARK_MAIN();

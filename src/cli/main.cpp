@@ -19,14 +19,16 @@ using namespace dialkite::cli;
 namespace {
 
 const char kUsage[] =
-    "Usage: dialkite-cli run SCRIPT [--settings INI]\n"
+    "Usage: dialkite-cli run SCRIPT [--check] [--settings INI]\n"
     "       dialkite-cli monitor (--port N | --device PATH) [--variant N] [--identify]\n"
-    "                    [--count N] [--settings INI]\n"
+    "                    [--count N] [--capture FILE] [--settings INI]\n"
     "\n"
     "Runs a scenario script on the console's core, without a window and without a serial\n"
     "port, and prints the screen and every byte written to the port as one JSON object.\n"
     "SCRIPT may be - for standard input. INI names the settings file (default: \"Dial\n"
-    "Kite.ini\" beside this program).\n"
+    "Kite.ini\" beside this program). A capture (the console's recording) runs like a\n"
+    "script; with --check every byte the core writes is compared with its tx lines and\n"
+    "the first difference is reported as \"line N: expected ..., wrote ...\" (status 1).\n"
     "\n"
     "Exit status: 0 done, 1 the script or settings file could not be read, 2 invalid\n"
     "script or usage (the reason goes to standard error as \"line N: ...\").\n"
@@ -35,9 +37,10 @@ const char kUsage[] =
     "for a box of variant N (default 1), answers the box as the console does, and prints\n"
     "one JSON object a line for each event: open, call (line, time, number, color),\n"
     "identification, detection, call_end. --identify sends the identification request\n"
-    "first; --count stops after N calls. It runs until SIGINT or SIGTERM (exit 0); a port\n"
-    "that cannot be opened or goes away, or a settings file that cannot be read, ends it\n"
-    "with status 1.\n";
+    "first; --count stops after N calls; --capture writes the session to FILE as a capture\n"
+    "(a script with times that run --check and dialkite-sim --replay play back). It runs\n"
+    "until SIGINT or SIGTERM (exit 0); a port that cannot be opened or goes away, or a\n"
+    "settings file that cannot be read, ends it with status 1.\n";
 
 int usage(const char *problem)
 {
@@ -57,7 +60,7 @@ bool settingsReadable(const QString &path)
     return settings.problem().isEmpty();
 }
 
-int run(const QString &scriptPath, const QString &settingsPath)
+int run(const QString &scriptPath, const QString &settingsPath, bool check)
 {
     QFile file;
     const bool opened = scriptPath == QLatin1String("-")
@@ -76,7 +79,14 @@ int run(const QString &scriptPath, const QString &settingsPath)
     if (!settingsReadable(settingsPath))
         return 1;
     ScenarioRunner runner(settingsPath);
-    runner.run(script.steps);
+    if (check) {
+        if (const auto difference = runner.runChecked(script.steps)) {
+            std::fprintf(stderr, "%s\n", qUtf8Printable(*difference));
+            return 1;
+        }
+    } else {
+        runner.run(script.steps);
+    }
     const QByteArray out = runner.json();
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
     return 0;
@@ -117,6 +127,11 @@ int monitor(QStringList args, const QString &settingsPath)
             return usage(qPrintable(
                 QStringLiteral("--variant takes 1 to %1").arg(dialkite::variantTable().highest())));
     }
+    if (const auto capture = takeOption(args, "--capture")) {
+        if (capture->isEmpty())
+            return usage("--capture needs a file name");
+        options.capture = *capture;
+    }
     if (const auto count = takeOption(args, "--count")) {
         options.count = count->toInt(&ok);
         if (!ok || options.count < 1)
@@ -149,9 +164,10 @@ int main(int argc, char *argv[])
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h")))
         return usage(nullptr);
     if (args[0] == QLatin1String("run")) {
+        const bool check = args.removeAll(QStringLiteral("--check")) > 0;
         if (args.size() != 2)
             return usage("run takes one SCRIPT");
-        return run(args[1], settingsPath);
+        return run(args[1], settingsPath, check);
     }
     if (args[0] == QLatin1String("monitor"))
         return monitor(args.mid(1), settingsPath);

@@ -3,11 +3,13 @@
 #include "console/console.h"
 #include "console/qserialportlink.h"
 #include "operations/identify.h"
+#include "outputs/capture.h"
 #include "outputs/json.h"
 #include "platform/termination.h"
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <memory>
 
 namespace dialkite::cli {
 
@@ -55,6 +57,19 @@ int runMonitor(const MonitorOptions &options)
                      link.lastError().toUtf8().constData());
         return 1;
     }
+    std::unique_ptr<CaptureRecorder> recorder;
+    if (!options.capture.isEmpty()) {
+        recorder = std::make_unique<CaptureRecorder>(
+            console, CaptureOptions{
+                         options.capture, {}, 0, QStringLiteral("dialkite-cli " DIALKITE_VERSION)});
+        QObject::connect(&console, &Console::observed, recorder.get(), &CaptureRecorder::consume);
+        QObject::connect(recorder.get(), &CaptureRecorder::failed, [](const QString &message) {
+            std::fprintf(stderr, "dialkite-cli: recording stopped: %s\n",
+                         message.toUtf8().constData());
+        });
+        recorder->startSession(options.port ? QStringLiteral("COM%1").arg(options.port) : QString(),
+                               device);
+    }
     printLine(json::object({{QStringLiteral("event"), QStringLiteral("open")},
                             {QStringLiteral("device"), device},
                             {QStringLiteral("variant"), console.state().VariantCode.text()}}));
@@ -82,6 +97,8 @@ int runMonitor(const MonitorOptions &options)
         ReadIdentification_Click(console);
     const int status = QCoreApplication::exec();
     link.drain(1000); // the last acknowledgements
+    if (recorder)
+        recorder->flush();
     return status;
 }
 

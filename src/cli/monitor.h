@@ -15,7 +15,8 @@ struct MonitorOptions {
     int variant = 1;
     bool identify = false; // send the identification request first
     QString settingsPath;
-    int count = 0; // stop after this many caller-ID rows; 0: run until stopped
+    int count = 0;   // stop after this many caller-ID rows; 0: run until stopped
+    QString capture; // write the session to this capture file
 };
 
 // Runs until stopped (SIGINT, SIGTERM, `count` rows) and returns the exit status:

@@ -1,5 +1,6 @@
 #include "runner.h"
 
+#include "console/notation.h"
 #include "outputs/json.h"
 
 #include "operations/change.h"
@@ -90,6 +91,85 @@ void ScenarioRunner::run(const QList<Step> &steps)
         runStep(m_console, m_link, step);
 }
 
+namespace {
+
+// What a capture's tx lines say the core must write: their bytes one after another,
+// and which line each byte came from.
+class TxLines {
+public:
+    explicit TxLines(const QList<Step> &steps)
+    {
+        for (const Step &step : steps) {
+            if (step.kind != Step::Kind::Tx)
+                continue;
+            m_bytes += step.bytes;
+            m_spans.append({m_bytes.size(), step.lineNumber});
+        }
+    }
+
+    // After a step: the first difference between `written` and the tx lines.
+    std::optional<QString> differs(const QByteArray &written, int stepLine) const
+    {
+        const qsizetype common = qMin(written.size(), m_bytes.size());
+        for (qsizetype i = 0; i < common; ++i) {
+            if (written[i] != m_bytes[i])
+                return report(spanOf(i), written);
+        }
+        if (written.size() > m_bytes.size())
+            return QStringLiteral("line %1: expected nothing, wrote %2")
+                .arg(stepLine)
+                .arg(notation(written.mid(m_bytes.size())));
+        return std::nullopt;
+    }
+    // After the last step: tx bytes that were never written.
+    std::optional<QString> missing(const QByteArray &written) const
+    {
+        if (written.size() >= m_bytes.size())
+            return std::nullopt;
+        return report(spanOf(written.size()), written);
+    }
+
+private:
+    struct Span {
+        qsizetype end; // one past the line's last byte in m_bytes
+        int line;
+    };
+
+    qsizetype spanOf(qsizetype position) const
+    {
+        qsizetype i = 0;
+        while (m_spans[i].end <= position)
+            ++i;
+        return i;
+    }
+    QString report(qsizetype span, const QByteArray &written) const
+    {
+        const qsizetype start = span == 0 ? 0 : m_spans[span - 1].end;
+        const qsizetype end = m_spans[span].end;
+        const QByteArray wrote = written.mid(start, end - start);
+        return QStringLiteral("line %1: expected %2, wrote %3")
+            .arg(m_spans[span].line)
+            .arg(notation(m_bytes.mid(start, end - start)),
+                 wrote.isEmpty() ? QStringLiteral("nothing") : notation(wrote));
+    }
+
+    QByteArray m_bytes;
+    QList<Span> m_spans;
+};
+
+} // namespace
+
+std::optional<QString> ScenarioRunner::runChecked(const QList<Step> &steps)
+{
+    const TxLines expected(steps);
+    for (const Step &step : steps) {
+        runStep(m_console, m_link, step);
+        if (const auto difference = expected.differs(m_link.written(), step.lineNumber))
+            return difference;
+    }
+    return expected.missing(m_link.written());
+}
+
 void runStep(Console &console, RecordingLink &link, const Step &step)
 {
     switch (step.kind) {
@@ -116,6 +196,12 @@ void runStep(Console &console, RecordingLink &link, const Step &step)
         break;
     case Step::Kind::DetectRead:
         readDetection(console);
+        break;
+    case Step::Kind::Tx:
+        break; // compared by runChecked(), nothing to do
+    case Step::Kind::State:
+        console.restoreState(VariantId(step.variant), qint16(step.identify), qint16(step.outgoing),
+                             step.bytes);
         break;
     case Step::Kind::DetectSet:
         // Option n+1 of the dialog carries digit n.

@@ -9,6 +9,7 @@
 #include "console/recording.h"
 
 #include <QByteArray>
+#include <optional>
 
 namespace dialkite::cli {
 
@@ -21,6 +22,9 @@ public:
     explicit ScenarioRunner(const QString &settingsPath);
 
     void run(const QList<Step> &steps);
+    // Runs the steps and compares every byte the core writes with the script's tx
+    // lines; the first difference as "line N: expected ..., wrote ...", or nothing.
+    std::optional<QString> runChecked(const QList<Step> &steps);
     QByteArray json() const;
 
     Console &console() { return m_console; }

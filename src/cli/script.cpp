@@ -2,6 +2,9 @@
 
 #include "console/notation.h"
 #include "console/variant.h"
+#include "outputs/capture.h"
+
+#include <QRegularExpression>
 
 #include <array>
 
@@ -28,6 +31,8 @@ constexpr std::array kSyntax = {
     StepSyntax{Step::Kind::Volume, "volume", StepSyntax::Argument::Optional, 0, 3},
     StepSyntax{Step::Kind::DetectRead, "detect-read", StepSyntax::Argument::None, 0, 0},
     StepSyntax{Step::Kind::DetectSet, "detect-set", StepSyntax::Argument::Optional, 0, 2},
+    StepSyntax{Step::Kind::Tx, "tx", StepSyntax::Argument::None, 0, 0},
+    StepSyntax{Step::Kind::State, "state", StepSyntax::Argument::None, 0, 0},
 };
 
 // The highest option of a step: its own, or the variant table's for the variant dialogs.
@@ -40,6 +45,25 @@ int highest(const StepSyntax &syntax)
         return options.isEmpty() ? 0 : options.back()->code.number();
     }
     return syntax.high;
+}
+
+// The format number of a capture's first line, "# dialkite capture N".
+std::optional<int> captureFormat(const QByteArray &firstLine)
+{
+    static const QRegularExpression header(QStringLiteral("^# dialkite capture ([0-9]{1,6})\\r?$"));
+    const QRegularExpressionMatch match = header.match(QString::fromLatin1(firstLine));
+    return match.hasMatch() ? std::optional<int>(match.captured(1).toInt()) : std::nullopt;
+}
+
+// An ISO 8601 local date and time with milliseconds, exactly as the recorder writes it.
+QDateTime parseStamp(const QByteArray &text)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}$"));
+    const QString stamp = QString::fromLatin1(text);
+    if (!form.match(stamp).hasMatch())
+        return {};
+    return QDateTime::fromString(stamp, QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
 }
 
 bool isBlank(const QByteArray &line)
@@ -60,7 +84,37 @@ std::optional<int> digitArgument(const QByteArray &text, int low, int high)
     return digit >= low && digit <= high ? std::optional<int>(digit) : std::nullopt;
 }
 
-QString parseStep(const QByteArray &line, Step &step)
+// "state variant=V identify=I outgoing=O number=TEXT", TEXT in byte notation and
+// possibly empty.
+QString parseState(const QByteArray &argument, bool missing, Step &step)
+{
+    const QString usage = QStringLiteral(
+        "'state' takes variant=V identify=0|1 outgoing=0|1 number=BYTES, in that order");
+    if (missing)
+        return usage;
+    const QByteArrayList parts = argument.split(' ');
+    if (parts.size() < 4 || !parts[0].startsWith("variant=") || !parts[1].startsWith("identify=") ||
+        !parts[2].startsWith("outgoing=") || !parts[3].startsWith("number="))
+        return usage;
+    const auto variant = digitArgument(parts[0].mid(8), 0, variantTable().highest());
+    const auto identify = digitArgument(parts[1].mid(9), 0, 1);
+    const auto outgoing = digitArgument(parts[2].mid(9), 0, 1);
+    if (!variant || !identify || !outgoing)
+        return usage;
+    QString error;
+    const qsizetype numberAt = argument.indexOf("number=") + 7;
+    const auto number = parseNotation(argument.mid(numberAt), &error, int(numberAt) + 7);
+    if (!number)
+        return error;
+    step.variant = *variant;
+    step.identify = *identify;
+    step.outgoing = *outgoing;
+    step.bytes = *number;
+    return {};
+}
+
+// `column` is where the step's word starts (after a time stamp, if any).
+QString parseStep(const QByteArray &line, Step &step, int column)
 {
     if (line.startsWith(' ') || line.startsWith('\t'))
         return QStringLiteral("a step starts in the first column");
@@ -79,11 +133,13 @@ QString parseStep(const QByteArray &line, Step &step)
     const int high = highest(*syntax);
     const QString range = QStringLiteral("%1-%2").arg(syntax->low).arg(high);
 
-    if (syntax->kind == Step::Kind::Rx) {
+    if (syntax->kind == Step::Kind::State)
+        return parseState(argument, blank < 0, step);
+    if (syntax->kind == Step::Kind::Rx || syntax->kind == Step::Kind::Tx) {
         if (blank < 0)
-            return QStringLiteral("'rx' needs a blank before its bytes");
+            return QStringLiteral("'%1' needs a blank before its bytes").arg(name);
         QString error;
-        const auto bytes = parseBytes(argument, &error);
+        const auto bytes = parseNotation(argument, &error, column + 3);
         if (!bytes)
             return error;
         step.bytes = *bytes;
@@ -125,12 +181,28 @@ std::optional<QByteArray> parseBytes(const QByteArray &text, QString *error)
 Script parseScript(const QByteArray &content)
 {
     Script script;
+    const auto fail = [&script](qsizetype line, const QString &reason) {
+        script.steps.clear();
+        script.error = QStringLiteral("line %1: %2").arg(line).arg(reason);
+        return script;
+    };
     QByteArray text = content;
     if (text.startsWith("\xEF\xBB\xBF"))
         text.remove(0, 3);
-    if (text.endsWith('\n'))
+    const bool ended = text.endsWith('\n');
+    if (ended)
         text.chop(1);
     const QList<QByteArray> lines = text.split('\n');
+    if (const auto format = captureFormat(lines.front())) {
+        script.capture = true;
+        if (*format > kCaptureFormat)
+            return fail(
+                1, QStringLiteral("capture format %1 is newer than this program").arg(*format));
+        // The recorder ends every line; a last line without an end was cut off.
+        if (!ended)
+            return fail(lines.size(),
+                        QStringLiteral("the capture ends inside this line (cut off?)"));
+    }
     for (qsizetype i = 0; i < lines.size() && !text.isEmpty(); ++i) {
         QByteArray line = lines[i];
         if (line.endsWith('\r'))
@@ -139,12 +211,21 @@ Script parseScript(const QByteArray &content)
             continue;
         Step step;
         step.lineNumber = int(i) + 1;
-        const QString error = parseStep(line, step);
-        if (!error.isEmpty()) {
-            script.steps.clear();
-            script.error = QStringLiteral("line %1: %2").arg(step.lineNumber).arg(error);
-            return script;
+        int column = 1;
+        if (line.startsWith('@')) {
+            const qsizetype blank = line.indexOf(' ');
+            step.stamp = parseStamp(line.mid(1, blank < 0 ? -1 : blank - 1));
+            if (!step.stamp.isValid() || blank < 0)
+                return fail(
+                    step.lineNumber,
+                    QStringLiteral(
+                        "a time stamp is @YYYY-MM-DDThh:mm:ss.zzz and one blank before the step"));
+            line = line.mid(blank + 1);
+            column = int(blank) + 2;
         }
+        const QString error = parseStep(line, step, column);
+        if (!error.isEmpty())
+            return fail(step.lineNumber, error);
         script.steps.append(step);
     }
     return script;

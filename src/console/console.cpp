@@ -136,7 +136,8 @@ void Console::announceReceived()
 {
     const QByteArray waiting = m_link.peek();
     if (waiting.size() > m_unreadBefore)
-        emitEvent(events::BytesReceived{waiting.mid(m_unreadBefore), QDateTime::currentDateTime()});
+        emitEvent(
+            events::BytesReceived{waiting.mid(m_unreadBefore), QDateTime::currentDateTimeUtc()});
 }
 
 void Console::m_Comm_OnComm()
@@ -281,7 +282,7 @@ void Console::transmit(const QByteArray &frame)
         reportPortError();
         return;
     }
-    emitEvent(events::BytesSent{frame, QDateTime::currentDateTime()});
+    emitEvent(events::BytesSent{frame, QDateTime::currentDateTimeUtc()});
     for (const char byte : frame)
         m_link.writeByte(byte);
 }
@@ -362,7 +363,7 @@ void Console::writeCaller(const Caller &caller)
 {
     emitEvent(events::CallerId{m_state.CallRow, caller.line, caller.time, caller.number.status,
                                caller.number.digits, caller.number.text, caller.colour,
-                               m_state.VariantCode, m_record, QDateTime::currentDateTime()});
+                               m_state.VariantCode, m_record, QDateTime::currentDateTimeUtc()});
     writeCallerRow(caller);
     advanceCallRow();
     scrollCallLog();

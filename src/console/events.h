@@ -45,7 +45,7 @@ struct CallerId {
     CellColour colour = CellColour::Default;
     VariantId variant;
     QByteArray record;
-    QDateTime at; // the PC's time
+    QDateTime at; // the PC's time (UTC; show it in local time)
 };
 
 // The box's name and version, as the identification panel shows them.

@@ -40,6 +40,11 @@ inline const QString kPortErrorTitle = QStringLiteral("Port Error");
 inline const QString kNoNumberText = QStringLiteral("발신번호를 입력하여 주십시요");
 inline const QString kNoNumberTitle = QStringLiteral("에러메세지");
 
+// The flight recorder (captures) and the call history
+inline const QString kRecordingStoppedTitle = QStringLiteral("기록 중지");
+inline const QString kRecordingStoppedText =
+    QStringLiteral("통신 기록을 저장할 수 없어 기록을 멈췄습니다. 장비와의 통신은 계속됩니다.");
+
 // Caller number states
 inline const QString kWithheld = QStringLiteral("발신번호표시금지");
 inline const QString kPublicPhone = QStringLiteral("공중전화");

@@ -171,6 +171,31 @@ Answer Form1::showMessage(const MessageBox &box)
     return message.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
 }
 
+void Form1::showNotice(const MessageBox &box)
+{
+    auto *message =
+        new QMessageBox(messageIcon(box.icon), box.title, box.text, QMessageBox::Ok, this);
+    message->setObjectName(QStringLiteral("Notice"));
+    message->setAttribute(Qt::WA_DeleteOnClose);
+    message->setModal(false);
+    if (!box.detail.isEmpty())
+        message->setDetailedText(box.detail);
+    message->show();
+}
+
+void Form1::startRecording(const std::optional<CaptureOptions> &options)
+{
+    m_recorder.reset();
+    if (!options)
+        return;
+    m_recorder = std::make_unique<CaptureRecorder>(m_console, *options);
+    connect(&m_console, &Console::observed, m_recorder.get(), &CaptureRecorder::consume);
+    connect(m_recorder.get(), &CaptureRecorder::failed, this, [this](const QString &reason) {
+        showNotice({texts::kRecordingStoppedText, texts::kRecordingStoppedTitle, reason,
+                    MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok});
+    });
+}
+
 void Form1::setOutgoingCaption(const QString &caption)
 {
     if (m_Outgoing)

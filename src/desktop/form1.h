@@ -13,11 +13,14 @@
 
 #include "console/console.h"
 #include "console/consoleview.h"
+#include "outputs/capture.h"
 
 #include <QPointer>
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
+#include <memory>
+#include <optional>
 
 namespace dialkite {
 
@@ -34,6 +37,12 @@ public:
     QTimer &timer2() { return m_Timer2; }
 
     Answer showMessage(const MessageBox &box) override;
+    // A box that does not wait for the operator: the window goes on serving the box.
+    void showNotice(const MessageBox &box);
+
+    // Records every port session as a capture (nothing when `options` is empty).
+    void startRecording(const std::optional<CaptureOptions> &options);
+    CaptureRecorder *recorder() { return m_recorder.get(); }
     void setOutgoingCaption(const QString &caption) override;
 
 Q_SIGNALS:
@@ -61,6 +70,7 @@ private:
     GridView *addGrid(GridId id, int left, int top, int width, int height);
 
     Console m_console;
+    std::unique_ptr<CaptureRecorder> m_recorder;
     QTimer m_Timer1;
     QTimer m_Timer2;
     QToolButton *m_Outgoing = nullptr;

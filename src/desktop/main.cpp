@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QStandardPaths>
 
 int main(int argc, char *argv[])
 {
@@ -28,6 +29,10 @@ int main(int argc, char *argv[])
     dialkite::QSerialPortLink link(
         [&settings](int port) { return dialkite::portDevice(settings, port); });
     dialkite::Form1 window(link, settings);
+    // The flight recorder: every port session in the per-user data folder, by default.
+    window.startRecording(dialkite::recorderOptions(
+        settings.load(), QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+                             QStringLiteral("/captures")));
     QObject::connect(&window, &dialkite::Form1::endProgram, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     window.show();

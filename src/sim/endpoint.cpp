@@ -43,7 +43,17 @@ std::unique_ptr<Endpoint> Endpoint::openPty(QString *error)
         return nullptr;
     }
     makeRaw(slave, false);
-    return std::unique_ptr<Endpoint>(new Endpoint(master, slave, QString::fromLocal8Bit(name)));
+    // Any speed but the console's, so that peerConfigured() sees the console arrive.
+    termios tio{};
+    if (tcgetattr(slave, &tio) == 0) {
+        cfsetispeed(&tio, B38400);
+        cfsetospeed(&tio, B38400);
+        tcsetattr(slave, TCSANOW, &tio);
+    }
+    auto endpoint =
+        std::unique_ptr<Endpoint>(new Endpoint(master, slave, QString::fromLocal8Bit(name)));
+    endpoint->m_pty = true;
+    return endpoint;
 }
 
 std::unique_ptr<Endpoint> Endpoint::openDevice(const QString &path, QString *error)
@@ -76,6 +86,12 @@ Endpoint::~Endpoint()
     ::close(m_fd);
     if (m_keepOpen >= 0)
         ::close(m_keepOpen);
+}
+
+bool Endpoint::peerConfigured() const
+{
+    termios tio{};
+    return !m_pty || (tcgetattr(m_fd, &tio) == 0 && cfgetospeed(&tio) == B19200);
 }
 
 void Endpoint::setPieces(int pieces, int gapMs)

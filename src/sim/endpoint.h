@@ -29,6 +29,9 @@ public:
     void write(const QByteArray &bytes);
     void setPieces(int pieces, int gapMs);
     bool idle() const { return m_out.isEmpty() && m_staged.isEmpty(); }
+    // Whether a console has opened and set up the line: on a pseudo-terminal, the
+    // console's 19200 baud shows on this side too; a serial device is always ready.
+    bool peerConfigured() const;
 
 Q_SIGNALS:
     void received(const QByteArray &bytes);
@@ -51,6 +54,7 @@ private:
     QList<QByteArray> m_staged;
     QTimer m_stager;
     int m_pieces = 1;
+    bool m_pty = false;
 };
 
 } // namespace dialkite::sim

@@ -2,7 +2,10 @@
 
 #include "box.h"
 #include "endpoint.h"
+#include "replay.h"
 #include "session.h"
+
+#include "cli/script.h"
 
 #include "console/notation.h"
 #include "platform/termination.h"
@@ -95,8 +98,18 @@ int main(int argc, char *argv[])
     const QCommandLineOption version(QStringLiteral("box-version"),
                                      QStringLiteral("Version the box reports."),
                                      QStringLiteral("TEXT"));
+    const QCommandLineOption replay(
+        QStringLiteral("replay"),
+        QStringLiteral("Play the box's side of a capture to the console (rx lines with their\n"
+                       "recorded gaps), then compare what it wrote with the capture's tx lines:\n"
+                       "status 0 when it answered exactly as recorded, 1 otherwise."),
+        QStringLiteral("CAPTURE"));
+    const QCommandLineOption speed(
+        QStringLiteral("speed"),
+        QStringLiteral("With --replay: F times faster than recorded; 0 without gaps (default 1)."),
+        QStringLiteral("F"), QStringLiteral("1"));
     parser.addOptions({variant, device, script, random, noInput, keepRunning, ackTimeout, callEnd,
-                       pieces, seed, name, version});
+                       pieces, seed, name, version, replay, speed});
     parser.process(app);
 
     const auto fail = [](const QString &text, int status) {
@@ -138,6 +151,21 @@ int main(int argc, char *argv[])
         scriptLines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
     }
 
+    QList<dialkite::cli::Step> replaySteps;
+    const double replaySpeed = parser.value(speed).toDouble(&ok);
+    if (!ok || replaySpeed < 0)
+        return fail(QStringLiteral("--speed takes a factor of 0 or more"), 2);
+    if (parser.isSet(replay)) {
+        QFile file(parser.value(replay));
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(
+                QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()), 1);
+        const dialkite::cli::Script capture = dialkite::cli::parseScript(file.readAll());
+        if (!capture.error.isEmpty())
+            return fail(capture.error, 2);
+        replaySteps = capture.steps;
+    }
+
     QString error;
     std::unique_ptr<Endpoint> line = parser.isSet(device)
                                          ? Endpoint::openDevice(parser.value(device), &error)
@@ -147,6 +175,28 @@ int main(int argc, char *argv[])
     line->setPieces(pieceCount, 10);
     std::printf("%s\n", line->path().toLocal8Bit().constData());
     std::fflush(stdout);
+
+    if (parser.isSet(replay)) {
+        Replay player(*line, replaySteps, replaySpeed);
+        QObject::connect(&player, &Replay::sent,
+                         [](const QByteArray &bytes) { log("->", dialkite::notation(bytes)); });
+        QObject::connect(line.get(), &Endpoint::received,
+                         [](const QByteArray &bytes) { log("<-", dialkite::notation(bytes)); });
+        QObject::connect(&player, &Replay::note, [](const QString &t) { log("..", t); });
+        QObject::connect(line.get(), &Endpoint::lost, [](const QString &t) {
+            log("!!", t);
+            QCoreApplication::exit(1);
+        });
+        QObject::connect(&player, &Replay::finished, [&line](int status) {
+            // The last bytes reach the console before the line goes.
+            QTimer::singleShot(line->idle() ? 0 : 100,
+                               [status] { QCoreApplication::exit(status); });
+        });
+        dialkite::onTerminationSignal([] { QCoreApplication::exit(1); });
+        std::signal(SIGPIPE, SIG_IGN);
+        player.start();
+        return app.exec();
+    }
 
     Box box(options);
     const quint32 seedValue = parser.isSet(seed) ? parser.value(seed).toUInt()

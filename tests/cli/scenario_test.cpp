@@ -141,3 +141,42 @@ TEST(RunnerOutput, EveryCommandAnswersHelp)
         EXPECT_TRUE(cli.readAllStandardError().isEmpty());
     }
 }
+
+TEST(RunnerCheck, FirstDifferenceFromTheTxLines)
+{
+    struct Case {
+        QByteArray script;
+        int status;
+        QByteArray error;
+    };
+    const QByteArray frame = "<STX> v2" + QByteArray(17, ' ') + "<ETX>"; // 22 characters
+    const Case cases[] = {
+        {"volume 2\ntx " + frame + "\n", 0, ""},
+        // The frame written differs from the tx line in one byte.
+        {"volume 2\ntx <STX> v3" + QByteArray(17, ' ') + "<ETX>\n", 1,
+         "line 2: expected <STX> v3" + QByteArray(17, ' ') + "<ETX>, wrote " + frame},
+        // Written but not expected: reported at the step that wrote it.
+        {"volume 2\ntx " + frame + "\nvolume 2\n", 1, "line 3: expected nothing, wrote " + frame},
+        // Expected but never written.
+        {"volume 2\ntx " + frame + "\ntx <STX>\n", 1, "line 3: expected <STX>, wrote nothing"},
+    };
+    for (const Case &c : cases) {
+        QTemporaryDir work;
+        QProcess cli;
+        runCli(cli,
+               {QStringLiteral("run"), QStringLiteral("-"), QStringLiteral("--check"),
+                QStringLiteral("--settings"), work.filePath(QStringLiteral("x.ini"))},
+               c.script);
+        EXPECT_EQ(cli.exitCode(), c.status) << c.script.constData();
+        EXPECT_EQ(cli.readAllStandardError().trimmed(), c.error) << c.script.constData();
+        EXPECT_EQ(cli.readAllStandardOutput().isEmpty(), c.status != 0);
+    }
+    // Without --check the tx lines are only read.
+    QTemporaryDir work;
+    QProcess cli;
+    runCli(cli,
+           {QStringLiteral("run"), QStringLiteral("-"), QStringLiteral("--settings"),
+            work.filePath(QStringLiteral("x.ini"))},
+           "volume 2\ntx <STX>\n");
+    EXPECT_EQ(cli.exitCode(), 0);
+}

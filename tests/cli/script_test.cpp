@@ -106,3 +106,63 @@ TEST(Script, InvalidLinesAreRefusedWithTheirNumber)
         EXPECT_TRUE(script.steps.isEmpty());
     }
 }
+
+// ---- Captures: time stamps, tx, state, the header's version, a cut-off last line ----
+
+TEST(CaptureScript, StampsTxAndStateParse)
+{
+    const Script script = parseScript("# dialkite capture 1\n"
+                                      "# program dialkite 0.2.0\n"
+                                      "@2026-12-07T10:51:04.552 state variant=3 identify=1 "
+                                      "outgoing=0 number=9,<3C>1\n"
+                                      "@2026-12-07T10:51:04.552 rx <STX>3I<ETX>\n"
+                                      "@2026-12-07T10:51:04.553 tx <STX>3I <ETX>\n"
+                                      "@2026-12-07T10:51:05.000 dial 2 123\n"
+                                      "rx A\n");
+    ASSERT_TRUE(script.error.isEmpty()) << script.error.toStdString();
+    EXPECT_TRUE(script.capture);
+    ASSERT_EQ(script.steps.size(), 5);
+    EXPECT_EQ(script.steps[0].kind, Step::Kind::State);
+    EXPECT_EQ(script.steps[0].variant, 3);
+    EXPECT_EQ(script.steps[0].identify, 1);
+    EXPECT_EQ(script.steps[0].bytes, QByteArray("9,<1"));
+    EXPECT_EQ(script.steps[1].stamp, QDateTime(QDate(2026, 12, 7), QTime(10, 51, 4, 552)));
+    EXPECT_EQ(script.steps[2].kind, Step::Kind::Tx);
+    EXPECT_EQ(script.steps[2].bytes, QByteArray("\x02"
+                                                "3I \x03"));
+    EXPECT_EQ(script.steps[3].text, QStringLiteral("123"));
+    EXPECT_FALSE(script.steps[4].stamp.isValid());
+}
+
+TEST(CaptureScript, RefusedLines)
+{
+    struct Case {
+        QByteArray text;
+        QString error;
+    };
+    const Case cases[] = {
+        {"# dialkite capture 2\nrx A\n",
+         QStringLiteral("line 1: capture format 2 is newer than this program")},
+        {"# dialkite capture 1\n@2026-12-07T10:51:04.552 rx A\n@2026-12-07T10:5",
+         QStringLiteral("line 3: the capture ends inside this line (cut off?)")},
+        {"@2026-12-07 10:51:04.552 rx A\n", {}},
+        {"@2026-12-07T10:51:04 rx A\n", {}},
+        {"@2026-13-07T10:51:04.552 rx A\n", {}},
+        {"@2026-12-07T10:51:04.552\n", {}},
+        {"tx\n", {}},
+        {"state variant=3\n", {}},
+        {"state variant=9 identify=0 outgoing=0 number=\n", {}},
+        {"state variant=1 identify=2 outgoing=0 number=\n", {}},
+        {"state variant=1 identify=0 outgoing=0 number=<G>\n", {}},
+    };
+    for (const Case &c : cases) {
+        const Script script = parseScript(c.text);
+        EXPECT_TRUE(script.steps.isEmpty()) << c.text.constData();
+        if (c.error.isEmpty())
+            EXPECT_TRUE(script.error.startsWith(u"line 1: ")) << c.text.constData();
+        else
+            EXPECT_EQ(script.error, c.error);
+    }
+    // A plain script may end without a line end, as it always could.
+    EXPECT_TRUE(parseScript("rx A").error.isEmpty());
+}

@@ -406,3 +406,127 @@ TEST(EndToEnd, EveryProgramAnswersHelp)
         EXPECT_TRUE(process.readAllStandardOutput().contains(word)) << program;
     }
 }
+
+// ---- Captures: recorded by one monitor, replayed to another, checked by the runner ----
+
+namespace {
+
+// A monitor process on `device` that stops after three calls.
+struct MonitorRun {
+    MonitorRun(const QString &device, int variant, const QString &capture)
+    {
+        process.start(QStringLiteral(DIALKITE_CLI),
+                      {QStringLiteral("monitor"), QStringLiteral("--device"), device,
+                       QStringLiteral("--variant"), QString::number(variant),
+                       QStringLiteral("--identify"), QStringLiteral("--count"), QStringLiteral("3"),
+                       QStringLiteral("--capture"), capture, QStringLiteral("--settings"),
+                       capture + QStringLiteral(".ini")});
+    }
+    bool finished()
+    {
+        return waitFor([this] { return process.state() == QProcess::NotRunning; }, 15000);
+    }
+    QProcess process;
+};
+
+QProcess *runCheck(QProcess &cli, const QString &capture)
+{
+    cli.start(QStringLiteral(DIALKITE_CLI),
+              {QStringLiteral("run"), capture, QStringLiteral("--check"),
+               QStringLiteral("--settings"), capture + QStringLiteral(".ini")});
+    cli.waitForFinished(15000);
+    return &cli;
+}
+
+// The capture with one byte of its first tx line changed; `line` gets that line's number.
+QByteArray withOneByteChanged(const QByteArray &capture, int *line)
+{
+    QByteArrayList lines = capture.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QByteArray &text = lines[i];
+        const qsizetype tx = text.indexOf(" tx ");
+        if (!text.startsWith('@') || tx < 0)
+            continue;
+        // The byte after STX, or the frame's first byte ("?", "S"), becomes "Q".
+        const bool stx = text.mid(tx + 4, 5) == "<STX>";
+        text[stx ? tx + 9 : tx + 4] = 'Q';
+        *line = int(i) + 1;
+        break;
+    }
+    return lines.join('\n');
+}
+
+class RoundTrip : public ::testing::TestWithParam<int> {};
+
+} // namespace
+
+TEST_P(RoundTrip, CapturedReplayedAndCheckedWithoutADifference)
+{
+    const int variant = GetParam();
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("first.scn"));
+    {
+        SimProcess box({QStringLiteral("--variant"), QString::number(variant),
+                        QStringLiteral("--ack-timeout"), QStringLiteral("3000")});
+        ASSERT_TRUE(box.ok());
+        MonitorRun monitor(box.path(), variant, first);
+        QByteArray out;
+        ASSERT_TRUE(waitFor(
+            [&] {
+                out += monitor.process.readAllStandardOutput();
+                return out.contains("identification");
+            },
+            10000))
+            << out.constData() << box.log().toStdString();
+        box.send(QStringLiteral("call 1 021234567\npublic 2\nwait 100\ncall 3 12345678\n"));
+        ASSERT_TRUE(monitor.finished());
+        EXPECT_EQ(monitor.process.exitCode(), 0);
+        ASSERT_TRUE(box.finish());
+    }
+    QFile file(first);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray capture = file.readAll();
+    file.close();
+
+    // The box's side played back to a second monitor, which answers as the first did.
+    const QString second = dir.filePath(QStringLiteral("second.scn"));
+    {
+        SimProcess replay({QStringLiteral("--replay"), first});
+        ASSERT_TRUE(replay.ok());
+        MonitorRun monitor(replay.path(), variant, second);
+        ASSERT_TRUE(monitor.finished());
+        ASSERT_TRUE(replay.finish());
+        EXPECT_EQ(replay.exitCode(), 0) << replay.log().toStdString() << capture.constData();
+        EXPECT_TRUE(replay.log().contains(QStringLiteral("answered exactly as recorded")));
+    }
+    for (const QString &recorded : {first, second}) {
+        QProcess check;
+        runCheck(check, recorded);
+        EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardError().constData();
+    }
+
+    // One byte of a tx line edited: the runner and the replay both name that line.
+    int line = 0;
+    const QString edited = dir.filePath(QStringLiteral("edited.scn"));
+    QFile out(edited);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(withOneByteChanged(capture, &line));
+    out.close();
+    ASSERT_GT(line, 0);
+    const QByteArray prefix = "line " + QByteArray::number(line) + ": expected ";
+    QProcess check;
+    runCheck(check, edited);
+    EXPECT_EQ(check.exitCode(), 1);
+    EXPECT_TRUE(check.readAllStandardError().startsWith(prefix));
+    SimProcess replay(
+        {QStringLiteral("--replay"), edited, QStringLiteral("--speed"), QStringLiteral("0")});
+    ASSERT_TRUE(replay.ok());
+    MonitorRun monitor(replay.path(), variant, dir.filePath(QStringLiteral("third.scn")));
+    ASSERT_TRUE(monitor.finished());
+    ASSERT_TRUE(replay.finish());
+    EXPECT_EQ(replay.exitCode(), 1);
+    EXPECT_TRUE(replay.log().contains(QString::fromLatin1(prefix))) << replay.log().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Captures, RoundTrip, ::testing::Range(1, 9),
+                         [](const auto &info) { return "variant" + std::to_string(info.param); });

@@ -38,6 +38,7 @@ public:
         m_process.closeWriteChannel();
         return waitFor([this] { return m_process.state() == QProcess::NotRunning; }, ms);
     }
+    int exitCode() const { return m_process.exitCode(); }
     void kill()
     {
         m_process.kill();
