@@ -1,5 +1,6 @@
 // dialkite-cli: the console without a window.
 
+#include "history.h"
 #include "monitor.h"
 #include "runner.h"
 
@@ -21,7 +22,9 @@ namespace {
 const char kUsage[] =
     "Usage: dialkite-cli run SCRIPT [--check] [--settings INI]\n"
     "       dialkite-cli monitor (--port N | --device PATH) [--variant N] [--identify]\n"
-    "                    [--count N] [--capture FILE] [--settings INI]\n"
+    "                    [--count N] [--capture FILE] [--history FILE] [--settings INI]\n"
+    "       dialkite-cli history [--db FILE] [--number TEXT] [--line L] [--since DATE]\n"
+    "                    [--until DATE] [--box NAME] [--limit N] [--format table|csv|json]\n"
     "\n"
     "Runs a scenario script on the console's core, without a window and without a serial\n"
     "port, and prints the screen and every byte written to the port as one JSON object.\n"
@@ -40,7 +43,13 @@ const char kUsage[] =
     "first; --count stops after N calls; --capture writes the session to FILE as a capture\n"
     "(a script with times that run --check and dialkite-sim --replay play back). It runs\n"
     "until SIGINT or SIGTERM (exit 0); a port that cannot be opened or goes away, or a\n"
-    "settings file that cannot be read, ends it with status 1.\n";
+    "settings file that cannot be read, ends it with status 1. --history stores every\n"
+    "event in a call history (SQLite) and prints each one once it is stored.\n"
+    "\n"
+    "history searches the call history (default: the one the window keeps) and prints\n"
+    "what it finds, newest first: --number finds any part of a number, --line one line,\n"
+    "--since and --until a time range (\"2026-12-07\" or \"2026-12-07 09:15\", local\n"
+    "time). Exit status 1 when there is no history or it cannot be read.\n";
 
 int usage(const char *problem)
 {
@@ -132,6 +141,11 @@ int monitor(QStringList args, const QString &settingsPath)
             return usage("--capture needs a file name");
         options.capture = *capture;
     }
+    if (const auto history = takeOption(args, "--history")) {
+        if (history->isEmpty())
+            return usage("--history needs a file name");
+        options.history = *history;
+    }
     if (const auto count = takeOption(args, "--count")) {
         options.count = count->toInt(&ok);
         if (!ok || options.count < 1)
@@ -144,6 +158,47 @@ int monitor(QStringList args, const QString &settingsPath)
     if (!settingsReadable(settingsPath))
         return 1;
     return runMonitor(options);
+}
+
+int history(QStringList args)
+{
+    HistoryOptions options;
+    if (const auto db = takeOption(args, "--db"))
+        options.file = *db;
+    if (const auto number = takeOption(args, "--number"))
+        options.filter.number = *number;
+    if (const auto line = takeOption(args, "--line")) {
+        if (line->isEmpty())
+            return usage("--line takes a line number");
+        options.filter.line = *line;
+    }
+    if (const auto box = takeOption(args, "--box"))
+        options.filter.box = *box;
+    for (const auto &[name, endOfDay] : {std::pair{"--since", false}, std::pair{"--until", true}}) {
+        if (const auto text = takeOption(args, name)) {
+            const QDateTime at = parseLocalTime(*text, endOfDay);
+            if (!at.isValid())
+                return usage("--since and --until take a date, 2026-12-07, or a time, 2026-12-07 09:15");
+            (endOfDay ? options.filter.until : options.filter.since) = at;
+        }
+    }
+    if (const auto limit = takeOption(args, "--limit")) {
+        bool ok = false;
+        options.filter.limit = limit->toInt(&ok);
+        if (!ok || options.filter.limit < 1)
+            return usage("--limit takes a positive number");
+    }
+    if (const auto format = takeOption(args, "--format")) {
+        if (*format == QLatin1String("csv"))
+            options.format = HistoryFormat::Csv;
+        else if (*format == QLatin1String("json"))
+            options.format = HistoryFormat::Json;
+        else if (*format != QLatin1String("table"))
+            return usage("--format takes table, csv or json");
+    }
+    if (!args.isEmpty())
+        return usage("history: unexpected argument");
+    return printHistory(options);
 }
 
 } // namespace
@@ -171,5 +226,7 @@ int main(int argc, char *argv[])
     }
     if (args[0] == QLatin1String("monitor"))
         return monitor(args.mid(1), settingsPath);
+    if (args[0] == QLatin1String("history"))
+        return history(args.mid(1));
     return usage("unknown command");
 }

@@ -4,6 +4,7 @@
 #include "console/qserialportlink.h"
 #include "operations/identify.h"
 #include "outputs/capture.h"
+#include "outputs/history.h"
 #include "outputs/json.h"
 #include "platform/termination.h"
 
@@ -74,18 +75,39 @@ int runMonitor(const MonitorOptions &options)
                             {QStringLiteral("device"), device},
                             {QStringLiteral("variant"), console.state().VariantCode.text()}}));
 
-    int calls = 0;
-    QObject::connect(&console, &Console::observed, [&](const Event &event) {
+    // With a history, an event is printed once it is stored: a monitor killed at any
+    // moment has printed no call the history lacks.
+    int decoded = 0;
+    int printed = 0;
+    const auto print = [&](const Event &event) {
         const json::Fields fields = json::eventFields(event);
         if (!fields.isEmpty())
             printLine(json::object(fields));
         if (std::holds_alternative<events::CallerId>(event) && options.count > 0 &&
-            ++calls >= options.count) {
-            // This record is still answered; the ones after it in the same read are not.
-            console.stopReceiving();
+            ++printed >= options.count)
             QCoreApplication::exit(0);
-        }
+    };
+    QObject::connect(&console, &Console::observed, [&](const Event &event) {
+        // The Nth call is still answered; the records after it in the same read are not.
+        if (std::holds_alternative<events::CallerId>(event) && options.count > 0 &&
+            ++decoded >= options.count)
+            console.stopReceiving();
     });
+    std::unique_ptr<CallHistory> history;
+    if (!options.history.isEmpty()) {
+        history = std::make_unique<CallHistory>(console, options.history);
+        history->setPort(options.port ? QStringLiteral("COM%1").arg(options.port) : QString(), device);
+        QObject::connect(&console, &Console::observed, history.get(), &CallHistory::consume);
+        QObject::connect(history.get(), &CallHistory::stored, print);
+        QObject::connect(history.get(), &CallHistory::unstored, print);
+        const auto say = [](const QString &message) {
+            std::fprintf(stderr, "dialkite-cli: history: %s\n", message.toUtf8().constData());
+        };
+        QObject::connect(history.get(), &CallHistory::notice, say);
+        QObject::connect(history.get(), &CallHistory::failed, say);
+    } else {
+        QObject::connect(&console, &Console::observed, print);
+    }
     QObject::connect(&link, &SerialLink::lost, [&device](const QString &reason) {
         std::fprintf(stderr, "dialkite-cli: %s: %s\n", reason.toUtf8().constData(),
                      device.toUtf8().constData());
@@ -99,6 +121,10 @@ int runMonitor(const MonitorOptions &options)
     link.drain(1000); // the last acknowledgements
     if (recorder)
         recorder->flush();
+    if (history) {
+        history->flush();
+        QCoreApplication::processEvents(); // the last lines, now stored, are printed
+    }
     return status;
 }
 

@@ -17,6 +17,7 @@ struct MonitorOptions {
     QString settingsPath;
     int count = 0;   // stop after this many caller-ID rows; 0: run until stopped
     QString capture; // write the session to this capture file
+    QString history; // store every event in this call history
 };
 
 // Runs until stopped (SIGINT, SIGTERM, `count` rows) and returns the exit status:

@@ -45,6 +45,24 @@ inline const QString kRecordingStoppedTitle = QStringLiteral("기록 중지");
 inline const QString kRecordingStoppedText =
     QStringLiteral("통신 기록을 저장할 수 없어 기록을 멈췄습니다. 장비와의 통신은 계속됩니다.");
 
+inline const QString kHistoryTitle = QStringLiteral("통화 기록");
+inline const QString kHistoryMenu = QStringLiteral("통화 기록 보기 (Ctrl+H)");
+inline const QString kHistoryNumber = QStringLiteral("번호 검색");
+inline const QString kHistoryLine = QStringLiteral("채널");
+inline const QString kHistoryAllLines = QStringLiteral("전체");
+inline const QString kHistorySince = QStringLiteral("부터");
+inline const QString kHistoryUntil = QStringLiteral("까지");
+inline const QString kHistoryNoLimit = QStringLiteral("제한 없음");
+inline const QString kSaveCsv = QStringLiteral("CSV로 저장");
+inline const QString kPcTime = QStringLiteral("PC 시각");
+inline const QString kBox = QStringLiteral("장비");
+inline const QString kHistoryStoppedTitle = QStringLiteral("통화 기록 중지");
+inline const QString kHistoryStoppedText =
+    QStringLiteral("통화 기록을 저장할 수 없어 기록을 멈췄습니다. 장비와의 통신은 계속됩니다.");
+inline const QString kHistoryMovedText =
+    QStringLiteral("통화 기록 파일을 읽을 수 없어 옆으로 옮기고 새 기록을 시작했습니다.");
+inline const QString kSaveFailedTitle = QStringLiteral("저장 실패");
+
 // Caller number states
 inline const QString kWithheld = QStringLiteral("발신번호표시금지");
 inline const QString kPublicPhone = QStringLiteral("공중전화");

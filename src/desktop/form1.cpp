@@ -8,6 +8,8 @@
 #include "console/texts.h"
 
 #include <QCloseEvent>
+#include <QMenu>
+#include <QShortcut>
 #include <QMessageBox>
 #include <QStyle>
 
@@ -60,7 +62,17 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
     addButton("StausChange", texts::kDetection, QStyle::SP_FileDialogInfoView, 10600,
               &Form1::StausChange_Click);
     addGrid(GridId::Detection, 11500, 0, 1550, 900);
-    addGrid(GridId::Calls, 0, 900, 7000, 9700);
+    m_callLog = addGrid(GridId::Calls, 0, 900, 7000, 9700);
+    // The call history, from the keyboard and from the caller-ID log.
+    auto *historyKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+H")), this);
+    connect(historyKey, &QShortcut::activated, this, &Form1::showHistory);
+    m_callLog->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_callLog, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        QMenu menu(this);
+        menu.setObjectName(QStringLiteral("CallLogMenu"));
+        menu.addAction(texts::kHistoryMenu, this, &Form1::showHistory);
+        menu.exec(m_callLog->viewport()->mapToGlobal(at));
+    });
     addGrid(GridId::Sent, 7000, 900, 6000, 3200);
     addGrid(GridId::Received, 7000, 4100, 6000, 6500);
 
@@ -194,6 +206,38 @@ void Form1::startRecording(const std::optional<CaptureOptions> &options)
         showNotice({texts::kRecordingStoppedText, texts::kRecordingStoppedTitle, reason,
                     MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok});
     });
+}
+
+void Form1::startHistory(const std::optional<QString> &file)
+{
+    m_history.reset();
+    m_historyFile = file.value_or(QString());
+    if (!file)
+        return;
+    m_history = std::make_unique<CallHistory>(m_console, *file);
+    connect(&m_console, &Console::observed, m_history.get(), &CallHistory::consume);
+    connect(m_history.get(), &CallHistory::stored, this, [this](const Event &event) {
+        if (m_historyWindow && std::holds_alternative<events::CallerId>(event))
+            m_historyWindow->refreshSoon();
+    });
+    connect(m_history.get(), &CallHistory::notice, this, [this](const QString &message) {
+        showNotice({texts::kHistoryMovedText, texts::kHistoryTitle, message,
+                    MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok});
+    });
+    connect(m_history.get(), &CallHistory::failed, this, [this](const QString &message) {
+        showNotice({texts::kHistoryStoppedText, texts::kHistoryStoppedTitle, message,
+                    MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok});
+    });
+}
+
+void Form1::showHistory()
+{
+    if (!m_historyWindow)
+        m_historyWindow = new HistoryWindow(m_historyFile.isEmpty() ? defaultHistoryFile() : m_historyFile, this);
+    m_historyWindow->refresh();
+    m_historyWindow->show();
+    m_historyWindow->raise();
+    m_historyWindow->activateWindow();
 }
 
 void Form1::setOutgoingCaption(const QString &caption)

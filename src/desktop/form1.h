@@ -13,7 +13,9 @@
 
 #include "console/console.h"
 #include "console/consoleview.h"
+#include "historywindow.h"
 #include "outputs/capture.h"
+#include "outputs/history.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -43,6 +45,12 @@ public:
     // Records every port session as a capture (nothing when `options` is empty).
     void startRecording(const std::optional<CaptureOptions> &options);
     CaptureRecorder *recorder() { return m_recorder.get(); }
+    // Keeps every caller event in the call history at `file` (nothing when empty).
+    void startHistory(const std::optional<QString> &file);
+    CallHistory *history() { return m_history.get(); }
+    // The history window (Ctrl+H), opened or raised.
+    void showHistory();
+    HistoryWindow *historyWindow() { return m_historyWindow; }
     void setOutgoingCaption(const QString &caption) override;
 
 Q_SIGNALS:
@@ -71,6 +79,10 @@ private:
 
     Console m_console;
     std::unique_ptr<CaptureRecorder> m_recorder;
+    std::unique_ptr<CallHistory> m_history;
+    QString m_historyFile;
+    QPointer<HistoryWindow> m_historyWindow;
+    GridView *m_callLog = nullptr;
     QTimer m_Timer1;
     QTimer m_Timer2;
     QToolButton *m_Outgoing = nullptr;

@@ -29,7 +29,8 @@ int main(int argc, char *argv[])
     dialkite::QSerialPortLink link(
         [&settings](int port) { return dialkite::portDevice(settings, port); });
     dialkite::Form1 window(link, settings);
-    // The flight recorder: every port session in the per-user data folder, by default.
+    // The call history and the flight recorder, in the per-user data folder by default.
+    window.startHistory(dialkite::historyFile(settings.load()));
     window.startRecording(dialkite::recorderOptions(
         settings.load(), QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
                              QStringLiteral("/captures")));

@@ -17,8 +17,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <sys/resource.h>
 
 using namespace dialkite;
@@ -530,3 +534,52 @@ TEST_P(RoundTrip, CapturedReplayedAndCheckedWithoutADifference)
 
 INSTANTIATE_TEST_SUITE_P(Captures, RoundTrip, ::testing::Range(1, 9),
                          [](const auto &info) { return "variant" + std::to_string(info.param); });
+
+// ---- The call history survives the monitor being killed ----
+
+TEST(EndToEnd, MonitorKilledMidBurstHasStoredEveryCallItPrinted)
+{
+    SimProcess sim({});
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("history.sqlite"));
+    QProcess monitor;
+    monitor.start(QStringLiteral(DIALKITE_CLI),
+                  {QStringLiteral("monitor"), QStringLiteral("--device"), sim.path(),
+                   QStringLiteral("--history"), db, QStringLiteral("--settings"),
+                   dir.filePath(QStringLiteral("none.ini"))});
+    QByteArray out;
+    ASSERT_TRUE(waitFor([&] {
+        out += monitor.readAllStandardOutput();
+        return out.contains('\n');
+    }));
+    sim.send(QStringLiteral("burst 3000\n"));
+    ASSERT_TRUE(waitFor([&] {
+        out += monitor.readAllStandardOutput();
+        return out.count("\"call\"") >= 200;
+    }, 20000)) << out.size();
+    ::kill(pid_t(monitor.processId()), SIGKILL);
+    monitor.waitForFinished(5000);
+    out += monitor.readAllStandardOutput();
+
+    QSet<QString> printed;
+    for (const QByteArray &line : out.split('\n')) {
+        const QJsonObject event = QJsonDocument::fromJson(line).object();
+        if (event.value(u"event").toString() == QLatin1String("call"))
+            printed.insert(event.value(u"number").toString());
+    }
+    ASSERT_GE(printed.size(), 200);
+    QSet<QString> stored;
+    {
+        QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e"));
+        connection.setDatabaseName(db);
+        ASSERT_TRUE(connection.open());
+        QSqlQuery query(connection);
+        ASSERT_TRUE(query.exec(QStringLiteral("SELECT number FROM events WHERE kind = 'call'")));
+        while (query.next())
+            stored.insert(query.value(0).toString());
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("e2e"));
+    EXPECT_TRUE(stored.contains(printed)) << printed.size() << " printed, " << stored.size() << " stored";
+    EXPECT_LT(printed.size(), 3000); // killed mid-burst indeed
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+// The call history: every caller event the console decodes, and the identifications,
+// hook/ring readings and call ends around them, kept in an SQLite database (Qt SQL's
+// QSQLITE driver) so that "who called on line 2 this morning?" has an answer after the
+// window has closed.
+//
+// The console's thread only hands events over; a thread of the store's own writes them,
+// each burst in one transaction, in WAL mode, with a busy timeout so that several
+// consoles and monitors can share one file. stored() tells the console's thread, in
+// order, which events are committed: the monitor prints a call only then, so a killed
+// monitor never printed a call the database does not have.
+//
+// A file that is not an SQLite database, or one of another program, is never
+// overwritten: it is moved aside under a time-stamped name and a new history starts
+// (notice()). A disk that refuses a write stops the history with one message (failed());
+// the console goes on, and a failed transaction leaves nothing half-written.
+
+#include "console/console.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantList>
+#include <memory>
+#include <optional>
+
+namespace dialkite {
+
+class HistoryWriterThread;
+
+// The schema's version (PRAGMA user_version) and the program's mark on its files.
+inline constexpr int kHistorySchema = 2;
+inline constexpr int kHistoryApplicationId = 0x444B4954; // "DKIT"
+
+// Where the history is kept unless the settings file says otherwise: history.sqlite in
+// the per-user data folder shared by the window and the command-line tools.
+QString defaultHistoryFile();
+// Section HISTORY of the settings file: FILE moves it, RECORD=0 turns it off.
+std::optional<QString> historyFile(const Profile &settings);
+
+// Opens (creating or migrating as needed) the history at `path` as connection `name`.
+// A file that cannot be used as a history is moved aside and a new one started; `moved`
+// then names where it went. False (and `problem`) when not even that works.
+bool openHistory(const QString &path, const QString &name, QString *moved, QString *problem);
+// Brings an open history up to `version` (for tests of the migration path).
+bool migrateHistory(QSqlDatabase &db, int version, QString *problem);
+
+class CallHistory : public QObject {
+    Q_OBJECT
+public:
+    CallHistory(const Console &console, const QString &path, QObject *parent = nullptr);
+    ~CallHistory() override;
+
+    // Connected to Console::observed.
+    void consume(const Event &event);
+    // The box's name in a rig (stored with every row; "" for a lone box).
+    void setBox(const QString &box) { m_box = box; }
+    // The port and device, for a console that opened its link itself (the monitor).
+    void setPort(const QString &port, const QString &device);
+    // Waits until every event handed over so far is committed (or the store failed).
+    void flush();
+    bool stopped() const { return m_stopped; }
+    const QString &path() const { return m_path; }
+
+Q_SIGNALS:
+    // An event is committed; in the order the console emitted them.
+    void stored(const dialkite::Event &event);
+    // Once: a file that could not be used was moved aside (and a new history started).
+    void notice(const QString &message);
+    // Once: the history stopped (full or read-only disk, no database at all).
+    void failed(const QString &message);
+    // An event the history will not store because it has stopped; in order, after the
+    // stored ones.
+    void unstored(const dialkite::Event &event);
+
+private:
+    void onWritten(qint64 count);
+    void onFailed(const QString &message);
+
+    const Console &m_console;
+    QString m_path;
+    std::unique_ptr<HistoryWriterThread> m_writer;
+    QList<Event> m_pending; // handed over, not yet committed
+    QString m_box;
+    QString m_port;
+    QString m_device;
+    QString m_deviceName;
+    QString m_deviceVersion;
+    bool m_stopped = false;
+};
+
+// What a search asks for; every field is optional.
+struct HistoryFilter {
+    QString number;   // any part of the number: digits (dashes ignored) or text
+    QString line;     // "2", "03"
+    QDateTime since;  // from this moment
+    QDateTime until;  // up to this moment
+    QString box;
+    bool callsOnly = true;
+    int limit = 0; // 0: all
+};
+
+// The SQL of a search, newest first, with its values bound in order: nothing from the
+// filter is ever part of the SQL text.
+struct HistoryQuery {
+    QString sql;
+    QVariantList values;
+};
+HistoryQuery historyQuery(const HistoryFilter &filter, const QString &columns);
+
+// The columns a search shows, in order.
+QString historyColumns();
+
+} // namespace dialkite

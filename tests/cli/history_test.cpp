@@ -1,0 +1,109 @@
+// dialkite-cli history: the stored calls printed as a table aligned for Hangul, as CSV
+// and as JSON lines, filtered by number, line and time.
+
+#include "support/fixture.h"
+
+#include "cli/history.h"
+#include "console/texts.h"
+#include "outputs/history.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+using namespace dialkite;
+using namespace dialkite::test;
+
+namespace {
+
+class HistoryCommand : public ConsoleTest {
+protected:
+    HistoryCommand()
+    {
+        CallHistory history(console, file());
+        QObject::connect(&console, &Console::observed, &history, &CallHistory::consume);
+        for (const char *record : {"1I021234567   ", "2IP", "3I12345678    "})
+            feed(framed(record));
+        history.flush();
+    }
+    QString file() const { return dir.filePath(QStringLiteral("calls.sqlite")); }
+    QByteArray run(QStringList arguments, int expectedStatus = 0)
+    {
+        QProcess cli;
+        cli.start(QStringLiteral(DIALKITE_CLI),
+                  QStringList{QStringLiteral("history"), QStringLiteral("--db"), file()} + arguments);
+        cli.waitForFinished(15000);
+        EXPECT_EQ(cli.exitCode(), expectedStatus) << cli.readAllStandardError().constData();
+        return cli.readAllStandardOutput();
+    }
+};
+
+} // namespace
+
+TEST_F(HistoryCommand, TableColumnsLineUpWithHangul)
+{
+    const QList<QByteArray> lines = run({}).split('\n');
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_TRUE(lines[0].startsWith("time "));
+    // The status column starts at the same terminal column on every line.
+    const auto statusColumn = [](const QByteArray &line, const char *word) {
+        const QString text = QString::fromUtf8(line);
+        return cli::displayWidth(text.left(text.indexOf(QLatin1String(word))));
+    };
+    EXPECT_EQ(statusColumn(lines[0], "status"), statusColumn(lines[1], "number"));
+    EXPECT_EQ(statusColumn(lines[1], "number"), statusColumn(lines[2], "withheld"));
+    EXPECT_TRUE(lines[2].contains(texts::kWithheld.toUtf8()));
+    EXPECT_EQ(cli::displayWidth(texts::kWithheld), 16);
+    EXPECT_EQ(cli::displayWidth(QStringLiteral("02-123-4567")), 11);
+}
+
+TEST_F(HistoryCommand, CsvJsonAndFilters)
+{
+    const QByteArray csv = run({QStringLiteral("--format"), QStringLiteral("csv"),
+                                QStringLiteral("--line"), QStringLiteral("1")});
+    EXPECT_EQ(csv.count("\r\n"), 2);
+    EXPECT_TRUE(csv.startsWith("time,line,box time,number,status,color"));
+    EXPECT_TRUE(csv.endsWith(",1,,02-123-4567,number,,1,,\r\n")) << csv.constData();
+
+    const QList<QByteArray> lines = run({QStringLiteral("--format"), QStringLiteral("json"),
+                                         QStringLiteral("--number"), QStringLiteral("345")})
+                                        .trimmed()
+                                        .split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("{\"event\": \"call\", \"pc_time\": "));
+    const QJsonObject newest = QJsonDocument::fromJson(lines[0]).object();
+    EXPECT_EQ(newest.value(u"number").toString(), QStringLiteral("1234-5678"));
+    EXPECT_EQ(newest.value(u"line").toString(), QStringLiteral("3"));
+
+    EXPECT_TRUE(run({QStringLiteral("--since"), QDate::currentDate().addDays(1).toString(Qt::ISODate)})
+                    .trimmed()
+                    .split('\n')
+                    .size() == 1); // the header alone
+    EXPECT_EQ(run({QStringLiteral("--limit"), QStringLiteral("1"), QStringLiteral("--format"),
+                   QStringLiteral("csv")})
+                  .count("\r\n"),
+              2);
+    run({QStringLiteral("--since"), QStringLiteral("yesterday")}, 2);
+}
+
+TEST(HistoryCommandFiles, MissingOrForeignFileIsAClearFailure)
+{
+    QTemporaryDir dir;
+    for (const QByteArray &content : {QByteArray(), QByteArray("not a database")}) {
+        const QString path = dir.filePath(QStringLiteral("x.sqlite"));
+        if (!content.isEmpty()) {
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+            file.write(content);
+        }
+        QProcess cli;
+        cli.start(QStringLiteral(DIALKITE_CLI), {QStringLiteral("history"), QStringLiteral("--db"), path});
+        cli.waitForFinished(15000);
+        EXPECT_EQ(cli.exitCode(), 1);
+        EXPECT_TRUE(cli.readAllStandardError().contains(path.toUtf8()));
+    }
+    EXPECT_EQ(cli::parseLocalTime(QStringLiteral("2026-12-07"), true),
+              QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59, 999)));
+    EXPECT_EQ(cli::parseLocalTime(QStringLiteral("2026-12-07T09:15"), false),
+              QDateTime(QDate(2026, 12, 7), QTime(9, 15)));
+}

@@ -1,0 +1,263 @@
+// The call history: what each event leaves in the database, searches, and the files it
+// must not harm (a damaged one, another program's, an old schema, a refused write).
+
+#include "support/fixture.h"
+#include "support/frames.h"
+
+#include "console/texts.h"
+
+#include "operations/detection.h"
+#include "outputs/history.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+using namespace dialkite;
+using namespace dialkite::test;
+
+namespace {
+
+// Rows of a search (or of any SQL) through a connection of the test's own.
+class Db {
+public:
+    explicit Db(const QString &path)
+        : m_name(QStringLiteral("test-%1").arg(++s_count))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~Db()
+    {
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+    QList<QStringList> rows(const QString &sql, const QVariantList &values = {}) const
+    {
+        QSqlQuery query(db());
+        query.prepare(sql);
+        for (int i = 0; i < values.size(); ++i)
+            query.bindValue(i, values[i]);
+        query.exec();
+        QList<QStringList> out;
+        while (query.next()) {
+            QStringList row;
+            for (int i = 0; i < query.record().count(); ++i)
+                row << query.value(i).toString();
+            out << row;
+        }
+        return out;
+    }
+    QStringList numbers(const HistoryFilter &filter) const
+    {
+        const HistoryQuery search = historyQuery(filter, QStringLiteral("number"));
+        QStringList out;
+        for (const QStringList &row : rows(search.sql, search.values))
+            out << row[0];
+        return out;
+    }
+
+private:
+    static inline int s_count = 0;
+    QString m_name;
+};
+
+class History : public ConsoleTest {
+protected:
+    CallHistory &keep(const QString &file)
+    {
+        history = std::make_unique<CallHistory>(console, file);
+        QObject::connect(&console, &Console::observed, history.get(), &CallHistory::consume);
+        return *history;
+    }
+    QString file() const { return dir.filePath(QStringLiteral("history.sqlite")); }
+    std::unique_ptr<CallHistory> history;
+};
+
+} // namespace
+
+TEST_F(History, EveryEventWithWhatWasKnownAroundIt)
+{
+    QSignalSpy stored(&keep(file()), &CallHistory::stored);
+    link.setOpen(false);
+    console.ChangeComport(qint16(4));
+    setVariant("3");
+    feed(framed(" P" + blanks(14) + "DK-C0001V1.0"));
+    const QByteArray call = framed("2m12071015021234567" + blanks(9));
+    feed(call + framed("3m12071016C") + framed("1S"));
+    feed(framed("ax1"));
+    history->flush();
+
+    EXPECT_EQ(stored.size(), 5);
+    Db db(file());
+    const auto rows = db.rows(QStringLiteral(
+        "SELECT kind, line, box_time, digits, status, number, colour, variant, device_name,"
+        " device_version, port, device, detail, length(pc_time) FROM events ORDER BY id"));
+    ASSERT_EQ(rows.size(), 5);
+    EXPECT_EQ(rows[0].mid(0, 1), QStringList{QStringLiteral("identification")});
+    EXPECT_EQ(rows[0][12], QStringLiteral("DK-C0001 Ver V1.0"));
+    EXPECT_EQ(rows[1], (QStringList{QStringLiteral("call"), QStringLiteral("2"),
+                                    QStringLiteral("12-07 10:15"), QStringLiteral("021234567"),
+                                    QStringLiteral("number"), QStringLiteral("02-123-4567"),
+                                    QStringLiteral("#ff0000"), QStringLiteral("3"),
+                                    QStringLiteral("DK-C0001"), QStringLiteral("Ver V1.0"),
+                                    QStringLiteral("COM4"), QStringLiteral("COM4"), QString(),
+                                    QStringLiteral("19")}));
+    EXPECT_EQ(rows[2][4], QStringLiteral("public_phone"));
+    EXPECT_EQ(rows[2][3], QString());
+    EXPECT_EQ(rows[3][0], QStringLiteral("call_end"));
+    EXPECT_EQ(rows[4][0], QStringLiteral("detection"));
+    EXPECT_EQ(rows[4][12], QStringLiteral("HOOK"));
+    QSqlQuery record(db.db());
+    record.exec(QStringLiteral("SELECT record FROM events WHERE line = '2'"));
+    ASSERT_TRUE(record.next());
+    EXPECT_EQ(record.value(0).toByteArray(), call);
+    EXPECT_EQ(db.rows(QStringLiteral("PRAGMA journal_mode")).value(0).value(0), QStringLiteral("wal"));
+    EXPECT_EQ(db.rows(QStringLiteral("PRAGMA user_version")).value(0).value(0), QStringLiteral("2"));
+}
+
+TEST_F(History, SearchesByAnyPartOfANumberLineAndTime)
+{
+    keep(file());
+    setVariant("1");
+    for (const char *record : {"1I021234567", "2I0311234567", "2IP", "3I01099887766", "2I12345678"})
+        feed(framed(record + blanks(6)));
+    history->flush();
+    Db db(file());
+    const auto find = [&](const char *number, const char *line = "") {
+        HistoryFilter f;
+        f.number = QString::fromUtf8(number);
+        f.line = QString::fromLatin1(line);
+        return db.numbers(f);
+    };
+    // Newest first; three or more digits through the index, fewer by a scan.
+    EXPECT_EQ(find(""), (QStringList{QStringLiteral("1234-5678"), QStringLiteral("010-9988-7766"),
+                                     texts::kWithheld, QStringLiteral("031-123-4567"),
+                                     QStringLiteral("02-123-4567")}));
+    EXPECT_EQ(find("123-4"), (QStringList{QStringLiteral("1234-5678"), QStringLiteral("031-123-4567"),
+                                          QStringLiteral("02-123-4567")}));
+    EXPECT_EQ(find("88"), QStringList{QStringLiteral("010-9988-7766")});
+    EXPECT_EQ(find("표시"), QStringList{texts::kWithheld});
+    EXPECT_EQ(find("", "2"), (QStringList{QStringLiteral("1234-5678"), texts::kWithheld,
+                                          QStringLiteral("031-123-4567")}));
+    EXPECT_EQ(find("%"), QStringList{});
+    EXPECT_EQ(find("'; DROP TABLE events; --"), QStringList{});
+    HistoryFilter future;
+    future.since = QDateTime::currentDateTime().addDays(1);
+    EXPECT_TRUE(db.numbers(future).isEmpty());
+    HistoryFilter today;
+    today.since = QDate::currentDate().startOfDay();
+    today.until = QDate::currentDate().endOfDay();
+    today.limit = 2;
+    EXPECT_EQ(db.numbers(today).size(), 2);
+    EXPECT_EQ(db.rows(QStringLiteral("SELECT count(*) FROM events")).value(0).value(0),
+              QStringLiteral("5"));
+}
+
+TEST_F(History, AFileThatIsNotAHistoryIsMovedAsideNeverOverwritten)
+{
+    for (const bool foreign : {false, true}) {
+        QTemporaryDir place;
+        const QString path = place.filePath(QStringLiteral("history.sqlite"));
+        QByteArray before = "this is not a database, it is somebody's notes\n";
+        if (foreign) {
+            Db other(path);
+            QSqlQuery(other.db()).exec(QStringLiteral("CREATE TABLE invoices (n INTEGER)"));
+        } else {
+            QFile garbage(path);
+            ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+            garbage.write(before);
+        }
+        QFile original(path);
+        ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+        before = original.readAll();
+        original.close();
+
+        QSignalSpy notice(&keep(path), &CallHistory::notice);
+        feed(framed("1I021234567   "));
+        history->flush();
+        if (notice.isEmpty())
+            notice.wait(2000);
+        EXPECT_EQ(notice.size(), 1);
+        const QStringList aside =
+            QDir(place.path()).entryList({QStringLiteral("history.sqlite.*.unusable")});
+        ASSERT_EQ(aside.size(), 1) << foreign;
+        QFile moved(place.filePath(aside[0]));
+        ASSERT_TRUE(moved.open(QIODevice::ReadOnly));
+        EXPECT_EQ(moved.readAll(), before);
+        history.reset();
+        Db fresh(path);
+        EXPECT_EQ(fresh.rows(QStringLiteral("SELECT number FROM events")).size(), 1);
+    }
+}
+
+TEST_F(History, AVersionOneHistoryIsMigratedWithItsCalls)
+{
+    {
+        Db old(file());
+        QSqlDatabase db = old.db();
+        QString problem;
+        ASSERT_TRUE(migrateHistory(db, 1, &problem)) << problem.toStdString();
+        QSqlQuery(db).exec(QStringLiteral(
+            "INSERT INTO events (kind, line, pc_utc, pc_time, digits, number)"
+            " VALUES ('call', '1', 1, '1970-01-01 09:00:00', '0212345678', '02-1234-5678')"));
+    }
+    keep(file());
+    feed(framed("2I0311234567 "));
+    history->flush();
+    Db db(file());
+    EXPECT_EQ(db.rows(QStringLiteral("PRAGMA user_version")).value(0).value(0), QStringLiteral("2"));
+    HistoryFilter f;
+    f.number = QStringLiteral("1234");
+    EXPECT_EQ(db.numbers(f), (QStringList{QStringLiteral("031-123-4567"), QStringLiteral("02-1234-5678")}));
+}
+
+TEST_F(History, ARefusedWriteStopsTheHistoryOnceNeverTheConsole)
+{
+    const QString blocker = dir.filePath(QStringLiteral("blocker"));
+    QFile(blocker).open(QIODevice::WriteOnly);
+    CallHistory &h = keep(blocker + QStringLiteral("/history.sqlite"));
+    QSignalSpy failed(&h, &CallHistory::failed);
+    QSignalSpy unstored(&h, &CallHistory::unstored);
+    feed(framed("1I021234567   "));
+    ASSERT_TRUE(failed.wait(2000));
+    feed(framed("2I021234567   "));
+    processEvents();
+    EXPECT_EQ(failed.size(), 1);
+    EXPECT_EQ(unstored.size(), 2);
+    EXPECT_EQ(state().CallRow, 3);
+}
+
+TEST_F(History, TwoConsolesShareOneFile)
+{
+    Harness other;
+    CallHistory mine(console, file());
+    CallHistory theirs(other.console, file());
+    QObject::connect(&console, &Console::observed, &mine, &CallHistory::consume);
+    QObject::connect(&other.console, &Console::observed, &theirs, &CallHistory::consume);
+    for (int i = 0; i < 300; ++i) {
+        feed(framed("1I021234567   "));
+        other.feed(framed("2I031234567   "));
+    }
+    mine.flush();
+    theirs.flush();
+    EXPECT_FALSE(mine.stopped());
+    EXPECT_FALSE(theirs.stopped());
+    Db db(file());
+    EXPECT_EQ(db.rows(QStringLiteral("SELECT line, count(*) FROM events GROUP BY line")),
+              (QList<QStringList>{{QStringLiteral("1"), QStringLiteral("300")},
+                                  {QStringLiteral("2"), QStringLiteral("300")}}));
+}
+
+TEST(HistorySettings, DefaultMovedOrOff)
+{
+    EXPECT_EQ(historyFile(Profile::parse("")), defaultHistoryFile());
+    EXPECT_TRUE(defaultHistoryFile().endsWith(u"/dialkite/history.sqlite"));
+    EXPECT_EQ(historyFile(Profile::parse("[History]\nFILE=/srv/calls.sqlite\n")),
+              QStringLiteral("/srv/calls.sqlite"));
+    EXPECT_FALSE(historyFile(Profile::parse("[HISTORY]\nRECORD=0\n")));
+}
