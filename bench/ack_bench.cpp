@@ -7,6 +7,7 @@
 #include "console/console.h"
 #include "console/recording.h"
 #include "outputs/capture.h"
+#include "outputs/history.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -21,7 +22,7 @@ using namespace dialkite;
 
 namespace {
 
-enum Output { None = 0, Recording = 1 };
+enum Output { None = 0, Recording = 1, History = 2 };
 
 struct AckBench {
     explicit AckBench(int outputs)
@@ -41,6 +42,11 @@ struct AckBench {
                              &CaptureRecorder::consume);
             recorder->startSession(QStringLiteral("COM1"), QStringLiteral("bench"));
         }
+        if (outputs & History) {
+            history = std::make_unique<CallHistory>(console,
+                                                    dir.filePath(QStringLiteral("bench.sqlite")));
+            QObject::connect(&console, &Console::observed, history.get(), &CallHistory::consume);
+        }
         // Identified, so that blue "I" calls are shown and acknowledged.
         link.inject("\x02 P" + QByteArray(14, ' ') + "DK-C0001V1.0\x03");
     }
@@ -51,6 +57,7 @@ struct AckBench {
     RecordingView view;
     Console console;
     std::unique_ptr<CaptureRecorder> recorder;
+    std::unique_ptr<CallHistory> history;
 };
 
 // range(0): the outputs; range(1): microseconds between records. At 19200 baud a REZ
@@ -88,11 +95,15 @@ void AckLatency(benchmark::State &state)
     state.counters["p99_us"] = percentile(0.99);
     if (bench.recorder)
         bench.recorder->flush();
+    if (bench.history)
+        bench.history->flush();
 }
 BENCHMARK(AckLatency)
     ->ArgNames({"outputs", "gap_us"})
     ->Args({None, 1000})
     ->Args({Recording, 1000})
+    ->Args({History, 1000})
+    ->Args({Recording | History, 1000})
     ->Args({None, 0})
     ->Args({Recording, 0})
     ->Iterations(5000);

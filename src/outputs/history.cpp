@@ -189,7 +189,8 @@ bool migrateHistory(QSqlDatabase &db, int version, QString *problem)
         for (const char *statement : kMigrations[size_t(step)])
             ok = ok && exec(db, QString::fromUtf8(statement), problem);
         if (!ok ||
-            !exec(db, QStringLiteral("PRAGMA application_id=%1").arg(kHistoryApplicationId), problem) ||
+            !exec(db, QStringLiteral("PRAGMA application_id=%1").arg(kHistoryApplicationId),
+                  problem) ||
             !exec(db, QStringLiteral("PRAGMA user_version=%1").arg(step + 1), problem) ||
             !db.commit()) {
             if (problem->isEmpty())
@@ -240,7 +241,6 @@ struct Row {
     QString kind;
     QString box, line, boxTime;
     qint64 pcUtc = 0;
-    QString pcTime;
     QString digits, status, number, colour, variant, deviceName, deviceVersion, port, device;
     QByteArray record;
     QString detail;
@@ -290,8 +290,8 @@ public:
 private:
     void run()
     {
-        const QString name = QStringLiteral("dialkite-history-writer-%1")
-                                 .arg(quintptr(this), 0, 16);
+        const QString name =
+            QStringLiteral("dialkite-history-writer-%1").arg(quintptr(this), 0, 16);
         QString moved;
         QString problem;
         const bool opened = openHistory(m_path, name, &moved, &problem);
@@ -353,7 +353,8 @@ private:
     }
 
     // One transaction for the burst; another writer's lock is waited out.
-    static bool store(QSqlDatabase &db, QSqlQuery &insert, const std::deque<Row> &rows, QString *problem)
+    static bool store(QSqlDatabase &db, QSqlQuery &insert, const std::deque<Row> &rows,
+                      QString *problem)
     {
         for (int attempt = 0; attempt < kLockedRetries; ++attempt) {
             if (!db.transaction()) {
@@ -365,7 +366,8 @@ private:
                     *problem = db.lastError().text();
                 db.rollback();
             }
-            if (!problem->contains(QLatin1String("locked")) && !problem->contains(QLatin1String("busy")))
+            if (!problem->contains(QLatin1String("locked")) &&
+                !problem->contains(QLatin1String("busy")))
                 return false;
             problem->clear();
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -374,14 +376,28 @@ private:
         return false;
     }
 
+    // The PC's local time to the second, worked out here, off the console's thread; a
+    // burst of calls shares its seconds, and the conversion is not cheap.
+    static QString localTime(qint64 utcMs)
+    {
+        thread_local qint64 second = -1;
+        thread_local QString text;
+        if (utcMs / 1000 != second) {
+            second = utcMs / 1000;
+            text = QDateTime::fromMSecsSinceEpoch(second * 1000)
+                       .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        }
+        return text;
+    }
+
     static bool insertAll(QSqlQuery &insert, const std::deque<Row> &rows, QString *problem)
     {
         for (const Row &row : rows) {
-            const QVariantList values{row.kind,   row.box,         row.line,        row.boxTime,
-                                      row.pcUtc,  row.pcTime,      row.digits,      row.status,
-                                      row.number, row.colour,      row.variant,     row.deviceName,
-                                      row.deviceVersion, row.port, row.device,      row.record,
-                                      row.detail};
+            const QString pcTime = localTime(row.pcUtc);
+            const QVariantList values{
+                row.kind,          row.box,    row.line,   row.boxTime, row.pcUtc,   pcTime,
+                row.digits,        row.status, row.number, row.colour,  row.variant, row.deviceName,
+                row.deviceVersion, row.port,   row.device, row.record,  row.detail};
             for (int i = 0; i < values.size(); ++i) {
                 // A null text would be bound as NULL; the columns hold "" for nothing.
                 const QVariant &v = values[i];
@@ -465,8 +481,11 @@ void CallHistory::flush()
 
 void CallHistory::onWritten(qint64 count)
 {
-    for (qint64 i = 0; i < count && !m_pending.isEmpty(); ++i)
-        Q_EMIT stored(m_pending.takeFirst());
+    for (qint64 i = 0; i < count && !m_pending.empty(); ++i) {
+        const Event event = std::move(m_pending.front());
+        m_pending.pop_front();
+        Q_EMIT stored(event);
+    }
 }
 
 void CallHistory::onFailed(const QString &message)
@@ -523,10 +542,9 @@ void CallHistory::consume(const Event &event)
     }
     if (row.pcUtc == 0)
         row.pcUtc = now.toMSecsSinceEpoch();
-    row.pcTime = QDateTime::fromMSecsSinceEpoch(row.pcUtc).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     row.deviceName = m_deviceName;
     row.deviceVersion = m_deviceVersion;
-    m_pending.append(event);
+    m_pending.push_back(event);
     m_writer->push(std::move(row));
 }
 

@@ -24,6 +24,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariantList>
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -83,7 +84,7 @@ private:
     const Console &m_console;
     QString m_path;
     std::unique_ptr<HistoryWriterThread> m_writer;
-    QList<Event> m_pending; // handed over, not yet committed
+    std::deque<Event> m_pending; // handed over, not yet committed
     QString m_box;
     QString m_port;
     QString m_device;
@@ -94,10 +95,10 @@ private:
 
 // What a search asks for; every field is optional.
 struct HistoryFilter {
-    QString number;   // any part of the number: digits (dashes ignored) or text
-    QString line;     // "2", "03"
-    QDateTime since;  // from this moment
-    QDateTime until;  // up to this moment
+    QString number;  // any part of the number: digits (dashes ignored) or text
+    QString line;    // "2", "03"
+    QDateTime since; // from this moment
+    QDateTime until; // up to this moment
     QString box;
     bool callsOnly = true;
     int limit = 0; // 0: all

@@ -1,0 +1,135 @@
+// The call history window offscreen: opened from the keyboard and the caller-ID log,
+// searched, filtered, coloured and exported.
+
+#include "support/widgets.h"
+
+#include "console/recording.h"
+#include "console/texts.h"
+#include "desktop/form1.h"
+#include "desktop/historywindow.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace dialkite;
+using namespace dialkite::test;
+
+namespace {
+
+class HistoryWindowTest : public ::testing::Test {
+protected:
+    HistoryWindowTest()
+    {
+        form.startHistory(dir.filePath(QStringLiteral("history.sqlite")));
+        form.console().Timer2_Timer();
+        link.setOpen(true);
+        form.console().setVariant(VariantId(3));
+        // Identified, then a blue, a red and a withheld call on lines 1, 2 and 2.
+        link.inject("\x02 P" + QByteArray(14, ' ') + "DK-C0001V1.0\x03");
+        link.inject("\x02"
+                    "1I12071015021234567         \x03");
+        link.inject("\x02"
+                    "2m120710160311234567        \x03");
+        link.inject("\x02"
+                    "2m12071016P                 \x03");
+        form.history()->flush();
+    }
+    QStringList column(HistoryWindow &window, int column)
+    {
+        QStringList out;
+        for (int row = 0; row < window.model()->rowCount(); ++row)
+            out << window.model()->index(row, column).data().toString();
+        return out;
+    }
+
+    QTemporaryDir dir;
+    Settings settings{dir.filePath(QStringLiteral("Dial Kite.ini"))};
+    RecordingLink link;
+    Form1 form{link, settings};
+};
+
+} // namespace
+
+TEST_F(HistoryWindowTest, OpensFromTheKeyboardAndTheLogsMenu)
+{
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QTest::keyClick(&form, Qt::Key_H, Qt::ControlModifier);
+    ASSERT_TRUE(form.historyWindow());
+    EXPECT_TRUE(form.historyWindow()->isVisible());
+    form.historyWindow()->close();
+
+    QTimer::singleShot(50, [] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_TRUE(menu);
+        ASSERT_FALSE(menu->actions().isEmpty());
+        EXPECT_EQ(menu->actions().front()->text(), texts::kHistoryMenu);
+        menu->actions().front()->trigger();
+        menu->close();
+    });
+    auto *log = form.findChild<QTableView *>(QStringLiteral("MSFlexGrid1"));
+    ASSERT_TRUE(log);
+    Q_EMIT log->customContextMenuRequested(QPoint(10, 10));
+    EXPECT_TRUE(form.historyWindow()->isVisible());
+}
+
+TEST_F(HistoryWindowTest, SearchFilterColoursAndUpdates)
+{
+    HistoryWindow window(dir.filePath(QStringLiteral("history.sqlite")));
+    // Newest first, coloured as in the log.
+    EXPECT_EQ(column(window, 3), (QStringList{texts::kWithheld, QStringLiteral("031-123-4567"),
+                                              QStringLiteral("02-123-4567")}));
+    EXPECT_EQ(window.model()->index(0, 3).data(Qt::ForegroundRole).value<QBrush>().color(),
+              QColor(Qt::red));
+    EXPECT_EQ(window.model()->index(2, 3).data(Qt::ForegroundRole).value<QBrush>().color(),
+              QColor(Qt::blue));
+
+    window.findChild<QLineEdit *>(QStringLiteral("Number"))->setText(QStringLiteral("1234"));
+    window.refresh();
+    EXPECT_EQ(column(window, 3),
+              (QStringList{QStringLiteral("031-123-4567"), QStringLiteral("02-123-4567")}));
+    window.findChild<QComboBox *>(QStringLiteral("Line"))->setCurrentIndex(2);
+    EXPECT_EQ(column(window, 3), QStringList{QStringLiteral("031-123-4567")});
+    window.findChild<QLineEdit *>(QStringLiteral("Number"))->clear();
+    window.refresh();
+    EXPECT_EQ(column(window, 1), (QStringList{QStringLiteral("2"), QStringLiteral("2")}));
+    window.findChild<QDateEdit *>(QStringLiteral("Since"))
+        ->setDate(QDate::currentDate().addDays(1));
+    EXPECT_EQ(window.model()->rowCount(), 0);
+    window.findChild<QDateEdit *>(QStringLiteral("Since"))->setDate(QDate::currentDate());
+    window.findChild<QComboBox *>(QStringLiteral("Line"))->setCurrentIndex(0);
+
+    // A new call shows without being asked for.
+    form.showHistory();
+    link.inject("\x02"
+                "3m1207101701012345678       \x03");
+    form.history()->flush();
+    QTest::qWait(400); // the window refreshes itself a moment after the call is stored
+    EXPECT_EQ(form.historyWindow()->model()->index(0, 3).data().toString(),
+              QStringLiteral("010-1234-5678"));
+}
+
+TEST_F(HistoryWindowTest, CsvForASpreadsheet)
+{
+    HistoryWindow window(dir.filePath(QStringLiteral("history.sqlite")));
+    window.findChild<QComboBox *>(QStringLiteral("Line"))->setCurrentIndex(2);
+    const QString file = dir.filePath(QStringLiteral("calls.csv"));
+    QString problem;
+    ASSERT_TRUE(window.exportCsv(file, &problem)) << problem.toStdString();
+    QFile csv(file);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 4); // header, two calls, the end
+    EXPECT_TRUE(lines[0].startsWith("\xEF\xBB\xBF" + texts::kPcTime.toUtf8() + ','));
+    EXPECT_TRUE(lines[1].contains(',' + texts::kWithheld.toUtf8() + ','));
+    EXPECT_TRUE(lines[2].contains(",2,12-07 10:16,031-123-4567,"));
+    EXPECT_TRUE(lines[2].endsWith("#ff0000\r"));
+    EXPECT_FALSE(window.exportCsv(dir.filePath(QStringLiteral("no/such/folder/x.csv")), &problem));
+}
