@@ -83,21 +83,36 @@ std::optional<qint64> pragma(QSqlDatabase &db, const char *name)
 }
 
 // Why the file at the connection cannot be this program's history; "" when it can.
-QString unusable(QSqlDatabase &db)
+// A lock held by another console is waited out: only a file that is damaged, not a
+// database, another program's or a newer program's is said to be unusable.
+QString unusable(QSqlDatabase &db, QString *problem)
 {
-    const auto application = pragma(db, "application_id");
-    const auto version = pragma(db, "user_version");
-    QSqlQuery tables(db);
-    if (!application || !version ||
-        !tables.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) || !tables.next())
-        return QStringLiteral("not an SQLite database or damaged");
-    if (*application == kHistoryApplicationId)
-        return *version > kHistorySchema
-                   ? QStringLiteral("written by a newer program (schema %1)").arg(*version)
-                   : QString();
-    if (*application != 0 || tables.value(0).toLongLong() > 0)
-        return QStringLiteral("a database of another program");
-    return {}; // empty: ours to set up
+    for (int attempt = 0; attempt < kLockedRetries; ++attempt) {
+        // One statement, so one snapshot: another console may be creating the file.
+        QSqlQuery query(db);
+        if (query.exec(QStringLiteral("SELECT (SELECT application_id FROM pragma_application_id()),"
+                                      " (SELECT user_version FROM pragma_user_version()),"
+                                      " (SELECT count(*) FROM sqlite_master)")) &&
+            query.next()) {
+            const qint64 application = query.value(0).toLongLong();
+            const qint64 version = query.value(1).toLongLong();
+            const qint64 tables = query.value(2).toLongLong();
+            if (application == kHistoryApplicationId)
+                return version > kHistorySchema
+                           ? QStringLiteral("written by a newer program (schema %1)").arg(version)
+                           : QString();
+            if (application != 0 || tables > 0)
+                return QStringLiteral("a database of another program");
+            return {}; // empty: ours to set up
+        }
+        // SQLITE_CORRUPT (11) and SQLITE_NOTADB (26): the file itself is at fault.
+        const QString code = query.lastError().nativeErrorCode();
+        if (code == QLatin1String("11") || code == QLatin1String("26"))
+            return QStringLiteral("not an SQLite database or damaged");
+        *problem = query.lastError().text();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return QStringLiteral("\x01"); // still locked: neither usable nor to be moved
 }
 
 bool configure(QSqlDatabase &db, QString *problem)
@@ -171,35 +186,38 @@ std::optional<QString> historyFile(const Profile &settings)
 
 bool migrateHistory(QSqlDatabase &db, int version, QString *problem)
 {
-    const auto current = pragma(db, "user_version");
     if (version > int(kMigrations.size())) {
         *problem = QStringLiteral("no schema %1").arg(version);
         return false;
     }
-    if (!current) {
-        *problem = QStringLiteral("cannot read the schema version");
-        return false;
-    }
-    for (int step = int(*current); step < version; ++step) {
-        if (!db.transaction()) {
-            *problem = db.lastError().text();
+    // Each step takes the write lock first and looks at the version under it: another
+    // console opening the same new file at the same moment waits, then finds the step
+    // done.
+    for (;;) {
+        if (!exec(db, QStringLiteral("BEGIN IMMEDIATE"), problem))
+            return false;
+        const auto current = pragma(db, "user_version");
+        if (!current) {
+            *problem = QStringLiteral("cannot read the schema version");
+            exec(db, QStringLiteral("ROLLBACK"), problem);
             return false;
         }
+        if (*current >= version)
+            return exec(db, QStringLiteral("COMMIT"), problem);
         bool ok = true;
-        for (const char *statement : kMigrations[size_t(step)])
+        for (const char *statement : kMigrations[size_t(*current)])
             ok = ok && exec(db, QString::fromUtf8(statement), problem);
-        if (!ok ||
-            !exec(db, QStringLiteral("PRAGMA application_id=%1").arg(kHistoryApplicationId),
-                  problem) ||
-            !exec(db, QStringLiteral("PRAGMA user_version=%1").arg(step + 1), problem) ||
-            !db.commit()) {
-            if (problem->isEmpty())
-                *problem = db.lastError().text();
-            db.rollback();
+        ok = ok &&
+             exec(db, QStringLiteral("PRAGMA application_id=%1").arg(kHistoryApplicationId),
+                  problem) &&
+             exec(db, QStringLiteral("PRAGMA user_version=%1").arg(*current + 1), problem) &&
+             exec(db, QStringLiteral("COMMIT"), problem);
+        if (!ok) {
+            QString ignored;
+            exec(db, QStringLiteral("ROLLBACK"), &ignored);
             return false;
         }
     }
-    return true;
 }
 
 bool openHistory(const QString &path, const QString &name, QString *moved, QString *problem)
@@ -213,7 +231,9 @@ bool openHistory(const QString &path, const QString &name, QString *moved, QStri
         if (!connect(path, name, problem))
             return false;
         QSqlDatabase db = QSqlDatabase::database(name, false);
-        const QString why = unusable(db);
+        const QString why = unusable(db, problem);
+        if (why == QLatin1String("\x01"))
+            return false; // locked for too long: left alone, the problem says why
         if (why.isEmpty()) {
             if (configure(db, problem) && migrateHistory(db, kHistorySchema, problem))
                 return true;
@@ -343,12 +363,13 @@ private:
             }
             const qint64 count = qint64(batch.size());
             batch.clear();
+            // Told before flush() is released, so that it finds the news waiting.
+            m_report(true, count, {});
             {
                 std::lock_guard lock(m_mutex);
                 m_handled += quint64(count);
             }
             m_done.notify_all();
-            m_report(true, count, {});
         }
     }
 

@@ -100,13 +100,13 @@ TEST_F(History, EveryEventWithWhatWasKnownAroundIt)
     ASSERT_EQ(rows.size(), 5);
     EXPECT_EQ(rows[0].mid(0, 1), QStringList{QStringLiteral("identification")});
     EXPECT_EQ(rows[0][12], QStringLiteral("DK-C0001 Ver V1.0"));
-    EXPECT_EQ(rows[1], (QStringList{QStringLiteral("call"), QStringLiteral("2"),
-                                    QStringLiteral("12-07 10:15"), QStringLiteral("021234567"),
-                                    QStringLiteral("number"), QStringLiteral("02-123-4567"),
-                                    QStringLiteral("#ff0000"), QStringLiteral("3"),
-                                    QStringLiteral("DK-C0001"), QStringLiteral("Ver V1.0"),
-                                    QStringLiteral("COM4"), QStringLiteral("COM4"), QString(),
-                                    QStringLiteral("19")}));
+    EXPECT_EQ(
+        rows[1],
+        (QStringList{QStringLiteral("call"), QStringLiteral("2"), QStringLiteral("12-07 10:15"),
+                     QStringLiteral("021234567"), QStringLiteral("number"),
+                     QStringLiteral("02-123-4567"), QStringLiteral("#ff0000"), QStringLiteral("3"),
+                     QStringLiteral("DK-C0001"), QStringLiteral("Ver V1.0"), QStringLiteral("COM4"),
+                     QStringLiteral("COM4"), QString(), QStringLiteral("19")}));
     EXPECT_EQ(rows[2][4], QStringLiteral("public_phone"));
     EXPECT_EQ(rows[2][3], QString());
     EXPECT_EQ(rows[3][0], QStringLiteral("call_end"));
@@ -116,8 +116,10 @@ TEST_F(History, EveryEventWithWhatWasKnownAroundIt)
     record.exec(QStringLiteral("SELECT record FROM events WHERE line = '2'"));
     ASSERT_TRUE(record.next());
     EXPECT_EQ(record.value(0).toByteArray(), call);
-    EXPECT_EQ(db.rows(QStringLiteral("PRAGMA journal_mode")).value(0).value(0), QStringLiteral("wal"));
-    EXPECT_EQ(db.rows(QStringLiteral("PRAGMA user_version")).value(0).value(0), QStringLiteral("2"));
+    EXPECT_EQ(db.rows(QStringLiteral("PRAGMA journal_mode")).value(0).value(0),
+              QStringLiteral("wal"));
+    EXPECT_EQ(db.rows(QStringLiteral("PRAGMA user_version")).value(0).value(0),
+              QStringLiteral("2"));
 }
 
 TEST_F(History, SearchesByAnyPartOfANumberLineAndTime)
@@ -138,8 +140,9 @@ TEST_F(History, SearchesByAnyPartOfANumberLineAndTime)
     EXPECT_EQ(find(""), (QStringList{QStringLiteral("1234-5678"), QStringLiteral("010-9988-7766"),
                                      texts::kWithheld, QStringLiteral("031-123-4567"),
                                      QStringLiteral("02-123-4567")}));
-    EXPECT_EQ(find("123-4"), (QStringList{QStringLiteral("1234-5678"), QStringLiteral("031-123-4567"),
-                                          QStringLiteral("02-123-4567")}));
+    EXPECT_EQ(find("123-4"),
+              (QStringList{QStringLiteral("1234-5678"), QStringLiteral("031-123-4567"),
+                           QStringLiteral("02-123-4567")}));
     EXPECT_EQ(find("88"), QStringList{QStringLiteral("010-9988-7766")});
     EXPECT_EQ(find("표시"), QStringList{texts::kWithheld});
     EXPECT_EQ(find("", "2"), (QStringList{QStringLiteral("1234-5678"), texts::kWithheld,
@@ -210,10 +213,12 @@ TEST_F(History, AVersionOneHistoryIsMigratedWithItsCalls)
     feed(framed("2I0311234567 "));
     history->flush();
     Db db(file());
-    EXPECT_EQ(db.rows(QStringLiteral("PRAGMA user_version")).value(0).value(0), QStringLiteral("2"));
+    EXPECT_EQ(db.rows(QStringLiteral("PRAGMA user_version")).value(0).value(0),
+              QStringLiteral("2"));
     HistoryFilter f;
     f.number = QStringLiteral("1234");
-    EXPECT_EQ(db.numbers(f), (QStringList{QStringLiteral("031-123-4567"), QStringLiteral("02-1234-5678")}));
+    EXPECT_EQ(db.numbers(f),
+              (QStringList{QStringLiteral("031-123-4567"), QStringLiteral("02-1234-5678")}));
 }
 
 TEST_F(History, ARefusedWriteStopsTheHistoryOnceNeverTheConsole)
@@ -239,6 +244,8 @@ TEST_F(History, TwoConsolesShareOneFile)
     CallHistory theirs(other.console, file());
     QObject::connect(&console, &Console::observed, &mine, &CallHistory::consume);
     QObject::connect(&other.console, &Console::observed, &theirs, &CallHistory::consume);
+    QSignalSpy noticeMine(&mine, &CallHistory::notice);
+    QSignalSpy noticeTheirs(&theirs, &CallHistory::notice);
     for (int i = 0; i < 300; ++i) {
         feed(framed("1I021234567   "));
         other.feed(framed("2I031234567   "));
@@ -247,6 +254,8 @@ TEST_F(History, TwoConsolesShareOneFile)
     theirs.flush();
     EXPECT_FALSE(mine.stopped());
     EXPECT_FALSE(theirs.stopped());
+    EXPECT_TRUE(noticeMine.isEmpty()) << noticeMine.value(0).value(0).toString().toStdString();
+    EXPECT_TRUE(noticeTheirs.isEmpty()) << noticeTheirs.value(0).value(0).toString().toStdString();
     Db db(file());
     EXPECT_EQ(db.rows(QStringLiteral("SELECT line, count(*) FROM events GROUP BY line")),
               (QList<QStringList>{{QStringLiteral("1"), QStringLiteral("300")},
