@@ -1,5 +1,6 @@
 // dialkite-cli: the console without a window.
 
+#include "collect.h"
 #include "history.h"
 #include "monitor.h"
 #include "runner.h"
@@ -7,6 +8,8 @@
 #include "console/settings.h"
 #include "console/variant.h"
 
+#include "outputs/history.h"
+#include "outputs/mqtt.h"
 #include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
@@ -22,7 +25,11 @@ namespace {
 const char kUsage[] =
     "Usage: dialkite-cli run SCRIPT [--check] [--settings INI]\n"
     "       dialkite-cli monitor (--port N | --device PATH) [--variant N] [--identify]\n"
-    "                    [--count N] [--capture FILE] [--history FILE] [--settings INI]\n"
+    "                    [--count N] [--capture FILE] [--history FILE] [--mqtt URL]\n"
+    "                    [--spool FILE] [--settings INI]\n"
+    "       dialkite-cli monitor (--box NAME=DEVICE_OR_COMn[:VARIANT] ... | --rig FILE)\n"
+    "                    [--count N] [--history FILE] [--mqtt URL] [--spool FILE]\n"
+    "       dialkite-cli collect --mqtt URL [--history FILE] [--client-id ID]\n"
     "       dialkite-cli history [--db FILE] [--number TEXT] [--line L] [--since DATE]\n"
     "                    [--until DATE] [--box NAME] [--limit N] [--format table|csv|json]\n"
     "\n"
@@ -45,6 +52,18 @@ const char kUsage[] =
     "until SIGINT or SIGTERM (exit 0); a port that cannot be opened or goes away, or a\n"
     "settings file that cannot be read, ends it with status 1. --history stores every\n"
     "event in a call history (SQLite) and prints each one once it is stored.\n"
+    "\n"
+    "A rig monitor serves several boxes: --box NAME=/dev/ttyUSB0:3 (or COM2) repeated, or\n"
+    "--rig FILE (one [NAME] section a box: DEVICE= or PORT=, VARIANT=, IDENTIFY=1). Every\n"
+    "line carries \"box\"; a box that fails or goes away is tried again, the others go on.\n"
+    "--mqtt mqtt://HOST[:PORT] (or mqtts://) publishes every event to dialkite/BOX/EVENT\n"
+    "(QoS 1) with a retained dialkite/BOX/status; events wait in the spool while the broker\n"
+    "is away. User, password and CA: DIALKITE_MQTT_USER, DIALKITE_MQTT_PASSWORD,\n"
+    "DIALKITE_MQTT_CA, or [MQTT] USER, PASSWORD, CA in the settings file.\n"
+    "\n"
+    "collect subscribes to every box on the broker and stores their events in one call\n"
+    "history (each once, by its id), printing each as it arrives; history --box NAME\n"
+    "shows one box's calls.\n"
     "\n"
     "history searches the call history (default: the one the window keeps) and prints\n"
     "what it finds, newest first: --number finds any part of a number, --line one line,\n"
@@ -118,23 +137,47 @@ int monitor(QStringList args, const QString &settingsPath)
     options.settingsPath = settingsPath;
     const qsizetype identify = args.indexOf(QStringLiteral("--identify"));
     if (identify >= 0) {
-        options.identify = true;
+        options.box.identify = true;
         args.remove(identify);
     }
     bool ok = true;
     if (const auto port = takeOption(args, "--port")) {
-        options.port = port->toInt(&ok);
-        if (!ok || options.port < 1)
+        options.box.port = port->toInt(&ok);
+        if (!ok || options.box.port < 1)
             return usage("--port takes a port number");
     }
     if (const auto device = takeOption(args, "--device"))
-        options.device = *device;
+        options.box.device = *device;
     if (const auto variant = takeOption(args, "--variant")) {
-        options.variant = variant->toInt(&ok);
-        if (!ok || options.variant < 1 ||
-            !dialkite::variantTable().find(VariantId(options.variant)))
+        options.box.variant = variant->toInt(&ok);
+        if (!ok || options.box.variant < 1 ||
+            !dialkite::variantTable().find(VariantId(options.box.variant)))
             return usage(qPrintable(
                 QStringLiteral("--variant takes 1 to %1").arg(dialkite::variantTable().highest())));
+    }
+    while (const auto box = takeOption(args, "--box")) {
+        QString error;
+        const auto spec = parseBoxSpec(*box, &error);
+        if (!spec)
+            return usage(qPrintable(error));
+        for (const BoxSpec &other : options.rig) {
+            if (other.name == spec->name)
+                return usage(qPrintable(QStringLiteral("two boxes are called %1").arg(spec->name)));
+        }
+        options.rig.append(*spec);
+    }
+    if (const auto rig = takeOption(args, "--rig")) {
+        QFile file(*rig);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "dialkite-cli: cannot read %s: %s\n", qUtf8Printable(*rig),
+                         qUtf8Printable(file.errorString()));
+            return 1;
+        }
+        QString error;
+        const QList<BoxSpec> boxes = parseRigFile(file.read(Settings::kMaxFileSize), &error);
+        if (boxes.isEmpty())
+            return usage(qPrintable(*rig + QStringLiteral(": ") + error));
+        options.rig += boxes;
     }
     if (const auto capture = takeOption(args, "--capture")) {
         if (capture->isEmpty())
@@ -146,6 +189,12 @@ int monitor(QStringList args, const QString &settingsPath)
             return usage("--history needs a file name");
         options.history = *history;
     }
+    if (const auto mqtt = takeOption(args, "--mqtt"))
+        options.mqtt = *mqtt;
+    if (const auto spool = takeOption(args, "--spool"))
+        options.spool = *spool;
+    if (options.spool.isEmpty())
+        options.spool = dialkite::defaultSpoolFile();
     if (const auto count = takeOption(args, "--count")) {
         options.count = count->toInt(&ok);
         if (!ok || options.count < 1)
@@ -153,11 +202,40 @@ int monitor(QStringList args, const QString &settingsPath)
     }
     if (!args.isEmpty())
         return usage("monitor: unexpected argument");
-    if ((options.port == 0) == options.device.isEmpty())
+    const bool single = options.box.port != 0 || !options.box.device.isEmpty();
+    if (options.rig.isEmpty() && options.box.port != 0 && !options.box.device.isEmpty())
         return usage("monitor needs one of --port and --device");
+    if (single == !options.rig.isEmpty())
+        return usage("monitor needs --port or --device for one box, or --box / --rig for several");
+    if (!options.rig.isEmpty() && !options.capture.isEmpty())
+        return usage(
+            "--capture records one box; give each box of a rig a monitor of its own to record it");
     if (!settingsReadable(settingsPath))
         return 1;
     return runMonitor(options);
+}
+
+int collect(QStringList args, const QString &settingsPath)
+{
+    const auto url = takeOption(args, "--mqtt");
+    if (!url || url->isEmpty())
+        return usage("collect needs --mqtt URL");
+    const QString file = takeOption(args, "--history").value_or(dialkite::defaultHistoryFile());
+    const QString clientId = takeOption(args, "--client-id").value_or(QString());
+    if (!args.isEmpty())
+        return usage("collect: unexpected argument");
+    if (!settingsReadable(settingsPath))
+        return 1;
+    const dialkite::Profile profile = Settings(settingsPath).load();
+    const QString section = QStringLiteral("MQTT");
+    QString error;
+    auto target = dialkite::mqttTarget(*url, profile.value(section, QStringLiteral("USER")),
+                                       profile.value(section, QStringLiteral("PASSWORD")),
+                                       profile.value(section, QStringLiteral("CA")), &error);
+    if (!target)
+        return usage(qPrintable(error));
+    target->clientId = clientId;
+    return runCollector(*target, file);
 }
 
 int history(QStringList args)
@@ -178,7 +256,8 @@ int history(QStringList args)
         if (const auto text = takeOption(args, name)) {
             const QDateTime at = parseLocalTime(*text, endOfDay);
             if (!at.isValid())
-                return usage("--since and --until take a date, 2026-12-07, or a time, 2026-12-07 09:15");
+                return usage(
+                    "--since and --until take a date, 2026-12-07, or a time, 2026-12-07 09:15");
             (endOfDay ? options.filter.until : options.filter.since) = at;
         }
     }
@@ -228,5 +307,7 @@ int main(int argc, char *argv[])
         return monitor(args.mid(1), settingsPath);
     if (args[0] == QLatin1String("history"))
         return history(args.mid(1));
+    if (args[0] == QLatin1String("collect"))
+        return collect(args.mid(1), settingsPath);
     return usage("unknown command");
 }

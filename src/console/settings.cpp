@@ -193,6 +193,18 @@ QByteArray Profile::withValue(const QString &section, const QString &key,
     return changed.content();
 }
 
+QStringList Profile::sections() const
+{
+    QStringList names;
+    for (const Line &line : m_lines) {
+        const QString name = QString::fromUtf8(line.section);
+        if (!line.section.isEmpty() && line.section != "[]" &&
+            !names.contains(name, Qt::CaseInsensitive))
+            names.append(name);
+    }
+    return names;
+}
+
 QByteArray Profile::content() const
 {
     QByteArray out = m_bom ? kBom : QByteArray();

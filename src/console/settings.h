@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace dialkite {
 
@@ -33,6 +34,8 @@ public:
     // The file with `key` of `section` set to `value`, every other byte kept.
     QByteArray withValue(const QString &section, const QString &key, const QString &value) const;
     QByteArray content() const;
+    // The names of the file's sections, in order, each once.
+    QStringList sections() const;
 
 private:
     std::pair<qsizetype, qsizetype> sectionRange(const QString &section) const;

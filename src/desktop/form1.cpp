@@ -9,8 +9,8 @@
 
 #include <QCloseEvent>
 #include <QMenu>
-#include <QShortcut>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QStyle>
 
 namespace dialkite {
@@ -230,10 +230,20 @@ void Form1::startHistory(const std::optional<QString> &file)
     });
 }
 
+void Form1::startPublishing(const QString &box, const MqttTarget &target, const QString &spool)
+{
+    m_publisher = std::make_unique<MqttPublisher>(box, target, spool);
+    connect(&m_console, &Console::observed, m_publisher.get(), &MqttPublisher::consume);
+    // The broker's news goes to standard error: the operator's window is for the box.
+    connect(m_publisher.get(), &MqttPublisher::status, this,
+            [](const QString &message) { qWarning("mqtt: %s", qUtf8Printable(message)); });
+}
+
 void Form1::showHistory()
 {
     if (!m_historyWindow)
-        m_historyWindow = new HistoryWindow(m_historyFile.isEmpty() ? defaultHistoryFile() : m_historyFile, this);
+        m_historyWindow =
+            new HistoryWindow(m_historyFile.isEmpty() ? defaultHistoryFile() : m_historyFile, this);
     m_historyWindow->refresh();
     m_historyWindow->show();
     m_historyWindow->raise();

@@ -16,6 +16,7 @@
 #include "historywindow.h"
 #include "outputs/capture.h"
 #include "outputs/history.h"
+#include "outputs/mqtt.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -48,6 +49,8 @@ public:
     // Keeps every caller event in the call history at `file` (nothing when empty).
     void startHistory(const std::optional<QString> &file);
     CallHistory *history() { return m_history.get(); }
+    // Publishes every event to a broker as box `box` (the settings file's [MQTT]).
+    void startPublishing(const QString &box, const MqttTarget &target, const QString &spool);
     // The history window (Ctrl+H), opened or raised.
     void showHistory();
     HistoryWindow *historyWindow() { return m_historyWindow; }
@@ -80,6 +83,7 @@ private:
     Console m_console;
     std::unique_ptr<CaptureRecorder> m_recorder;
     std::unique_ptr<CallHistory> m_history;
+    std::unique_ptr<MqttPublisher> m_publisher;
     QString m_historyFile;
     QPointer<HistoryWindow> m_historyWindow;
     GridView *m_callLog = nullptr;

@@ -175,6 +175,12 @@ QString defaultHistoryFile()
            QStringLiteral("/dialkite/history.sqlite");
 }
 
+QString defaultSpoolFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/dialkite/mqtt-spool.sqlite");
+}
+
 std::optional<QString> historyFile(const Profile &settings)
 {
     const QString section = QStringLiteral("HISTORY");
@@ -264,6 +270,7 @@ struct Row {
     QString digits, status, number, colour, variant, deviceName, deviceVersion, port, device;
     QByteArray record;
     QString detail;
+    QString eventId; // a publisher's id; a row whose id is there already is dropped
 };
 
 } // namespace
@@ -333,9 +340,9 @@ private:
     {
         QSqlQuery insert(db);
         insert.prepare(QStringLiteral(
-            "INSERT INTO events (kind, box, line, box_time, pc_utc, pc_time, digits, status,"
-            " number, colour, variant, device_name, device_version, port, device, record, detail)"
-            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+            "INSERT OR IGNORE INTO events (kind, box, line, box_time, pc_utc, pc_time, digits,"
+            " status, number, colour, variant, device_name, device_version, port, device, record,"
+            " detail, event_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         std::deque<Row> batch;
         int quietPolls = 0;
         for (;;) {
@@ -426,6 +433,9 @@ private:
                                         ? QVariant(QStringLiteral(""))
                                         : v);
             }
+            // No id is NULL, which the unique index lets repeat.
+            insert.bindValue(int(values.size()),
+                             row.eventId.isEmpty() ? QVariant() : QVariant(row.eventId));
             if (!insert.exec()) {
                 *problem = insert.lastError().text();
                 return false;
@@ -567,6 +577,65 @@ void CallHistory::consume(const Event &event)
     row.deviceVersion = m_deviceVersion;
     m_pending.push_back(event);
     m_writer->push(std::move(row));
+}
+
+// ---- Events from other consoles (the collector) ----
+
+RemoteHistory::RemoteHistory(const QString &path, QObject *parent)
+    : QObject(parent)
+{
+    QPointer<RemoteHistory> self(this);
+    m_writer = std::make_unique<HistoryWriterThread>(
+        path, [self](bool ok, qint64 count, const QString &message) {
+            QMetaObject::invokeMethod(
+                self,
+                [self, ok, count, message] {
+                    if (!self)
+                        return;
+                    if (!ok)
+                        Q_EMIT self->failed(message);
+                    else if (count < 0)
+                        Q_EMIT self->notice(message);
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+RemoteHistory::~RemoteHistory() = default;
+
+void RemoteHistory::store(const QString &box, const QJsonObject &event)
+{
+    static const QStringList kinds{QStringLiteral("call"), QStringLiteral("identification"),
+                                   QStringLiteral("detection"), QStringLiteral("call_end")};
+    const QString kind = event.value(u"event").toString();
+    if (!kinds.contains(kind))
+        return;
+    const auto text = [&event](const char *key) {
+        return event.value(QLatin1String(key)).toString();
+    };
+    Row row;
+    row.kind = kind;
+    row.box = box;
+    row.eventId = text("id");
+    row.line = text("line");
+    row.boxTime = text("time");
+    const QDateTime at = QDateTime::fromString(text("pc_time"), Qt::ISODateWithMs);
+    row.pcUtc = (at.isValid() ? at : QDateTime::currentDateTimeUtc()).toMSecsSinceEpoch();
+    row.digits = text("digits");
+    row.status = text("status");
+    row.number = text("number");
+    row.colour = text("color");
+    row.variant = text("variant");
+    if (kind == QLatin1String("identification"))
+        row.detail = text("name") + QLatin1Char(' ') + text("version");
+    else if (kind == QLatin1String("detection"))
+        row.detail = text("state");
+    m_writer->push(std::move(row));
+}
+
+void RemoteHistory::flush()
+{
+    m_writer->flush();
 }
 
 // ---- Searching ----

@@ -20,6 +20,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonObject>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
@@ -39,6 +40,8 @@ inline constexpr int kHistoryApplicationId = 0x444B4954; // "DKIT"
 // Where the history is kept unless the settings file says otherwise: history.sqlite in
 // the per-user data folder shared by the window and the command-line tools.
 QString defaultHistoryFile();
+// Where events wait for an MQTT broker unless told otherwise: beside the history.
+QString defaultSpoolFile();
 // Section HISTORY of the settings file: FILE moves it, RECORD=0 turns it off.
 std::optional<QString> historyFile(const Profile &settings);
 
@@ -91,6 +94,24 @@ private:
     QString m_deviceName;
     QString m_deviceVersion;
     bool m_stopped = false;
+};
+
+// A history fed with events other consoles published (the collector): each is stored
+// once, however often it arrives (by its id). store() may be called from any thread.
+class RemoteHistory : public QObject {
+    Q_OBJECT
+public:
+    explicit RemoteHistory(const QString &path, QObject *parent = nullptr);
+    ~RemoteHistory() override;
+    void store(const QString &box, const QJsonObject &event);
+    void flush();
+
+Q_SIGNALS:
+    void notice(const QString &message);
+    void failed(const QString &message);
+
+private:
+    std::unique_ptr<HistoryWriterThread> m_writer;
 };
 
 // What a search asks for; every field is optional.

@@ -212,7 +212,8 @@ void Box::expect(const QByteArray &frame, const QString &what)
 {
     auto *timer = new QTimer(this);
     timer->setSingleShot(true);
-    m_expected.push_back({frame, what, timer});
+    m_expected.push_back({frame, what, timer, {}});
+    m_expected.back().since.start();
     auto entry = std::prev(m_expected.end());
     connect(timer, &QTimer::timeout, this, [this, entry] {
         ++m_missing;
@@ -232,6 +233,7 @@ bool Box::fulfil(const QByteArray &frame)
         if (it->frame != frame)
             continue;
         delete it->timer;
+        m_ackTimes.append(double(it->since.nsecsElapsed()) / 1e6);
         if (frame == rezFrame(' ', 'm') || frame == rorivuFrame('M'))
             m_identified = true;
         m_expected.erase(it);

@@ -7,6 +7,8 @@
 #include "frames.h"
 #include "records.h"
 
+#include <QElapsedTimer>
+#include <QList>
 #include <QMap>
 #include <QObject>
 #include <QTimer>
@@ -33,6 +35,8 @@ public:
     bool identified() const { return m_identified; }
     int missingAcknowledgements() const { return m_missing; }
     int pendingAcknowledgements() const { return int(m_expected.size()); }
+    // How long each acknowledgement took, in milliseconds, in the order they came.
+    const QList<double> &acknowledgementTimes() const { return m_ackTimes; }
     QMap<int, QByteArray> activeCalls() const { return m_calls; }
     void setVariant(int variant);
 
@@ -59,6 +63,7 @@ private:
         QByteArray frame; // what the console must send
         QString what;     // for the report
         QTimer *timer;
+        QElapsedTimer since;
     };
 
     void handle(const Frame &frame);
@@ -81,6 +86,7 @@ private:
     QMap<int, QByteArray> m_calls; // line -> number dialled from the console
     QMap<int, QTimer *> m_callEnds;
     std::list<Expected> m_expected;
+    QList<double> m_ackTimes;
 };
 
 } // namespace dialkite::sim

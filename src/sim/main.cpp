@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTime>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -278,5 +279,14 @@ int main(int argc, char *argv[])
                   .arg(counts.sent)
                   .arg(counts.received)
                   .arg(box.missingAcknowledgements()));
+    if (QList<double> times = box.acknowledgementTimes(); !times.isEmpty()) {
+        std::sort(times.begin(), times.end());
+        const auto at = [&](double p) { return times[qsizetype(p * double(times.size() - 1))]; };
+        log("..", QStringLiteral("acknowledged %1 records: p50 %2 ms, p99 %3 ms, max %4 ms")
+                      .arg(times.size())
+                      .arg(at(0.5), 0, 'f', 2)
+                      .arg(at(0.99), 0, 'f', 2)
+                      .arg(times.back(), 0, 'f', 2));
+    }
     return status;
 }

@@ -47,7 +47,7 @@ QString Session::help()
     return QStringLiteral(
         "commands: call LINE NUMBER [red] | withheld LINE [red] | public LINE [red] |\n"
         "          unavailable LINE [red] | end LINE | burst N [LINE] | raw BYTES |\n"
-        "          noise N | wait MS | variant N | status | quit");
+        "          noise N | wait MS | random RATE | variant N | status | quit");
 }
 
 void Session::submit(const QString &line)
@@ -133,6 +133,14 @@ QString Session::execute(const QString &text)
             events.append({*l ? *l : 1 + i % qMin(lines, 4), Caller::Number, digits, red});
         }
         return m_box.burst(events, &why) ? QString() : why;
+    }
+    if (word == QLatin1String("random")) {
+        bool ok = false;
+        const double rate = words.size() == 2 ? words[1].toDouble(&ok) : 0.0;
+        if (!ok || rate <= 0 || rate > 1000)
+            return QStringLiteral("random RATE (above 0, at most 1000 a second)");
+        startRandom(rate);
+        return {};
     }
     if (word == QLatin1String("noise")) {
         const auto count = words.size() == 2 ? number(words[1], 1, 100000) : std::nullopt;

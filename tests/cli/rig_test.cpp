@@ -1,0 +1,75 @@
+// What a rig monitor and a publisher accept: box names fit for topics, boxes on the
+// command line and in rig files, broker addresses.
+
+#include "cli/monitor.h"
+#include "console/settings.h"
+#include "outputs/mqtt.h"
+
+#include <gtest/gtest.h>
+
+using namespace dialkite;
+using namespace dialkite::cli;
+
+TEST(Rig, BoxSpecsOnTheCommandLine)
+{
+    QString error;
+    const auto usb = parseBoxSpec(QStringLiteral("shop-1=/dev/ttyUSB0:3"), &error);
+    ASSERT_TRUE(usb) << error.toStdString();
+    EXPECT_EQ(usb->name, QStringLiteral("shop-1"));
+    EXPECT_EQ(usb->device, QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(usb->variant, 3);
+    const auto com = parseBoxSpec(QStringLiteral("front=com7"), &error);
+    ASSERT_TRUE(com);
+    EXPECT_EQ(com->port, 7);
+    EXPECT_EQ(com->variant, 1);
+    EXPECT_TRUE(com->device.isEmpty());
+    for (const char *bad : {"noequals", "=/dev/x", "a/b=/dev/x", "a+=/dev/x", "#=/dev/x",
+                            "x=", "x=/dev/ttyS0:9", "x=/dev/ttyS0:0"})
+        EXPECT_FALSE(parseBoxSpec(QString::fromLatin1(bad), &error)) << bad;
+    EXPECT_FALSE(boxNameProblem(QStringLiteral("tab\there")).isEmpty());
+    EXPECT_TRUE(boxNameProblem(QStringLiteral("가게-2")).isEmpty());
+}
+
+TEST(Rig, RigFile)
+{
+    QString error;
+    const QList<BoxSpec> boxes =
+        parseRigFile("; the bench rig\n[left]\nDEVICE=/dev/ttyUSB0\nVARIANT=5\n"
+                     "IDENTIFY=1\n\n[right]\nport = 4\n",
+                     &error);
+    ASSERT_EQ(boxes.size(), 2) << error.toStdString();
+    EXPECT_EQ(boxes[0].name, QStringLiteral("left"));
+    EXPECT_EQ(boxes[0].variant, 5);
+    EXPECT_TRUE(boxes[0].identify);
+    EXPECT_EQ(boxes[1].port, 4);
+    EXPECT_FALSE(boxes[1].identify);
+    EXPECT_TRUE(parseRigFile("[bad/name]\nDEVICE=/dev/x\n", &error).isEmpty());
+    EXPECT_TRUE(error.contains(QStringLiteral("bad/name")));
+    EXPECT_TRUE(parseRigFile("; nothing\n", &error).isEmpty());
+}
+
+TEST(Rig, BrokerAddressesAndCredentials)
+{
+    QString error;
+    qunsetenv("DIALKITE_MQTT_USER");
+    qunsetenv("DIALKITE_MQTT_PASSWORD");
+    const auto plain = mqttTarget(QStringLiteral("mqtt://broker.local"), QStringLiteral("u"),
+                                  QStringLiteral("p"), {}, &error);
+    ASSERT_TRUE(plain) << error.toStdString();
+    EXPECT_EQ(plain->host, QStringLiteral("broker.local"));
+    EXPECT_EQ(plain->port, 1883);
+    EXPECT_FALSE(plain->tls);
+    EXPECT_EQ(plain->user, QStringLiteral("u"));
+    qputenv("DIALKITE_MQTT_PASSWORD", "from-env");
+    const auto secure =
+        mqttTarget(QStringLiteral("mqtts://10.0.0.5:9883"), {}, QStringLiteral("p"), {}, &error);
+    qunsetenv("DIALKITE_MQTT_PASSWORD");
+    ASSERT_TRUE(secure);
+    EXPECT_EQ(secure->port, 9883);
+    EXPECT_TRUE(secure->tls);
+    EXPECT_EQ(secure->password, QStringLiteral("from-env"));
+    for (const char *bad : {"http://x", "broker:1883", "mqtt://", ""})
+        EXPECT_FALSE(mqttTarget(QString::fromLatin1(bad), {}, {}, {}, &error)) << bad;
+    EXPECT_FALSE(
+        mqttTarget(QStringLiteral("mqtts://x"), {}, {}, QStringLiteral("/no/such/ca.pem"), &error));
+}
