@@ -293,6 +293,10 @@ int main(int argc, char *argv[])
             return usage("--settings needs a file name");
         settingsPath = *path;
     }
+    if (args.contains(QLatin1String("--version"))) {
+        std::printf("dialkite-cli %s\n", DIALKITE_VERSION);
+        return 0;
+    }
     if (args.isEmpty())
         return usage("no command given");
     if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h")))

@@ -58,7 +58,7 @@ void Console::Timer1_Timer()
     if (!port)
         reportPortError(m_settings.problem());
     else if (!openPort(*port))
-        reportPortError();
+        reportPortError(openFailure());
 }
 
 void Console::Timer2_Timer()
@@ -80,7 +80,7 @@ void Console::ChangeComport(Choice index)
         closePort();
     const qint16 port = index.value_or(0);
     if (!openPort(port)) {
-        reportPortError();
+        reportPortError(openFailure());
         return;
     }
     const QString text = QString::number(port);
@@ -125,7 +125,14 @@ void Console::onLinkLost(const QString &reason)
 {
     emitEvent(events::PortLost{m_link.device(), reason});
     m_link.close();
-    reportPortError();
+    reportPortError(QStringLiteral("device removed: %1\n%2").arg(m_link.device(), reason));
+}
+
+QString Console::openFailure() const
+{
+    const QString device =
+        m_link.device().isEmpty() ? QStringLiteral("(no device)") : m_link.device();
+    return m_link.lastError().isEmpty() ? device : device + QLatin1Char('\n') + m_link.lastError();
 }
 
 // ---- Receiving ----

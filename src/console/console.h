@@ -151,6 +151,8 @@ private:
     void lineMultiplexedRouting();
     void boundBuffer(QByteArray &buffer);
     void onLinkLost(const QString &reason);
+    // The port error's details after a failed open: the device and the system's reason.
+    QString openFailure() const;
     bool openPort(int port);
     void closePort();
     void writeCallerRow(const Caller &caller);

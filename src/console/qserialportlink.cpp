@@ -14,6 +14,7 @@ bool QSerialPortLink::open(int portNumber)
 {
     const QString device = portNumber >= 1 ? m_deviceForPort(portNumber) : QString();
     if (device.isEmpty()) {
+        m_port.setPortName(QString());
         m_lastError = QStringLiteral("no device for port %1").arg(portNumber);
         return false;
     }
@@ -23,6 +24,7 @@ bool QSerialPortLink::open(int portNumber)
 bool QSerialPortLink::openDevice(const QString &device)
 {
     close();
+    m_lastError.clear();
     m_opening = true;
     m_port.setPortName(device);
     m_port.setBaudRate(QSerialPort::Baud19200);

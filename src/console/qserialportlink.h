@@ -28,7 +28,7 @@ public:
     // Waits up to `ms` for queued output to reach the device.
     void drain(int ms);
 
-    QString lastError() const { return m_lastError; }
+    QString lastError() const override { return m_lastError; }
 
 private:
     void onError(QSerialPort::SerialPortError error);

@@ -5,10 +5,12 @@ namespace dialkite {
 bool RecordingLink::open(int portNumber)
 {
     m_openedPorts.append(portNumber);
-    if (portNumber < 1 || m_refuseAll || m_refused.contains(portNumber))
-        return false;
-    m_open = true;
     m_device = QStringLiteral("COM%1").arg(portNumber);
+    if (portNumber < 1 || m_refuseAll || m_refused.contains(portNumber)) {
+        m_lastError = QStringLiteral("refused");
+        return false;
+    }
+    m_open = true;
     return true;
 }
 
@@ -39,7 +41,8 @@ void RecordingLink::inject(const QByteArray &bytes)
 void RecordingLink::loseDevice()
 {
     m_open = false;
-    Q_EMIT lost(QStringLiteral("device removed"));
+    m_lastError = QStringLiteral("device removed");
+    Q_EMIT lost(m_lastError);
 }
 
 void RecordingLink::clearWritten()

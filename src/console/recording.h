@@ -25,6 +25,7 @@ public:
     char readByte() override;
     QByteArray peek() override { return pending(); }
     QString device() const override { return m_device; }
+    QString lastError() const override { return m_lastError; }
     void writeByte(char byte) override;
 
     // Makes the link open without a port number, as if a port had been opened.
@@ -47,6 +48,7 @@ public:
 private:
     bool m_open = false;
     QString m_device;
+    QString m_lastError;
     bool m_refuseAll = false;
     QSet<int> m_refused;
     QList<int> m_openedPorts;

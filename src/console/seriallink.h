@@ -24,6 +24,8 @@ public:
     virtual QByteArray peek() = 0;
     // The device the link has open (or had open last), as the system names it.
     virtual QString device() const = 0;
+    // Why the last open failed or the device went away, in the system's words.
+    virtual QString lastError() const = 0;
     virtual void writeByte(char byte) = 0;
 
 Q_SIGNALS:

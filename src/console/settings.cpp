@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QStringDecoder>
 
 namespace dialkite {
@@ -223,7 +224,21 @@ QString Settings::defaultPath()
 {
     const QString folder =
         QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
-    return folder + QStringLiteral("/Dial Kite.ini");
+    return choosePath(folder,
+                      QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                          QStringLiteral("/dialkite"));
+}
+
+QString Settings::choosePath(const QString &programFolder, const QString &userFolder)
+{
+    const QString name = QStringLiteral("Dial Kite.ini");
+    const QString beside = QDir(programFolder).filePath(name);
+    if (QFileInfo(programFolder).isWritable())
+        return beside;
+    const QString own = QDir(userFolder).filePath(name);
+    if (!QFileInfo::exists(own) && QFileInfo::exists(beside) && QDir().mkpath(userFolder))
+        QFile::copy(beside, own);
+    return own;
 }
 
 void Settings::setProblem(const QString &problem) const

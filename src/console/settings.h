@@ -53,8 +53,12 @@ public:
 
     explicit Settings(QString path);
 
-    // The program's folder followed by "Dial Kite.ini".
+    // "Dial Kite.ini" beside the program while its folder can be written (as the
+    // console has always kept it); else in the per-user config folder, where an
+    // existing file beside the program is copied first so that it keeps working.
     static QString defaultPath();
+    // The same choice for given folders.
+    static QString choosePath(const QString &programFolder, const QString &userFolder);
 
     const QString &path() const { return m_path; }
     // The file as it stands now; empty when it is missing or cannot be read.

@@ -63,6 +63,16 @@ inline const QString kHistoryMovedText =
     QStringLiteral("통화 기록 파일을 읽을 수 없어 옆으로 옮기고 새 기록을 시작했습니다.");
 inline const QString kSaveFailedTitle = QStringLiteral("저장 실패");
 
+inline const QString kCopy = QStringLiteral("복사");
+inline const QString kSaveLogCsv = QStringLiteral("CSV로 저장...");
+
+// The port dialog's view of this machine's serial devices
+inline const QString kPortPresent = QStringLiteral("연결됨");
+inline const QString kPortAbsent = QStringLiteral("장치 없음");
+inline const QString kDetectedAdapters = QStringLiteral("발견된 장치");
+inline const QString kMapAdapter = QStringLiteral("선택한 번호에 연결");
+inline const QString kNoAdapters = QStringLiteral("(발견된 USB/직렬 장치 없음)");
+
 // Caller number states
 inline const QString kWithheld = QStringLiteral("발신번호표시금지");
 inline const QString kPublicPhone = QStringLiteral("공중전화");

@@ -4,10 +4,12 @@
 #include "gridview.h"
 
 #include "operations/identify.h"
+#include "operations/select.h"
 
 #include "console/texts.h"
 
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 #include <QShortcut>
@@ -63,18 +65,15 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
               &Form1::StausChange_Click);
     addGrid(GridId::Detection, 11500, 0, 1550, 900);
     m_callLog = addGrid(GridId::Calls, 0, 900, 7000, 9700);
-    // The call history, from the keyboard and from the caller-ID log.
+    addLogMenu(m_callLog, true);
+    addLogMenu(addGrid(GridId::Sent, 7000, 900, 6000, 3200), false);
+    addLogMenu(addGrid(GridId::Received, 7000, 4100, 6000, 6500), false);
+    // The call history from the keyboard.
     auto *historyKey = new QShortcut(QKeySequence(QStringLiteral("Ctrl+H")), this);
     connect(historyKey, &QShortcut::activated, this, &Form1::showHistory);
-    m_callLog->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_callLog, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
-        QMenu menu(this);
-        menu.setObjectName(QStringLiteral("CallLogMenu"));
-        menu.addAction(texts::kHistoryMenu, this, &Form1::showHistory);
-        menu.exec(m_callLog->viewport()->mapToGlobal(at));
-    });
-    addGrid(GridId::Sent, 7000, 900, 6000, 3200);
-    addGrid(GridId::Received, 7000, 4100, 6000, 6500);
+    // Focus shows on the command buttons as on every other control.
+    setStyleSheet(QStringLiteral("QToolButton:focus { border: 2px solid palette(highlight);"
+                                 " border-radius: 3px; }"));
 
     m_Timer1.setObjectName(QStringLiteral("Timer1"));
     m_Timer2.setObjectName(QStringLiteral("Timer2"));
@@ -206,6 +205,40 @@ void Form1::startRecording(const std::optional<CaptureOptions> &options)
         showNotice({texts::kRecordingStoppedText, texts::kRecordingStoppedTitle, reason,
                     MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok});
     });
+}
+
+void Form1::addLogMenu(GridView *log, bool history)
+{
+    log->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(log, &QWidget::customContextMenuRequested, this,
+            [this, log, history](const QPoint &at) {
+                QMenu menu(this);
+                menu.setObjectName(log->objectName() + QStringLiteral("Menu"));
+                menu.addAction(texts::kCopy, log, &GridView::copy);
+                menu.addAction(texts::kSaveLogCsv, this, [this, log] {
+                    const QString file = QFileDialog::getSaveFileName(
+                        this, texts::kSaveLogCsv, log->objectName() + QStringLiteral(".csv"),
+                        QStringLiteral("CSV (*.csv)"));
+                    QString problem;
+                    if (!file.isEmpty() && !log->exportCsv(file, &problem))
+                        showNotice({problem,
+                                    texts::kSaveFailedTitle,
+                                    {},
+                                    MessageBox::Icon::Exclamation,
+                                    MessageBox::Buttons::Ok});
+                });
+                if (history)
+                    menu.addAction(texts::kHistoryMenu, this, &Form1::showHistory);
+                menu.exec(log->viewport()->mapToGlobal(at));
+            });
+}
+
+void Form1::selectAtStart(qint16 number)
+{
+    // After the second timer, whose start-up puts variant 1 in place.
+    connect(
+        &m_Timer2, &QTimer::timeout, this, [this, number] { Dialkite_Select(m_console, number); },
+        Qt::QueuedConnection);
 }
 
 void Form1::startHistory(const std::optional<QString> &file)

@@ -51,6 +51,9 @@ public:
     CallHistory *history() { return m_history.get(); }
     // Publishes every event to a broker as box `box` (the settings file's [MQTT]).
     void startPublishing(const QString &box, const MqttTarget &target, const QString &spool);
+    // Right after start-up, variant `number` is selected as if the operator had chosen
+    // it in the selection dialog (dialkite --variant N).
+    void selectAtStart(qint16 number);
     // The history window (Ctrl+H), opened or raised.
     void showHistory();
     HistoryWindow *historyWindow() { return m_historyWindow; }
@@ -79,6 +82,8 @@ private:
     QToolButton *addButton(const char *name, const QString &caption, int style, int left,
                            void (Form1::*handler)() = nullptr);
     GridView *addGrid(GridId id, int left, int top, int width, int height);
+    // Copy and save for a log; the caller-ID log also opens the history.
+    void addLogMenu(GridView *log, bool history);
 
     Console m_console;
     std::unique_ptr<CaptureRecorder> m_recorder;

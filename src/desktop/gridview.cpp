@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QStringList>
 
@@ -85,9 +86,14 @@ GridView::GridView(Grid &grid, bool fixedFirstColumn, QWidget *parent)
     horizontalHeader()->setHighlightSections(false);
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     if (grid.rows() <= 2) {
+        // A panel shows; it takes no focus and keeps no selection.
         setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setFocusPolicy(Qt::NoFocus);
+        setSelectionMode(QAbstractItemView::NoSelection);
     }
+    // Tab moves on to the next control instead of through the cells.
+    setTabKeyNavigation(false);
     applyLayout();
     connect(&grid, &Grid::layoutReady, this, &GridView::applyLayout);
     connect(&grid, &Grid::topRowChanged, this, &GridView::showTopRow);
@@ -133,27 +139,78 @@ void GridView::keyPressEvent(QKeyEvent *event)
     QTableView::keyPressEvent(event);
 }
 
-// The console moved the grid's top row: scroll there, and if the view cannot (the
-// last rows are already in sight) tell the grid where the view really stands.
+// The console moved the grid's top row: the view goes there too while it follows the
+// newest rows. The grid's top row is the console's own: the view never moves it.
 void GridView::showTopRow(int row)
 {
-    if (m_syncing)
+    if (!m_following)
         return;
     m_syncing = true;
     verticalScrollBar()->setValue(row - 1);
-    const int shown = verticalScrollBar()->value() + 1;
-    if (shown != row)
-        m_grid.setTopRow(shown);
     m_syncing = false;
 }
 
+// The operator scrolled: above the console's top row the view holds still; back at it
+// (or at the end) it follows again.
 void GridView::onScrolled(int value)
 {
     if (m_syncing)
         return;
-    m_syncing = true;
-    m_grid.setTopRow(value + 1);
-    m_syncing = false;
+    m_following = value + 1 >= m_grid.topRow() || value >= verticalScrollBar()->maximum();
+    if (m_following)
+        showTopRow(m_grid.topRow());
+}
+
+void GridView::copy()
+{
+    if (!selectionModel()->hasSelection())
+        selectAll();
+    QApplication::clipboard()->setText(selectedText());
+}
+
+bool GridView::exportCsv(const QString &file, QString *problem) const
+{
+    const auto field = [](const QString &text) {
+        if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+            !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+            return text;
+        QString quoted = text;
+        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        return QLatin1Char('"') + quoted + QLatin1Char('"');
+    };
+    const bool byteLog = m_grid.columns() == 2;
+    QStringList header;
+    for (int column = 0; column < m_grid.columns(); ++column)
+        header << field(m_grid.text(0, column));
+    header << (byteLog ? QStringLiteral("hex") : QStringLiteral("color"));
+    QByteArray content = "\xEF\xBB\xBF" + header.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    for (int row = 1; row < m_grid.rows(); ++row) {
+        QStringList cells;
+        bool used = false;
+        for (int column = 0; column < m_grid.columns(); ++column) {
+            const QString text = m_grid.text(row, column);
+            used = used || !text.isEmpty();
+            // A record's bytes as a script writes them: every byte survives the CSV.
+            cells << field(byteLog && column == 1 ? notation(text.toLatin1()) : text);
+        }
+        if (!used)
+            continue;
+        if (byteLog) {
+            cells << hexBytes(m_grid.text(row, 1));
+        } else {
+            const CellColour colour = m_grid.colour(row, 2);
+            cells << (colour == CellColour::Blue  ? QStringLiteral("#0000ff")
+                      : colour == CellColour::Red ? QStringLiteral("#ff0000")
+                                                  : QString());
+        }
+        content += cells.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    }
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size() || !out.commit()) {
+        *problem = out.errorString();
+        return false;
+    }
+    return true;
 }
 
 } // namespace dialkite

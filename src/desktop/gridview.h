@@ -40,6 +40,15 @@ public:
     // The selected cells as text, a line a row and a tab between cells, control bytes
     // in <STX> notation: what Ctrl+C puts on the clipboard.
     QString selectedText() const;
+    // Puts the selected cells on the clipboard (all used rows when none is selected).
+    void copy();
+    // The used rows as CSV in UTF-8 with a byte-order mark: the caller-ID log cell by
+    // cell with its colours, the send and receive logs in byte notation with a column
+    // of hexadecimal bytes. False (and `problem`) when it could not be written.
+    bool exportCsv(const QString &file, QString *problem) const;
+    // Whether the view follows the console's newest rows; false once the operator has
+    // scrolled away from them, until they scroll back.
+    bool following() const { return m_following; }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -52,6 +61,7 @@ private:
     Grid &m_grid;
     GridDisplayModel *m_display;
     bool m_syncing = false;
+    bool m_following = true;
 };
 
 } // namespace dialkite

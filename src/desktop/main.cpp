@@ -1,6 +1,7 @@
 // dialkite: the desktop console.
 
 #include "form1.h"
+#include "translations.h"
 
 #include "console/qserialportlink.h"
 #include "console/settings.h"
@@ -9,21 +10,51 @@
 #include <QCommandLineParser>
 #include <QStandardPaths>
 #include <QSysInfo>
+#include <QTimer>
+#include <cstdio>
+#include <optional>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("dialkite"));
+    QApplication::setApplicationVersion(QStringLiteral(DIALKITE_VERSION));
+    dialkite::loadKoreanQtTexts(app);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Dial Kite console for caller-ID boxes"));
     parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption variantOption(
+        QStringLiteral("variant"),
+        QStringLiteral("Select box variant N right after start-up, as the selection dialog would."),
+        QStringLiteral("N"));
+    parser.addOption(variantOption);
+    // For scripts/screenshot: the window as a picture, then the end.
+    QCommandLineOption screenshotOption(QStringLiteral("screenshot"), QString(),
+                                        QStringLiteral("PNG"));
+    screenshotOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    QCommandLineOption afterOption(QStringLiteral("screenshot-after"), QString(),
+                                   QStringLiteral("MS"), QStringLiteral("8000"));
+    afterOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOptions({screenshotOption, afterOption});
     const QCommandLineOption settingsOption(
         QStringLiteral("settings"),
         QStringLiteral("Settings file to use instead of \"Dial Kite.ini\" beside the program."),
         QStringLiteral("FILE"));
     parser.addOption(settingsOption);
     parser.process(app);
+    std::optional<qint16> variant;
+    if (parser.isSet(variantOption)) {
+        bool ok = false;
+        const int number = parser.value(variantOption).toInt(&ok);
+        if (!ok || number < 1 || !dialkite::variantTable().find(dialkite::VariantId(number))) {
+            std::fprintf(stderr, "dialkite: --variant takes 1 to %d\n",
+                         dialkite::variantTable().highest());
+            return 2;
+        }
+        variant = qint16(number);
+    }
 
     dialkite::Settings settings(parser.isSet(settingsOption) ? parser.value(settingsOption)
                                                              : dialkite::Settings::defaultPath());
@@ -53,8 +84,16 @@ int main(int argc, char *argv[])
     window.startRecording(dialkite::recorderOptions(
         settings.load(), QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
                              QStringLiteral("/captures")));
+    if (variant)
+        window.selectAtStart(*variant);
     QObject::connect(&window, &dialkite::Form1::endProgram, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     window.show();
+    if (parser.isSet(screenshotOption)) {
+        QTimer::singleShot(parser.value(afterOption).toInt(), &window, [&] {
+            window.grab().save(parser.value(screenshotOption));
+            QApplication::exit(0);
+        });
+    }
     return app.exec();
 }

@@ -45,6 +45,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dialkite-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DIALKITE_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -57,6 +58,7 @@ int main(int argc, char *argv[])
             "\"->\" to the console, \"<-\" from it, \"..\" events, \"!!\" problems.\n\n") +
         Session::help());
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption variant(
         QStringLiteral("variant"),
         QStringLiteral("Box variant 1 to %1 (default 1).").arg(dialkite::variantTable().highest()),

@@ -163,19 +163,28 @@ TEST_F(MainWindow, LogsShowControlCharactersAndColours)
     EXPECT_FALSE(calls->index(0, 3).data(Qt::ForegroundRole).isValid());
 }
 
-TEST_F(MainWindow, TopRowFollowsTheViewBothWays)
+TEST_F(MainWindow, ViewFollowsTheNewestRowsUntilTheOperatorScrollsAway)
 {
     form.show();
     Grid &grid = form.console().MSFlexGrid3();
-    QScrollBar *bar = log("MSFlexGrid3")->verticalScrollBar();
+    auto *view = find<GridView>("MSFlexGrid3");
+    QScrollBar *bar = view->verticalScrollBar();
     grid.setTopRow(40);
     EXPECT_EQ(bar->value(), 39);
-    bar->setValue(100);
-    EXPECT_EQ(grid.topRow(), 101);
-    // The view cannot scroll past its last page; the grid learns where it stands.
-    grid.setTopRow(9999);
-    EXPECT_EQ(grid.topRow(), bar->maximum() + 1);
-    EXPECT_LT(grid.topRow(), 9999);
+    // Scrolled up: the console's rows go on, the view holds still, the grid's top row
+    // stays the console's.
+    bar->setValue(10);
+    EXPECT_FALSE(view->following());
+    EXPECT_EQ(grid.topRow(), 40);
+    grid.setTopRow(41);
+    EXPECT_EQ(bar->value(), 10);
+    // Back down to the console's rows: it follows again.
+    bar->setValue(45);
+    EXPECT_TRUE(view->following());
+    EXPECT_EQ(bar->value(), 40);
+    grid.setTopRow(60);
+    EXPECT_EQ(bar->value(), 59);
+    EXPECT_EQ(grid.topRow(), 60);
 }
 
 TEST_F(MainWindow, CopyingCellsOfALog)

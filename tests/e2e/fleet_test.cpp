@@ -150,10 +150,11 @@ TEST(Fleet, ABrokerThatRefusesOrIsNotThereIsRetriedNotFatal)
     SimProcess box({QStringLiteral("--keep-running")});
     ASSERT_TRUE(box.ok());
     const int unreachable = freePort();
-    for (const auto &[url, reason] :
-         {std::pair{broker.url(), QByteArray("refused the connection")},
-          std::pair{QStringLiteral("mqtt://127.0.0.1:%1").arg(unreachable),
-                    QByteArray("cannot reach")}}) {
+    for (const auto &attempt : {std::pair{broker.url(), QByteArray("refused the connection")},
+                                std::pair{QStringLiteral("mqtt://127.0.0.1:%1").arg(unreachable),
+                                          QByteArray("cannot reach")}}) {
+        const QString url = attempt.first;
+        const QByteArray reason = attempt.second;
         QProcess monitor;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DIALKITE_MQTT_USER"), QStringLiteral("shop"));
