@@ -269,3 +269,25 @@ TEST_F(SettingsFile, LimitCountsCharactersAndNeverSplitsOne)
     EXPECT_EQ(value, emoji.left(510));
     EXPECT_FALSE(value.contains(QChar(QChar::ReplacementCharacter)));
 }
+
+TEST_F(SettingsFile, ReadOnlyProgramFolderMovesTheFileToTheUsersFolder)
+{
+    const QString program = m_dir.filePath(QStringLiteral("program"));
+    const QString user = m_dir.filePath(QStringLiteral("user/dialkite"));
+    QDir().mkpath(program);
+    EXPECT_EQ(Settings::choosePath(program, user), program + QStringLiteral("/Dial Kite.ini"));
+    QFile old(program + QStringLiteral("/Dial Kite.ini"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("[PORT]\nNUM=4\n");
+    old.close();
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+    if (QFileInfo(program).isWritable()) {
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        GTEST_SKIP() << "running with rights that ignore folder permissions";
+    }
+    const QString chosen = Settings::choosePath(program, user);
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(chosen, user + QStringLiteral("/Dial Kite.ini"));
+    EXPECT_EQ(Settings(chosen).read(QStringLiteral("PORT"), QStringLiteral("NUM")),
+              QStringLiteral("4"));
+}

@@ -15,6 +15,7 @@ struct SeenBox {
     bool seen = false;
     QString text;
     QString title;
+    QString detail;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
@@ -32,6 +33,7 @@ inline void answerNextBox(QMessageBox::StandardButton button, SeenBox *seen, int
         seen->text = box->text();
         seen->title = box->windowTitle();
         seen->icon = box->icon();
+        seen->detail = box->detailedText();
         box->button(button)->click();
     });
 }
