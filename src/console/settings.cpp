@@ -233,7 +233,10 @@ QString Settings::choosePath(const QString &programFolder, const QString &userFo
 {
     const QString name = QStringLiteral("Dial Kite.ini");
     const QString beside = QDir(programFolder).filePath(name);
-    if (QFileInfo(programFolder).isWritable())
+    // An installed program's folder belongs to the system, whoever may write to it.
+    const bool installed = programFolder.startsWith(QLatin1String("/usr/")) ||
+                           programFolder.startsWith(QLatin1String("/opt/"));
+    if (!installed && QFileInfo(programFolder).isWritable())
         return beside;
     const QString own = QDir(userFolder).filePath(name);
     if (!QFileInfo::exists(own) && QFileInfo::exists(beside) && QDir().mkpath(userFolder))

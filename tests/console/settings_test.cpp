@@ -276,6 +276,8 @@ TEST_F(SettingsFile, ReadOnlyProgramFolderMovesTheFileToTheUsersFolder)
     const QString user = m_dir.filePath(QStringLiteral("user/dialkite"));
     QDir().mkpath(program);
     EXPECT_EQ(Settings::choosePath(program, user), program + QStringLiteral("/Dial Kite.ini"));
+    // Installed, whoever runs it: the user's own folder.
+    EXPECT_EQ(Settings::choosePath(QStringLiteral("/usr/bin"), user), user + QStringLiteral("/Dial Kite.ini"));
     QFile old(program + QStringLiteral("/Dial Kite.ini"));
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("[PORT]\nNUM=4\n");
