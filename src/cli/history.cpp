@@ -1,5 +1,6 @@
 #include "history.h"
 
+#include "outputs/csv.h"
 #include "outputs/json.h"
 
 #include <QFileInfo>
@@ -24,16 +25,6 @@ bool wide(char32_t c)
            (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
            (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1FAFF) ||
            (c >= 0x20000 && c <= 0x3FFFD);
-}
-
-QString csvField(const QString &text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 struct Column {
@@ -98,7 +89,8 @@ int printHistory(const HistoryOptions &options)
         const HistoryQuery search = historyQuery(options.filter, fields.join(QStringLiteral(", ")));
         QSqlQuery query(db);
         if (!db.open() || !query.prepare(search.sql)) {
-            std::fprintf(stderr, "dialkite-cli: %s is not a call history this program can read: %s\n",
+            std::fprintf(stderr,
+                         "dialkite-cli: %s is not a call history this program can read: %s\n",
                          qUtf8Printable(path), qUtf8Printable(query.lastError().text()));
             status = 1;
         } else {
@@ -139,12 +131,12 @@ int printHistory(const HistoryOptions &options)
                 QStringList header;
                 for (const int i : shown)
                     header << QString::fromLatin1(kColumns[i].title);
-                out(header.join(QLatin1Char(',')).toUtf8() + "\r\n");
+                out(csv::line(header));
                 for (const QStringList &row : rows) {
                     QStringList cells;
                     for (const int i : shown)
-                        cells << csvField(row[i]);
-                    out(cells.join(QLatin1Char(',')).toUtf8() + "\r\n");
+                        cells << row[i];
+                    out(csv::line(cells));
                 }
                 break;
             }
@@ -161,7 +153,8 @@ int printHistory(const HistoryOptions &options)
                     for (int k = 0; k < cells.size(); ++k) {
                         text += cells[k];
                         if (k + 1 < cells.size())
-                            text += QString(widths[k] - displayWidth(cells[k]) + 2, QLatin1Char(' '));
+                            text +=
+                                QString(widths[k] - displayWidth(cells[k]) + 2, QLatin1Char(' '));
                     }
                     out(text.toUtf8() + '\n');
                 };

@@ -1,6 +1,7 @@
 #include "gridview.h"
 
 #include "console/notation.h"
+#include "outputs/csv.h"
 
 #include <QApplication>
 #include <QBrush>
@@ -170,20 +171,12 @@ void GridView::copy()
 
 bool GridView::exportCsv(const QString &file, QString *problem) const
 {
-    const auto field = [](const QString &text) {
-        if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-            !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-            return text;
-        QString quoted = text;
-        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        return QLatin1Char('"') + quoted + QLatin1Char('"');
-    };
     const bool byteLog = m_grid.columns() == 2;
     QStringList header;
     for (int column = 0; column < m_grid.columns(); ++column)
-        header << field(m_grid.text(0, column));
+        header << m_grid.text(0, column);
     header << (byteLog ? QStringLiteral("hex") : QStringLiteral("color"));
-    QByteArray content = "\xEF\xBB\xBF" + header.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    QByteArray content = csv::kBom + csv::line(header);
     for (int row = 1; row < m_grid.rows(); ++row) {
         QStringList cells;
         bool used = false;
@@ -191,7 +184,7 @@ bool GridView::exportCsv(const QString &file, QString *problem) const
             const QString text = m_grid.text(row, column);
             used = used || !text.isEmpty();
             // A record's bytes as a script writes them: every byte survives the CSV.
-            cells << field(byteLog && column == 1 ? notation(text.toLatin1()) : text);
+            cells << (byteLog && column == 1 ? notation(text.toLatin1()) : text);
         }
         if (!used)
             continue;
@@ -203,7 +196,7 @@ bool GridView::exportCsv(const QString &file, QString *problem) const
                       : colour == CellColour::Red ? QStringLiteral("#ff0000")
                                                   : QString());
         }
-        content += cells.join(QLatin1Char(',')).toUtf8() + "\r\n";
+        content += csv::line(cells);
     }
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size() || !out.commit()) {

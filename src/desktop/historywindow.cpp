@@ -1,6 +1,7 @@
 #include "historywindow.h"
 
 #include "console/texts.h"
+#include "outputs/csv.h"
 #include "outputs/json.h"
 
 #include <QBrush>
@@ -30,21 +31,10 @@ const char kColumns[] = "pc_time, line, box_time, number, box, variant, device_n
 constexpr int kColourColumn = 7;
 const QDate kNoLimit(2000, 1, 1);
 
-QString csvField(const QString &text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
 QStringList headers()
 {
-    return {texts::kPcTime, texts::kChannel,      texts::kTimeReceived,
-            texts::kNumberReceived, texts::kBox, QStringLiteral("Variant"),
-            texts::kDeviceName};
+    return {texts::kPcTime, texts::kChannel,           texts::kTimeReceived, texts::kNumberReceived,
+            texts::kBox,    QStringLiteral("Variant"), texts::kDeviceName};
 }
 
 } // namespace
@@ -52,7 +42,8 @@ QStringList headers()
 QVariant HistoryModel::data(const QModelIndex &index, int role) const
 {
     if (role == Qt::ForegroundRole) {
-        const QString colour = QSqlQueryModel::data(this->index(index.row(), kColourColumn)).toString();
+        const QString colour =
+            QSqlQueryModel::data(this->index(index.row(), kColourColumn)).toString();
         if (!colour.isEmpty())
             return QBrush(QColor(colour));
         return {};
@@ -201,16 +192,12 @@ bool HistoryWindow::exportCsv(const QString &file, QString *problem)
         *problem = out.errorString();
         return false;
     }
-    QStringList header;
-    for (const QString &title : headers())
-        header << csvField(title);
-    header << QStringLiteral("color");
-    QByteArray content = "\xEF\xBB\xBF" + header.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    QByteArray content = csv::kBom + csv::line(headers() << QStringLiteral("color"));
     while (query.next()) {
         QStringList cells;
         for (int i = 0; i <= kColourColumn; ++i)
-            cells << csvField(query.value(i).toString());
-        content += cells.join(QLatin1Char(',')).toUtf8() + "\r\n";
+            cells << query.value(i).toString();
+        content += csv::line(cells);
     }
     if (out.write(content) != content.size() || !out.commit()) {
         *problem = out.errorString();
@@ -221,9 +208,8 @@ bool HistoryWindow::exportCsv(const QString &file, QString *problem)
 
 void HistoryWindow::saveCsv()
 {
-    const QString file = QFileDialog::getSaveFileName(this, texts::kSaveCsv,
-                                                      QStringLiteral("calls.csv"),
-                                                      QStringLiteral("CSV (*.csv)"));
+    const QString file = QFileDialog::getSaveFileName(
+        this, texts::kSaveCsv, QStringLiteral("calls.csv"), QStringLiteral("CSV (*.csv)"));
     if (file.isEmpty())
         return;
     QString problem;

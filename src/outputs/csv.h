@@ -1,0 +1,34 @@
+#pragma once
+
+// CSV as spreadsheets read it: a field with a comma, a quote or a line break is quoted,
+// its quotes doubled; lines end with CRLF. Files for people start with a UTF-8
+// byte-order mark so that the Hangul opens right.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace dialkite::csv {
+
+inline constexpr char kBom[] = "\xEF\xBB\xBF";
+
+inline QString field(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// One line: the fields quoted as needed, joined by commas, CRLF at the end.
+inline QByteArray line(const QStringList &fields)
+{
+    QStringList quoted;
+    for (const QString &text : fields)
+        quoted << field(text);
+    return quoted.join(QLatin1Char(',')).toUtf8() + "\r\n";
+}
+
+} // namespace dialkite::csv
