@@ -1,5 +1,7 @@
 #include "capture.h"
 
+#include "handover.h"
+
 #include "console/notation.h"
 
 #include <QDir>
@@ -20,10 +22,6 @@ namespace dialkite {
 namespace {
 
 const QString kSuffix = QStringLiteral(".scn");
-// How often the writer looks for new lines while the line is busy, and after how many
-// empty looks it sleeps until woken.
-constexpr int kPollMs = 2;
-constexpr int kQuietPolls = 500;
 
 // Deletes the oldest captures in `folder` (never `keep`) until the others, with room
 // for one more piece, fit under `limit`.
@@ -77,36 +75,12 @@ public:
     {}
     ~CaptureWriterThread()
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_quit = true;
-        }
-        m_wake.notify_all();
+        m_items.quit();
         m_thread.join();
     }
 
-    void push(Item item)
-    {
-        bool wasEmpty = false;
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_failed)
-                return;
-            wasEmpty = m_sleeping && m_queue.empty();
-            m_queue.push_back(std::move(item));
-            ++m_pushed;
-        }
-        // While events come the writer looks for them every kPollMs by itself; only
-        // the first event after a quiet spell wakes it.
-        if (wasEmpty)
-            m_wake.notify_one();
-    }
-    void flush()
-    {
-        std::unique_lock lock(m_mutex);
-        const quint64 target = m_pushed;
-        m_done.wait(lock, [&] { return m_handled >= target || m_failed; });
-    }
+    void push(Item item) { m_items.push(std::move(item)); }
+    void flush() { m_items.flush(); }
 
 private:
     qint64 pieceLimit() const
@@ -119,39 +93,19 @@ private:
     void run()
     {
         std::deque<Item> batch;
-        int quietPolls = 0;
-        for (;;) {
-            {
-                std::unique_lock lock(m_mutex);
-                const auto ready = [this] { return m_quit || !m_queue.empty(); };
-                if (!m_wake.wait_for(lock, std::chrono::milliseconds(kPollMs), ready) &&
-                    ++quietPolls >= kQuietPolls) {
-                    m_sleeping = true;
-                    m_wake.wait(lock, ready);
-                    m_sleeping = false;
-                }
-                if (m_queue.empty()) {
-                    if (m_quit)
-                        return;
-                    continue;
-                }
-                quietPolls = 0;
-                batch.swap(m_queue);
-            }
+        while (m_items.take(batch)) {
             bool ok = true;
             quint64 handled = 0;
             for (; ok && !batch.empty(); batch.pop_front(), ++handled)
                 ok = handle(batch.front());
             batch.clear();
-            std::lock_guard lock(m_mutex);
-            m_handled += handled;
             if (!ok) {
-                m_failed = true;
-                m_queue.clear();
                 m_file.close();
                 m_report(m_problem);
+                m_items.fail();
+                return;
             }
-            m_done.notify_all();
+            m_items.handled(handled);
         }
     }
 
@@ -262,15 +216,7 @@ private:
     qint64 m_written = 0;
     QString m_problem;
 
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_done;
-    std::deque<Item> m_queue;
-    quint64 m_pushed = 0;
-    quint64 m_handled = 0;
-    bool m_quit = false;
-    bool m_failed = false;
-    bool m_sleeping = false;
+    Handover<Item> m_items;
     std::thread m_thread;
 };
 

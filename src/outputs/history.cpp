@@ -1,5 +1,6 @@
 #include "history.h"
 
+#include "handover.h"
 #include "json.h"
 
 #include <QCoreApplication>
@@ -23,8 +24,6 @@ namespace dialkite {
 namespace {
 
 constexpr int kBusyTimeoutMs = 10000; // another console or monitor in a transaction
-constexpr int kPollMs = 2;
-constexpr int kQuietPolls = 500;
 constexpr int kLockedRetries = 30;
 
 // The schema, one step a version, a statement a string. A step runs in one
@@ -286,33 +285,11 @@ public:
     {}
     ~HistoryWriterThread()
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_quit = true;
-        }
-        m_wake.notify_all();
+        m_rows.quit();
         m_thread.join();
     }
-    void push(Row row)
-    {
-        bool wake = false;
-        {
-            std::lock_guard lock(m_mutex);
-            if (m_failed)
-                return;
-            wake = m_sleeping && m_queue.empty();
-            m_queue.push_back(std::move(row));
-            ++m_pushed;
-        }
-        if (wake)
-            m_wake.notify_one();
-    }
-    void flush()
-    {
-        std::unique_lock lock(m_mutex);
-        const quint64 target = m_pushed;
-        m_done.wait(lock, [&] { return m_handled >= target || m_failed; });
-    }
+    void push(Row row) { m_rows.push(std::move(row)); }
+    void flush() { m_rows.flush(); }
 
 private:
     void run()
@@ -344,25 +321,7 @@ private:
             " status, number, colour, variant, device_name, device_version, port, device, record,"
             " detail, event_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         std::deque<Row> batch;
-        int quietPolls = 0;
-        for (;;) {
-            {
-                std::unique_lock lock(m_mutex);
-                const auto ready = [this] { return m_quit || !m_queue.empty(); };
-                if (!m_wake.wait_for(lock, std::chrono::milliseconds(kPollMs), ready) &&
-                    ++quietPolls >= kQuietPolls) {
-                    m_sleeping = true;
-                    m_wake.wait(lock, ready);
-                    m_sleeping = false;
-                }
-                if (m_queue.empty()) {
-                    if (m_quit)
-                        return;
-                    continue;
-                }
-                quietPolls = 0;
-                batch.swap(m_queue);
-            }
+        while (m_rows.take(batch)) {
             QString problem;
             if (!store(db, insert, batch, &problem)) {
                 stop(problem);
@@ -372,11 +331,7 @@ private:
             batch.clear();
             // Told before flush() is released, so that it finds the news waiting.
             m_report(true, count, {});
-            {
-                std::lock_guard lock(m_mutex);
-                m_handled += quint64(count);
-            }
-            m_done.notify_all();
+            m_rows.handled(quint64(count));
         }
     }
 
@@ -446,26 +401,13 @@ private:
 
     void stop(const QString &problem)
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_failed = true;
-            m_queue.clear();
-        }
-        m_done.notify_all();
+        m_rows.fail();
         m_report(false, 0, problem);
     }
 
     QString m_path;
     Report m_report;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::condition_variable m_done;
-    std::deque<Row> m_queue;
-    quint64 m_pushed = 0;
-    quint64 m_handled = 0;
-    bool m_quit = false;
-    bool m_failed = false;
-    bool m_sleeping = false;
+    Handover<Row> m_rows;
     std::thread m_thread;
 };
 
