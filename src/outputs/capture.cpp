@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <QRegularExpression>
 #include <chrono>
 #include <condition_variable>
@@ -241,16 +240,10 @@ CaptureRecorder::CaptureRecorder(const Console &console, CaptureOptions options,
     : QObject(parent)
     , m_console(console)
 {
-    QPointer<CaptureRecorder> self(this);
     m_writer =
-        std::make_unique<CaptureWriterThread>(std::move(options), [self](const QString &message) {
-            QMetaObject::invokeMethod(
-                self,
-                [self, message] {
-                    if (self)
-                        self->onWriterFailed(message);
-                },
-                Qt::QueuedConnection);
+        std::make_unique<CaptureWriterThread>(std::move(options), [this](const QString &message) {
+            onOwnerThread(this,
+                          [message](CaptureRecorder *self) { self->onWriterFailed(message); });
         });
 }
 

@@ -6,6 +6,8 @@
 // a quiet second until the next event wakes it (one wake-up a burst, not one an event).
 // After a failure everything is dropped and flush() no longer waits.
 
+#include <QMetaObject>
+#include <QPointer>
 #include <QtGlobal>
 #include <chrono>
 #include <condition_variable>
@@ -101,5 +103,19 @@ private:
     bool m_failed = false;
     bool m_sleeping = false;
 };
+
+// Runs `call(object)` later on `object`'s own thread, if the object still exists then:
+// how a writer's thread tells its owner what happened.
+template <typename Object, typename Call> void onOwnerThread(Object *object, Call call)
+{
+    QPointer<Object> owner(object);
+    QMetaObject::invokeMethod(
+        object,
+        [owner, call = std::move(call)] {
+            if (owner)
+                call(owner.data());
+        },
+        Qt::QueuedConnection);
+}
 
 } // namespace dialkite

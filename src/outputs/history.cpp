@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPointer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -418,22 +417,16 @@ CallHistory::CallHistory(const Console &console, const QString &path, QObject *p
     , m_console(console)
     , m_path(path)
 {
-    QPointer<CallHistory> self(this);
     m_writer = std::make_unique<HistoryWriterThread>(
-        path, [self](bool ok, qint64 count, const QString &message) {
-            QMetaObject::invokeMethod(
-                self,
-                [self, ok, count, message] {
-                    if (!self)
-                        return;
-                    if (!ok)
-                        self->onFailed(message);
-                    else if (count < 0)
-                        Q_EMIT self->notice(message);
-                    else
-                        self->onWritten(count);
-                },
-                Qt::QueuedConnection);
+        path, [this](bool ok, qint64 count, const QString &message) {
+            onOwnerThread(this, [ok, count, message](CallHistory *self) {
+                if (!ok)
+                    self->onFailed(message);
+                else if (count < 0)
+                    Q_EMIT self->notice(message);
+                else
+                    self->onWritten(count);
+            });
         });
 }
 
@@ -526,20 +519,14 @@ void CallHistory::consume(const Event &event)
 RemoteHistory::RemoteHistory(const QString &path, QObject *parent)
     : QObject(parent)
 {
-    QPointer<RemoteHistory> self(this);
     m_writer = std::make_unique<HistoryWriterThread>(
-        path, [self](bool ok, qint64 count, const QString &message) {
-            QMetaObject::invokeMethod(
-                self,
-                [self, ok, count, message] {
-                    if (!self)
-                        return;
-                    if (!ok)
-                        Q_EMIT self->failed(message);
-                    else if (count < 0)
-                        Q_EMIT self->notice(message);
-                },
-                Qt::QueuedConnection);
+        path, [this](bool ok, qint64 count, const QString &message) {
+            onOwnerThread(this, [ok, count, message](RemoteHistory *self) {
+                if (!ok)
+                    Q_EMIT self->failed(message);
+                else if (count < 0)
+                    Q_EMIT self->notice(message);
+            });
         });
 }
 

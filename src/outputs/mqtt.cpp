@@ -1,12 +1,12 @@
 #include "mqtt.h"
 
+#include "handover.h"
 #include "json.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
-#include <QPointer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
@@ -499,16 +499,9 @@ MqttPublisher::MqttPublisher(const QString &box, const MqttTarget &target, const
     : QObject(parent)
     , m_box(box)
 {
-    QPointer<MqttPublisher> self(this);
     m_thread =
-        std::make_unique<PublisherThread>(box, target, spool, [self](const QString &message) {
-            QMetaObject::invokeMethod(
-                self,
-                [self, message] {
-                    if (self)
-                        Q_EMIT self->status(message);
-                },
-                Qt::QueuedConnection);
+        std::make_unique<PublisherThread>(box, target, spool, [this](const QString &message) {
+            onOwnerThread(this, [message](MqttPublisher *self) { Q_EMIT self->status(message); });
         });
 }
 
@@ -539,15 +532,8 @@ qint64 MqttPublisher::backlog() const
 MqttSubscriber::MqttSubscriber(const MqttTarget &target, Handler handler, QObject *parent)
     : QObject(parent)
 {
-    QPointer<MqttSubscriber> self(this);
-    const auto report = [self](const QString &message) {
-        QMetaObject::invokeMethod(
-            self,
-            [self, message] {
-                if (self)
-                    Q_EMIT self->status(message);
-            },
-            Qt::QueuedConnection);
+    const auto report = [this](const QString &message) {
+        onOwnerThread(this, [message](MqttSubscriber *self) { Q_EMIT self->status(message); });
     };
     const QString clientId = target.clientId.isEmpty()
                                  ? QStringLiteral("dialkite-collect-") + QSysInfo::machineHostName()
