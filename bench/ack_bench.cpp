@@ -6,8 +6,7 @@
 
 #include "console/console.h"
 #include "console/recording.h"
-#include "outputs/capture.h"
-#include "outputs/history.h"
+#include "outputs/factory.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -33,20 +32,16 @@ struct AckBench {
         console.Timer2_Timer();
         link.setOpen(true);
         console.setVariant(VariantId(3));
-        if (outputs & Recording) {
-            recorder = std::make_unique<CaptureRecorder>(
-                console,
-                CaptureOptions{
-                    dir.filePath(QStringLiteral("bench.scn")), {}, 0, QStringLiteral("bench")});
-            QObject::connect(&console, &Console::observed, recorder.get(),
-                             &CaptureRecorder::consume);
-            recorder->startSession(QStringLiteral("COM1"), QStringLiteral("bench"));
-        }
-        if (outputs & History) {
-            history = std::make_unique<CallHistory>(console,
-                                                    dir.filePath(QStringLiteral("bench.sqlite")));
-            QObject::connect(&console, &Console::observed, history.get(), &CallHistory::consume);
-        }
+        OutputPlan plan;
+        if (outputs & Recording)
+            plan.capture = CaptureOptions{
+                dir.filePath(QStringLiteral("bench.scn")), {}, 0, QStringLiteral("bench")};
+        if (outputs & History)
+            plan.history = dir.filePath(QStringLiteral("bench.sqlite"));
+        factory = std::make_unique<OutputFactory>(plan);
+        sink = factory->build();
+        QObject::connect(&console, &Console::observed, sink.get(), &OutputSet::consume);
+        console.linkOpened(1);
         // Identified, so that blue "I" calls are shown and acknowledged.
         link.inject("\x02 P" + QByteArray(14, ' ') + "DK-C0001V1.0\x03");
     }
@@ -56,8 +51,8 @@ struct AckBench {
     RecordingLink link;
     RecordingView view;
     Console console;
-    std::unique_ptr<CaptureRecorder> recorder;
-    std::unique_ptr<CallHistory> history;
+    std::unique_ptr<OutputFactory> factory;
+    std::unique_ptr<OutputSet> sink;
 };
 
 // range(0): the outputs; range(1): microseconds between records. At 19200 baud a REZ
@@ -93,10 +88,7 @@ void AckLatency(benchmark::State &state)
     };
     state.counters["p50_us"] = percentile(0.50);
     state.counters["p99_us"] = percentile(0.99);
-    if (bench.recorder)
-        bench.recorder->flush();
-    if (bench.history)
-        bench.history->flush();
+    bench.sink->finish(QDeadlineTimer(QDeadlineTimer::Forever));
 }
 BENCHMARK(AckLatency)
     ->ArgNames({"outputs", "gap_us"})

@@ -24,7 +24,7 @@ struct MillionCalls {
         : settings(dir.filePath(QStringLiteral("bench.ini")))
         , console(link, view, settings)
     {
-        CallHistory history(console, path());
+        HistoryOutput history(path());
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < kCalls; ++i) {
@@ -37,9 +37,9 @@ struct MillionCalls {
             history.consume(call);
             // In bursts of ten thousand, as a rig of busy boxes would send them.
             if (i % 10000 == 9999)
-                history.flush();
+                history.finish(QDeadlineTimer(QDeadlineTimer::Forever));
         }
-        history.flush();
+        history.finish(QDeadlineTimer(QDeadlineTimer::Forever));
         insertSeconds = double(timer.elapsed()) / 1000.0;
     }
     QString path() const { return dir.filePath(QStringLiteral("million.sqlite")); }

@@ -99,7 +99,7 @@ int run(const QString &scriptPath, const QString &settingsPath, bool check)
                      qUtf8Printable(file.errorString()));
         return 1;
     }
-    const Script script = parseScript(file.readAll());
+    const Script script = dialkite::scenario::parseScript(file.readAll());
     if (!script.error.isEmpty()) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(script.error));
         return 2;
@@ -226,12 +226,8 @@ int collect(QStringList args, const QString &settingsPath)
         return usage("collect: unexpected argument");
     if (!settingsReadable(settingsPath))
         return 1;
-    const dialkite::Profile profile = Settings(settingsPath).load();
-    const QString section = QStringLiteral("MQTT");
     QString error;
-    auto target = dialkite::mqttTarget(*url, profile.value(section, QStringLiteral("USER")),
-                                       profile.value(section, QStringLiteral("PASSWORD")),
-                                       profile.value(section, QStringLiteral("CA")), &error);
+    auto target = dialkite::mqttTarget(*url, Settings(settingsPath).load(), &error);
     if (!target)
         return usage(qPrintable(error));
     target->clientId = clientId;

@@ -3,10 +3,8 @@
 #include "console/console.h"
 #include "console/qserialportlink.h"
 #include "operations/identify.h"
-#include "outputs/capture.h"
-#include "outputs/history.h"
+#include "outputs/factory.h"
 #include "outputs/json.h"
-#include "outputs/mqtt.h"
 #include "platform/termination.h"
 
 #include <QCoreApplication>
@@ -46,9 +44,8 @@ public:
 struct Shared {
     const MonitorOptions &options;
     Settings &settings;
-    std::optional<MqttTarget> mqtt;
+    OutputFactory &outputs;
     int decoded = 0;
-    int printed = 0;
     std::function<void()> stopAll;
 };
 
@@ -65,7 +62,6 @@ public:
         m_console.Timer2_Timer();
         m_console.setVariant(VariantId(spec.variant));
         m_device = spec.device.isEmpty() ? portDevice(shared.settings, spec.port) : spec.device;
-        const MonitorOptions &options = shared.options;
 
         QObject::connect(&m_console, &Console::observed, this, [this](const Event &event) {
             // The Nth call is still answered; the records after it in the same read are not.
@@ -73,44 +69,17 @@ public:
                 ++m_shared.decoded >= m_shared.options.count)
                 m_shared.stopAll();
         });
-        if (!options.capture.isEmpty()) {
-            m_recorder = std::make_unique<CaptureRecorder>(
-                m_console,
-                CaptureOptions{
-                    options.capture, {}, 0, QStringLiteral("dialkite-cli " DIALKITE_VERSION)});
-            QObject::connect(&m_console, &Console::observed, m_recorder.get(),
-                             &CaptureRecorder::consume);
-            QObject::connect(
-                m_recorder.get(), &CaptureRecorder::failed, this,
-                [this](const QString &m) { tell(QStringLiteral("recording stopped: ") + m); });
-        }
-        if (shared.mqtt) {
-            const QString box = spec.name.isEmpty() ? QStringLiteral("box") : spec.name;
-            m_publisher = std::make_unique<MqttPublisher>(box, *shared.mqtt, options.spool);
-            QObject::connect(&m_console, &Console::observed, m_publisher.get(),
-                             &MqttPublisher::consume);
-            QObject::connect(m_publisher.get(), &MqttPublisher::status, this,
-                             [this](const QString &m) { tell(QStringLiteral("mqtt: ") + m); });
-        }
-        const auto print = [this](const Event &event) { this->print(event); };
-        if (!options.history.isEmpty()) {
-            // With a history, an event is printed once it is stored: a monitor killed at
-            // any moment has printed no call the history lacks.
-            m_history = std::make_unique<CallHistory>(m_console, options.history);
-            m_history->setBox(spec.name);
-            m_history->setPort(spec.port ? QStringLiteral("COM%1").arg(spec.port) : QString(),
-                               m_device);
-            QObject::connect(&m_console, &Console::observed, m_history.get(),
-                             &CallHistory::consume);
-            QObject::connect(m_history.get(), &CallHistory::stored, this, print);
-            QObject::connect(m_history.get(), &CallHistory::unstored, this, print);
-            QObject::connect(m_history.get(), &CallHistory::notice, this,
-                             [this](const QString &m) { tell(QStringLiteral("history: ") + m); });
-            QObject::connect(m_history.get(), &CallHistory::failed, this,
-                             [this](const QString &m) { tell(QStringLiteral("history: ") + m); });
-        } else {
-            QObject::connect(&m_console, &Console::observed, this, print);
-        }
+        // Every event once the history and the spool have it: a monitor killed at any
+        // moment has printed no call they lack.
+        m_outputs = shared.outputs.build(spec.name);
+        QObject::connect(&m_console, &Console::observed, m_outputs.get(), &OutputSet::consume);
+        QObject::connect(m_outputs.get(), &OutputSet::news, this,
+                         [this](const QString &output, Severity severity, const QString &text) {
+                             if (output == u"capture" && severity == Severity::Stopped)
+                                 tell(QStringLiteral("recording stopped: ") + text);
+                             else
+                                 tell(output + QStringLiteral(": ") + text);
+                         });
         QObject::connect(&m_link, &SerialLink::lost, this, [this](const QString &reason) {
             tell(QStringLiteral("%1: %2").arg(reason, m_device));
             lost();
@@ -136,47 +105,27 @@ public:
         fields.append({QStringLiteral("device"), m_device});
         fields.append({QStringLiteral("variant"), m_console.state().VariantCode.text()});
         printLine(json::object(fields));
-        if (m_recorder && !m_recording) {
-            m_recorder->startSession(
-                m_spec.port ? QStringLiteral("COM%1").arg(m_spec.port) : QString(), m_device);
-            m_recording = true;
-        }
+        m_console.linkOpened(m_spec.port);
         if (m_spec.identify)
             ReadIdentification_Click(m_console);
         return true;
     }
 
     void stopReceiving() { m_console.stopReceiving(); }
-    void finish()
+    // The last acknowledgements go out; then every output is given until `deadline`.
+    void drainLink() { m_link.drain(1000); }
+    void finish(QDeadlineTimer deadline)
     {
-        m_link.drain(1000); // the last acknowledgements
-        if (m_recorder)
-            m_recorder->flush();
-        if (m_history)
-            m_history->flush();
-        if (m_publisher && !m_publisher->drain(3000))
-            tell(QStringLiteral("mqtt: %1 events wait in the spool for the broker")
-                     .arg(m_publisher->backlog()));
+        for (const QString &undone : m_outputs->finish(deadline))
+            tell(undone);
     }
+
     bool failed() const { return m_failed; }
 
 private:
     void tell(const QString &text)
     {
         say(m_spec.name.isEmpty() ? text : m_spec.name + QStringLiteral(": ") + text);
-    }
-
-    void print(const Event &event)
-    {
-        json::Fields fields = json::eventFields(event);
-        if (fields.isEmpty())
-            return;
-        if (!m_spec.name.isEmpty())
-            fields.insert(1, {QStringLiteral("box"), m_spec.name});
-        printLine(json::object(fields));
-        if (std::holds_alternative<events::CallerId>(event) && m_shared.options.count > 0 &&
-            ++m_shared.printed >= m_shared.options.count)
-            QCoreApplication::exit(0);
     }
 
     // A single box ends the monitor; a rig's box is tried again, less and less often.
@@ -198,12 +147,9 @@ private:
     QSerialPortLink m_link;
     MonitorView m_view;
     Console m_console;
-    std::unique_ptr<CaptureRecorder> m_recorder;
-    std::unique_ptr<CallHistory> m_history;
-    std::unique_ptr<MqttPublisher> m_publisher;
+    std::unique_ptr<OutputSet> m_outputs;
     QTimer m_retry;
     int m_delay = kFirstRetryMs;
-    bool m_recording = false;
     bool m_failed = false;
 };
 
@@ -270,21 +216,27 @@ QList<BoxSpec> parseRigFile(const QByteArray &content, QString *error)
 int runMonitor(const MonitorOptions &options)
 {
     Settings settings(options.settingsPath);
-    Shared shared{options, settings, std::nullopt, 0, 0, {}};
-    if (!options.mqtt.isEmpty()) {
-        const Profile profile = settings.load();
-        const QString section = QStringLiteral("MQTT");
-        QString error;
-        shared.mqtt = mqttTarget(options.mqtt, profile.value(section, QStringLiteral("USER")),
-                                 profile.value(section, QStringLiteral("PASSWORD")),
-                                 profile.value(section, QStringLiteral("CA")), &error);
-        if (!shared.mqtt) {
-            say(error);
-            return 2;
-        }
+    QString error;
+    auto plan = commandLinePlan(settings.load(),
+                                {options.capture, options.history, options.mqtt, options.spool, {}},
+                                &error);
+    if (!plan) {
+        say(error);
+        return 2;
     }
-    const QList<BoxSpec> specs = options.rig.isEmpty() ? QList<BoxSpec>{options.box} : options.rig;
+    // The lines, once the outputs have their events; --count ends the monitor after the
+    // Nth call printed.
+    int printed = 0;
+    plan->printer = [&options, &printed](const QByteArray &line, const Event &event) {
+        printLine(line);
+        if (std::holds_alternative<events::CallerId>(event) && options.count > 0 &&
+            ++printed >= options.count)
+            QCoreApplication::exit(0);
+    };
+    OutputFactory factory(*plan);
+    Shared shared{options, settings, factory, 0, {}};
     std::vector<std::unique_ptr<BoxRunner>> boxes;
+    const QList<BoxSpec> specs = options.rig.isEmpty() ? QList<BoxSpec>{options.box} : options.rig;
     for (const BoxSpec &spec : specs)
         boxes.push_back(std::make_unique<BoxRunner>(spec, shared));
     shared.stopAll = [&boxes] {
@@ -297,8 +249,12 @@ int runMonitor(const MonitorOptions &options)
     }
     onTerminationSignal([] { QCoreApplication::exit(0); });
     const int status = QCoreApplication::exec();
+    // Every box's last acknowledgements, then every output, within 5 s in all.
     for (const auto &box : boxes)
-        box->finish();
+        box->drainLink();
+    const QDeadlineTimer deadline(5000);
+    for (const auto &box : boxes)
+        box->finish(deadline);
     QCoreApplication::processEvents(); // the last lines, now stored, are printed
     return status;
 }

@@ -3,7 +3,7 @@
 // Runs a scenario on the console's core with a recording link and view, and reports
 // the screen and the wire as JSON.
 
-#include "script.h"
+#include "scenario/script.h"
 
 #include "console/console.h"
 #include "console/recording.h"
@@ -12,6 +12,9 @@
 #include <optional>
 
 namespace dialkite::cli {
+
+using scenario::Script;
+using scenario::Step;
 
 // What one step does to `console`, whose link is `link`: the box's bytes arrive, or the
 // operator confirms a dialog.

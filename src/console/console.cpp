@@ -102,9 +102,22 @@ bool Console::openPort(int port)
 {
     if (!m_link.open(port))
         return false;
+    linkOpened(port);
+    return true;
+}
+
+void Console::linkOpened(int port)
+{
     m_unreadBefore = 0;
     emitEvent(events::PortOpened{port, m_link.device()});
-    return true;
+    emitEvent(
+        events::SessionStarted{port, m_link.device(), standing(), QDateTime::currentDateTimeUtc()});
+}
+
+events::Standing Console::standing() const
+{
+    return {m_state.VariantCode, m_state.IdentifyFlag, m_state.OutgoingFlag,
+            m_state.OutgoingNumber};
 }
 
 void Console::closePort()
@@ -143,8 +156,8 @@ void Console::announceReceived()
 {
     const QByteArray waiting = m_link.peek();
     if (waiting.size() > m_unreadBefore)
-        emitEvent(
-            events::BytesReceived{waiting.mid(m_unreadBefore), QDateTime::currentDateTimeUtc()});
+        emitEvent(events::BytesReceived{waiting.mid(m_unreadBefore),
+                                        QDateTime::currentDateTimeUtc(), standing()});
 }
 
 void Console::m_Comm_OnComm()
@@ -347,7 +360,7 @@ void Console::restoreState(VariantId code, qint16 identifyFlag, qint16 outgoingF
 
 void Console::noteOperatorStep(const QString &words)
 {
-    emitEvent(events::OperatorStep{words});
+    emitEvent(events::OperatorStep{words, QDateTime::currentDateTimeUtc()});
 }
 
 // ---- What the decoders may do ----

@@ -48,6 +48,11 @@ struct ConsoleState {
 
 // A dialog's choice: a number, or nothing chosen.
 using Choice = std::optional<qint16>;
+// The chosen option as a script's step names it.
+inline std::optional<int> optionDigit(Choice choice)
+{
+    return choice ? std::optional<int>(*choice) : std::nullopt;
+}
 
 class Console : public QObject, public RecordSink {
     Q_OBJECT
@@ -132,6 +137,12 @@ public:
     // Empties a log (texts and colours), writes its headers again, puts its counter and
     // its top row back to 1.
     void resetLog(GridId id);
+
+    // The link was opened by its owner (a monitor opening a device by its path): every
+    // watcher hears of the port and of the session starting, as after openPort().
+    void linkOpened(int port);
+    // Where the console stands now, as a capture's state step would put it back.
+    events::Standing standing() const;
 
     // "Port Error", then the port is closed. `detail` says which device and why.
     void reportPortError(const QString &detail = {});

@@ -17,10 +17,20 @@
 
 namespace dialkite::events {
 
-// Bytes the port delivered in one read, before the receive path looks at them.
+// Where the console stands: what a capture's state step puts back.
+struct Standing {
+    VariantId variant;
+    qint16 identify = 0; // IdentifyFlag
+    qint16 outgoing = 0; // OutgoingFlag
+    QByteArray number;   // OutgoingNumber
+};
+
+// Bytes the port delivered in one read, before the receive path looks at them, and
+// where the console stood when they came.
 struct BytesReceived {
     QByteArray bytes;
     QDateTime at;
+    Standing standing;
 };
 
 // A frame the console wrote to the port.
@@ -65,11 +75,21 @@ struct OutgoingCallEnded {};
 // The operator confirmed a dialog; `words` is the step as a scenario script writes it.
 struct OperatorStep {
     QString words;
+    QDateTime at;
 };
 
 struct PortOpened {
-    int port = 0;
+    int port = 0; // 0: a device opened by its path
     QString device;
+};
+
+// A port session begins (right after PortOpened): everything a recording of it needs
+// to know about the console at its start.
+struct SessionStarted {
+    int port = 0; // 0: a device opened by its path
+    QString device;
+    Standing standing;
+    QDateTime at;
 };
 
 struct PortClosed {
@@ -86,10 +106,10 @@ struct PortLost {
 
 namespace dialkite {
 
-using Event =
-    std::variant<events::BytesReceived, events::BytesSent, events::RecordLogged, events::CallerId,
-                 events::Identification, events::DetectionState, events::OutgoingCallEnded,
-                 events::OperatorStep, events::PortOpened, events::PortClosed, events::PortLost>;
+using Event = std::variant<events::BytesReceived, events::BytesSent, events::RecordLogged,
+                           events::CallerId, events::Identification, events::DetectionState,
+                           events::OutgoingCallEnded, events::OperatorStep, events::PortOpened,
+                           events::SessionStarted, events::PortClosed, events::PortLost>;
 
 } // namespace dialkite
 

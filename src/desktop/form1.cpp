@@ -194,17 +194,65 @@ void Form1::showNotice(const MessageBox &box)
     message->show();
 }
 
-void Form1::startRecording(const std::optional<CaptureOptions> &options)
+namespace {
+
+// Tells the history window of every call the history has stored: it shows new calls
+// while it is open.
+class HistoryWindowFeed : public Output {
+public:
+    explicit HistoryWindowFeed(QPointer<HistoryWindow> &window)
+        : Output(QStringLiteral("history-window"))
+        , m_window(window)
+    {}
+    void consume(const Event &event) override
+    {
+        if (m_window && std::holds_alternative<events::CallerId>(event))
+            m_window->refreshSoon();
+    }
+    QString finish(QDeadlineTimer) override { return {}; }
+
+private:
+    QPointer<HistoryWindow> &m_window;
+};
+
+} // namespace
+
+void Form1::startOutputs(const OutputPlan &plan)
 {
-    m_recorder.reset();
-    if (!options)
-        return;
-    m_recorder = std::make_unique<CaptureRecorder>(m_console, *options);
-    connect(&m_console, &Console::observed, m_recorder.get(), &CaptureRecorder::consume);
-    connect(m_recorder.get(), &CaptureRecorder::failed, this, [this](const QString &reason) {
-        showNotice({texts::kRecordingStoppedText, texts::kRecordingStoppedTitle, reason,
-                    MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok});
-    });
+    if (m_outputs)
+        m_outputs->finish(QDeadlineTimer(5000));
+    m_outputs.reset();
+    m_factory = std::make_unique<OutputFactory>(plan);
+    m_historyFile = plan.history.value_or(QString());
+    m_outputs = m_factory->build();
+    if (plan.history)
+        m_outputs->addFollower(std::make_unique<HistoryWindowFeed>(m_historyWindow));
+    connect(&m_console, &Console::observed, m_outputs.get(), &OutputSet::consume);
+    connect(m_outputs.get(), &OutputSet::news, this, &Form1::showNews);
+    for (const QString &problem : plan.problems)
+        qWarning("%s", qUtf8Printable(problem));
+}
+
+void Form1::finishOutputs(int ms)
+{
+    if (m_outputs)
+        m_outputs->finish(QDeadlineTimer(ms));
+}
+
+void Form1::showNews(const QString &output, Severity severity, const QString &text)
+{
+    const auto notice = [this, &text](const QString &what, const QString &title) {
+        showNotice({what, title, text, MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok});
+    };
+    if (output == u"capture" && severity == Severity::Stopped)
+        notice(texts::kRecordingStoppedText, texts::kRecordingStoppedTitle);
+    else if (output == u"history" && severity == Severity::Stopped)
+        notice(texts::kHistoryStoppedText, texts::kHistoryStoppedTitle);
+    else if (output == u"history")
+        notice(texts::kHistoryMovedText, texts::kHistoryTitle);
+    else
+        // The broker's news goes to standard error: the operator's window is for the box.
+        qWarning("%s: %s", qUtf8Printable(output), qUtf8Printable(text));
 }
 
 void Form1::addLogMenu(GridView *log, bool history)
@@ -239,37 +287,6 @@ void Form1::selectAtStart(qint16 number)
     connect(
         &m_Timer2, &QTimer::timeout, this, [this, number] { Dialkite_Select(m_console, number); },
         Qt::QueuedConnection);
-}
-
-void Form1::startHistory(const std::optional<QString> &file)
-{
-    m_history.reset();
-    m_historyFile = file.value_or(QString());
-    if (!file)
-        return;
-    m_history = std::make_unique<CallHistory>(m_console, *file);
-    connect(&m_console, &Console::observed, m_history.get(), &CallHistory::consume);
-    connect(m_history.get(), &CallHistory::stored, this, [this](const Event &event) {
-        if (m_historyWindow && std::holds_alternative<events::CallerId>(event))
-            m_historyWindow->refreshSoon();
-    });
-    connect(m_history.get(), &CallHistory::notice, this, [this](const QString &message) {
-        showNotice({texts::kHistoryMovedText, texts::kHistoryTitle, message,
-                    MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok});
-    });
-    connect(m_history.get(), &CallHistory::failed, this, [this](const QString &message) {
-        showNotice({texts::kHistoryStoppedText, texts::kHistoryStoppedTitle, message,
-                    MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok});
-    });
-}
-
-void Form1::startPublishing(const QString &box, const MqttTarget &target, const QString &spool)
-{
-    m_publisher = std::make_unique<MqttPublisher>(box, target, spool);
-    connect(&m_console, &Console::observed, m_publisher.get(), &MqttPublisher::consume);
-    // The broker's news goes to standard error: the operator's window is for the box.
-    connect(m_publisher.get(), &MqttPublisher::status, this,
-            [](const QString &message) { qWarning("mqtt: %s", qUtf8Printable(message)); });
 }
 
 void Form1::showHistory()

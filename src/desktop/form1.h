@@ -14,9 +14,7 @@
 #include "console/console.h"
 #include "console/consoleview.h"
 #include "historywindow.h"
-#include "outputs/capture.h"
-#include "outputs/history.h"
-#include "outputs/mqtt.h"
+#include "outputs/factory.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -43,14 +41,12 @@ public:
     // A box that does not wait for the operator: the window goes on serving the box.
     void showNotice(const MessageBox &box);
 
-    // Records every port session as a capture (nothing when `options` is empty).
-    void startRecording(const std::optional<CaptureOptions> &options);
-    CaptureRecorder *recorder() { return m_recorder.get(); }
-    // Keeps every caller event in the call history at `file` (nothing when empty).
-    void startHistory(const std::optional<QString> &file);
-    CallHistory *history() { return m_history.get(); }
-    // Publishes every event to a broker as box `box` (the settings file's [MQTT]).
-    void startPublishing(const QString &box, const MqttTarget &target, const QString &spool);
+    // Starts the outputs of `plan` (capture, history, publishing) on the console's
+    // events; what they report is shown. Outputs started before are finished first.
+    void startOutputs(const OutputPlan &plan);
+    OutputSet *outputs() { return m_outputs.get(); }
+    // Waits until every output has what it was given (tests, the end of the program).
+    void finishOutputs(int ms = 5000);
     // Right after start-up, variant `number` is selected as if the operator had chosen
     // it in the selection dialog (dialkite --variant N).
     void selectAtStart(qint16 number);
@@ -85,10 +81,12 @@ private:
     // Copy and save for a log; the caller-ID log also opens the history.
     void addLogMenu(GridView *log, bool history);
 
+    // What an output reports, as the operator sees it.
+    void showNews(const QString &output, Severity severity, const QString &text);
+
     Console m_console;
-    std::unique_ptr<CaptureRecorder> m_recorder;
-    std::unique_ptr<CallHistory> m_history;
-    std::unique_ptr<MqttPublisher> m_publisher;
+    std::unique_ptr<OutputFactory> m_factory;
+    std::unique_ptr<OutputSet> m_outputs;
     QString m_historyFile;
     QPointer<HistoryWindow> m_historyWindow;
     GridView *m_callLog = nullptr;

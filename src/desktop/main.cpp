@@ -8,8 +8,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QStandardPaths>
-#include <QSysInfo>
 #include <QTimer>
 #include <cstdio>
 #include <optional>
@@ -61,29 +59,9 @@ int main(int argc, char *argv[])
     dialkite::QSerialPortLink link(
         [&settings](int port) { return dialkite::portDevice(settings, port); });
     dialkite::Form1 window(link, settings);
-    // The call history and the flight recorder, in the per-user data folder by default.
-    const dialkite::Profile profile = settings.load();
-    window.startHistory(dialkite::historyFile(profile));
-    // Publishing to the shop's broker when the settings file names one.
-    const QString mqtt = QStringLiteral("MQTT");
-    if (const QString url = profile.value(mqtt, QStringLiteral("URL")); !url.isEmpty()) {
-        QString error;
-        const QString box = profile.value(mqtt, QStringLiteral("BOX")).isEmpty()
-                                ? QSysInfo::machineHostName()
-                                : profile.value(mqtt, QStringLiteral("BOX"));
-        const auto target = dialkite::mqttTarget(url, profile.value(mqtt, QStringLiteral("USER")),
-                                                 profile.value(mqtt, QStringLiteral("PASSWORD")),
-                                                 profile.value(mqtt, QStringLiteral("CA")), &error);
-        if (const QString problem = dialkite::boxNameProblem(box); !problem.isEmpty())
-            error = problem;
-        if (target && error.isEmpty())
-            window.startPublishing(box, *target, dialkite::defaultSpoolFile());
-        else
-            qWarning("settings [MQTT]: %s; nothing is published", qUtf8Printable(error));
-    }
-    window.startRecording(dialkite::recorderOptions(
-        settings.load(), QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
-                             QStringLiteral("/captures")));
+    // The call history and the flight recorder in the per-user data folder, publishing
+    // when the settings file names a broker.
+    window.startOutputs(dialkite::desktopPlan(settings.load()));
     if (variant)
         window.selectAtStart(*variant);
     QObject::connect(&window, &dialkite::Form1::endProgram, &app, &QApplication::quit,

@@ -1,13 +1,14 @@
 #include "change.h"
 
+#include "scenario/steps.h"
+
 #include "select.h"
 
 namespace dialkite {
 
 void Dialkite_change(Console &console, Choice index)
 {
-    console.noteOperatorStep(index ? QStringLiteral("reprogram %1").arg(*index)
-                                   : QStringLiteral("reprogram"));
+    console.noteOperatorStep(scenario::stepText(scenario::StepKind::Reprogram, optionDigit(index)));
     if (!index)
         return;
     const VariantInfo *target = variantTable().find(VariantId(*index));

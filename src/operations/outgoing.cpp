@@ -1,5 +1,7 @@
 #include "outgoing.h"
 
+#include "scenario/steps.h"
+
 #include "console/texts.h"
 
 namespace dialkite {
@@ -21,14 +23,16 @@ void OutgoingProc1(Console &console, const QByteArray &phone, const QByteArray &
 
 void OutgoingProc2(Console &console, const QByteArray &port)
 {
-    console.noteOperatorStep(QStringLiteral("hangup %1").arg(QString::fromLatin1(port)));
+    // The port character is the line digit the dialog's option carries.
+    console.noteOperatorStep(scenario::stepText(scenario::StepKind::Hangup) + QLatin1Char(' ') +
+                             QString::fromLatin1(port));
     console.hangUpOutgoingCall();
     console.MakeOpcode(port, "F", console.state().OutgoingNumber);
 }
 
 bool dialNumber(Console &console, int line, const QString &number)
 {
-    console.noteOperatorStep(QStringLiteral("dial %1 %2").arg(line).arg(number));
+    console.noteOperatorStep(scenario::dialText(line, number));
     if (number.isEmpty()) {
         console.view().showMessage({texts::kNoNumberText,
                                     texts::kNoNumberTitle,

@@ -1,5 +1,7 @@
 #include "select.h"
 
+#include "scenario/steps.h"
+
 namespace dialkite {
 
 namespace {
@@ -21,8 +23,7 @@ QString leadingNumber(const QString &text)
 
 void Dialkite_Select(Console &console, Choice index)
 {
-    console.noteOperatorStep(index ? QStringLiteral("select %1").arg(*index)
-                                   : QStringLiteral("select"));
+    console.noteOperatorStep(scenario::stepText(scenario::StepKind::Select, optionDigit(index)));
     if (index)
         switchVariant(console, *index); // OK without a choice acts as Cancel
 }

@@ -1,11 +1,12 @@
 #include "volume.h"
 
+#include "scenario/steps.h"
+
 namespace dialkite {
 
 void Volume_Select(Console &console, Choice index)
 {
-    console.noteOperatorStep(index ? QStringLiteral("volume %1").arg(*index)
-                                   : QStringLiteral("volume"));
+    console.noteOperatorStep(scenario::stepText(scenario::StepKind::Volume, optionDigit(index)));
     if (!index)
         return;
     console.MakeOpcode(" ", "v", QByteArray::number(*index));

@@ -1,20 +1,16 @@
 #include "capture.h"
 
-#include "handover.h"
+#include "writer.h"
 
-#include "console/notation.h"
+#include "scenario/capture.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <functional>
 #include <limits>
+#include <map>
 #include <mutex>
-#include <thread>
 
 namespace dialkite {
 
@@ -40,46 +36,38 @@ void prune(const QString &folder, qint64 limit, qint64 piece, const QString &kee
     }
 }
 
-// Where the console stood: what a file's state step says.
-struct Standing {
-    VariantId variant;
-    qint16 identify = 0;
-    qint16 outgoing = 0;
-    QByteArray number;
-};
-
-// What the console's thread hands over: an event as it came, with where the console
-// stood when it matters (a session or a piece may begin there).
+// What a console's thread hands over: a session's start or end, or one of its events.
 struct Item {
-    enum Kind { Session, End, Event } kind;
-    dialkite::Event event;
-    Standing standing;
-    QString port;
-    QString device;
-    QDateTime at;
+    enum Kind { Take, End, Forget } kind; // an event, the session's end, the output's end
+    int session;
+    Event event;
 };
 
-} // namespace
+using Report = std::function<void(const QString &)>;
 
-// The thread that formats and touches the disk. Items are queued by the console's
-// thread and handled in order; after the first failure everything else is dropped.
-class CaptureWriterThread {
+// One recording: its options, its file and where it is in it. Lives on the writer's
+// thread only.
+class Recording {
 public:
-    using Report = std::function<void(const QString &)>;
-
-    CaptureWriterThread(CaptureOptions options, Report report)
+    Recording(CaptureOptions options, Report report)
         : m_options(std::move(options))
         , m_report(std::move(report))
-        , m_thread([this] { run(); })
     {}
-    ~CaptureWriterThread()
-    {
-        m_items.quit();
-        m_thread.join();
-    }
 
-    void push(Item item) { m_items.push(std::move(item)); }
-    void flush() { m_items.flush(); }
+    // False once the recording has failed; it takes nothing more.
+    bool handle(const Item &item)
+    {
+        if (m_failed)
+            return false;
+        if (!handleOne(item)) {
+            m_failed = true;
+            m_file.close();
+            m_report(m_problem);
+            return false;
+        }
+        return true;
+    }
+    void close() { m_file.close(); }
 
 private:
     qint64 pieceLimit() const
@@ -89,66 +77,52 @@ private:
         return qMax<qint64>(64 * 1024, m_options.folderLimit / 8);
     }
 
-    void run()
+    bool handleOne(const Item &item)
     {
-        std::deque<Item> batch;
-        while (m_items.take(batch)) {
-            bool ok = true;
-            quint64 handled = 0;
-            for (; ok && !batch.empty(); batch.pop_front(), ++handled)
-                ok = handle(batch.front());
-            batch.clear();
-            if (!ok) {
-                m_file.close();
-                m_report(m_problem);
-                m_items.fail();
-                return;
-            }
-            m_items.handled(handled);
-        }
-    }
-
-    bool handle(const Item &item)
-    {
-        switch (item.kind) {
-        case Item::Session:
-            m_port = item.port;
-            m_device = item.device;
-            return startFile(item.standing, item.at);
-        case Item::End:
+        if (item.kind == Item::End) {
             m_file.close();
             return true;
-        case Item::Event:
-            break;
+        }
+        const Event &event = item.event;
+        if (const auto *started = std::get_if<events::SessionStarted>(&event)) {
+            m_session = *started;
+            return startFile(started->standing, started->at);
         }
         if (!m_file.isOpen())
             return true;
-        const Event &event = item.event;
         if (const auto *received = std::get_if<events::BytesReceived>(&event)) {
             // A new piece starts only between receive events.
-            if (m_written >= pieceLimit() && !startFile(item.standing, received->at))
+            if (m_written >= pieceLimit() && !startFile(received->standing, received->at))
                 return false;
-            return line(received->at, "rx " + notation(received->bytes).toLatin1());
+            return append(scenario::stampedLine(
+                received->at, scenario::bytesStep(scenario::StepKind::Rx, received->bytes)));
         }
         if (const auto *sent = std::get_if<events::BytesSent>(&event))
-            return line(sent->at, "tx " + notation(sent->bytes).toLatin1());
+            return append(scenario::stampedLine(
+                sent->at, scenario::bytesStep(scenario::StepKind::Tx, sent->bytes)));
         if (const auto *step = std::get_if<events::OperatorStep>(&event))
-            return line(item.at, step->words.toUtf8());
+            return append(scenario::stampedLine(step->at, step->words.toUtf8()));
         if (const auto *call = std::get_if<events::CallerId>(&event))
             // For the reader of a bug report; the runner skips comments.
-            return append("# call row " + QByteArray::number(call->row) + " line " +
-                          notation(call->line).toLatin1() + ": " +
-                          visibleControls(call->number).toUtf8() + '\n');
+            return append(
+                scenario::commentLine(QStringLiteral("call row %1 line %2: %3")
+                                          .arg(call->row)
+                                          .arg(QString::fromLatin1(call->line), call->number)));
         if (const auto *lost = std::get_if<events::PortLost>(&event)) {
             const bool ok =
-                append("# device lost: " + visibleControls(lost->reason).toUtf8() + '\n');
+                append(scenario::commentLine(QStringLiteral("device lost: ") + lost->reason));
             m_file.close();
             return ok;
         }
         return true;
     }
 
-    bool startFile(const Standing &standing, const QDateTime &at)
+    QString portName() const
+    {
+        return m_session.port > 0 ? QStringLiteral("COM%1").arg(m_session.port) : QString();
+    }
+
+    bool startFile(const events::Standing &standing, const QDateTime &at)
     {
         m_file.close();
         QString path = m_options.file;
@@ -156,7 +130,7 @@ private:
             if (!QDir().mkpath(m_options.folder))
                 return fail(
                     QStringLiteral("cannot make the capture folder %1").arg(m_options.folder));
-            QString port = m_port;
+            QString port = portName();
             port.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")));
             path = QDir(m_options.folder)
                        .filePath(at.toLocalTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")) +
@@ -171,32 +145,26 @@ private:
 
         // Before start-up has finished the code is not set yet; the window applies "1" a
         // moment later, and that is where a replay starts.
-        const VariantId code = standing.variant.isEmpty() ? VariantId(1) : standing.variant;
-        const VariantInfo *variant = variantTable().find(code);
-        QByteArray header = "# dialkite capture " + QByteArray::number(kCaptureFormat) + '\n';
-        header += "# program " + m_options.program.toUtf8() + '\n';
-        header += "# port " + (m_port.isEmpty() ? QByteArray() : m_port.toUtf8() + ' ') +
-                  m_device.toUtf8() + '\n';
-        header += "# variant " + code.text().toUtf8() +
-                  (variant ? ' ' + variant->deviceName.toUtf8() : QByteArray()) + '\n';
-        header += "# started " + CaptureRecorder::stamp(at) + '\n';
-        return append(header) && line(at, "state variant=" + code.text().toUtf8() +
-                                              " identify=" + QByteArray::number(standing.identify) +
-                                              " outgoing=" + QByteArray::number(standing.outgoing) +
-                                              " number=" + notation(standing.number).toLatin1());
+        events::Standing start = standing;
+        if (start.variant.isEmpty())
+            start.variant = VariantId(1);
+        return append(scenario::headerLines(
+                   {m_options.program, portName(), m_session.device, start.variant, at})) &&
+               append(scenario::stampedLine(at, scenario::stateStep(start)));
     }
 
-    bool line(const QDateTime &at, const QByteArray &text)
-    {
-        return append('@' + CaptureRecorder::stamp(at) + ' ' + text + '\n');
-    }
-
-    // One write a line: the system has every line whole or not at all.
+    // One write a line. A line the disk took only in part is taken back, so the file
+    // ends at a whole line and still replays.
     bool append(const QByteArray &bytes)
     {
-        if (m_file.write(bytes) != bytes.size())
-            return fail(QStringLiteral("cannot write capture %1: %2")
-                            .arg(m_file.fileName(), m_file.errorString()));
+        const qint64 wrote = m_file.write(bytes);
+        if (wrote != bytes.size()) {
+            const QString reason = m_file.errorString();
+            if (wrote > 0)
+                m_file.resize(m_written);
+            return fail(
+                QStringLiteral("cannot write capture %1: %2").arg(m_file.fileName(), reason));
+        }
         m_written += bytes.size();
         return true;
     }
@@ -210,103 +178,124 @@ private:
     CaptureOptions m_options;
     Report m_report;
     QFile m_file;
-    QString m_port;
-    QString m_device;
+    events::SessionStarted m_session;
     qint64 m_written = 0;
     QString m_problem;
-
-    Handover<Item> m_items;
-    std::thread m_thread;
+    bool m_failed = false;
 };
 
-std::optional<CaptureOptions> recorderOptions(const Profile &settings, const QString &defaultFolder)
+} // namespace
+
+// The thread that formats and touches the disk for every recording of the process.
+class CaptureWriter : public Worker<Item> {
+public:
+    CaptureWriter()
+        : m_thread(*this)
+    {
+        m_thread.start();
+    }
+    ~CaptureWriter() override { m_thread.stop(); }
+
+    int open(CaptureOptions options, Report report)
+    {
+        std::lock_guard lock(m_mutex);
+        const int id = ++m_lastId;
+        m_added.emplace(id, std::make_unique<Recording>(std::move(options), std::move(report)));
+        return id;
+    }
+    void push(Item item) { m_thread.push(std::move(item)); }
+    bool flush(QDeadlineTimer deadline) { return m_thread.flush(deadline); }
+
+    Outcome handle(std::deque<Item> &batch) override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_recordings.merge(m_added);
+        }
+        for (const Item &item : batch) {
+            const auto at = m_recordings.find(item.session);
+            if (at == m_recordings.end())
+                continue;
+            if (item.kind == Item::Forget) {
+                at->second->close();
+                m_recordings.erase(at);
+            } else {
+                at->second->handle(item);
+            }
+        }
+        return Outcome::Done;
+    }
+
+private:
+    std::mutex m_mutex;
+    int m_lastId = 0;
+    std::map<int, std::unique_ptr<Recording>> m_added; // not yet seen by the thread
+    std::map<int, std::unique_ptr<Recording>> m_recordings;
+    WriterThread<Item> m_thread;
+};
+
+std::shared_ptr<CaptureWriter> startCaptureWriter()
 {
-    const QString section = QStringLiteral("CAPTURE");
-    if (settings.value(section, QStringLiteral("RECORD")).trimmed() == QLatin1String("0"))
-        return std::nullopt;
-    CaptureOptions options;
-    options.folder = settings.value(section, QStringLiteral("FOLDER"));
-    if (options.folder.isEmpty())
-        options.folder = defaultFolder;
-    bool ok = false;
-    const qint64 megabytes = settings.value(section, QStringLiteral("LIMIT_MB")).toLongLong(&ok);
-    if (ok && megabytes > 0)
-        options.folderLimit = megabytes * 1024 * 1024;
-    options.program = QStringLiteral("dialkite " DIALKITE_VERSION);
-    return options;
+    return std::make_shared<CaptureWriter>();
 }
 
-CaptureRecorder::CaptureRecorder(const Console &console, CaptureOptions options, QObject *parent)
-    : QObject(parent)
-    , m_console(console)
+CaptureOutput::CaptureOutput(std::shared_ptr<CaptureWriter> writer, CaptureOptions options,
+                             QObject *parent)
+    : Output(QStringLiteral("capture"), parent)
+    , m_writer(std::move(writer))
 {
-    m_writer =
-        std::make_unique<CaptureWriterThread>(std::move(options), [this](const QString &message) {
-            onOwnerThread(this,
-                          [message](CaptureRecorder *self) { self->onWriterFailed(message); });
-        });
+    m_session = m_writer->open(std::move(options), [this](const QString &message) {
+        onOwnerThread(this, [message](CaptureOutput *self) { self->onStopped(message); });
+    });
 }
 
-CaptureRecorder::~CaptureRecorder() = default;
+CaptureOutput::CaptureOutput(CaptureOptions options, QObject *parent)
+    : CaptureOutput(startCaptureWriter(), std::move(options), parent)
+{}
 
-QByteArray CaptureRecorder::stamp(const QDateTime &at)
+CaptureOutput::~CaptureOutput()
 {
-    return at.toLocalTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")).toLatin1();
+    // The recording's file is closed and forgotten by the writer.
+    m_writer->push({Item::Forget, m_session, {}});
 }
 
-void CaptureRecorder::flush()
+QString CaptureOutput::finish(QDeadlineTimer deadline)
 {
-    m_writer->flush();
+    if (!m_writer->flush(deadline))
+        return QStringLiteral("the last lines were not written in time");
+    return {};
 }
 
-void CaptureRecorder::onWriterFailed(const QString &message)
+void CaptureOutput::onStopped(const QString &message)
 {
     if (m_stopped)
         return;
     m_stopped = true;
     m_inSession = false;
-    Q_EMIT failed(message);
+    Q_EMIT news(Severity::Stopped, message);
 }
 
-void CaptureRecorder::startSession(const QString &port, const QString &device)
+void CaptureOutput::consume(const Event &event)
 {
     if (m_stopped)
         return;
-    const ConsoleState &s = m_console.state();
-    m_inSession = true;
-    m_writer->push({Item::Session,
-                    {},
-                    {s.VariantCode, s.IdentifyFlag, s.OutgoingFlag, s.OutgoingNumber},
-                    port,
-                    device,
-                    QDateTime::currentDateTimeUtc()});
-}
-
-void CaptureRecorder::consume(const Event &event)
-{
-    if (m_stopped)
+    if (std::holds_alternative<events::SessionStarted>(event)) {
+        m_inSession = true;
+    } else if (!m_inSession) {
         return;
-    if (const auto *opened = std::get_if<events::PortOpened>(&event)) {
-        startSession(QStringLiteral("COM%1").arg(opened->port), opened->device);
-        return;
-    }
-    if (!m_inSession)
-        return;
-    if (std::holds_alternative<events::PortClosed>(event)) {
+    } else if (std::holds_alternative<events::PortClosed>(event)) {
         m_inSession = false;
-        m_writer->push({Item::End, {}, {}, {}, {}, {}});
+        m_writer->push({Item::End, m_session, event});
+        return;
+    } else if (std::holds_alternative<events::PortLost>(event)) {
+        m_inSession = false;
+    } else if (!std::holds_alternative<events::BytesReceived>(event) &&
+               !std::holds_alternative<events::BytesSent>(event) &&
+               !std::holds_alternative<events::OperatorStep>(event) &&
+               !std::holds_alternative<events::CallerId>(event)) {
         return;
     }
-    if (std::holds_alternative<events::PortLost>(event))
-        m_inSession = false;
-    Item item{Item::Event, event, {}, {}, {}, {}};
-    if (std::holds_alternative<events::BytesReceived>(event)) {
-        const ConsoleState &s = m_console.state();
-        item.standing = {s.VariantCode, s.IdentifyFlag, s.OutgoingFlag, s.OutgoingNumber};
-    } else if (std::holds_alternative<events::OperatorStep>(event)) {
-        item.at = QDateTime::currentDateTimeUtc();
-    }
-    m_writer->push(std::move(item));
+    m_writer->push({Item::Take, m_session, event});
 }
 
 } // namespace dialkite

@@ -7,27 +7,20 @@
 // line stamped with the local time to the millisecond, after a header and a state step
 // that let every file replay on its own.
 //
-// The console's thread only hands the events over; a thread of the recorder's own
+// The console's thread only hands the events over; one writer thread of the process
 // formats and writes them, a line at a time straight to the system, so a slow or full
 // disk never holds up the receive path and a killed console loses only what had not
-// reached the file yet (the line being written). A write that fails stops the
-// recording and says so once (failed()); the console goes on.
+// reached the file yet. A write that fails stops that recording and says so once; the
+// file keeps its whole lines, so it still replays; the console goes on.
 
-#include "console/console.h"
+#include "output.h"
 
-#include <QByteArray>
-#include <QDateTime>
-#include <QObject>
 #include <QString>
 #include <memory>
-#include <optional>
 
 namespace dialkite {
 
-class CaptureWriterThread;
-
-// The format's version, written in the first line; readers refuse higher ones.
-inline constexpr int kCaptureFormat = 1;
+class CaptureWriter;
 
 struct CaptureOptions {
     // Either one file (the monitor's --capture FILE), or a folder in which each port
@@ -39,38 +32,27 @@ struct CaptureOptions {
     QString program; // "dialkite 0.2.0"
 };
 
-// The desktop's recorder as the settings file asks for it: section CAPTURE, RECORD=0
-// turns it off, FOLDER moves it (default: `defaultFolder`), LIMIT_MB caps all captures
-// together (default 200). Nothing when it is off.
-std::optional<CaptureOptions> recorderOptions(const Profile &settings,
-                                              const QString &defaultFolder);
+// The writer thread every capture of a process shares.
+std::shared_ptr<CaptureWriter> startCaptureWriter();
 
-class CaptureRecorder : public QObject {
+class CaptureOutput : public Output {
     Q_OBJECT
 public:
-    CaptureRecorder(const Console &console, CaptureOptions options, QObject *parent = nullptr);
-    ~CaptureRecorder() override;
+    CaptureOutput(std::shared_ptr<CaptureWriter> writer, CaptureOptions options,
+                  QObject *parent = nullptr);
+    // With a writer of its own.
+    explicit CaptureOutput(CaptureOptions options, QObject *parent = nullptr);
+    ~CaptureOutput() override;
 
-    // Connected to Console::observed.
-    void consume(const Event &event);
-    // Starts a file now (the monitor, whose port is opened before the console sees it).
-    void startSession(const QString &port, const QString &device);
-    // Waits until everything handed over so far is written.
-    void flush();
+    void consume(const Event &event) override;
+    QString finish(QDeadlineTimer deadline) override;
     bool stopped() const { return m_stopped; }
 
-    // A line's time stamp: local time to the millisecond.
-    static QByteArray stamp(const QDateTime &at);
-
-Q_SIGNALS:
-    // The recording stopped: the disk is full, read-only, or the folder cannot be made.
-    void failed(const QString &message);
-
 private:
-    void onWriterFailed(const QString &message);
+    void onStopped(const QString &message);
 
-    const Console &m_console;
-    std::unique_ptr<CaptureWriterThread> m_writer;
+    std::shared_ptr<CaptureWriter> m_writer;
+    int m_session = 0;
     bool m_inSession = false;
     bool m_stopped = false;
 };

@@ -1,7 +1,7 @@
 #include "history.h"
 
-#include "handover.h"
 #include "json.h"
+#include "writer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -160,11 +161,6 @@ QString moveAside(const QString &path, QString *problem)
     return aside;
 }
 
-QString latin1(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes);
-}
-
 } // namespace
 
 QString defaultHistoryFile()
@@ -262,6 +258,7 @@ bool openHistory(const QString &path, const QString &name, QString *moved, QStri
 namespace {
 
 struct Row {
+    int origin = 0; // which output handed it over
     QString kind;
     QString box, line, boxTime;
     qint64 pcUtc = 0;
@@ -271,77 +268,110 @@ struct Row {
     QString eventId; // a publisher's id; a row whose id is there already is dropped
 };
 
+// What an output hears from the store, on the store's thread.
+struct Origin {
+    std::function<void(qint64 committed)> committed;
+    std::function<void(Severity, const QString &)> news;
+};
+
 } // namespace
 
-class HistoryWriterThread {
+class HistoryStore : public Worker<Row> {
 public:
-    using Report = std::function<void(bool ok, qint64 count, const QString &message)>;
-
-    HistoryWriterThread(QString path, Report report)
+    explicit HistoryStore(QString path)
         : m_path(std::move(path))
-        , m_report(std::move(report))
-        , m_thread([this] { run(); })
-    {}
-    ~HistoryWriterThread()
+        , m_name(QStringLiteral("dialkite-history-writer-%1").arg(quintptr(this), 0, 16))
+        , m_thread(*this)
     {
-        m_rows.quit();
-        m_thread.join();
+        m_thread.start();
     }
-    void push(Row row) { m_rows.push(std::move(row)); }
-    void flush() { m_rows.flush(); }
+    ~HistoryStore() override { m_thread.stop(); }
 
-private:
-    void run()
+    const QString &path() const { return m_path; }
+    int addOrigin(Origin origin)
     {
-        const QString name =
-            QStringLiteral("dialkite-history-writer-%1").arg(quintptr(this), 0, 16);
+        std::lock_guard lock(m_mutex);
+        const auto [at, added] = m_origins.emplace(++m_lastOrigin, std::move(origin));
+        // An output that comes after the news hears it at once.
+        for (const auto &[severity, text] : m_told)
+            at->second.news(severity, text);
+        return m_lastOrigin;
+    }
+    void removeOrigin(int origin)
+    {
+        std::lock_guard lock(m_mutex);
+        m_origins.erase(origin);
+    }
+    bool push(Row row) { return m_thread.push(std::move(row)); }
+    bool flush(QDeadlineTimer deadline) { return m_thread.flush(deadline); }
+    quint64 waiting() const { return m_thread.waiting(); }
+
+    bool begin() override
+    {
         QString moved;
         QString problem;
-        const bool opened = openHistory(m_path, name, &moved, &problem);
+        const bool opened = openHistory(m_path, m_name, &moved, &problem);
         if (!moved.isEmpty())
-            m_report(true, -1, moved);
+            tellAll(Severity::Notice, moved);
         if (!opened) {
             stop(problem);
-            disconnect(name);
-            return;
+            return false;
         }
-        {
-            QSqlDatabase db = QSqlDatabase::database(name, false);
-            loop(db);
-        }
-        disconnect(name);
-    }
-
-    void loop(QSqlDatabase &db)
-    {
-        QSqlQuery insert(db);
-        insert.prepare(QStringLiteral(
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        m_insert = std::make_unique<QSqlQuery>(db);
+        m_insert->prepare(QStringLiteral(
             "INSERT OR IGNORE INTO events (kind, box, line, box_time, pc_utc, pc_time, digits,"
             " status, number, colour, variant, device_name, device_version, port, device, record,"
             " detail, event_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-        std::deque<Row> batch;
-        while (m_rows.take(batch)) {
-            QString problem;
-            if (!store(db, insert, batch, &problem)) {
-                stop(problem);
-                return;
-            }
-            const qint64 count = qint64(batch.size());
-            batch.clear();
-            // Told before flush() is released, so that it finds the news waiting.
-            m_report(true, count, {});
-            m_rows.handled(quint64(count));
-        }
+        return true;
     }
 
-    // One transaction for the burst; another writer's lock is waited out.
-    static bool store(QSqlDatabase &db, QSqlQuery &insert, const std::deque<Row> &rows,
-                      QString *problem)
+    Outcome handle(std::deque<Row> &batch) override
     {
+        QString problem;
+        if (!store(batch, &problem)) {
+            stop(problem);
+            return Outcome::Stop;
+        }
+        // Told per output, before flush() is released, so that it finds the news waiting.
+        std::map<int, qint64> counts;
+        for (const Row &row : batch)
+            ++counts[row.origin];
+        std::lock_guard lock(m_mutex);
+        for (const auto &[origin, count] : counts) {
+            const auto at = m_origins.find(origin);
+            if (at != m_origins.end() && at->second.committed)
+                at->second.committed(count);
+        }
+        return Outcome::Done;
+    }
+
+    void end() override
+    {
+        m_insert.reset();
+        disconnect(m_name);
+    }
+
+private:
+    // The file was moved aside, the store stopped: every output hears it, also one
+    // that comes later.
+    void tellAll(Severity severity, const QString &text)
+    {
+        std::lock_guard lock(m_mutex);
+        m_told.emplace_back(severity, text);
+        for (const auto &[id, origin] : m_origins)
+            origin.news(severity, text);
+    }
+    void stop(const QString &problem) { tellAll(Severity::Stopped, problem); }
+
+    // One transaction for the burst; another writer's lock is waited out.
+    bool store(const std::deque<Row> &rows, QString *problem)
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
         for (int attempt = 0; attempt < kLockedRetries; ++attempt) {
             if (!db.transaction()) {
                 *problem = db.lastError().text();
-            } else if (insertAll(insert, rows, problem) && db.commit()) {
+            } else if (insertAll(rows, problem) && db.commit()) {
                 return true;
             } else {
                 if (problem->isEmpty())
@@ -360,36 +390,45 @@ private:
 
     // The PC's local time to the second, worked out here, off the console's thread; a
     // burst of calls shares its seconds, and the conversion is not cheap.
-    static QString localTime(qint64 utcMs)
+    QString localTime(qint64 utcMs)
     {
-        thread_local qint64 second = -1;
-        thread_local QString text;
-        if (utcMs / 1000 != second) {
-            second = utcMs / 1000;
-            text = QDateTime::fromMSecsSinceEpoch(second * 1000)
-                       .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (utcMs / 1000 != m_second) {
+            m_second = utcMs / 1000;
+            m_secondText = QDateTime::fromMSecsSinceEpoch(m_second * 1000)
+                               .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         }
-        return text;
+        return m_secondText;
     }
 
-    static bool insertAll(QSqlQuery &insert, const std::deque<Row> &rows, QString *problem)
+    // A null text would be bound as NULL; the columns hold "" for nothing.
+    static QVariant text(const QString &value)
     {
+        return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
+    }
+
+    bool insertAll(const std::deque<Row> &rows, QString *problem)
+    {
+        QSqlQuery &insert = *m_insert;
         for (const Row &row : rows) {
-            const QString pcTime = localTime(row.pcUtc);
-            const QVariantList values{
-                row.kind,          row.box,    row.line,   row.boxTime, row.pcUtc,   pcTime,
-                row.digits,        row.status, row.number, row.colour,  row.variant, row.deviceName,
-                row.deviceVersion, row.port,   row.device, row.record,  row.detail};
-            for (int i = 0; i < values.size(); ++i) {
-                // A null text would be bound as NULL; the columns hold "" for nothing.
-                const QVariant &v = values[i];
-                insert.bindValue(i, v.typeId() == QMetaType::QString && v.toString().isNull()
-                                        ? QVariant(QStringLiteral(""))
-                                        : v);
-            }
+            insert.bindValue(0, text(row.kind));
+            insert.bindValue(1, text(row.box));
+            insert.bindValue(2, text(row.line));
+            insert.bindValue(3, text(row.boxTime));
+            insert.bindValue(4, row.pcUtc);
+            insert.bindValue(5, localTime(row.pcUtc));
+            insert.bindValue(6, text(row.digits));
+            insert.bindValue(7, text(row.status));
+            insert.bindValue(8, text(row.number));
+            insert.bindValue(9, text(row.colour));
+            insert.bindValue(10, text(row.variant));
+            insert.bindValue(11, text(row.deviceName));
+            insert.bindValue(12, text(row.deviceVersion));
+            insert.bindValue(13, text(row.port));
+            insert.bindValue(14, text(row.device));
+            insert.bindValue(15, row.record);
+            insert.bindValue(16, text(row.detail));
             // No id is NULL, which the unique index lets repeat.
-            insert.bindValue(int(values.size()),
-                             row.eventId.isEmpty() ? QVariant() : QVariant(row.eventId));
+            insert.bindValue(17, row.eventId.isEmpty() ? QVariant() : QVariant(row.eventId));
             if (!insert.exec()) {
                 *problem = insert.lastError().text();
                 return false;
@@ -398,100 +437,126 @@ private:
         return true;
     }
 
-    void stop(const QString &problem)
-    {
-        m_rows.fail();
-        m_report(false, 0, problem);
-    }
-
     QString m_path;
-    Report m_report;
-    Handover<Row> m_rows;
-    std::thread m_thread;
+    QString m_name;
+    std::unique_ptr<QSqlQuery> m_insert;
+    qint64 m_second = -1;
+    QString m_secondText;
+    std::mutex m_mutex;
+    std::map<int, Origin> m_origins;
+    int m_lastOrigin = 0;
+    std::vector<std::pair<Severity, QString>> m_told;
+    WriterThread<Row> m_thread;
 };
+
+std::shared_ptr<HistoryStore> historyStore(const QString &path)
+{
+    // One store a file: every box of a process writes through one thread.
+    static std::mutex mutex;
+    static std::map<QString, std::weak_ptr<HistoryStore>> stores;
+    const QString key = QFileInfo(path).absoluteFilePath();
+    std::lock_guard lock(mutex);
+    if (auto store = stores[key].lock())
+        return store;
+    auto store = std::make_shared<HistoryStore>(path);
+    stores[key] = store;
+    return store;
+}
 
 // ---- The console's side ----
 
-CallHistory::CallHistory(const Console &console, const QString &path, QObject *parent)
-    : QObject(parent)
-    , m_console(console)
-    , m_path(path)
+HistoryOutput::HistoryOutput(std::shared_ptr<HistoryStore> store, const QString &box,
+                             QObject *parent)
+    : Output(QStringLiteral("history"), parent)
+    , m_store(std::move(store))
+    , m_box(box)
 {
-    m_writer = std::make_unique<HistoryWriterThread>(
-        path, [this](bool ok, qint64 count, const QString &message) {
-            onOwnerThread(this, [ok, count, message](CallHistory *self) {
-                if (!ok)
-                    self->onFailed(message);
-                else if (count < 0)
-                    Q_EMIT self->notice(message);
-                else
-                    self->onWritten(count);
-            });
-        });
+    m_origin = m_store->addOrigin(
+        {[this](qint64 count) {
+             onOwnerThread(this, [count](HistoryOutput *self) { self->onCommitted(count); });
+         },
+         [this](Severity severity, const QString &text) {
+             onOwnerThread(this, [severity, text](HistoryOutput *self) {
+                 if (severity == Severity::Stopped)
+                     self->onStopped(text);
+                 else
+                     Q_EMIT self->news(severity, text);
+             });
+         }});
 }
 
-CallHistory::~CallHistory() = default;
+HistoryOutput::HistoryOutput(const QString &path, const QString &box, QObject *parent)
+    : HistoryOutput(historyStore(path), box, parent)
+{}
 
-void CallHistory::setPort(const QString &port, const QString &device)
+HistoryOutput::~HistoryOutput()
 {
-    m_port = port;
-    m_device = device;
+    m_store->removeOrigin(m_origin);
 }
 
-void CallHistory::flush()
+const QString &HistoryOutput::path() const
 {
-    m_writer->flush();
-    // What was committed reaches stored() before flush() returns.
+    return m_store->path();
+}
+
+quint64 HistoryOutput::committedCount() const
+{
+    if (m_stopped || m_pending.empty())
+        return m_given;
+    return m_pending.front() - 1;
+}
+
+QString HistoryOutput::finish(QDeadlineTimer deadline)
+{
+    const bool done = m_store->flush(deadline);
+    // What was committed reaches committedCount() before finish() returns.
     QCoreApplication::sendPostedEvents(this);
+    if (m_stopped || (done && m_pending.empty()))
+        return {};
+    return QStringLiteral("%1 events were not stored in time").arg(m_pending.size());
 }
 
-void CallHistory::onWritten(qint64 count)
+void HistoryOutput::onCommitted(qint64 count)
 {
-    for (qint64 i = 0; i < count && !m_pending.empty(); ++i) {
-        const Event event = std::move(m_pending.front());
+    for (qint64 i = 0; i < count && !m_pending.empty(); ++i)
         m_pending.pop_front();
-        Q_EMIT stored(event);
-    }
+    Q_EMIT committed();
 }
 
-void CallHistory::onFailed(const QString &message)
+void HistoryOutput::onStopped(const QString &message)
 {
     if (m_stopped)
         return;
     m_stopped = true;
-    Q_EMIT failed(message);
-    for (const Event &event : std::exchange(m_pending, {}))
-        Q_EMIT unstored(event);
+    m_pending.clear(); // never stored: the followers get them anyway
+    Q_EMIT news(Severity::Stopped, message);
+    Q_EMIT committed();
 }
 
-void CallHistory::consume(const Event &event)
+void HistoryOutput::consume(const Event &event)
 {
-    if (const auto *opened = std::get_if<events::PortOpened>(&event)) {
-        setPort(QStringLiteral("COM%1").arg(opened->port), opened->device);
-        return;
-    }
-    if (const auto *id = std::get_if<events::Identification>(&event)) {
-        m_deviceName = id->name;
-        m_deviceVersion = id->version;
-    }
-    const QDateTime now = QDateTime::currentDateTimeUtc();
+    ++m_given;
     Row row;
-    row.box = m_box;
-    row.variant = m_console.state().VariantCode.text();
-    row.port = m_port;
-    row.device = m_device;
-    if (const auto *call = std::get_if<events::CallerId>(&event)) {
+    if (const auto *started = std::get_if<events::SessionStarted>(&event)) {
+        m_port = started->port > 0 ? QStringLiteral("COM%1").arg(started->port) : QString();
+        m_device = started->device;
+        m_variant = started->standing.variant;
+    } else if (const auto *received = std::get_if<events::BytesReceived>(&event)) {
+        m_variant = received->standing.variant;
+    } else if (const auto *call = std::get_if<events::CallerId>(&event)) {
         row.kind = QStringLiteral("call");
-        row.line = latin1(call->line);
+        row.line = QString::fromLatin1(call->line);
         row.boxTime = call->time.value_or(QString());
         row.pcUtc = call->at.toMSecsSinceEpoch();
-        row.digits = latin1(call->digits);
+        row.digits = QString::fromLatin1(call->digits);
         row.status = json::statusName(call->status);
         row.number = call->number;
         row.colour = json::colourName(call->colour);
         row.variant = call->variant.text();
         row.record = call->record;
     } else if (const auto *id = std::get_if<events::Identification>(&event)) {
+        m_deviceName = id->name;
+        m_deviceVersion = id->version;
         row.kind = QStringLiteral("identification");
         row.detail = id->name + QLatin1Char(' ') + id->version;
     } else if (const auto *detection = std::get_if<events::DetectionState>(&event)) {
@@ -499,38 +564,46 @@ void CallHistory::consume(const Event &event)
         row.detail = detection->state;
     } else if (std::holds_alternative<events::OutgoingCallEnded>(event)) {
         row.kind = QStringLiteral("call_end");
-    } else {
+    }
+    if (row.kind.isEmpty() || m_stopped) {
+        if (m_pending.empty())
+            Q_EMIT committed(); // nothing to keep: safe at once
         return;
     }
-    if (m_stopped) {
-        Q_EMIT unstored(event);
-        return;
-    }
+    row.origin = m_origin;
+    row.box = m_box;
+    if (row.variant.isEmpty())
+        row.variant = m_variant.text();
+    row.port = m_port;
+    row.device = m_device;
     if (row.pcUtc == 0)
-        row.pcUtc = now.toMSecsSinceEpoch();
+        row.pcUtc = QDateTime::currentMSecsSinceEpoch();
     row.deviceName = m_deviceName;
     row.deviceVersion = m_deviceVersion;
-    m_pending.push_back(event);
-    m_writer->push(std::move(row));
+    if (m_store->push(std::move(row)))
+        m_pending.push_back(m_given);
 }
 
 // ---- Events from other consoles (the collector) ----
 
 RemoteHistory::RemoteHistory(const QString &path, QObject *parent)
     : QObject(parent)
+    , m_store(historyStore(path))
 {
-    m_writer = std::make_unique<HistoryWriterThread>(
-        path, [this](bool ok, qint64 count, const QString &message) {
-            onOwnerThread(this, [ok, count, message](RemoteHistory *self) {
-                if (!ok)
-                    Q_EMIT self->failed(message);
-                else if (count < 0)
-                    Q_EMIT self->notice(message);
-            });
-        });
+    m_origin = m_store->addOrigin({{}, [this](Severity severity, const QString &text) {
+                                       onOwnerThread(this, [severity, text](RemoteHistory *self) {
+                                           if (severity == Severity::Stopped)
+                                               Q_EMIT self->failed(text);
+                                           else
+                                               Q_EMIT self->notice(text);
+                                       });
+                                   }});
 }
 
-RemoteHistory::~RemoteHistory() = default;
+RemoteHistory::~RemoteHistory()
+{
+    m_store->removeOrigin(m_origin);
+}
 
 void RemoteHistory::store(const QString &box, const QJsonObject &event)
 {
@@ -543,6 +616,7 @@ void RemoteHistory::store(const QString &box, const QJsonObject &event)
         return event.value(QLatin1String(key)).toString();
     };
     Row row;
+    row.origin = m_origin;
     row.kind = kind;
     row.box = box;
     row.eventId = text("id");
@@ -559,12 +633,12 @@ void RemoteHistory::store(const QString &box, const QJsonObject &event)
         row.detail = text("name") + QLatin1Char(' ') + text("version");
     else if (kind == QLatin1String("detection"))
         row.detail = text("state");
-    m_writer->push(std::move(row));
+    m_store->push(std::move(row));
 }
 
 void RemoteHistory::flush()
 {
-    m_writer->flush();
+    m_store->flush(QDeadlineTimer(QDeadlineTimer::Forever));
 }
 
 // ---- Searching ----

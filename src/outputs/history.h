@@ -5,18 +5,21 @@
 // QSQLITE driver) so that "who called on line 2 this morning?" has an answer after the
 // window has closed.
 //
-// The console's thread only hands events over; a thread of the store's own writes them,
-// each burst in one transaction, in WAL mode, with a busy timeout so that several
-// consoles and monitors can share one file. stored() tells the console's thread, in
-// order, which events are committed: the monitor prints a call only then, so a killed
-// monitor never printed a call the database does not have.
+// The console's thread only hands events over; one writer thread a file and process
+// (HistoryStore, shared by every box of a rig) writes them, each burst in one
+// transaction, in WAL mode, with a busy timeout so that several consoles and monitors
+// can share one file. A history output is durable: it says which events are committed,
+// so the monitor prints a call only then and a killed monitor never printed a call the
+// database does not have.
 //
 // A file that is not an SQLite database, or one of another program, is never
-// overwritten: it is moved aside under a time-stamped name and a new history starts
-// (notice()). A disk that refuses a write stops the history with one message (failed());
-// the console goes on, and a failed transaction leaves nothing half-written.
+// overwritten: it is moved aside under a time-stamped name and a new history starts (a
+// notice). A disk that refuses a write stops the history with one message; the console
+// goes on, and a failed transaction leaves nothing half-written.
 
-#include "console/console.h"
+#include "output.h"
+
+#include "console/settings.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -26,12 +29,13 @@
 #include <QString>
 #include <QVariantList>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 
 namespace dialkite {
 
-class HistoryWriterThread;
+class HistoryStore;
 
 // The schema's version (PRAGMA user_version) and the program's mark on its files.
 inline constexpr int kHistorySchema = 2;
@@ -52,47 +56,43 @@ bool openHistory(const QString &path, const QString &name, QString *moved, QStri
 // Brings an open history up to `version` (for tests of the migration path).
 bool migrateHistory(QSqlDatabase &db, int version, QString *problem);
 
-class CallHistory : public QObject {
+// The writer of one history file in this process, shared by every output that writes
+// to it (the boxes of a rig, the collector): one thread, one connection, one prepared
+// insert.
+std::shared_ptr<HistoryStore> historyStore(const QString &path);
+
+// One console's events into a history.
+class HistoryOutput : public Output {
     Q_OBJECT
 public:
-    CallHistory(const Console &console, const QString &path, QObject *parent = nullptr);
-    ~CallHistory() override;
+    // `box`: the box's name in a rig, stored with every row ("" for a lone box).
+    HistoryOutput(std::shared_ptr<HistoryStore> store, const QString &box,
+                  QObject *parent = nullptr);
+    HistoryOutput(const QString &path, const QString &box = {}, QObject *parent = nullptr);
+    ~HistoryOutput() override;
 
-    // Connected to Console::observed.
-    void consume(const Event &event);
-    // The box's name in a rig (stored with every row; "" for a lone box).
-    void setBox(const QString &box) { m_box = box; }
-    // The port and device, for a console that opened its link itself (the monitor).
-    void setPort(const QString &port, const QString &device);
-    // Waits until every event handed over so far is committed (or the store failed).
-    void flush();
+    void consume(const Event &event) override;
+    QString finish(QDeadlineTimer deadline) override;
+    bool durable() const override { return true; }
+    quint64 committedCount() const override;
+
     bool stopped() const { return m_stopped; }
-    const QString &path() const { return m_path; }
-
-Q_SIGNALS:
-    // An event is committed; in the order the console emitted them.
-    void stored(const dialkite::Event &event);
-    // Once: a file that could not be used was moved aside (and a new history started).
-    void notice(const QString &message);
-    // Once: the history stopped (full or read-only disk, no database at all).
-    void failed(const QString &message);
-    // An event the history will not store because it has stopped; in order, after the
-    // stored ones.
-    void unstored(const dialkite::Event &event);
+    const QString &path() const;
 
 private:
-    void onWritten(qint64 count);
-    void onFailed(const QString &message);
+    void onCommitted(qint64 count);
+    void onStopped(const QString &message);
 
-    const Console &m_console;
-    QString m_path;
-    std::unique_ptr<HistoryWriterThread> m_writer;
-    std::deque<Event> m_pending; // handed over, not yet committed
+    std::shared_ptr<HistoryStore> m_store;
+    int m_origin = 0;
     QString m_box;
     QString m_port;
     QString m_device;
     QString m_deviceName;
     QString m_deviceVersion;
+    VariantId m_variant;
+    quint64 m_given = 0;
+    std::deque<quint64> m_pending; // the numbers (1-based) of the events handed over
     bool m_stopped = false;
 };
 
@@ -111,7 +111,8 @@ Q_SIGNALS:
     void failed(const QString &message);
 
 private:
-    std::unique_ptr<HistoryWriterThread> m_writer;
+    std::shared_ptr<HistoryStore> m_store;
+    int m_origin = 0;
 };
 
 // What a search asks for; every field is optional.

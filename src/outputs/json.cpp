@@ -106,4 +106,20 @@ Fields eventFields(const Event &event)
     return std::visit(FieldsOf{}, event);
 }
 
+LinesOutput::LinesOutput(QString box, Sink sink, QObject *parent)
+    : Output(QStringLiteral("json"), parent)
+    , m_box(std::move(box))
+    , m_sink(std::move(sink))
+{}
+
+void LinesOutput::consume(const Event &event)
+{
+    Fields fields = eventFields(event);
+    if (fields.isEmpty())
+        return;
+    if (!m_box.isEmpty())
+        fields.insert(1, {QStringLiteral("box"), m_box});
+    m_sink(object(fields), event);
+}
+
 } // namespace dialkite::json

@@ -5,6 +5,8 @@
 // (valid UTF-8, every character whole); objects keep their keys in the order given, so
 // the lines read as they always have: {"event": "call", "row": 1, ...}.
 
+#include "output.h"
+
 #include "console/events.h"
 #include "console/grid.h"
 
@@ -13,6 +15,7 @@
 #include <QJsonValue>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <utility>
 
 namespace dialkite::json {
@@ -36,5 +39,20 @@ QString statusName(NumberStatus status);
 // The fields of an event as the monitor prints it, "event" first; empty for the
 // events the monitor does not print (bytes, logged records, operator steps, ports).
 Fields eventFields(const Event &event);
+
+// The monitor's lines as an output: one object a line for each event it prints, with
+// "box" after "event" for a box of a rig; `sink` writes the line.
+class LinesOutput : public Output {
+    Q_OBJECT
+public:
+    using Sink = std::function<void(const QByteArray &line, const Event &event)>;
+    LinesOutput(QString box, Sink sink, QObject *parent = nullptr);
+    void consume(const Event &event) override;
+    QString finish(QDeadlineTimer) override { return {}; }
+
+private:
+    QString m_box;
+    Sink m_sink;
+};
 
 } // namespace dialkite::json

@@ -1,15 +1,18 @@
 #include "mqtt.h"
 
-#include "handover.h"
 #include "json.h"
+#include "writer.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSysInfo>
+#include <QTimer>
 #include <QUrl>
 #include <atomic>
 #include <chrono>
@@ -19,6 +22,7 @@
 #include <map>
 #include <mosquitto.h>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace dialkite {
@@ -26,9 +30,11 @@ namespace dialkite {
 namespace {
 
 constexpr int kKeepAliveSeconds = 30;
-constexpr unsigned kReconnectMaxSeconds = 30;
-constexpr int kWindow = 200;           // QoS 1 messages in flight at once
+constexpr int kFirstRetrySeconds = 1;
+constexpr int kLastRetrySeconds = 30;
+constexpr int kWindow = 200;           // QoS 1 messages in flight at once, all boxes together
 constexpr qint64 kSpoolLimit = 200000; // events a box may keep while the broker is away
+constexpr int kDeleteAfterMs = 200;    // delivered events leave the spool in batches
 
 QString topicOf(const QString &box, const QString &leaf)
 {
@@ -44,32 +50,60 @@ void libraryInit()
     (void)done;
 }
 
+// What a connection's news means to the operator.
+QString connectionNews(const MqttTarget &target, bool up, int rc)
+{
+    if (up && rc == 0)
+        return QStringLiteral("connected to %1").arg(target.where());
+    if (up)
+        return QStringLiteral("the broker at %1 refused the connection: %2; retrying")
+            .arg(target.where(), QString::fromUtf8(mosquitto_connack_string(rc)));
+    if (rc < 0)
+        return QStringLiteral("cannot reach the broker at %1: %2; retrying")
+            .arg(target.where(), QString::fromLocal8Bit(std::strerror(-rc)));
+    return QStringLiteral("lost the broker at %1; retrying, events are kept until it is back")
+        .arg(target.where());
+}
+
 } // namespace
 
 // ---- Target and names ----
 
-std::optional<MqttTarget> mqttTarget(const QString &url, const QString &user,
-                                     const QString &password, const QString &caFile, QString *error)
+QString MqttTarget::where() const
+{
+    return QStringLiteral("%1:%2").arg(host).arg(port);
+}
+
+std::optional<MqttTarget> mqttTarget(const QString &url, const Profile &settings, QString *error)
 {
     const QUrl parsed(url, QUrl::StrictMode);
     const QString scheme = parsed.scheme().toLower();
     if (!parsed.isValid() ||
         (scheme != QLatin1String("mqtt") && scheme != QLatin1String("mqtts")) ||
-        parsed.host().isEmpty()) {
-        *error = QStringLiteral("the broker is mqtt://HOST[:PORT] or mqtts://HOST[:PORT]");
+        parsed.host().isEmpty() || (!parsed.path().isEmpty() && parsed.path() != u"/")) {
+        *error =
+            QStringLiteral("the broker is mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://...");
         return std::nullopt;
     }
     MqttTarget target;
     target.host = parsed.host();
     target.tls = scheme == QLatin1String("mqtts");
     target.port = parsed.port(target.tls ? 8883 : 1883);
-    const auto fromEnvironment = [](const char *name, const QString &fallback) {
-        const QString value = qEnvironmentVariable(name);
-        return value.isEmpty() ? fallback : value;
+    const QString section = QStringLiteral("MQTT");
+    const auto pick = [&](const char *variable, const QString &fromUrl, const char *key) {
+        const QString value = qEnvironmentVariable(variable);
+        if (!value.isEmpty())
+            return value;
+        return fromUrl.isEmpty() ? settings.value(section, QLatin1String(key)) : fromUrl;
     };
-    target.user = fromEnvironment("DIALKITE_MQTT_USER", user);
-    target.password = fromEnvironment("DIALKITE_MQTT_PASSWORD", password);
-    target.caFile = fromEnvironment("DIALKITE_MQTT_CA", caFile);
+    target.user = pick("DIALKITE_MQTT_USER", parsed.userName(QUrl::FullyDecoded), "USER");
+    target.password =
+        pick("DIALKITE_MQTT_PASSWORD", parsed.password(QUrl::FullyDecoded), "PASSWORD");
+    target.caFile = pick("DIALKITE_MQTT_CA", QString(), "CA");
+    if (!target.password.isEmpty() && target.user.isEmpty()) {
+        *error = QStringLiteral("the broker's password needs a user");
+        return std::nullopt;
+    }
     if (target.tls && !target.caFile.isEmpty() && !QFileInfo::exists(target.caFile)) {
         *error = QStringLiteral("the CA file %1 does not exist").arg(target.caFile);
         return std::nullopt;
@@ -103,6 +137,8 @@ QJsonObject publishedEvent(const Event &event, const QString &box)
 
 // ---- One connection to the broker ----
 
+namespace {
+
 class MqttClient {
 public:
     struct Callbacks {
@@ -113,7 +149,7 @@ public:
     };
 
     MqttClient(const MqttTarget &target, const QString &clientId, bool cleanSession,
-               const QString &willTopic, Callbacks callbacks)
+               Callbacks callbacks)
         : m_target(target)
         , m_callbacks(std::move(callbacks))
     {
@@ -121,7 +157,7 @@ public:
         m_mosq = mosquitto_new(clientId.toUtf8().constData(), cleanSession, this);
         mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
         mosquitto_max_inflight_messages_set(m_mosq, kWindow);
-        mosquitto_reconnect_delay_set(m_mosq, 1, kReconnectMaxSeconds, true);
+        mosquitto_reconnect_delay_set(m_mosq, kFirstRetrySeconds, kLastRetrySeconds, true);
         if (!m_target.user.isEmpty())
             mosquitto_username_pw_set(
                 m_mosq, m_target.user.toUtf8().constData(),
@@ -130,8 +166,6 @@ public:
             mosquitto_tls_set(
                 m_mosq, m_target.caFile.isEmpty() ? nullptr : m_target.caFile.toUtf8().constData(),
                 m_target.caFile.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr, nullptr, nullptr);
-        if (!willTopic.isEmpty())
-            mosquitto_will_set(m_mosq, willTopic.toUtf8().constData(), 7, "offline", 1, true);
         mosquitto_connect_callback_set(m_mosq, [](mosquitto *, void *self, int rc) {
             static_cast<MqttClient *>(self)->m_callbacks.connected(rc);
         });
@@ -152,23 +186,43 @@ public:
                         QByteArray(static_cast<const char *>(m->payload), m->payloadlen));
             });
     }
+    // The network thread is asked to end (disconnect) and then waited for; it is never
+    // cancelled in the middle of a callback.
     ~MqttClient()
     {
-        mosquitto_disconnect(m_mosq);
-        mosquitto_loop_stop(m_mosq, true);
+        if (m_looping) {
+            mosquitto_disconnect(m_mosq);
+            mosquitto_loop_stop(m_mosq, false);
+        }
         mosquitto_destroy(m_mosq);
     }
 
-    // Connects in the background; a broker that is not there yet is retried with a
-    // growing delay by the client's own thread.
-    void start()
+    // The last will, sent in every CONNECT from now on.
+    void setWill(const QString &topic, const QByteArray &payload)
     {
+        mosquitto_will_set(m_mosq, topic.toUtf8().constData(), int(payload.size()),
+                           payload.constData(), 1, true);
+    }
+
+    // One attempt at the first connection. libmosquitto retries a connection it once
+    // had by itself, but not a first one that failed: until one succeeds, the owner
+    // calls this again (after retryDelayMs()). True once the network thread runs.
+    bool connectOnce()
+    {
+        if (m_looping)
+            return true;
         const int rc = mosquitto_connect_async(m_mosq, m_target.host.toUtf8().constData(),
                                                m_target.port, kKeepAliveSeconds);
-        if (rc != MOSQ_ERR_SUCCESS)
+        if (rc != MOSQ_ERR_SUCCESS) {
             m_callbacks.disconnected(rc == MOSQ_ERR_ERRNO ? -errno : rc);
-        mosquitto_loop_start(m_mosq);
+            m_retryMs = qMin(m_retryMs * 2, kLastRetrySeconds * 1000);
+            return false;
+        }
+        m_looping = mosquitto_loop_start(m_mosq) == MOSQ_ERR_SUCCESS;
+        return m_looping;
     }
+    int retryDelayMs() const { return m_retryMs; }
+
     int publish(const QString &topic, const QByteArray &payload, bool retain, int *mid)
     {
         return mosquitto_publish(m_mosq, mid, topic.toUtf8().constData(), int(payload.size()),
@@ -184,105 +238,143 @@ private:
     MqttTarget m_target;
     Callbacks m_callbacks;
     mosquitto *m_mosq = nullptr;
+    bool m_looping = false;
+    int m_retryMs = kFirstRetrySeconds * 500;
 };
 
-namespace {
-
-// What a connection's news means to the operator.
-QString connectionNews(const MqttTarget &target, bool up, int rc)
+// A client id for this process: the host and a digest of what makes the process (its
+// spool file), so that a restarted monitor is the same client and two are never one.
+QString clientIdFor(const QString &what)
 {
-    const QString where = QStringLiteral("%1:%2").arg(target.host).arg(target.port);
-    if (up && rc == 0)
-        return QStringLiteral("connected to %1").arg(where);
-    if (up)
-        return QStringLiteral("the broker at %1 refused the connection: %2; retrying")
-            .arg(where, QString::fromUtf8(mosquitto_connack_string(rc)));
-    if (rc < 0)
-        return QStringLiteral("cannot reach the broker at %1: %2; retrying")
-            .arg(where, QString::fromLocal8Bit(std::strerror(-rc)));
-    return QStringLiteral("lost the broker at %1; retrying, events are kept until it is back")
-        .arg(where);
+    const QByteArray digest =
+        QCryptographicHash::hash(what.toUtf8(), QCryptographicHash::Sha1).toHex().left(10);
+    return QStringLiteral("dialkite-%1-%2")
+        .arg(QSysInfo::machineHostName().left(40), QString::fromLatin1(digest));
 }
 
 } // namespace
 
-// ---- The publisher's own thread: the spool and the sending ----
+// ---- The process's connection and spool ----
 
-class PublisherThread {
+class MqttLink {
 public:
-    using Report = std::function<void(const QString &)>;
+    using Spooled = std::function<void(qint64 count)>;
+    using News = std::function<void(Severity, const QString &)>;
 
-    PublisherThread(QString box, MqttTarget target, QString spool, Report report)
-        : m_box(std::move(box))
+    MqttLink(const MqttTarget &target, QString spool)
+        : m_target(target)
         , m_spool(std::move(spool))
-        , m_report(std::move(report))
-        , m_client(target,
-                   target.clientId.isEmpty() ? QStringLiteral("dialkite-") + m_box
-                                             : target.clientId,
-                   true, topicOf(m_box, QStringLiteral("status")),
+        , m_clientId(target.clientId.isEmpty() ? clientIdFor(QFileInfo(m_spool).absoluteFilePath())
+                                               : target.clientId)
+        , m_client(target, m_clientId, true,
                    {[this](int rc) { onConnection(true, rc); },
                     [this](int rc) { onConnection(false, rc); },
-                    [this](int mid) { push([mid](Work &w) { w.acks.push_back(mid); }); },
+                    [this](int mid) { change([mid](Work &w) { w.acks.push_back(mid); }); },
                     {}})
         , m_thread([this] { run(); })
+    {}
+    ~MqttLink()
     {
-        m_client.start();
-    }
-    ~PublisherThread()
-    {
-        push([](Work &w) { w.quit = true; });
+        change([](Work &w) { w.quit = true; });
         m_thread.join();
     }
 
-    void add(const QString &leaf, const QJsonObject &event)
+    // A box joins the connection: its status goes "online" and its events are taken.
+    void addBox(const QString &box, Spooled spooled, News news)
     {
-        push([&](Work &w) { w.events.push_back({leaf, event}); });
+        std::lock_guard lock(m_mutex);
+        m_boxes[box] = {std::move(spooled), std::move(news)};
+        m_work.joined.push_back(box);
+        m_wake.notify_one();
     }
-    qint64 backlog() const { return m_backlog.load(); }
-    bool drain(int ms)
+    void removeBox(const QString &box)
     {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-        while (std::chrono::steady_clock::now() < until) {
-            {
-                std::lock_guard lock(m_mutex);
-                if (m_work.events.empty() && m_backlog.load() == 0)
-                    return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
+        change([&box](Work &w) { w.left.push_back(box); });
+        std::lock_guard lock(m_mutex);
+        m_boxes.erase(box);
+    }
+    void add(const QString &box, const QString &leaf, const QJsonObject &event)
+    {
+        change([&](Work &w) { w.events.push_back({box, leaf, event}); });
+    }
+    qint64 backlog(const QString &box) const
+    {
+        std::lock_guard lock(m_mutex);
+        const auto at = m_backlog.find(box);
+        return at == m_backlog.end() ? 0 : at->second;
+    }
+    // Waits until the box's spool is empty (everything delivered) or the deadline.
+    bool drain(const QString &box, QDeadlineTimer deadline)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_drained.wait_for(lock, std::chrono::milliseconds(deadline.remainingTime()), [&] {
+            const auto at = m_backlog.find(box);
+            return m_work.events.empty() && m_memory == 0 &&
+                   (at == m_backlog.end() || at->second == 0);
+        });
     }
 
 private:
+    struct Pending {
+        QString box;
+        QString leaf;
+        QJsonObject event;
+    };
     struct Work {
-        std::deque<std::pair<QString, QJsonObject>> events;
+        std::deque<Pending> events;
         std::deque<int> acks;
         std::optional<bool> connected; // the last change not yet seen
+        QStringList joined;
+        QStringList left;
         bool quit = false;
     };
+    struct Box {
+        qint64 sequence = 0; // the last one given out
+        qint64 sentUpTo = 0; // sent on this connection, in order
+        qint64 spooled = 0;  // the last one in the spool
+        bool toldFull = false;
+    };
+    struct Listener {
+        Spooled spooled;
+        News news;
+    };
 
-    void push(const std::function<void(Work &)> &change)
+    void change(const std::function<void(Work &)> &what)
     {
         {
             std::lock_guard lock(m_mutex);
-            change(m_work);
+            what(m_work);
         }
         m_wake.notify_one();
+    }
+
+    void tell(const QString &box, Severity severity, const QString &text)
+    {
+        std::lock_guard lock(m_mutex);
+        if (box.isEmpty()) {
+            for (const auto &[name, listener] : m_boxes)
+                listener.news(severity, text);
+        } else if (const auto at = m_boxes.find(box); at != m_boxes.end()) {
+            at->second.news(severity, text);
+        }
     }
 
     void onConnection(bool up, int rc)
     {
         const bool connected = up && rc == 0;
         if (connected != m_lastConnected || rc != m_lastRc)
-            m_report(connectionNews(m_client.target(), up, rc));
+            tell({}, Severity::Notice, connectionNews(m_target, up, rc));
         m_lastConnected = connected;
         m_lastRc = rc;
-        push([connected](Work &w) { w.connected = connected; });
+        change([connected](Work &w) { w.connected = connected; });
     }
 
-    bool openSpool(QSqlDatabase &db, QString *problem)
+    // ---- the spool, on this thread only ----
+
+    bool openSpool(QString *problem)
     {
         QDir().mkpath(QFileInfo(m_spool).absolutePath());
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(m_spool);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
         QSqlQuery q(db);
@@ -298,236 +390,470 @@ private:
             *problem = db.isOpen() ? q.lastError().text() : db.lastError().text();
             return false;
         }
-        q.prepare(QStringLiteral("SELECT (SELECT seq FROM counters WHERE box = ?),"
-                                 " (SELECT count(*) FROM outbox WHERE box = ?)"));
-        q.addBindValue(m_box);
-        q.addBindValue(m_box);
-        if (q.exec() && q.next()) {
-            m_sequence = q.value(0).toLongLong();
-            m_backlog = q.value(1).toLongLong();
-        }
+        m_insert = std::make_unique<QSqlQuery>(db);
+        m_insert->prepare(
+            QStringLiteral("INSERT INTO outbox (box, seq, topic, payload) VALUES (?, ?, ?, ?)"));
+        m_counter = std::make_unique<QSqlQuery>(db);
+        m_counter->prepare(QStringLiteral("INSERT INTO counters (box, seq) VALUES (?, ?)"
+                                          " ON CONFLICT(box) DO UPDATE SET seq = excluded.seq"));
+        m_remove = std::make_unique<QSqlQuery>(db);
+        m_remove->prepare(QStringLiteral("DELETE FROM outbox WHERE box = ? AND seq = ?"));
+        m_trim = std::make_unique<QSqlQuery>(db);
+        m_trim->prepare(QStringLiteral("DELETE FROM outbox WHERE box = ? AND seq <= ?"));
+        m_next = std::make_unique<QSqlQuery>(db);
+        m_next->prepare(QStringLiteral("SELECT seq, topic, payload FROM outbox WHERE box = ? AND"
+                                       " seq > ? ORDER BY seq LIMIT ?"));
         return true;
     }
 
-    // New events into the spool, each with the next number of the box's sequence.
-    bool spoolEvents(QSqlDatabase &db, std::deque<std::pair<QString, QJsonObject>> &events)
+    // What the spool already holds for a box that joins.
+    void loadBox(const QString &name)
     {
-        if (events.empty())
-            return true;
-        db.transaction();
-        QSqlQuery insert(db);
-        insert.prepare(
-            QStringLiteral("INSERT INTO outbox (box, seq, topic, payload) VALUES (?, ?, ?, ?)"));
-        for (auto &[leaf, event] : events) {
-            ++m_sequence;
-            event.insert(QStringLiteral("id"),
-                         m_box + QLatin1Char(':') + QString::number(m_sequence));
-            insert.addBindValue(m_box);
-            insert.addBindValue(m_sequence);
-            insert.addBindValue(topicOf(m_box, leaf));
-            insert.addBindValue(QJsonDocument(event).toJson(QJsonDocument::Compact));
-            if (!insert.exec())
-                break;
+        Box &box = m_state[name];
+        QSqlQuery q(QSqlDatabase::database(m_name, false));
+        q.prepare(QStringLiteral("SELECT (SELECT seq FROM counters WHERE box = ?),"
+                                 " (SELECT count(*) FROM outbox WHERE box = ?),"
+                                 " (SELECT max(seq) FROM outbox WHERE box = ?)"));
+        q.addBindValue(name);
+        q.addBindValue(name);
+        q.addBindValue(name);
+        if (q.exec() && q.next()) {
+            box.sequence = q.value(0).toLongLong();
+            box.spooled = qMax(box.sequence, q.value(2).toLongLong());
+            setBacklog(name, q.value(1).toLongLong());
         }
-        QSqlQuery counter(db);
-        counter.prepare(QStringLiteral("INSERT INTO counters (box, seq) VALUES (?, ?)"
-                                       " ON CONFLICT(box) DO UPDATE SET seq = excluded.seq"));
-        counter.addBindValue(m_box);
-        counter.addBindValue(m_sequence);
-        counter.exec();
-        if (!db.commit()) {
-            m_report(QStringLiteral("cannot keep events in the spool %1: %2")
-                         .arg(m_spool, db.lastError().text()));
-            db.rollback();
+    }
+
+    void setBacklog(const QString &box, qint64 count)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_backlog[box] = count;
+        }
+        m_drained.notify_all();
+    }
+    void addBacklog(const QString &box, qint64 change)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_backlog[box] += change;
+        }
+        m_drained.notify_all();
+    }
+
+    // New events into the spool, each with the next number of its box's sequence, and
+    // the deliveries waiting to leave it, in one transaction.
+    bool spoolEvents(std::deque<Pending> &events)
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        if (!db.transaction()) {
+            tell({}, Severity::Problem,
+                 QStringLiteral("cannot keep events in the spool %1: %2")
+                     .arg(m_spool, db.lastError().text()));
             return false;
         }
-        m_backlog += qint64(events.size());
-        events.clear();
-        if (m_backlog > kSpoolLimit) {
-            // Bounded: the oldest go first, and the operator hears of it once.
-            QSqlQuery trim(db);
-            trim.prepare(QStringLiteral("DELETE FROM outbox WHERE box = ? AND seq <= ?"));
-            trim.addBindValue(m_box);
-            trim.addBindValue(m_sequence - kSpoolLimit);
-            trim.exec();
-            m_backlog = kSpoolLimit;
-            if (!m_toldFull)
-                m_report(QStringLiteral("the spool holds %1 events; the oldest are dropped")
-                             .arg(kSpoolLimit));
-            m_toldFull = true;
+        std::map<QString, qint64> added;
+        bool ok = true;
+        for (auto &[name, leaf, event] : events) {
+            Box &box = m_state[name];
+            event.insert(QStringLiteral("id"),
+                         name + QLatin1Char(':') + QString::number(box.sequence + 1));
+            m_insert->bindValue(0, name);
+            m_insert->bindValue(1, box.sequence + 1);
+            m_insert->bindValue(2, topicOf(name, leaf));
+            m_insert->bindValue(3, QJsonDocument(event).toJson(QJsonDocument::Compact));
+            if (!(ok = m_insert->exec()))
+                break;
+            ++box.sequence;
+            ++added[name];
         }
+        for (const auto &[name, count] : added) {
+            m_counter->bindValue(0, name);
+            m_counter->bindValue(1, m_state[name].sequence);
+            ok = ok && m_counter->exec();
+        }
+        ok = ok && removeDelivered();
+        if (!ok || !db.commit()) {
+            tell({}, Severity::Problem,
+                 QStringLiteral("cannot keep events in the spool %1: %2")
+                     .arg(m_spool, m_insert->lastError().text().isEmpty()
+                                       ? db.lastError().text()
+                                       : m_insert->lastError().text()));
+            db.rollback();
+            for (const auto &[name, count] : added)
+                m_state[name].sequence -= count;
+            return false;
+        }
+        m_deliveredDone.clear();
+        for (const auto &[name, count] : added) {
+            Box &box = m_state[name];
+            box.spooled = box.sequence;
+            addBacklog(name, count);
+            trim(name, box);
+            std::lock_guard lock(m_mutex);
+            if (const auto at = m_boxes.find(name); at != m_boxes.end())
+                at->second.spooled(count);
+        }
+        events.clear();
         return true;
     }
 
-    void acknowledge(QSqlDatabase &db, std::deque<int> &acks)
+    // Bounded: the oldest go first, and the operator hears of it once.
+    void trim(const QString &name, Box &box)
     {
-        if (acks.empty())
+        if (backlog(name) <= kSpoolLimit)
             return;
-        db.transaction();
-        QSqlQuery remove(db);
-        remove.prepare(QStringLiteral("DELETE FROM outbox WHERE box = ? AND seq = ?"));
+        m_trim->bindValue(0, name);
+        m_trim->bindValue(1, box.sequence - kSpoolLimit);
+        m_trim->exec();
+        setBacklog(name, kSpoolLimit);
+        if (!box.toldFull)
+            tell(name, Severity::Problem,
+                 QStringLiteral("the spool holds %1 events; the oldest are dropped")
+                     .arg(kSpoolLimit));
+        box.toldFull = true;
+    }
+
+    // Deliveries are deleted a batch at a time, within the next transaction: a program
+    // killed before that sends them again, which the collector takes as the same event.
+    bool removeDelivered()
+    {
+        for (const auto &[box, seq] : m_delivered) {
+            m_remove->bindValue(0, box);
+            m_remove->bindValue(1, seq);
+            if (!m_remove->exec())
+                return false;
+        }
+        m_deliveredDone.swap(m_delivered);
+        m_delivered.clear();
+        return true;
+    }
+
+    void acknowledge(std::deque<int> &acks)
+    {
         for (const int mid : acks) {
             const auto at = m_inFlight.find(mid);
             if (at == m_inFlight.end())
-                continue; // "online", or a message of a connection gone since
-            remove.addBindValue(m_box);
-            remove.addBindValue(at->second);
-            if (remove.exec() && remove.numRowsAffected() > 0)
-                --m_backlog;
+                continue; // a status, or a message of a connection gone since
+            m_delivered.push_back(at->second);
+            addBacklog(at->second.first, -1);
             m_inFlight.erase(at);
         }
-        db.commit();
         acks.clear();
+        if (!m_delivered.empty() && !m_deleteDue)
+            m_deleteDue =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeleteAfterMs);
     }
 
-    // The oldest spooled events not yet in flight, up to the window, in order.
-    void send(QSqlDatabase &db)
+    void flushDeliveries()
     {
-        const int room = kWindow - int(m_inFlight.size());
-        if (!m_connected || room <= 0)
+        if (m_delivered.empty())
             return;
-        QSqlQuery next(db);
-        next.prepare(
-            QStringLiteral("SELECT seq, topic, payload FROM outbox WHERE box = ? AND seq > ?"
-                           " ORDER BY seq LIMIT ?"));
-        next.addBindValue(m_box);
-        next.addBindValue(m_sentUpTo);
-        next.addBindValue(room);
-        next.exec();
-        while (next.next()) {
-            int mid = 0;
-            if (m_client.publish(next.value(1).toString(), next.value(2).toByteArray(), false,
-                                 &mid) != MOSQ_ERR_SUCCESS)
-                return; // the connection went; it is all sent again when it is back
-            m_sentUpTo = next.value(0).toLongLong();
-            m_inFlight[mid] = m_sentUpTo;
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        if (db.transaction() && removeDelivered() && db.commit()) {
+            m_deliveredDone.clear();
+        } else {
+            db.rollback();
+            m_delivered.insert(m_delivered.end(), m_deliveredDone.begin(), m_deliveredDone.end());
+            m_deliveredDone.clear();
+        }
+        m_deleteDue.reset();
+    }
+
+    // The oldest spooled events not yet in flight, up to the window, each box in order.
+    void send()
+    {
+        if (!m_connected)
+            return;
+        for (auto &[name, box] : m_state) {
+            const int room = kWindow - int(m_inFlight.size());
+            if (room <= 0)
+                return;
+            if (box.sentUpTo >= box.spooled)
+                continue;
+            m_next->bindValue(0, name);
+            m_next->bindValue(1, box.sentUpTo);
+            m_next->bindValue(2, room);
+            m_next->exec();
+            while (m_next->next()) {
+                int mid = 0;
+                if (m_client.publish(m_next->value(1).toString(), m_next->value(2).toByteArray(),
+                                     false, &mid) != MOSQ_ERR_SUCCESS) {
+                    m_next->finish();
+                    return; // the connection went; it is all sent again when it is back
+                }
+                box.sentUpTo = m_next->value(0).toLongLong();
+                m_inFlight[mid] = {name, box.sentUpTo};
+            }
+            m_next->finish();
+            // Nothing more of it in the spool (trimmed, or delivered and gone).
+            if (box.sentUpTo < box.spooled && m_inFlight.size() < size_t(kWindow))
+                box.sentUpTo = box.spooled;
         }
     }
 
-    // A clean goodbye: the retained status says "offline" as the last will would.
+    // ---- the statuses ----
+
+    QByteArray processStatus(const char *state) const
+    {
+        QJsonArray boxes;
+        for (const auto &[name, box] : m_state)
+            boxes.append(name);
+        return QJsonDocument(QJsonObject{{QStringLiteral("state"), QLatin1String(state)},
+                                         {QStringLiteral("boxes"), boxes}})
+            .toJson(QJsonDocument::Compact);
+    }
+    QString processTopic() const
+    {
+        return QStringLiteral("dialkite-monitor/%1/status").arg(m_clientId);
+    }
+    void publishStatus(const QString &topic, const QByteArray &payload, int *mid = nullptr)
+    {
+        int ignored = 0;
+        m_client.publish(topic, payload, true, mid ? mid : &ignored);
+    }
+    void announce()
+    {
+        publishStatus(processTopic(), processStatus("online"));
+        for (const auto &[name, box] : m_state)
+            publishStatus(topicOf(name, QStringLiteral("status")), "online");
+    }
+
+    // A clean goodbye: every box and the process say "offline" as the will would.
     void sayOffline()
     {
-        int mid = 0;
-        if (!m_connected || m_client.publish(topicOf(m_box, QStringLiteral("status")), "offline",
-                                             true, &mid) != MOSQ_ERR_SUCCESS)
+        if (!m_connected)
             return;
+        int last = 0;
+        for (const auto &[name, box] : m_state)
+            publishStatus(topicOf(name, QStringLiteral("status")), "offline");
+        publishStatus(processTopic(), processStatus("offline"), &last);
         for (int i = 0; i < 100; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            std::lock_guard lock(m_mutex);
+            std::unique_lock lock(m_mutex);
             for (const int acked : m_work.acks) {
-                if (acked == mid)
+                if (acked == last)
                     return;
             }
+            m_wake.wait_for(lock, std::chrono::milliseconds(10));
         }
     }
 
     void run()
     {
-        const QString name = QStringLiteral("dialkite-spool-%1").arg(quintptr(this), 0, 16);
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            QString problem;
-            const bool open = openSpool(db, &problem);
-            if (!open)
-                m_report(QStringLiteral("cannot open the spool %1: %2; events are sent without it")
-                             .arg(m_spool, problem));
-            loop(db, open);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(name);
+        QString problem;
+        bool spooled = openSpool(&problem);
+        if (!spooled)
+            tell({}, Severity::Problem,
+                 QStringLiteral("cannot open the spool %1: %2; events are sent without it")
+                     .arg(m_spool, problem));
+        loop(spooled);
+        m_insert.reset();
+        m_counter.reset();
+        m_remove.reset();
+        m_trim.reset();
+        m_next.reset();
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
     }
 
-    void loop(QSqlDatabase &db, bool spooled)
+    void loop(bool spooled)
     {
+        using Clock = std::chrono::steady_clock;
+        auto retryAt = Clock::now();
+        auto spoolAt = Clock::now();
+        int spoolDelayMs = 0;
+        bool looping = false;
         for (;;) {
             Work work;
             {
                 std::unique_lock lock(m_mutex);
-                // Woken by new events, acknowledgements and connection news; a full
-                // window waits for acknowledgements, which wake it too.
-                m_wake.wait(lock, [this] {
+                const auto ready = [this] {
                     return !m_work.events.empty() || !m_work.acks.empty() || m_work.connected ||
-                           m_work.quit;
-                });
+                           !m_work.joined.isEmpty() || !m_work.left.isEmpty() || m_work.quit;
+                };
+                auto until = m_deleteDue.value_or(Clock::time_point::max());
+                if (!looping && (!m_state.empty() || !m_work.joined.isEmpty()))
+                    until = std::min(until, retryAt); // boxes wait for a first connection
+                if (!m_unspooled.empty())
+                    until = std::min(until, spoolAt);
+                m_wake.wait_until(lock, until, ready);
                 std::swap(work, m_work);
+                m_memory += qint64(work.events.size());
+            }
+            for (const QString &box : std::as_const(work.joined)) {
+                if (spooled)
+                    loadBox(box);
+                else
+                    m_state[box];
+            }
+            if (!looping && !m_state.empty() && Clock::now() >= retryAt) {
+                m_client.setWill(processTopic(), processStatus("offline"));
+                looping = m_client.connectOnce();
+                retryAt = Clock::now() + std::chrono::milliseconds(m_client.retryDelayMs());
             }
             if (work.connected) {
                 m_connected = *work.connected;
-                // A new connection sends everything not acknowledged again, in order;
-                // the collector drops what it already has by the id.
+                // A new connection sends everything not delivered again, in order; what
+                // was delivered leaves the spool first.
+                flushDeliveries();
                 m_inFlight.clear();
-                m_sentUpTo = 0;
-                if (m_connected) {
-                    int mid = 0;
-                    m_client.publish(topicOf(m_box, QStringLiteral("status")), "online", true,
-                                     &mid);
+                for (auto &[name, box] : m_state)
+                    box.sentUpTo = 0;
+                if (m_connected)
+                    announce();
+            }
+            for (const QString &box : std::as_const(work.left)) {
+                if (m_connected)
+                    publishStatus(topicOf(box, QStringLiteral("status")), "offline");
+            }
+            for (Pending &pending : work.events)
+                m_unspooled.push_back(std::move(pending));
+            if (spooled && !m_unspooled.empty() && Clock::now() >= spoolAt) {
+                const qint64 count = qint64(m_unspooled.size());
+                if (spoolEvents(m_unspooled)) {
+                    spoolDelayMs = 0;
+                    forget(count);
+                } else {
+                    // Kept in memory and tried again, less and less often.
+                    spoolDelayMs = spoolDelayMs == 0 ? 100 : qMin(spoolDelayMs * 2, 5000);
+                    spoolAt = Clock::now() + std::chrono::milliseconds(spoolDelayMs);
                 }
             }
             if (spooled) {
-                if (!spoolEvents(db, work.events))
-                    spooled = false;
-                acknowledge(db, work.acks);
-                send(db);
+                acknowledge(work.acks);
+                if (m_deleteDue && Clock::now() >= *m_deleteDue)
+                    flushDeliveries();
+                send();
             }
             if (work.quit) {
+                flushDeliveries();
                 sayOffline();
                 return;
             }
         }
     }
 
-    QString m_box;
+    // Events that left memory for the spool.
+    void forget(qint64 count)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_memory -= count;
+        }
+        m_drained.notify_all();
+    }
+
+    MqttTarget m_target;
     QString m_spool;
-    Report m_report;
-    std::mutex m_mutex;
+    QString m_clientId;
+    QString m_name = QStringLiteral("dialkite-spool-%1").arg(quintptr(this), 0, 16);
+    mutable std::mutex m_mutex;
     std::condition_variable m_wake;
+    std::condition_variable m_drained;
     Work m_work;
-    std::atomic<qint64> m_backlog = 0;
-    qint64 m_sequence = 0;
-    qint64 m_sentUpTo = 0;
-    std::map<int, qint64> m_inFlight; // message id -> sequence
+    std::map<QString, Listener> m_boxes; // under m_mutex
+    std::map<QString, qint64> m_backlog; // under m_mutex
+    qint64 m_memory = 0;                 // under m_mutex: taken, not yet in the spool
+    // This thread only:
+    std::map<QString, Box> m_state;
+    std::deque<Pending> m_unspooled;
+    std::map<int, std::pair<QString, qint64>> m_inFlight; // message id -> box, sequence
+    std::vector<std::pair<QString, qint64>> m_delivered;  // to leave the spool
+    std::vector<std::pair<QString, qint64>> m_deliveredDone;
+    std::optional<std::chrono::steady_clock::time_point> m_deleteDue;
+    std::unique_ptr<QSqlQuery> m_insert, m_counter, m_remove, m_trim, m_next;
     bool m_connected = false;
-    bool m_toldFull = false;
     std::atomic<bool> m_lastConnected = false;
     std::atomic<int> m_lastRc = 0;
     MqttClient m_client;
     std::thread m_thread;
 };
 
-MqttPublisher::MqttPublisher(const QString &box, const MqttTarget &target, const QString &spool,
-                             QObject *parent)
-    : QObject(parent)
+std::shared_ptr<MqttLink> mqttLink(const MqttTarget &target, const QString &spool)
+{
+    static std::mutex mutex;
+    static std::map<QString, std::weak_ptr<MqttLink>> links;
+    const QString key = target.where() + QLatin1Char(' ') + target.user + QLatin1Char(' ') +
+                        target.clientId + QLatin1Char(' ') + QFileInfo(spool).absoluteFilePath();
+    std::lock_guard lock(mutex);
+    if (auto link = links[key].lock())
+        return link;
+    auto link = std::make_shared<MqttLink>(target, spool);
+    links[key] = link;
+    return link;
+}
+
+// ---- One box ----
+
+MqttOutput::MqttOutput(std::shared_ptr<MqttLink> link, const QString &box, QObject *parent)
+    : Output(QStringLiteral("mqtt"), parent)
+    , m_link(std::move(link))
     , m_box(box)
 {
-    m_thread =
-        std::make_unique<PublisherThread>(box, target, spool, [this](const QString &message) {
-            onOwnerThread(this, [message](MqttPublisher *self) { Q_EMIT self->status(message); });
+    m_link->addBox(
+        m_box,
+        [this](qint64 count) {
+            onOwnerThread(this, [count](MqttOutput *self) { self->onSpooled(count); });
+        },
+        [this](Severity severity, const QString &text) {
+            onOwnerThread(
+                this, [severity, text](MqttOutput *self) { Q_EMIT self->news(severity, text); });
         });
 }
 
-MqttPublisher::~MqttPublisher() = default;
-
-void MqttPublisher::consume(const Event &event)
+MqttOutput::~MqttOutput()
 {
+    m_link->removeBox(m_box);
+}
+
+quint64 MqttOutput::committedCount() const
+{
+    return m_pending.empty() ? m_given : m_pending.front() - 1;
+}
+
+qint64 MqttOutput::backlog() const
+{
+    return m_link->backlog(m_box);
+}
+
+void MqttOutput::onSpooled(qint64 count)
+{
+    for (qint64 i = 0; i < count && !m_pending.empty(); ++i)
+        m_pending.pop_front();
+    Q_EMIT committed();
+}
+
+void MqttOutput::consume(const Event &event)
+{
+    ++m_given;
     const json::Fields fields = json::eventFields(event);
-    if (fields.isEmpty())
+    if (fields.isEmpty()) {
+        if (m_pending.empty())
+            Q_EMIT committed();
         return;
+    }
     QJsonObject object = publishedEvent(event, m_box);
     const QDateTime now = QDateTime::currentDateTime();
     object.insert(QStringLiteral("pc_time"),
                   now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs));
-    m_thread->add(fields.front().second.toString(), object);
+    m_pending.push_back(m_given);
+    m_link->add(m_box, fields.front().second.toString(), object);
 }
 
-bool MqttPublisher::drain(int ms)
+QString MqttOutput::finish(QDeadlineTimer deadline)
 {
-    return m_thread->drain(ms);
+    if (m_link->drain(m_box, deadline))
+        return {};
+    QCoreApplication::sendPostedEvents(this);
+    return QStringLiteral("%1 events wait in the spool for the broker").arg(backlog());
 }
 
-qint64 MqttPublisher::backlog() const
-{
-    return m_thread->backlog();
-}
+// ---- The collector's side ----
+
+class MqttSubscriber::Client : public MqttClient {
+public:
+    using MqttClient::MqttClient;
+};
 
 MqttSubscriber::MqttSubscriber(const MqttTarget &target, Handler handler, QObject *parent)
     : QObject(parent)
@@ -538,8 +864,8 @@ MqttSubscriber::MqttSubscriber(const MqttTarget &target, Handler handler, QObjec
     const QString clientId = target.clientId.isEmpty()
                                  ? QStringLiteral("dialkite-collect-") + QSysInfo::machineHostName()
                                  : target.clientId;
-    m_client = std::make_unique<MqttClient>(
-        target, clientId, false, QString(),
+    m_client = std::make_unique<Client>(
+        target, clientId, false,
         MqttClient::Callbacks{
             [this, report, target](int rc) {
                 report(connectionNews(target, true, rc));
@@ -563,7 +889,15 @@ MqttSubscriber::MqttSubscriber(const MqttTarget &target, Handler handler, QObjec
                 if (!event.isEmpty())
                     handler(parts[1], event);
             }});
-    m_client->start();
+    // Until a first connection succeeds the client is asked again, less and less often.
+    auto *retry = new QTimer(this);
+    retry->setSingleShot(true);
+    const auto attempt = [this, retry] {
+        if (!m_client->connectOnce())
+            retry->start(m_client->retryDelayMs());
+    };
+    connect(retry, &QTimer::timeout, this, attempt);
+    attempt();
 }
 
 MqttSubscriber::~MqttSubscriber() = default;

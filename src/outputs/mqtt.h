@@ -1,15 +1,19 @@
 #pragma once
 
 // Publishing to an MQTT broker (libmosquitto): every event of a box as JSON on
-// dialkite/<box>/<event>, QoS 1, with a retained dialkite/<box>/status that says
-// "online" while the box's console is connected and "offline" as its last will.
+// dialkite/<box>/<event>, QoS 1, with a retained dialkite/<box>/status, "online" while
+// its console runs and "offline" when it stops. One connection serves every box of a
+// process; its own retained status, dialkite-monitor/<client>/status, names the boxes
+// and turns "offline" as the connection's last will when the process dies.
 //
 // Nothing is lost while the broker is away: each event goes first into a spool (an
-// SQLite file, bounded) and leaves it only when the broker has acknowledged it; after
-// a reconnect the backlog goes out in order before anything new. The console's thread
-// only hands events over; the spool and the network have threads of their own.
+// SQLite file, bounded) and leaves it only once it is delivered; after a reconnect the
+// backlog goes out in each box's order before anything new. The console's thread only
+// hands events over; the spool and the network have one thread each for the process.
 
-#include "console/events.h"
+#include "output.h"
+
+#include "console/settings.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -28,51 +32,55 @@ struct MqttTarget {
     QString caFile;
     QString user;
     QString password; // never printed
-    QString clientId; // default: made from the box or the program
+    QString clientId; // default: made from the host and the program's files
+
+    // "host:port", for messages.
+    QString where() const;
 };
 
-// mqtt://host[:port] or mqtts://host[:port]; user, password and CA file come from the
-// environment (DIALKITE_MQTT_USER, DIALKITE_MQTT_PASSWORD, DIALKITE_MQTT_CA) when set,
-// else from the settings file's [MQTT] USER, PASSWORD, CA. Nothing, and `error`, when
-// the URL is not one of these.
-std::optional<MqttTarget> mqttTarget(const QString &url, const QString &user,
-                                     const QString &password, const QString &caFile,
-                                     QString *error);
+// mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://...; user, password and CA file come
+// from the environment (DIALKITE_MQTT_USER, DIALKITE_MQTT_PASSWORD, DIALKITE_MQTT_CA)
+// when set, else from the URL, else from the settings file's [MQTT] USER, PASSWORD, CA.
+// Nothing, and `error`, when the URL is not one of these.
+std::optional<MqttTarget> mqttTarget(const QString &url, const Profile &settings, QString *error);
 
 // Why `name` cannot be a box's name in a topic ("" when it can): not empty, no "+",
 // "#", "/" or control characters.
 QString boxNameProblem(const QString &name);
 
 // The JSON a published event carries: the monitor's event object and the box; the
-// publisher adds a unique id ("<box>:<sequence>") and the PC's time ("pc_time").
+// publisher adds a unique id and the PC's time ("pc_time").
 QJsonObject publishedEvent(const Event &event, const QString &box);
 
-class MqttClient;
-class PublisherThread;
+class MqttLink;
 
-class MqttPublisher : public QObject {
+// The connection and spool of this process for `target` (one a target and spool file).
+std::shared_ptr<MqttLink> mqttLink(const MqttTarget &target, const QString &spool);
+
+// One box's events onto the process's connection.
+class MqttOutput : public Output {
     Q_OBJECT
 public:
-    // `spool` is the SQLite file that holds what the broker has not acknowledged yet;
-    // several boxes and processes may share one.
-    MqttPublisher(const QString &box, const MqttTarget &target, const QString &spool,
-                  QObject *parent = nullptr);
-    ~MqttPublisher() override;
+    MqttOutput(std::shared_ptr<MqttLink> link, const QString &box, QObject *parent = nullptr);
+    ~MqttOutput() override;
 
-    // Connected to Console::observed.
-    void consume(const Event &event);
-    // Waits up to `ms` for the spool to empty (everything acknowledged); true when it did.
-    bool drain(int ms);
+    void consume(const Event &event) override;
+    // Waits for the box's spool to empty; says how many events still wait in it.
+    QString finish(QDeadlineTimer deadline) override;
+    bool durable() const override { return true; }
+    quint64 committedCount() const override;
+
+    // Events of this box not delivered yet.
     qint64 backlog() const;
-
-Q_SIGNALS:
-    // The broker connection's news, for the operator: connected, refused (with the
-    // broker's reason), lost; the publisher goes on retrying by itself.
-    void status(const QString &message);
+    const QString &box() const { return m_box; }
 
 private:
+    void onSpooled(qint64 count);
+
+    std::shared_ptr<MqttLink> m_link;
     QString m_box;
-    std::unique_ptr<PublisherThread> m_thread;
+    quint64 m_given = 0;
+    std::deque<quint64> m_pending; // numbers of the events handed over, not yet spooled
 };
 
 // Receives every box's events (dialkite/+/+), for the collector. handler() runs on the
@@ -88,7 +96,8 @@ Q_SIGNALS:
     void status(const QString &message);
 
 private:
-    std::unique_ptr<MqttClient> m_client;
+    class Client;
+    std::unique_ptr<Client> m_client;
 };
 
 } // namespace dialkite

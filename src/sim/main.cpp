@@ -5,7 +5,7 @@
 #include "replay.h"
 #include "session.h"
 
-#include "cli/script.h"
+#include "scenario/script.h"
 
 #include "console/notation.h"
 #include "platform/termination.h"
@@ -154,7 +154,7 @@ int main(int argc, char *argv[])
         scriptLines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
     }
 
-    QList<dialkite::cli::Step> replaySteps;
+    QList<dialkite::scenario::Step> replaySteps;
     const double replaySpeed = parser.value(speed).toDouble(&ok);
     if (!ok || replaySpeed < 0)
         return fail(QStringLiteral("--speed takes a factor of 0 or more"), 2);
@@ -163,7 +163,7 @@ int main(int argc, char *argv[])
         if (!file.open(QIODevice::ReadOnly))
             return fail(
                 QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString()), 1);
-        const dialkite::cli::Script capture = dialkite::cli::parseScript(file.readAll());
+        const dialkite::scenario::Script capture = dialkite::scenario::parseScript(file.readAll());
         if (!capture.error.isEmpty())
             return fail(capture.error, 2);
         replaySteps = capture.steps;

@@ -15,14 +15,14 @@ constexpr int kConsoleMs = 60000; // the longest wait for a console to open the 
 
 } // namespace
 
-Replay::Replay(Endpoint &line, QList<cli::Step> steps, double speed, QObject *parent)
+Replay::Replay(Endpoint &line, QList<scenario::Step> steps, double speed, QObject *parent)
     : QObject(parent)
     , m_line(line)
     , m_steps(std::move(steps))
     , m_speed(speed)
 {
-    for (const cli::Step &step : m_steps) {
-        if (step.kind == cli::Step::Kind::Tx)
+    for (const scenario::Step &step : m_steps) {
+        if (step.kind == scenario::Step::Kind::Tx)
             m_expected += step.bytes.size();
     }
     m_timer.setSingleShot(true);
@@ -56,8 +56,8 @@ void Replay::waitForConsole()
 void Replay::playNext()
 {
     while (m_next < m_steps.size()) {
-        const cli::Step &step = m_steps[m_next];
-        if (step.kind == cli::Step::Kind::Rx) {
+        const scenario::Step &step = m_steps[m_next];
+        if (step.kind == scenario::Step::Kind::Rx) {
             // The recorded gap since the previous line, scaled.
             if (m_speed > 0 && m_lastStamp.isValid() && step.stamp.isValid()) {
                 const qint64 gap = qint64(double(m_lastStamp.msecsTo(step.stamp)) / m_speed);
@@ -69,7 +69,8 @@ void Replay::playNext()
             }
             m_line.write(step.bytes);
             Q_EMIT sent(step.bytes);
-        } else if (step.kind != cli::Step::Kind::Tx && step.kind != cli::Step::Kind::State) {
+        } else if (step.kind != scenario::Step::Kind::Tx &&
+                   step.kind != scenario::Step::Kind::State) {
             Q_EMIT note(QStringLiteral("line %1: an operator step, the console's to take; skipped")
                             .arg(step.lineNumber));
         }
@@ -103,12 +104,12 @@ void Replay::finish()
     Q_EMIT finished(found.isEmpty() ? 0 : 1);
 }
 
-QStringList Replay::differences(const QList<cli::Step> &steps, const QByteArray &received)
+QStringList Replay::differences(const QList<scenario::Step> &steps, const QByteArray &received)
 {
     QStringList out;
     qsizetype at = 0;
-    for (const cli::Step &step : steps) {
-        if (step.kind != cli::Step::Kind::Tx)
+    for (const scenario::Step &step : steps) {
+        if (step.kind != scenario::Step::Kind::Tx)
             continue;
         const QByteArray got = received.mid(at, step.bytes.size());
         at += step.bytes.size();

@@ -6,7 +6,7 @@
 // what the console writes is collected and, at the end, compared with the capture's
 // tx lines.
 
-#include "cli/script.h"
+#include "scenario/script.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -22,13 +22,13 @@ class Replay : public QObject {
     Q_OBJECT
 public:
     // speed: 1 plays the gaps as recorded, 10 ten times faster, 0 without gaps.
-    Replay(Endpoint &line, QList<cli::Step> steps, double speed, QObject *parent = nullptr);
+    Replay(Endpoint &line, QList<scenario::Step> steps, double speed, QObject *parent = nullptr);
 
     // Waits for the console to open the line, then plays.
     void start();
     // Every difference between what the console wrote and the capture's tx lines, one
     // "line N: expected ..., got ..." each; empty when it answered exactly as recorded.
-    static QStringList differences(const QList<cli::Step> &steps, const QByteArray &received);
+    static QStringList differences(const QList<scenario::Step> &steps, const QByteArray &received);
 
 Q_SIGNALS:
     void note(const QString &text);
@@ -43,7 +43,7 @@ private:
     void finish();
 
     Endpoint &m_line;
-    QList<cli::Step> m_steps;
+    QList<scenario::Step> m_steps;
     double m_speed;
     qsizetype m_next = 0;
     QDateTime m_lastStamp;

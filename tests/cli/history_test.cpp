@@ -2,6 +2,7 @@
 // and as JSON lines, filtered by number, line and time.
 
 #include "support/fixture.h"
+#include "support/outputs.h"
 
 #include "cli/history.h"
 #include "console/texts.h"
@@ -20,18 +21,18 @@ class HistoryCommand : public ConsoleTest {
 protected:
     HistoryCommand()
     {
-        CallHistory history(console, file());
-        QObject::connect(&console, &Console::observed, &history, &CallHistory::consume);
+        Watched history(console, std::make_unique<HistoryOutput>(file()));
         for (const char *record : {"1I021234567   ", "2IP", "3I12345678    "})
             feed(framed(record));
-        history.flush();
+        history.finish();
     }
     QString file() const { return dir.filePath(QStringLiteral("calls.sqlite")); }
     QByteArray run(QStringList arguments, int expectedStatus = 0)
     {
         QProcess cli;
         cli.start(QStringLiteral(DIALKITE_CLI),
-                  QStringList{QStringLiteral("history"), QStringLiteral("--db"), file()} + arguments);
+                  QStringList{QStringLiteral("history"), QStringLiteral("--db"), file()} +
+                      arguments);
         cli.waitForFinished(15000);
         EXPECT_EQ(cli.exitCode(), expectedStatus) << cli.readAllStandardError().constData();
         return cli.readAllStandardOutput();
@@ -75,10 +76,11 @@ TEST_F(HistoryCommand, CsvJsonAndFilters)
     EXPECT_EQ(newest.value(u"number").toString(), QStringLiteral("1234-5678"));
     EXPECT_EQ(newest.value(u"line").toString(), QStringLiteral("3"));
 
-    EXPECT_TRUE(run({QStringLiteral("--since"), QDate::currentDate().addDays(1).toString(Qt::ISODate)})
-                    .trimmed()
-                    .split('\n')
-                    .size() == 1); // the header alone
+    EXPECT_TRUE(
+        run({QStringLiteral("--since"), QDate::currentDate().addDays(1).toString(Qt::ISODate)})
+            .trimmed()
+            .split('\n')
+            .size() == 1); // the header alone
     EXPECT_EQ(run({QStringLiteral("--limit"), QStringLiteral("1"), QStringLiteral("--format"),
                    QStringLiteral("csv")})
                   .count("\r\n"),
@@ -97,7 +99,8 @@ TEST(HistoryCommandFiles, MissingOrForeignFileIsAClearFailure)
             file.write(content);
         }
         QProcess cli;
-        cli.start(QStringLiteral(DIALKITE_CLI), {QStringLiteral("history"), QStringLiteral("--db"), path});
+        cli.start(QStringLiteral(DIALKITE_CLI),
+                  {QStringLiteral("history"), QStringLiteral("--db"), path});
         cli.waitForFinished(15000);
         EXPECT_EQ(cli.exitCode(), 1);
         EXPECT_TRUE(cli.readAllStandardError().contains(path.toUtf8()));

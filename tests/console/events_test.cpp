@@ -162,13 +162,22 @@ TEST_F(Events, OperatorStepsInTheRunnersWords)
 TEST_F(Events, PortOpenedClosedAndLost)
 {
     link.setOpen(false);
+    setVariant("4");
+    console.startOutgoingCall("0212");
+    seen.clear();
     console.ChangeComport(qint16(3));
     link.loseDevice();
     processEvents();
-    ASSERT_EQ(seen.size(), 2);
+    ASSERT_EQ(seen.size(), 3);
     EXPECT_EQ(std::get<events::PortOpened>(seen[0]).port, 3);
     EXPECT_EQ(std::get<events::PortOpened>(seen[0]).device, QStringLiteral("COM3"));
-    EXPECT_EQ(std::get<events::PortLost>(seen[1]).reason, QStringLiteral("device removed"));
+    // The session starts with where the console stands, for whoever records it.
+    const auto &started = std::get<events::SessionStarted>(seen[1]);
+    EXPECT_EQ(started.device, QStringLiteral("COM3"));
+    EXPECT_EQ(started.standing.variant, VariantId(4));
+    EXPECT_EQ(started.standing.outgoing, 1);
+    EXPECT_EQ(started.standing.number, QByteArray("0212"));
+    EXPECT_EQ(std::get<events::PortLost>(seen[2]).reason, QStringLiteral("device removed"));
 }
 
 TEST(EventJson, MonitorLinesKeepTheirOrderAndEveryCharacter)

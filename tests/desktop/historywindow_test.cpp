@@ -27,7 +27,9 @@ class HistoryWindowTest : public ::testing::Test {
 protected:
     HistoryWindowTest()
     {
-        form.startHistory(dir.filePath(QStringLiteral("history.sqlite")));
+        OutputPlan plan;
+        plan.history = dir.filePath(QStringLiteral("history.sqlite"));
+        form.startOutputs(plan);
         form.console().Timer2_Timer();
         link.setOpen(true);
         form.console().setVariant(VariantId(3));
@@ -39,7 +41,7 @@ protected:
                     "2m120710160311234567        \x03");
         link.inject("\x02"
                     "2m12071016P                 \x03");
-        form.history()->flush();
+        form.finishOutputs();
     }
     QStringList column(HistoryWindow &window, int column)
     {
@@ -110,7 +112,7 @@ TEST_F(HistoryWindowTest, SearchFilterColoursAndUpdates)
     form.showHistory();
     link.inject("\x02"
                 "3m1207101701012345678       \x03");
-    form.history()->flush();
+    form.finishOutputs();
     QTest::qWait(400); // the window refreshes itself a moment after the call is stored
     EXPECT_EQ(form.historyWindow()->model()->index(0, 3).data().toString(),
               QStringLiteral("010-1234-5678"));

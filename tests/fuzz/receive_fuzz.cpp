@@ -7,7 +7,7 @@
 #include "support/consoleaccess.h"
 
 #include "cli/runner.h"
-#include "cli/script.h"
+#include "scenario/script.h"
 
 #include "console/console.h"
 #include "console/recording.h"
@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Console &console = bench->console;
     const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
     for (const QByteArray &line : input.split('\n')) {
-        const cli::Script script = cli::parseScript(line);
+        const scenario::Script script = scenario::parseScript(line);
         if (script.steps.isEmpty())
             continue;
         const qsizetype before = bench->link.written().size();

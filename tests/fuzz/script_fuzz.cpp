@@ -3,7 +3,7 @@
 // notation that parses to the same bytes; a script is parsed or refused with a line
 // number, never half-parsed.
 
-#include "cli/script.h"
+#include "scenario/script.h"
 
 #include "console/notation.h"
 
@@ -40,11 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(again && *again == *parsed, "notation of parsed bytes parses the same");
     }
 
-    const cli::Script script = cli::parseScript(input);
+    const scenario::Script script = scenario::parseScript(input);
     check(script.error.isEmpty() || (script.steps.isEmpty() && script.error.startsWith(u"line ")),
           "an invalid script runs nothing and names its line");
-    for (const cli::Step &step : script.steps) {
-        if (step.kind != cli::Step::Kind::Rx)
+    for (const scenario::Step &step : script.steps) {
+        if (step.kind != scenario::Step::Kind::Rx)
             continue;
         const auto back = parseNotation(notation(step.bytes).toLatin1(), &error);
         check(back && *back == step.bytes, "rx bytes round trip");

@@ -3,12 +3,14 @@
 // to the console).
 
 #include "support/fixture.h"
+#include "support/outputs.h"
 
 #include "cli/runner.h"
-#include "cli/script.h"
 #include "operations/identify.h"
 #include "operations/select.h"
 #include "outputs/capture.h"
+#include "outputs/factory.h"
+#include "scenario/script.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,14 +46,13 @@ QStringList unstamped(const QByteArray &content)
 
 class Capture : public ConsoleTest {
 protected:
-    CaptureRecorder &record(CaptureOptions options)
+    Watched &record(CaptureOptions options)
     {
         options.program = QStringLiteral("dialkite test");
-        recorder = std::make_unique<CaptureRecorder>(console, options);
-        QObject::connect(&console, &Console::observed, recorder.get(), &CaptureRecorder::consume);
+        recorder = std::make_unique<Watched>(console, std::make_unique<CaptureOutput>(options));
         return *recorder;
     }
-    std::unique_ptr<CaptureRecorder> recorder;
+    std::unique_ptr<Watched> recorder;
 };
 
 } // namespace
@@ -68,7 +69,7 @@ TEST_F(Capture, PortSessionAsAReplayableScript)
     feed(framed("1m12071015P") + QByteArray("\x02"
                                             "2"));
     feed("<");
-    recorder->flush();
+    recorder->finish();
 
     const QString ack = QStringLiteral("<STX> m") + QString(26, u' ') + QStringLiteral("<ETX>");
     EXPECT_EQ(unstamped(fileContent(file)),
@@ -92,7 +93,7 @@ TEST_F(Capture, PortSessionAsAReplayableScript)
     EXPECT_TRUE(unstamped(fileContent(file)).value(4).startsWith(u"# started 2"));
 
     // The runner replays it and finds every byte the console wrote.
-    const cli::Script script = cli::parseScript(fileContent(file));
+    const scenario::Script script = scenario::parseScript(fileContent(file));
     ASSERT_TRUE(script.error.isEmpty()) << script.error.toStdString();
     EXPECT_TRUE(script.capture);
     cli::ScenarioRunner runner(dir.filePath(QStringLiteral("other.ini")));
@@ -108,15 +109,17 @@ TEST_F(Capture, StateStepPutsAReplayWhereTheFileBegan)
     console.startOutgoingCall("9,<12");
     const QString file = dir.filePath(QStringLiteral("s.scn"));
     record({file, {}, 0, {}});
-    recorder->startSession(QString(), QStringLiteral("/dev/pts/9"));
-    recorder->flush();
+    link.setOpen(false);
+    ASSERT_TRUE(link.open(9)); // the recording link calls its device by the port number
+    console.linkOpened(0);     // opened by its path, as the monitor does
+    recorder->finish();
     const QStringList lines = unstamped(fileContent(file));
-    EXPECT_EQ(lines.value(2), QStringLiteral("# port /dev/pts/9"));
+    EXPECT_EQ(lines.value(2), QStringLiteral("# port COM9"));
     EXPECT_EQ(lines.value(5),
               QStringLiteral("state variant=5 identify=1 outgoing=1 number=9,<<12"));
 
     cli::ScenarioRunner runner(dir.filePath(QStringLiteral("other.ini")));
-    runner.run(cli::parseScript(fileContent(file)).steps);
+    runner.run(scenario::parseScript(fileContent(file)).steps);
     const ConsoleState &s = runner.console().state();
     EXPECT_EQ(s.VariantCode, QStringLiteral("5"));
     EXPECT_EQ(s.IdentifyFlag, 1);
@@ -135,7 +138,7 @@ TEST_F(Capture, LongSessionsArePiecesAndTheFolderStaysUnderItsLimit)
     const QByteArray call = framed("1I021234567" + QByteArray(60, ' '));
     for (int i = 0; i < 6000; ++i)
         feed(call);
-    recorder->flush();
+    recorder->finish();
 
     const QFileInfoList files =
         QDir(folder).entryInfoList({QStringLiteral("*.scn")}, QDir::Files, QDir::Name);
@@ -147,7 +150,7 @@ TEST_F(Capture, LongSessionsArePiecesAndTheFolderStaysUnderItsLimit)
         EXPECT_EQ(lines.value(0), QStringLiteral("# dialkite capture 1"));
         EXPECT_TRUE(lines.value(5).startsWith(u"state variant=1")) << lines.value(5).toStdString();
         EXPECT_TRUE(lines.value(6).startsWith(u"rx <STX>1I")) << lines.value(6).toStdString();
-        EXPECT_TRUE(cli::parseScript(fileContent(file.absoluteFilePath())).error.isEmpty());
+        EXPECT_TRUE(scenario::parseScript(fileContent(file.absoluteFilePath())).error.isEmpty());
     }
     EXPECT_LE(total, 300 * 1024);
     EXPECT_EQ(state().CallRow, 6001);
@@ -158,33 +161,31 @@ TEST_F(Capture, ADiskThatRefusesStopsTheRecordingOnceNeverTheConsole)
     // A folder where a file is in the way cannot be made, by anyone.
     const QString blocker = dir.filePath(QStringLiteral("blocker"));
     QFile(blocker).open(QIODevice::WriteOnly);
-    CaptureRecorder &r = record({{}, blocker + QStringLiteral("/captures"), 1 << 20, {}});
-    QSignalSpy failed(&r, &CaptureRecorder::failed);
+    Watched &r = record({{}, blocker + QStringLiteral("/captures"), 1 << 20, {}});
     link.setOpen(false);
     console.ChangeComport(qint16(1));
     feed(framed("1I021234567   "));
-    recorder->flush();
-    ASSERT_TRUE(failed.wait(2000));
+    r.finish();
     console.ChangeComport(qint16(2));
     feed(framed("2I021234567   "));
-    recorder->flush();
-    processEvents();
-    EXPECT_EQ(failed.size(), 1);
-    EXPECT_TRUE(r.stopped());
+    r.finish();
+    EXPECT_EQ(r.told(Severity::Stopped), 1);
+    EXPECT_TRUE(r.output<CaptureOutput>().stopped());
     EXPECT_EQ(state().CallRow, 3);
     EXPECT_EQ(callCell(2, 2), QStringLiteral("02-123-4567"));
 }
 
 TEST(RecorderSettings, OnByDefaultMovedOrOffByTheSettingsFile)
 {
-    const auto standard = recorderOptions(Profile::parse(""), QStringLiteral("/data/captures"));
+    const auto standard = desktopPlan(Profile::parse("")).capture;
     ASSERT_TRUE(standard);
-    EXPECT_EQ(standard->folder, QStringLiteral("/data/captures"));
+    EXPECT_EQ(standard->folder, defaultCaptureFolder());
+    EXPECT_TRUE(defaultCaptureFolder().endsWith(u"/dialkite/captures"));
     EXPECT_EQ(standard->folderLimit, 200LL * 1024 * 1024);
-    const auto moved = recorderOptions(
-        Profile::parse("[capture]\nfolder = /mnt/rig/captures\nLIMIT_MB=50\n"), QString());
+    const auto moved =
+        desktopPlan(Profile::parse("[capture]\nfolder = /mnt/rig/captures\nLIMIT_MB=50\n")).capture;
     ASSERT_TRUE(moved);
     EXPECT_EQ(moved->folder, QStringLiteral("/mnt/rig/captures"));
     EXPECT_EQ(moved->folderLimit, 50LL * 1024 * 1024);
-    EXPECT_FALSE(recorderOptions(Profile::parse("[CAPTURE]\nRECORD=0\n"), QString()));
+    EXPECT_FALSE(desktopPlan(Profile::parse("[CAPTURE]\nRECORD=0\n")).capture);
 }

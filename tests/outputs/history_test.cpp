@@ -3,6 +3,7 @@
 
 #include "support/fixture.h"
 #include "support/frames.h"
+#include "support/outputs.h"
 
 #include "console/texts.h"
 
@@ -68,21 +69,21 @@ private:
 
 class History : public ConsoleTest {
 protected:
-    CallHistory &keep(const QString &file)
+    Watched &keep(const QString &file)
     {
-        history = std::make_unique<CallHistory>(console, file);
-        QObject::connect(&console, &Console::observed, history.get(), &CallHistory::consume);
+        history.reset();
+        history = std::make_unique<Watched>(console, std::make_unique<HistoryOutput>(file));
         return *history;
     }
     QString file() const { return dir.filePath(QStringLiteral("history.sqlite")); }
-    std::unique_ptr<CallHistory> history;
+    std::unique_ptr<Watched> history;
 };
 
 } // namespace
 
 TEST_F(History, EveryEventWithWhatWasKnownAroundIt)
 {
-    QSignalSpy stored(&keep(file()), &CallHistory::stored);
+    keep(file());
     link.setOpen(false);
     console.ChangeComport(qint16(4));
     setVariant("3");
@@ -90,9 +91,9 @@ TEST_F(History, EveryEventWithWhatWasKnownAroundIt)
     const QByteArray call = framed("2m12071015021234567" + blanks(9));
     feed(call + framed("3m12071016C") + framed("1S"));
     feed(framed("ax1"));
-    history->flush();
+    history->finish();
 
-    EXPECT_EQ(stored.size(), 5);
+    EXPECT_EQ(history->printed.size(), 5);
     Db db(file());
     const auto rows = db.rows(QStringLiteral(
         "SELECT kind, line, box_time, digits, status, number, colour, variant, device_name,"
@@ -128,7 +129,7 @@ TEST_F(History, SearchesByAnyPartOfANumberLineAndTime)
     setVariant("1");
     for (const char *record : {"1I021234567", "2I0311234567", "2IP", "3I01099887766", "2I12345678"})
         feed(framed(record + blanks(6)));
-    history->flush();
+    history->finish();
     Db db(file());
     const auto find = [&](const char *number, const char *line = "") {
         HistoryFilter f;
@@ -180,12 +181,10 @@ TEST_F(History, AFileThatIsNotAHistoryIsMovedAsideNeverOverwritten)
         before = original.readAll();
         original.close();
 
-        QSignalSpy notice(&keep(path), &CallHistory::notice);
+        keep(path);
         feed(framed("1I021234567   "));
-        history->flush();
-        if (notice.isEmpty())
-            notice.wait(2000);
-        EXPECT_EQ(notice.size(), 1);
+        history->finish();
+        EXPECT_EQ(history->told(Severity::Notice), 1);
         const QStringList aside =
             QDir(place.path()).entryList({QStringLiteral("history.sqlite.*.unusable")});
         ASSERT_EQ(aside.size(), 1) << foreign;
@@ -211,7 +210,7 @@ TEST_F(History, AVersionOneHistoryIsMigratedWithItsCalls)
     }
     keep(file());
     feed(framed("2I0311234567 "));
-    history->flush();
+    history->finish();
     Db db(file());
     EXPECT_EQ(db.rows(QStringLiteral("PRAGMA user_version")).value(0).value(0),
               QStringLiteral("2"));
@@ -225,37 +224,34 @@ TEST_F(History, ARefusedWriteStopsTheHistoryOnceNeverTheConsole)
 {
     const QString blocker = dir.filePath(QStringLiteral("blocker"));
     QFile(blocker).open(QIODevice::WriteOnly);
-    CallHistory &h = keep(blocker + QStringLiteral("/history.sqlite"));
-    QSignalSpy failed(&h, &CallHistory::failed);
-    QSignalSpy unstored(&h, &CallHistory::unstored);
+    Watched &h = keep(blocker + QStringLiteral("/history.sqlite"));
     feed(framed("1I021234567   "));
-    ASSERT_TRUE(failed.wait(2000));
+    h.finish();
     feed(framed("2I021234567   "));
-    processEvents();
-    EXPECT_EQ(failed.size(), 1);
-    EXPECT_EQ(unstored.size(), 2);
+    h.finish();
+    EXPECT_EQ(h.told(Severity::Stopped), 1);
+    EXPECT_TRUE(h.output<HistoryOutput>().stopped());
+    // Never stored, still shown: the follower got both calls.
+    int calls = 0;
+    for (const Event &event : h.printed)
+        calls += std::holds_alternative<events::CallerId>(event) ? 1 : 0;
+    EXPECT_EQ(calls, 2);
     EXPECT_EQ(state().CallRow, 3);
 }
 
 TEST_F(History, TwoConsolesShareOneFile)
 {
     Harness other;
-    CallHistory mine(console, file());
-    CallHistory theirs(other.console, file());
-    QObject::connect(&console, &Console::observed, &mine, &CallHistory::consume);
-    QObject::connect(&other.console, &Console::observed, &theirs, &CallHistory::consume);
-    QSignalSpy noticeMine(&mine, &CallHistory::notice);
-    QSignalSpy noticeTheirs(&theirs, &CallHistory::notice);
+    Watched mine(console, std::make_unique<HistoryOutput>(file()));
+    Watched theirs(other.console, std::make_unique<HistoryOutput>(file()));
     for (int i = 0; i < 300; ++i) {
         feed(framed("1I021234567   "));
         other.feed(framed("2I031234567   "));
     }
-    mine.flush();
-    theirs.flush();
-    EXPECT_FALSE(mine.stopped());
-    EXPECT_FALSE(theirs.stopped());
-    EXPECT_TRUE(noticeMine.isEmpty()) << noticeMine.value(0).value(0).toString().toStdString();
-    EXPECT_TRUE(noticeTheirs.isEmpty()) << noticeTheirs.value(0).value(0).toString().toStdString();
+    mine.finish();
+    theirs.finish();
+    EXPECT_TRUE(mine.news.isEmpty()) << mine.news.value(0).second.toStdString();
+    EXPECT_TRUE(theirs.news.isEmpty()) << theirs.news.value(0).second.toStdString();
     Db db(file());
     EXPECT_EQ(db.rows(QStringLiteral("SELECT line, count(*) FROM events GROUP BY line")),
               (QList<QStringList>{{QStringLiteral("1"), QStringLiteral("300")},

@@ -5,11 +5,11 @@
 
 #include "support/fixture.h"
 
-#include "cli/script.h"
 #include "console/bytes.h"
 #include "console/callernumber.h"
 #include "operations/identify.h"
 #include "operations/select.h"
+#include "scenario/script.h"
 
 using namespace dialkite;
 using namespace dialkite::test;
@@ -87,7 +87,7 @@ TEST_F(NinthVariant, IsSelectedIdentifiedAndDecodedThroughTheTable)
 
 TEST_F(NinthVariant, ScriptsMayChooseIt)
 {
-    EXPECT_TRUE(cli::parseScript("select 9\n").error.isEmpty());
+    EXPECT_TRUE(scenario::parseScript("select 9\n").error.isEmpty());
     // It cannot be reprogrammed to, so the reprogramming dialog still ends at 6.
-    EXPECT_FALSE(cli::parseScript("reprogram 7\n").error.isEmpty());
+    EXPECT_FALSE(scenario::parseScript("reprogram 7\n").error.isEmpty());
 }

@@ -1,7 +1,10 @@
 #pragma once
 
-// Scenario scripts for the headless runner: one step per line, as the operator and the
-// box would act on the main window.
+// Scenario scripts and captures: one step per line, as the operator and the box would
+// act on the main window; captures add time stamps, the console's writes and where it
+// stood when the file began.
+
+#include "steps.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -9,22 +12,10 @@
 #include <QString>
 #include <optional>
 
-namespace dialkite::cli {
+namespace dialkite::scenario {
 
 struct Step {
-    enum class Kind {
-        Rx,
-        Select,
-        Reprogram,
-        Identify,
-        Dial,
-        Hangup,
-        Volume,
-        DetectRead,
-        DetectSet,
-        Tx,    // captures: what the console wrote
-        State, // captures: where the console stood when the file began
-    };
+    using Kind = StepKind;
     Kind kind = Kind::Rx;
     int lineNumber = 0;
     QByteArray bytes;          // rx, tx; the dialled number of state
@@ -50,4 +41,4 @@ Script parseScript(const QByteArray &content);
 // The bytes an rx argument stands for; nullopt (and `error` set) when it is invalid.
 std::optional<QByteArray> parseBytes(const QByteArray &text, QString *error);
 
-} // namespace dialkite::cli
+} // namespace dialkite::scenario

@@ -1,10 +1,10 @@
 // Parsing scenario scripts: every step form, and the lines that must be refused.
 
-#include "cli/script.h"
+#include "scenario/script.h"
 
 #include <gtest/gtest.h>
 
-using namespace dialkite::cli;
+using namespace dialkite::scenario;
 
 TEST(ScriptBytes, Notation)
 {

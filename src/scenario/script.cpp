@@ -1,69 +1,24 @@
 #include "script.h"
 
+#include "capture.h"
+
 #include "console/notation.h"
 #include "console/variant.h"
-#include "outputs/capture.h"
 
-#include <QRegularExpression>
-
-#include <array>
-
-namespace dialkite::cli {
+namespace dialkite::scenario {
 
 namespace {
 
-struct StepSyntax {
-    Step::Kind kind;
-    const char *word;
-    enum class Argument { None, Optional, Required, DialText } argument;
-    int low;
-    int high;
-};
-
-constexpr std::array kSyntax = {
-    StepSyntax{Step::Kind::Rx, "rx", StepSyntax::Argument::None, 0, 0},
-    // The ranges of select and reprogram come from the variant table (see range()).
-    StepSyntax{Step::Kind::Select, "select", StepSyntax::Argument::Optional, 1, 0},
-    StepSyntax{Step::Kind::Reprogram, "reprogram", StepSyntax::Argument::Optional, 1, 0},
-    StepSyntax{Step::Kind::Identify, "identify", StepSyntax::Argument::None, 0, 0},
-    StepSyntax{Step::Kind::Dial, "dial", StepSyntax::Argument::DialText, 1, 4},
-    StepSyntax{Step::Kind::Hangup, "hangup", StepSyntax::Argument::Required, 1, 4},
-    StepSyntax{Step::Kind::Volume, "volume", StepSyntax::Argument::Optional, 0, 3},
-    StepSyntax{Step::Kind::DetectRead, "detect-read", StepSyntax::Argument::None, 0, 0},
-    StepSyntax{Step::Kind::DetectSet, "detect-set", StepSyntax::Argument::Optional, 0, 2},
-    StepSyntax{Step::Kind::Tx, "tx", StepSyntax::Argument::None, 0, 0},
-    StepSyntax{Step::Kind::State, "state", StepSyntax::Argument::None, 0, 0},
-};
-
 // The highest option of a step: its own, or the variant table's for the variant dialogs.
-int highest(const StepSyntax &syntax)
+int highest(const StepWord &syntax)
 {
-    if (syntax.kind == Step::Kind::Select)
+    if (syntax.kind == StepKind::Select)
         return variantTable().highest();
-    if (syntax.kind == Step::Kind::Reprogram) {
+    if (syntax.kind == StepKind::Reprogram) {
         const auto options = variantTable().reprogrammable();
         return options.isEmpty() ? 0 : options.back()->code.number();
     }
     return syntax.high;
-}
-
-// The format number of a capture's first line, "# dialkite capture N".
-std::optional<int> captureFormat(const QByteArray &firstLine)
-{
-    static const QRegularExpression header(QStringLiteral("^# dialkite capture ([0-9]{1,6})\\r?$"));
-    const QRegularExpressionMatch match = header.match(QString::fromLatin1(firstLine));
-    return match.hasMatch() ? std::optional<int>(match.captured(1).toInt()) : std::nullopt;
-}
-
-// An ISO 8601 local date and time with milliseconds, exactly as the recorder writes it.
-QDateTime parseStamp(const QByteArray &text)
-{
-    static const QRegularExpression form(
-        QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}$"));
-    const QString stamp = QString::fromLatin1(text);
-    if (!form.match(stamp).hasMatch())
-        return {};
-    return QDateTime::fromString(stamp, QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz"));
 }
 
 bool isBlank(const QByteArray &line)
@@ -121,21 +76,22 @@ QString parseStep(const QByteArray &line, Step &step, int column)
     const qsizetype blank = line.indexOf(' ');
     const QByteArray word = blank < 0 ? line : line.left(blank);
     const QByteArray argument = blank < 0 ? QByteArray() : line.mid(blank + 1);
-    const StepSyntax *syntax = nullptr;
-    for (const StepSyntax &s : kSyntax) {
-        if (word == s.word)
+    const StepWord *syntax = nullptr;
+    for (const StepWord &s : kStepWords) {
+        if (std::string_view(word.constData(), size_t(word.size())) == s.word)
             syntax = &s;
     }
     if (!syntax)
         return QStringLiteral("unknown step '%1'").arg(QString::fromUtf8(word));
     step.kind = syntax->kind;
-    const QString name = QString::fromLatin1(syntax->word);
+    const QString name = stepText(syntax->kind);
     const int high = highest(*syntax);
     const QString range = QStringLiteral("%1-%2").arg(syntax->low).arg(high);
 
-    if (syntax->kind == Step::Kind::State)
+    switch (syntax->argument) {
+    case Argument::Fields:
         return parseState(argument, blank < 0, step);
-    if (syntax->kind == Step::Kind::Rx || syntax->kind == Step::Kind::Tx) {
+    case Argument::Bytes: {
         if (blank < 0)
             return QStringLiteral("'%1' needs a blank before its bytes").arg(name);
         QString error;
@@ -145,15 +101,14 @@ QString parseStep(const QByteArray &line, Step &step, int column)
         step.bytes = *bytes;
         return {};
     }
-    switch (syntax->argument) {
-    case StepSyntax::Argument::None:
+    case Argument::None:
         if (blank >= 0)
             return QStringLiteral("'%1' takes no argument").arg(name);
         return {};
-    case StepSyntax::Argument::Optional:
-    case StepSyntax::Argument::Required:
+    case Argument::Optional:
+    case Argument::Required:
         if (blank < 0) {
-            if (syntax->argument == StepSyntax::Argument::Required)
+            if (syntax->argument == Argument::Required)
                 return QStringLiteral("'%1' needs one digit %2").arg(name, range);
             return {};
         }
@@ -161,7 +116,7 @@ QString parseStep(const QByteArray &line, Step &step, int column)
         if (!step.number)
             return QStringLiteral("'%1' takes one digit %2").arg(name, range);
         return {};
-    case StepSyntax::Argument::DialText:
+    case Argument::DialText:
         step.number = blank < 0 ? std::nullopt : digitArgument(argument.left(1), 1, 4);
         if (!step.number || (argument.size() > 1 && argument[1] != ' '))
             return QStringLiteral("'dial' needs a line digit 1-4, then a blank and the number");
@@ -231,4 +186,4 @@ Script parseScript(const QByteArray &content)
     return script;
 }
 
-} // namespace dialkite::cli
+} // namespace dialkite::scenario

@@ -1,0 +1,227 @@
+#pragma once
+
+// How an output writes on a thread of its own without slowing the console's thread:
+// the console's thread only appends under a short lock; the writer takes everything
+// waiting at once, looks again every kPollMs while events keep coming, and sleeps after
+// a quiet second until the next event wakes it (one wake-up a burst, not one an event).
+//
+// What the writer does with a batch is its worker's: it may finish it, ask for it to
+// be tried again later (a locked database, a full disk that may get room again: the
+// batch stays, new items join it, and the delay grows to kLongestRetryMs), or stop (the
+// output is over; everything else is dropped, and flush() no longer waits). One writer
+// serves every box of a process. stop() ends the thread after what was handed over.
+
+#include <QDeadlineTimer>
+#include <QMetaObject>
+#include <QPointer>
+#include <QtGlobal>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace dialkite {
+
+// What a worker made of a batch.
+enum class Outcome { Done, Retry, Stop };
+
+template <typename Item> class Worker {
+public:
+    virtual ~Worker() = default;
+    // On the writer's thread, before the first batch: false stops the writer at once.
+    virtual bool begin() { return true; }
+    // The batch, in the order the items were pushed. With Retry it comes back (with
+    // whatever arrived meanwhile appended) after a growing delay.
+    virtual Outcome handle(std::deque<Item> &batch) = 0;
+    // On the writer's thread, after the last batch.
+    virtual void end() {}
+    // The thread has had nothing to do for a second and goes to sleep.
+    virtual void idle() {}
+};
+
+template <typename Item> class WriterThread {
+public:
+    static constexpr int kPollMs = 2;
+    static constexpr int kQuietPolls = 500;
+    static constexpr int kFirstRetryMs = 100;
+    static constexpr int kLongestRetryMs = 5000;
+
+    explicit WriterThread(Worker<Item> &worker)
+        : m_worker(worker)
+    {}
+    ~WriterThread() { stop(); }
+
+    // Starts the thread; call once the worker is fully built. Its owner calls stop()
+    // before the worker's members go.
+    void start()
+    {
+        m_thread = std::thread([this] { run(); });
+    }
+
+    // The console's side. False when the writer has stopped and takes nothing more.
+    bool push(Item item)
+    {
+        bool wake = false;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_stopped)
+                return false;
+            wake = m_sleeping && m_queue.empty();
+            m_queue.push_back(std::move(item));
+            ++m_pushed;
+        }
+        if (wake)
+            m_wake.notify_one();
+        return true;
+    }
+    // Waits until everything pushed so far is handled, or the writer stopped, or the
+    // deadline passed; true unless the deadline passed first.
+    bool flush(QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever))
+    {
+        std::unique_lock lock(m_mutex);
+        const quint64 target = m_pushed;
+        const auto done = [&] { return m_handled >= target || m_stopped; };
+        if (deadline.isForever()) {
+            m_done.wait(lock, done);
+            return true;
+        }
+        return m_done.wait_for(lock, std::chrono::milliseconds(deadline.remainingTime()), done);
+    }
+    // Items pushed and not handled yet.
+    quint64 waiting() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_pushed - m_handled;
+    }
+    bool stopped() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_stopped;
+    }
+    // Ends the thread once what was pushed is handled (or given up); waits for it.
+    void stop()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    void run()
+    {
+        if (!m_worker.begin()) {
+            giveUp();
+            m_worker.end();
+            return;
+        }
+        std::deque<Item> batch;
+        int delay = 0;
+        while (take(batch, delay)) {
+            const quint64 count = batch.size();
+            switch (m_worker.handle(batch)) {
+            case Outcome::Done:
+                batch.clear();
+                delay = 0;
+                handled(count);
+                break;
+            case Outcome::Retry:
+                delay = delay == 0 ? kFirstRetryMs : qMin(delay * 2, kLongestRetryMs);
+                break;
+            case Outcome::Stop:
+                batch.clear();
+                giveUp();
+                m_worker.end();
+                return;
+            }
+        }
+        m_worker.end();
+    }
+
+    // Everything waiting, appended to `batch`; after a retry, not before `delay` ms
+    // (unless quitting). False once quit() was called and nothing is left to handle.
+    bool take(std::deque<Item> &batch, int delay)
+    {
+        std::unique_lock lock(m_mutex);
+        if (delay > 0) {
+            m_wake.wait_for(lock, std::chrono::milliseconds(delay), [this] { return m_quit; });
+            if (m_quit && m_retriesAtQuit++ > 3)
+                return false; // what still fails at the end is given up
+        }
+        const auto ready = [this] { return m_quit || !m_queue.empty(); };
+        while (m_queue.empty() && batch.empty()) {
+            if (m_quit)
+                return false;
+            if (!m_wake.wait_for(lock, std::chrono::milliseconds(kPollMs), ready) &&
+                ++m_quietPolls >= kQuietPolls) {
+                lock.unlock();
+                m_worker.idle();
+                lock.lock();
+                m_sleeping = true;
+                m_wake.wait(lock, ready);
+                m_sleeping = false;
+            }
+        }
+        m_quietPolls = 0;
+        if (batch.empty()) {
+            batch.swap(m_queue);
+        } else {
+            for (Item &item : m_queue)
+                batch.push_back(std::move(item));
+            m_queue.clear();
+        }
+        return true;
+    }
+    void handled(quint64 count)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_handled += count;
+        }
+        m_done.notify_all();
+    }
+    void giveUp()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopped = true;
+            m_queue.clear();
+        }
+        m_done.notify_all();
+    }
+
+    Worker<Item> &m_worker;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    std::deque<Item> m_queue;
+    quint64 m_pushed = 0;
+    quint64 m_handled = 0;
+    int m_quietPolls = 0;
+    int m_retriesAtQuit = 0;
+    bool m_quit = false;
+    bool m_stopped = false;
+    bool m_sleeping = false;
+    std::thread m_thread;
+};
+
+// Runs `call(object)` later on `object`'s own thread, if the object still exists then:
+// how a writer's thread tells its owner what happened.
+template <typename Object, typename Call> void onOwnerThread(Object *object, Call call)
+{
+    QPointer<Object> owner(object);
+    QMetaObject::invokeMethod(
+        object,
+        [owner, call = std::move(call)] {
+            if (owner)
+                call(owner.data());
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace dialkite
