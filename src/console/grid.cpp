@@ -10,9 +10,20 @@ Grid::Grid(QString name, int rows, int columns, GridLayout layout, QObject *pare
     , m_rows(rows)
     , m_columns(columns)
     , m_layout(std::move(layout))
-    , m_texts(qsizetype(rows) * columns)
-    , m_colours(qsizetype(rows) * columns, CellColour::Default)
 {}
+
+namespace {
+
+// Room for `size` cells, growing by half again so that rows written one after another
+// cost amortised constant time.
+template <typename List, typename Fill> void growTo(List &list, qsizetype size, Fill fill)
+{
+    if (size > list.capacity())
+        list.reserve(std::max(size, list.capacity() + list.capacity() / 2));
+    list.resize(size, fill);
+}
+
+} // namespace
 
 bool Grid::contains(int row, int column) const
 {
@@ -21,15 +32,20 @@ bool Grid::contains(int row, int column) const
 
 QString Grid::text(int row, int column) const
 {
-    return contains(row, column) ? m_texts[cell(row, column)] : QString();
+    return contains(row, column) && row < m_textRows ? m_texts[cell(row, column)] : QString();
 }
 
 void Grid::setText(int row, int column, const QString &text)
 {
     if (!contains(row, column))
         return;
+    if (row >= m_textRows) {
+        if (text.isEmpty())
+            return; // it reads empty already
+        m_textRows = row + 1;
+        growTo(m_texts, cell(m_textRows, 0), QString());
+    }
     m_texts[cell(row, column)] = text;
-    m_textRows = std::max(m_textRows, row + 1);
     if (row == 0) {
         Q_EMIT headerDataChanged(Qt::Horizontal, column, column);
     } else {
@@ -40,15 +56,19 @@ void Grid::setText(int row, int column, const QString &text)
 
 CellColour Grid::colour(int row, int column) const
 {
-    return contains(row, column) ? m_colours[cell(row, column)] : CellColour::Default;
+    return contains(row, column) && row < m_colourRows ? m_colours[cell(row, column)]
+                                                       : CellColour::Default;
 }
 
 void Grid::setColour(int row, int column, CellColour colour)
 {
-    if (!contains(row, column) || m_colours[cell(row, column)] == colour)
+    if (!contains(row, column) || this->colour(row, column) == colour)
         return;
+    if (row >= m_colourRows) {
+        m_colourRows = row + 1;
+        growTo(m_colours, cell(m_colourRows, 0), CellColour::Default);
+    }
     m_colours[cell(row, column)] = colour;
-    m_colourRows = std::max(m_colourRows, row + 1);
     if (row > 0) {
         const QModelIndex i = index(row - 1, column);
         Q_EMIT dataChanged(i, i, {ColourRole});
@@ -66,7 +86,7 @@ void Grid::setTopRow(int row)
 void Grid::clearTexts()
 {
     beginResetModel();
-    std::fill(m_texts.begin(), m_texts.begin() + cell(m_textRows, 0), QString());
+    m_texts = {};
     m_textRows = 0;
     endResetModel();
     Q_EMIT headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
@@ -74,7 +94,7 @@ void Grid::clearTexts()
 
 void Grid::clearAll()
 {
-    std::fill(m_colours.begin(), m_colours.begin() + cell(m_colourRows, 0), CellColour::Default);
+    m_colours = {};
     m_colourRows = 0;
     clearTexts();
 }

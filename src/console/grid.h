@@ -70,10 +70,11 @@ private:
     int m_rows;
     int m_columns;
     GridLayout m_layout;
+    // Only the rows up to the last one written are stored: a log of 10,000 rows costs
+    // what it holds, not what it could hold (a rig keeps three logs a box that nobody
+    // looks at). Rows below these read empty and default.
     QList<QString> m_texts;
     QList<CellColour> m_colours;
-    // Rows below these hold no text / no colour: clearing a 10 000-row log after a
-    // short session touches only what was written.
     int m_textRows = 0;
     int m_colourRows = 0;
     int m_topRow = 1;

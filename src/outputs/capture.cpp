@@ -17,6 +17,9 @@ namespace dialkite {
 namespace {
 
 const QString kSuffix = QStringLiteral(".scn");
+// Lines are written a batch at a time: a killed console loses at most this much of the
+// end of its capture.
+constexpr int kGatherMs = 50;
 
 // Deletes the oldest captures in `folder` (never `keep`) until the others, with room
 // for one more piece, fit under `limit`.
@@ -55,19 +58,14 @@ public:
     {}
 
     // False once the recording has failed; it takes nothing more.
-    bool handle(const Item &item)
+    bool handle(const Item &item) { return m_failed ? false : check(handleOne(item)); }
+    // The lines of a batch go out in one write.
+    bool write() { return m_failed ? false : check(flush()); }
+    void close()
     {
-        if (m_failed)
-            return false;
-        if (!handleOne(item)) {
-            m_failed = true;
-            m_file.close();
-            m_report(m_problem);
-            return false;
-        }
-        return true;
+        flush();
+        m_file.close();
     }
-    void close() { m_file.close(); }
 
 private:
     qint64 pieceLimit() const
@@ -77,12 +75,21 @@ private:
         return qMax<qint64>(64 * 1024, m_options.folderLimit / 8);
     }
 
+    bool check(bool ok)
+    {
+        if (!ok) {
+            m_failed = true;
+            m_buffer.clear();
+            m_file.close();
+            m_report(m_problem);
+        }
+        return ok;
+    }
+
     bool handleOne(const Item &item)
     {
-        if (item.kind == Item::End) {
-            m_file.close();
-            return true;
-        }
+        if (item.kind == Item::End)
+            return closeFile();
         const Event &event = item.event;
         if (const auto *started = std::get_if<events::SessionStarted>(&event)) {
             m_session = *started;
@@ -122,9 +129,17 @@ private:
         return m_session.port > 0 ? QStringLiteral("COM%1").arg(m_session.port) : QString();
     }
 
+    bool closeFile()
+    {
+        const bool ok = flush();
+        m_file.close();
+        return ok;
+    }
+
     bool startFile(const events::Standing &standing, const QDateTime &at)
     {
-        m_file.close();
+        if (!closeFile())
+            return false;
         QString path = m_options.file;
         if (path.isEmpty()) {
             if (!QDir().mkpath(m_options.folder))
@@ -153,20 +168,29 @@ private:
                append(scenario::stampedLine(at, scenario::stateStep(start)));
     }
 
-    // One write a line. A line the disk took only in part is taken back, so the file
-    // ends at a whole line and still replays.
     bool append(const QByteArray &bytes)
     {
-        const qint64 wrote = m_file.write(bytes);
-        if (wrote != bytes.size()) {
-            const QString reason = m_file.errorString();
-            if (wrote > 0)
-                m_file.resize(m_written);
-            return fail(
-                QStringLiteral("cannot write capture %1: %2").arg(m_file.fileName(), reason));
-        }
+        m_buffer += bytes;
         m_written += bytes.size();
         return true;
+    }
+
+    // Whole lines, one write. What the disk took only in part is taken back, so the
+    // file ends at a whole line and still replays.
+    bool flush()
+    {
+        if (m_buffer.isEmpty() || !m_file.isOpen())
+            return true;
+        const qint64 before = m_written - m_buffer.size();
+        const qint64 wrote = m_file.write(m_buffer);
+        const bool whole = wrote == m_buffer.size();
+        m_buffer.clear();
+        if (whole)
+            return true;
+        const QString reason = m_file.errorString();
+        if (wrote > 0)
+            m_file.resize(before);
+        return fail(QStringLiteral("cannot write capture %1: %2").arg(m_file.fileName(), reason));
     }
 
     bool fail(const QString &problem)
@@ -179,7 +203,8 @@ private:
     Report m_report;
     QFile m_file;
     events::SessionStarted m_session;
-    qint64 m_written = 0;
+    QByteArray m_buffer;  // lines of the batch not written yet
+    qint64 m_written = 0; // the piece's size, buffered lines included
     QString m_problem;
     bool m_failed = false;
 };
@@ -190,7 +215,7 @@ private:
 class CaptureWriter : public Worker<Item> {
 public:
     CaptureWriter()
-        : m_thread(*this)
+        : m_thread(*this, kGatherMs)
     {
         m_thread.start();
     }
@@ -223,6 +248,8 @@ public:
                 at->second->handle(item);
             }
         }
+        for (auto &[id, recording] : m_recordings)
+            recording->write();
         return Outcome::Done;
     }
 

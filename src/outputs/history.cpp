@@ -25,6 +25,10 @@ namespace {
 
 constexpr int kBusyTimeoutMs = 10000; // another console or monitor in a transaction
 constexpr int kLockedRetries = 30;
+// A commit (and the number index's new segment) costs far more than a row: events are
+// committed together, at most this long after the first of them. A monitor prints an
+// event once it is committed, so its lines come at most this much later.
+constexpr int kGatherMs = 50;
 
 // The schema, one step a version, a statement a string. A step runs in one
 // transaction with the version change, so a database is at one version or the next,
@@ -281,7 +285,7 @@ public:
     explicit HistoryStore(QString path)
         : m_path(std::move(path))
         , m_name(QStringLiteral("dialkite-history-writer-%1").arg(quintptr(this), 0, 16))
-        , m_thread(*this)
+        , m_thread(*this, kGatherMs)
     {
         m_thread.start();
     }

@@ -34,7 +34,8 @@ constexpr int kFirstRetrySeconds = 1;
 constexpr int kLastRetrySeconds = 30;
 constexpr int kWindow = 200;           // QoS 1 messages in flight at once, all boxes together
 constexpr qint64 kSpoolLimit = 200000; // events a box may keep while the broker is away
-constexpr int kDeleteAfterMs = 200;    // delivered events leave the spool in batches
+constexpr int kDeleteAfterMs = 1000;   // delivered events leave the spool in batches
+constexpr int kGatherMs = 50;          // events and acknowledgements are taken together
 
 QString topicOf(const QString &box, const QString &leaf)
 {
@@ -275,7 +276,7 @@ public:
     {}
     ~MqttLink()
     {
-        change([](Work &w) { w.quit = true; });
+        change([](Work &w) { w.quit = true; }, true);
         m_thread.join();
     }
 
@@ -285,6 +286,7 @@ public:
         std::lock_guard lock(m_mutex);
         m_boxes[box] = {std::move(spooled), std::move(news)};
         m_work.joined.push_back(box);
+        m_idle = false;
         m_wake.notify_one();
     }
     void removeBox(const QString &box)
@@ -293,9 +295,9 @@ public:
         std::lock_guard lock(m_mutex);
         m_boxes.erase(box);
     }
-    void add(const QString &box, const QString &leaf, const QJsonObject &event)
+    void add(const QString &box, const Event &event, qint64 atMs)
     {
-        change([&](Work &w) { w.events.push_back({box, leaf, event}); });
+        change([&](Work &w) { w.events.push_back({box, event, atMs}); });
     }
     qint64 backlog(const QString &box) const
     {
@@ -317,8 +319,14 @@ public:
 private:
     struct Pending {
         QString box;
-        QString leaf;
-        QJsonObject event;
+        Event event;
+        qint64 atMs; // when the console emitted it
+    };
+    // An event spooled in the last transaction, ready to go out without reading it back.
+    struct Fresh {
+        qint64 seq;
+        QString topic;
+        QByteArray payload;
     };
     struct Work {
         std::deque<Pending> events;
@@ -339,13 +347,18 @@ private:
         News news;
     };
 
-    void change(const std::function<void(Work &)> &what)
+    // `urgent`: the thread hears of it even while it gathers a burst.
+    void change(const std::function<void(Work &)> &what, bool urgent = false)
     {
+        bool wake = false;
         {
             std::lock_guard lock(m_mutex);
             what(m_work);
+            wake = m_idle || urgent;
+            m_idle = m_idle && !wake;
         }
-        m_wake.notify_one();
+        if (wake)
+            m_wake.notify_one();
     }
 
     void tell(const QString &box, Severity severity, const QString &text)
@@ -366,7 +379,7 @@ private:
             tell({}, Severity::Notice, connectionNews(m_target, up, rc));
         m_lastConnected = connected;
         m_lastRc = rc;
-        change([connected](Work &w) { w.connected = connected; });
+        change([connected](Work &w) { w.connected = connected; }, true);
     }
 
     // ---- the spool, on this thread only ----
@@ -418,8 +431,8 @@ private:
         q.addBindValue(name);
         q.addBindValue(name);
         if (q.exec() && q.next()) {
-            box.sequence = q.value(0).toLongLong();
-            box.spooled = qMax(box.sequence, q.value(2).toLongLong());
+            box.sequence = qMax(q.value(0).toLongLong(), q.value(2).toLongLong());
+            box.spooled = box.sequence;
             setBacklog(name, q.value(1).toLongLong());
         }
     }
@@ -454,23 +467,22 @@ private:
         }
         std::map<QString, qint64> added;
         bool ok = true;
-        for (auto &[name, leaf, event] : events) {
+        std::map<QString, std::vector<Fresh>> fresh;
+        for (const auto &[name, event, atMs] : events) {
             Box &box = m_state[name];
-            event.insert(QStringLiteral("id"),
-                         name + QLatin1Char(':') + QString::number(box.sequence + 1));
+            const qint64 seq = box.sequence + 1;
+            const QJsonObject object = payloadOf(name, event, atMs, seq);
+            Fresh spooled{seq, topicOf(name, object.value(QLatin1String("event")).toString()),
+                          QJsonDocument(object).toJson(QJsonDocument::Compact)};
             m_insert->bindValue(0, name);
-            m_insert->bindValue(1, box.sequence + 1);
-            m_insert->bindValue(2, topicOf(name, leaf));
-            m_insert->bindValue(3, QJsonDocument(event).toJson(QJsonDocument::Compact));
+            m_insert->bindValue(1, seq);
+            m_insert->bindValue(2, spooled.topic);
+            m_insert->bindValue(3, spooled.payload);
             if (!(ok = m_insert->exec()))
                 break;
             ++box.sequence;
             ++added[name];
-        }
-        for (const auto &[name, count] : added) {
-            m_counter->bindValue(0, name);
-            m_counter->bindValue(1, m_state[name].sequence);
-            ok = ok && m_counter->exec();
+            fresh[name].push_back(std::move(spooled));
         }
         ok = ok && removeDelivered();
         if (!ok || !db.commit()) {
@@ -485,6 +497,7 @@ private:
             return false;
         }
         m_deliveredDone.clear();
+        m_fresh = std::move(fresh);
         for (const auto &[name, count] : added) {
             Box &box = m_state[name];
             box.spooled = box.sequence;
@@ -516,12 +529,22 @@ private:
 
     // Deliveries are deleted a batch at a time, within the next transaction: a program
     // killed before that sends them again, which the collector takes as the same event.
+    // The box's sequence is kept in counters then, once the spool may hold none of it;
+    // while it holds some, the highest there is the sequence.
     bool removeDelivered()
     {
+        std::map<QString, qint64> highest;
         for (const auto &[box, seq] : m_delivered) {
             m_remove->bindValue(0, box);
             m_remove->bindValue(1, seq);
             if (!m_remove->exec())
+                return false;
+            highest[box] = std::max(highest[box], seq);
+        }
+        for (const auto &[box, seq] : highest) {
+            m_counter->bindValue(0, box);
+            m_counter->bindValue(1, m_state[box].sequence);
+            if (!m_counter->exec())
                 return false;
         }
         m_deliveredDone.swap(m_delivered);
@@ -571,6 +594,15 @@ private:
                 return;
             if (box.sentUpTo >= box.spooled)
                 continue;
+            // Just spooled and next in line: sent as they are, not read back.
+            const auto fresh = m_fresh.find(name);
+            if (fresh != m_fresh.end() && !fresh->second.empty() &&
+                fresh->second.front().seq == box.sentUpTo + 1 &&
+                qsizetype(fresh->second.size()) <= room) {
+                if (!publishAll(name, box, fresh->second))
+                    return;
+                continue;
+            }
             m_next->bindValue(0, name);
             m_next->bindValue(1, box.sentUpTo);
             m_next->bindValue(2, room);
@@ -590,6 +622,29 @@ private:
             if (box.sentUpTo < box.spooled && m_inFlight.size() < size_t(kWindow))
                 box.sentUpTo = box.spooled;
         }
+    }
+
+    bool publishAll(const QString &name, Box &box, const std::vector<Fresh> &events)
+    {
+        for (const Fresh &event : events) {
+            int mid = 0;
+            if (m_client.publish(event.topic, event.payload, false, &mid) != MOSQ_ERR_SUCCESS)
+                return false; // the connection went; it is all sent again when it is back
+            box.sentUpTo = event.seq;
+            m_inFlight[mid] = {name, event.seq};
+        }
+        return true;
+    }
+
+    // The JSON a box's event is published as, with its id and the PC's time.
+    static QJsonObject payloadOf(const QString &box, const Event &event, qint64 atMs, qint64 seq)
+    {
+        QJsonObject object = publishedEvent(event, box);
+        object.insert(QStringLiteral("id"), box + QLatin1Char(':') + QString::number(seq));
+        const QDateTime at = QDateTime::fromMSecsSinceEpoch(atMs);
+        object.insert(QStringLiteral("pc_time"),
+                      at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODateWithMs));
+        return object;
     }
 
     // ---- the statuses ----
@@ -676,7 +731,14 @@ private:
                     until = std::min(until, retryAt); // boxes wait for a first connection
                 if (!m_unspooled.empty())
                     until = std::min(until, spoolAt);
-                m_wake.wait_until(lock, until, ready);
+                m_idle = true;
+                const bool woken = m_wake.wait_until(lock, until, ready);
+                m_idle = false;
+                if (woken && !m_work.quit && !m_work.connected)
+                    // More of the burst, and the acknowledgements of what went out: one
+                    // spool transaction and one wake-up for all of it.
+                    m_wake.wait_for(lock, std::chrono::milliseconds(kGatherMs),
+                                    [this] { return m_work.quit || m_work.connected; });
                 std::swap(work, m_work);
                 m_memory += qint64(work.events.size());
             }
@@ -724,6 +786,7 @@ private:
                 if (m_deleteDue && Clock::now() >= *m_deleteDue)
                     flushDeliveries();
                 send();
+                m_fresh.clear();
             }
             if (work.quit) {
                 flushDeliveries();
@@ -750,6 +813,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_drained;
+    bool m_idle = false; // under m_mutex: the thread waits for work
     Work m_work;
     std::map<QString, Listener> m_boxes; // under m_mutex
     std::map<QString, qint64> m_backlog; // under m_mutex
@@ -757,6 +821,7 @@ private:
     // This thread only:
     std::map<QString, Box> m_state;
     std::deque<Pending> m_unspooled;
+    std::map<QString, std::vector<Fresh>> m_fresh;
     std::map<int, std::pair<QString, qint64>> m_inFlight; // message id -> box, sequence
     std::vector<std::pair<QString, qint64>> m_delivered;  // to leave the spool
     std::vector<std::pair<QString, qint64>> m_deliveredDone;
@@ -826,18 +891,17 @@ void MqttOutput::onSpooled(qint64 count)
 void MqttOutput::consume(const Event &event)
 {
     ++m_given;
-    const json::Fields fields = json::eventFields(event);
-    if (fields.isEmpty()) {
+    // The events the monitor prints are published; the JSON is made on the link's thread.
+    if (!std::holds_alternative<events::CallerId>(event) &&
+        !std::holds_alternative<events::Identification>(event) &&
+        !std::holds_alternative<events::DetectionState>(event) &&
+        !std::holds_alternative<events::OutgoingCallEnded>(event)) {
         if (m_pending.empty())
             Q_EMIT committed();
         return;
     }
-    QJsonObject object = publishedEvent(event, m_box);
-    const QDateTime now = QDateTime::currentDateTime();
-    object.insert(QStringLiteral("pc_time"),
-                  now.toOffsetFromUtc(now.offsetFromUtc()).toString(Qt::ISODateWithMs));
     m_pending.push_back(m_given);
-    m_link->add(m_box, fields.front().second.toString(), object);
+    m_link->add(m_box, event, QDateTime::currentMSecsSinceEpoch());
 }
 
 QString MqttOutput::finish(QDeadlineTimer deadline)

@@ -1,9 +1,11 @@
 #pragma once
 
 // How an output writes on a thread of its own without slowing the console's thread:
-// the console's thread only appends under a short lock; the writer takes everything
-// waiting at once, looks again every kPollMs while events keep coming, and sleeps after
-// a quiet second until the next event wakes it (one wake-up a burst, not one an event).
+// the console's thread only appends under a short lock and wakes the writer when it
+// sleeps; the writer, once woken, lets more arrive for `gatherMs` (the events of one
+// record come one after another; a rig's boxes report at once) and takes everything
+// waiting together: one wake-up and one write or commit for all of it, not one an
+// event. Whoever waits for the writer (a printed line, a flush) waits that long more.
 //
 // What the writer does with a batch is its worker's: it may finish it, ask for it to
 // be tried again later (a locked database, a full disk that may get room again: the
@@ -37,19 +39,18 @@ public:
     virtual Outcome handle(std::deque<Item> &batch) = 0;
     // On the writer's thread, after the last batch.
     virtual void end() {}
-    // The thread has had nothing to do for a second and goes to sleep.
+    // The thread has nothing to do and goes to sleep until the next item.
     virtual void idle() {}
 };
 
 template <typename Item> class WriterThread {
 public:
-    static constexpr int kPollMs = 2;
-    static constexpr int kQuietPolls = 500;
     static constexpr int kFirstRetryMs = 100;
     static constexpr int kLongestRetryMs = 5000;
 
-    explicit WriterThread(Worker<Item> &worker)
+    WriterThread(Worker<Item> &worker, int gatherMs)
         : m_worker(worker)
+        , m_gatherMs(gatherMs)
     {}
     ~WriterThread() { stop(); }
 
@@ -68,7 +69,8 @@ public:
             std::lock_guard lock(m_mutex);
             if (m_stopped)
                 return false;
-            wake = m_sleeping && m_queue.empty();
+            wake = m_sleeping;
+            m_sleeping = false;
             m_queue.push_back(std::move(item));
             ++m_pushed;
         }
@@ -144,7 +146,7 @@ private:
     }
 
     // Everything waiting, appended to `batch`; after a retry, not before `delay` ms
-    // (unless quitting). False once quit() was called and nothing is left to handle.
+    // (unless quitting). False once stop() was called and nothing is left to handle.
     bool take(std::deque<Item> &batch, int delay)
     {
         std::unique_lock lock(m_mutex);
@@ -153,21 +155,24 @@ private:
             if (m_quit && m_retriesAtQuit++ > 3)
                 return false; // what still fails at the end is given up
         }
-        const auto ready = [this] { return m_quit || !m_queue.empty(); };
-        while (m_queue.empty() && batch.empty()) {
+        if (m_queue.empty() && batch.empty()) {
             if (m_quit)
                 return false;
-            if (!m_wake.wait_for(lock, std::chrono::milliseconds(kPollMs), ready) &&
-                ++m_quietPolls >= kQuietPolls) {
-                lock.unlock();
-                m_worker.idle();
-                lock.lock();
+            lock.unlock();
+            m_worker.idle();
+            lock.lock();
+            while (m_queue.empty() && !m_quit) {
                 m_sleeping = true;
-                m_wake.wait(lock, ready);
-                m_sleeping = false;
+                m_wake.wait(lock);
             }
+            m_sleeping = false;
+            if (m_queue.empty())
+                return false; // stopped with nothing left
+            // The rest of the burst: pushes meanwhile do not wake anybody.
+            if (!m_quit)
+                m_wake.wait_for(lock, std::chrono::milliseconds(m_gatherMs),
+                                [this] { return m_quit; });
         }
-        m_quietPolls = 0;
         if (batch.empty()) {
             batch.swap(m_queue);
         } else {
@@ -196,13 +201,13 @@ private:
     }
 
     Worker<Item> &m_worker;
+    const int m_gatherMs;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_done;
     std::deque<Item> m_queue;
     quint64 m_pushed = 0;
     quint64 m_handled = 0;
-    int m_quietPolls = 0;
     int m_retriesAtQuit = 0;
     bool m_quit = false;
     bool m_stopped = false;
