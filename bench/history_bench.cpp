@@ -1,5 +1,7 @@
 // The call history at the size a busy shop reaches in years: a million calls stored
-// through the writer, then searched by parts of numbers.
+// through the writer (and, for scale, by the sqlite3 tool into the same schema), then
+// searched by parts of numbers and exported by dialkite-cli history, whose peak memory
+// must not grow with the rows.
 //
 //   build/bin/dialkite_bench --benchmark_filter=History
 
@@ -8,9 +10,17 @@
 #include "outputs/history.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 using namespace dialkite;
 
@@ -64,6 +74,121 @@ void HistoryInsertMillion(benchmark::State &state)
         state.counters["seconds"] = million().insertSeconds;
 }
 BENCHMARK(HistoryInsertMillion)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The same million rows, in the same bursts, by the sqlite3 tool into a history the
+// program made (schema, index and triggers included): range(0) 0 reads one INSERT
+// statement a row, as calls loaded from a file would be; 1 one statement a burst that
+// makes its rows inside SQLite, the tool's best case.
+void HistoryInsertMillionSqliteTool(benchmark::State &state)
+{
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (tool.isEmpty()) {
+        state.SkipWithError("no sqlite3 tool on this machine");
+        return;
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tool.sqlite"));
+    {
+        HistoryOutput history(path);
+        history.finish(QDeadlineTimer(QDeadlineTimer::Forever));
+    }
+    const QByteArray columns =
+        "INSERT INTO events (kind, box, line, box_time, pc_utc, pc_time, digits, status, number,"
+        " colour, variant, device_name, device_version, port, device, record, detail) ";
+    const auto burst = [&](int first) {
+        QByteArray sql = "BEGIN;\n";
+        if (state.range(0) == 1) {
+            sql += "WITH RECURSIVE n(i) AS (SELECT " + QByteArray::number(first) +
+                   " UNION ALL SELECT i + 1 FROM n WHERE i < " + QByteArray::number(first + 9999) +
+                   ") " + columns +
+                   "SELECT 'call', '', i % 4 + 1, '', 1765000000000 + i, '2026-12-07 10:00:00',"
+                   " '010' || (10000000 + (i * 7919) % 90000000), 'number',"
+                   " '010' || (10000000 + (i * 7919) % 90000000), '', '1', '', '', '', '', NULL, ''"
+                   " FROM n;\n";
+        } else {
+            for (int i = first; i < first + 10000; ++i) {
+                const QByteArray digits =
+                    "010" + QByteArray::number(10000000 + (qint64(i) * 7919) % 90000000);
+                sql += columns + "VALUES ('call', '', '" + QByteArray::number(i % 4 + 1) +
+                       "', '', " + QByteArray::number(1765000000000LL + i) +
+                       ", '2026-12-07 10:00:00', '" + digits + "', 'number', '" + digits +
+                       "', '', '1', '', '', '', '', NULL, '');\n";
+            }
+        }
+        return sql + "COMMIT;\n";
+    };
+    for (auto _ : state) {
+        QProcess sqlite;
+        QElapsedTimer timer;
+        timer.start();
+        sqlite.start(tool, {path});
+        sqlite.write("PRAGMA journal_mode=WAL;\nPRAGMA synchronous=NORMAL;\n");
+        for (int first = 0; first < kCalls; first += 10000) {
+            sqlite.write(burst(first));
+            while (sqlite.bytesToWrite() > 0)
+                sqlite.waitForBytesWritten(-1);
+        }
+        sqlite.closeWriteChannel();
+        sqlite.waitForFinished(-1);
+        state.counters["seconds"] = double(timer.elapsed()) / 1000.0;
+    }
+}
+BENCHMARK(HistoryInsertMillionSqliteTool)
+    ->ArgName("one_statement_a_burst")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+// Peak memory of `dialkite-cli history` printing the million calls (and of the sqlite3
+// tool doing the same, for scale), output thrown away.
+qint64 peakKilobytes(const QString &program, const QStringList &arguments)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        std::vector<QByteArray> texts{QFile::encodeName(program)};
+        for (const QString &argument : arguments)
+            texts.push_back(argument.toUtf8());
+        std::vector<char *> argv;
+        for (QByteArray &text : texts)
+            argv.push_back(text.data());
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(child, &status, 0, &usage);
+    return usage.ru_maxrss;
+}
+
+void HistoryExportPeakMemory(benchmark::State &state)
+{
+    const char *format = state.range(0) == 0 ? "csv" : "table";
+    for (auto _ : state)
+        state.counters["peak_MB"] =
+            double(
+                peakKilobytes(QStringLiteral(DIALKITE_CLI),
+                              {QStringLiteral("history"), QStringLiteral("--db"), million().path(),
+                               QStringLiteral("--format"), QString::fromLatin1(format)})) /
+            1024.0;
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (!tool.isEmpty())
+        state.counters["sqlite3_tool_peak_MB"] =
+            double(peakKilobytes(tool,
+                                 {QStringLiteral("-csv"), million().path(),
+                                  QStringLiteral("SELECT * FROM events ORDER BY pc_utc DESC")})) /
+            1024.0;
+}
+// 0: CSV, 1: the aligned table (two passes over the rows).
+BENCHMARK(HistoryExportPeakMemory)
+    ->ArgName("table")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 void HistorySearch(benchmark::State &state)
 {

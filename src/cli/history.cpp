@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <cstdio>
+#include <functional>
 
 namespace dialkite::cli {
 
@@ -70,6 +71,120 @@ QDateTime parseLocalTime(const QString &text, bool endOfDay)
     return endOfDay ? date.endOfDay() : date.startOfDay();
 }
 
+namespace {
+
+// One search, run as often as the format needs it, each row handed over as it is read:
+// nothing but the row at hand is kept, whatever the number of rows.
+class Search {
+public:
+    Search(const QString &connection, const HistoryFilter &filter)
+        : m_db(QSqlDatabase::database(connection, false))
+    {
+        QStringList fields;
+        for (const Column &column : kColumns)
+            fields << QLatin1String(column.field);
+        m_search = historyQuery(filter, fields.join(QStringLiteral(", ")));
+    }
+    // Calls `row` for every row found; false (and `problem`) when the search failed.
+    bool each(const std::function<void(const QStringList &row)> &row, QString *problem)
+    {
+        QSqlQuery query(m_db);
+        query.setForwardOnly(true);
+        if (!query.prepare(m_search.sql)) {
+            *problem = query.lastError().text();
+            return false;
+        }
+        for (int i = 0; i < m_search.values.size(); ++i)
+            query.bindValue(i, m_search.values[i]);
+        if (!query.exec()) {
+            *problem = query.lastError().text();
+            return false;
+        }
+        QStringList cells;
+        while (query.next()) {
+            cells.clear();
+            for (int i = 0; i < int(std::size(kColumns)); ++i)
+                cells << query.value(i).toString();
+            row(cells);
+        }
+        return true;
+    }
+    // Whether any stored event names a box (a rig's history).
+    bool anyBox() const
+    {
+        QSqlQuery query(m_db);
+        return query.exec(QStringLiteral("SELECT EXISTS (SELECT 1 FROM events WHERE box != '')")) &&
+               query.next() && query.value(0).toBool();
+    }
+
+private:
+    QSqlDatabase m_db;
+    HistoryQuery m_search;
+};
+
+QStringList pick(const QStringList &row, const QList<int> &shown)
+{
+    QStringList cells;
+    for (const int i : shown)
+        cells << row[i];
+    return cells;
+}
+
+bool print(Search &search, HistoryFormat format, QString *problem)
+{
+    // The box column only when a rig's boxes are in the history.
+    const bool boxes = search.anyBox();
+    QList<int> shown;
+    for (int i = 0; i < int(std::size(kColumns)); ++i) {
+        if (i != 1 || boxes)
+            shown << i;
+    }
+    QStringList header;
+    for (const int i : shown)
+        header << QString::fromLatin1(kColumns[i].title);
+    switch (format) {
+    case HistoryFormat::Json:
+        return search.each(
+            [&](const QStringList &row) {
+                json::Fields fields{{QStringLiteral("event"), QStringLiteral("call")}};
+                for (const int i : shown)
+                    fields.append({QString::fromLatin1(kColumns[i].key), row[i]});
+                out(json::object(fields) + '\n');
+            },
+            problem);
+    case HistoryFormat::Csv:
+        out(csv::line(header));
+        return search.each([&](const QStringList &row) { out(csv::line(pick(row, shown))); },
+                           problem);
+    case HistoryFormat::Table:
+        break;
+    }
+    // A table: the widths first, then the rows, each pass reading as it goes.
+    QList<int> widths;
+    for (const QString &title : header)
+        widths << displayWidth(title);
+    if (!search.each(
+            [&](const QStringList &row) {
+                for (int k = 0; k < shown.size(); ++k)
+                    widths[k] = qMax(widths[k], displayWidth(row[shown[k]]));
+            },
+            problem))
+        return false;
+    const auto line = [&](const QStringList &cells) {
+        QString text;
+        for (int k = 0; k < cells.size(); ++k) {
+            text += cells[k];
+            if (k + 1 < cells.size())
+                text += QString(widths[k] - displayWidth(cells[k]) + 2, QLatin1Char(' '));
+        }
+        out(text.toUtf8() + '\n');
+    };
+    line(header);
+    return search.each([&](const QStringList &row) { line(pick(row, shown)); }, problem);
+}
+
+} // namespace
+
 int printHistory(const HistoryOptions &options)
 {
     const QString path = options.file.isEmpty() ? defaultHistoryFile() : options.file;
@@ -83,96 +198,21 @@ int printHistory(const HistoryOptions &options)
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(path);
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000"));
-        QStringList fields;
-        for (const Column &column : kColumns)
-            fields << QLatin1String(column.field);
-        const HistoryQuery search = historyQuery(options.filter, fields.join(QStringLiteral(", ")));
-        QSqlQuery query(db);
-        if (!db.open() || !query.prepare(search.sql)) {
+        QString problem;
+        if (!db.open()) {
             std::fprintf(stderr,
                          "dialkite-cli: %s is not a call history this program can read: %s\n",
-                         qUtf8Printable(path), qUtf8Printable(query.lastError().text()));
+                         qUtf8Printable(path), qUtf8Printable(db.lastError().text()));
             status = 1;
         } else {
-            for (int i = 0; i < search.values.size(); ++i)
-                query.bindValue(i, search.values[i]);
-            if (!query.exec()) {
+            Search search(name, options.filter);
+            if (!print(search, options.format, &problem)) {
                 std::fprintf(stderr, "dialkite-cli: cannot search %s: %s\n", qUtf8Printable(path),
-                             qUtf8Printable(query.lastError().text()));
+                             qUtf8Printable(problem));
                 status = 1;
             }
         }
-        QList<QStringList> rows;
-        bool anyBox = false;
-        while (status == 0 && query.next()) {
-            QStringList row;
-            for (int i = 0; i < int(std::size(kColumns)); ++i)
-                row << query.value(i).toString();
-            anyBox = anyBox || !row[1].isEmpty();
-            rows << row;
-        }
-        if (status == 0) {
-            // The box column only when a rig's boxes are in the history.
-            QList<int> shown;
-            for (int i = 0; i < int(std::size(kColumns)); ++i) {
-                if (i != 1 || anyBox)
-                    shown << i;
-            }
-            switch (options.format) {
-            case HistoryFormat::Json:
-                for (const QStringList &row : rows) {
-                    json::Fields fields{{QStringLiteral("event"), QStringLiteral("call")}};
-                    for (const int i : shown)
-                        fields.append({QString::fromLatin1(kColumns[i].key), row[i]});
-                    out(json::object(fields) + '\n');
-                }
-                break;
-            case HistoryFormat::Csv: {
-                QStringList header;
-                for (const int i : shown)
-                    header << QString::fromLatin1(kColumns[i].title);
-                out(csv::line(header));
-                for (const QStringList &row : rows) {
-                    QStringList cells;
-                    for (const int i : shown)
-                        cells << row[i];
-                    out(csv::line(cells));
-                }
-                break;
-            }
-            case HistoryFormat::Table: {
-                QList<int> widths;
-                for (const int i : shown)
-                    widths << displayWidth(QString::fromLatin1(kColumns[i].title));
-                for (const QStringList &row : rows) {
-                    for (int k = 0; k < shown.size(); ++k)
-                        widths[k] = qMax(widths[k], displayWidth(row[shown[k]]));
-                }
-                const auto line = [&](const QStringList &cells) {
-                    QString text;
-                    for (int k = 0; k < cells.size(); ++k) {
-                        text += cells[k];
-                        if (k + 1 < cells.size())
-                            text +=
-                                QString(widths[k] - displayWidth(cells[k]) + 2, QLatin1Char(' '));
-                    }
-                    out(text.toUtf8() + '\n');
-                };
-                QStringList header;
-                for (const int i : shown)
-                    header << QString::fromLatin1(kColumns[i].title);
-                line(header);
-                for (const QStringList &row : rows) {
-                    QStringList cells;
-                    for (const int i : shown)
-                        cells << row[i];
-                    line(cells);
-                }
-                break;
-            }
-            }
-        }
-        query = QSqlQuery();
+        std::fflush(stdout);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);

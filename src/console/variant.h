@@ -58,6 +58,22 @@ struct Record {
 class RecordSink;
 using Decoder = void (*)(const Record &record, RecordSink &sink);
 
+// How a box of a variant speaks, for a record format the simulator does not build on its
+// own (it builds the formats above from their record tables, never from the console's
+// decoders). A variant with a format of its own brings these in its table entry, and the
+// simulator plays such a box from them.
+struct SimulatedRecords {
+    // A caller on `line` (as the line field carries it): `number` holds the digits, or
+    // "P" (withheld), "C" (public phone), "O" (not collected); `red` for a red call.
+    QByteArray (*call)(const QByteArray &line, const QByteArray &number, bool red) = nullptr;
+    QByteArray (*identification)(const QByteArray &name, const QByteArray &version) = nullptr;
+    // The end of a call dialled from the console; nullptr: the format has none.
+    QByteArray (*callEnd)(const QByteArray &line) = nullptr;
+    // What the console must answer the call record of `number` on `line` with; an empty
+    // answer (or nullptr) when it owes none.
+    QByteArray (*acknowledgement)(const QByteArray &line, const QByteArray &number) = nullptr;
+};
+
 struct VariantInfo {
     VariantId code;
     QString deviceName;        // the device-name panel
@@ -69,9 +85,11 @@ struct VariantInfo {
     // Where the line field stands in a record (1-based position and length); 0: none.
     int channelPosition = 2;
     int channelLength = 1;
-    Decoder decode = nullptr;               // nullptr: the default record format
-    QByteArray identificationRequest;       // the frame "장비확인" sends; "" sends nothing
-    bool awaitsIdentificationReply = false; // the receive path reads the reply itself
+    Decoder decode = nullptr;                    // nullptr: the default record format
+    QByteArray identificationRequest;            // the frame "장비확인" sends; "" sends nothing
+    bool awaitsIdentificationReply = false;      // the receive path reads the reply itself
+    int lines = 4;                               // the telephone lines a box of it watches
+    const SimulatedRecords *simulated = nullptr; // see SimulatedRecords
 
     bool reprogrammable() const { return !reprogramValue.isEmpty(); }
 };

@@ -192,14 +192,17 @@ bool HistoryWindow::exportCsv(const QString &file, QString *problem)
         *problem = out.errorString();
         return false;
     }
-    QByteArray content = csv::kBom + csv::line(headers() << QStringLiteral("color"));
-    while (query.next()) {
-        QStringList cells;
+    // Row by row as the search reads them: the file may hold a million calls.
+    const auto write = [&out](const QByteArray &bytes) { return out.write(bytes) == bytes.size(); };
+    bool ok = write(csv::kBom + csv::line(headers() << QStringLiteral("color")));
+    QStringList cells;
+    while (ok && query.next()) {
+        cells.clear();
         for (int i = 0; i <= kColourColumn; ++i)
             cells << query.value(i).toString();
-        content += csv::line(cells);
+        ok = write(csv::line(cells));
     }
-    if (out.write(content) != content.size() || !out.commit()) {
+    if (!ok || !out.commit()) {
         *problem = out.errorString();
         return false;
     }

@@ -108,7 +108,8 @@ void Box::handleSetting(const Frame &frame)
             QStringLiteral("invalid detection setting \"%1\"").arg(QString::fromLatin1(digit)));
         return;
     case 'z':
-        if (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '6') {
+        if (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9' &&
+            reprogrammableTo(digit[0] - '0')) {
             setVariant(digit[0] - '0');
             Q_EMIT note(QStringLiteral("reprogrammed to variant %1").arg(m_variant));
             return;
@@ -123,7 +124,7 @@ void Box::handleSetting(const Frame &frame)
 void Box::identify()
 {
     const Identity identity = m_options.identity.value_or(defaultIdentity(m_variant));
-    Q_EMIT output(identificationRecord(format(), identity));
+    Q_EMIT output(identificationRecord(m_variant, identity));
     if (format() == Format::Rez)
         expect(rezFrame(' ', 'm'), QStringLiteral("the answer to the identification"));
     else if (format() == Format::Rorivu)
@@ -136,7 +137,7 @@ void Box::dialled(int line, const QByteArray &number)
     Q_EMIT note(
         QStringLiteral("dialling %1 on line %2").arg(QString::fromLatin1(number)).arg(line));
     delete m_callEnds.take(line);
-    if (m_options.callEndAfterMs <= 0 || !hasCallEnd(format()))
+    if (m_options.callEndAfterMs <= 0 || !hasCallEnd(m_variant))
         return;
     auto *timer = new QTimer(this);
     timer->setSingleShot(true);
@@ -159,7 +160,7 @@ void Box::hungUp(int line)
 
 bool Box::endCall(int line, QString *why)
 {
-    const auto record = callEndRecord(format(), line);
+    const auto record = callEndRecord(m_variant, line);
     if (!record) {
         *why = QStringLiteral("this format does not report the end of a call");
         return false;
@@ -169,15 +170,6 @@ bool Box::endCall(int line, QString *why)
     Q_EMIT note(QStringLiteral("call on line %1 over").arg(line));
     Q_EMIT output(*record);
     return true;
-}
-
-std::optional<QByteArray> Box::acknowledgementOf(const CallEvent &event) const
-{
-    if (format() == Format::Rez)
-        return rezFrame(char('0' + event.line), 'I');
-    if (format() == Format::Rorivu)
-        return rorivuFrame('I');
-    return std::nullopt;
 }
 
 bool Box::call(const CallEvent &event, QString *why)
@@ -190,11 +182,11 @@ bool Box::burst(const QList<CallEvent> &events, QString *why)
     QByteArray bytes;
     QList<QByteArray> acknowledgements;
     for (const CallEvent &e : events) {
-        const auto record = callRecord(format(), e, why);
+        const auto record = callRecord(m_variant, e, why);
         if (!record)
             return false;
         bytes += *record;
-        if (const auto ack = acknowledgementOf(e))
+        if (const auto ack = acknowledgementOf(m_variant, e))
             acknowledgements.append(*ack);
     }
     Q_EMIT output(bytes);

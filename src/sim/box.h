@@ -73,8 +73,6 @@ private:
     void hungUp(int line);
     void expect(const QByteArray &frame, const QString &what);
     bool fulfil(const QByteArray &frame);
-    // The acknowledgement the console owes for a call record, if the format has one.
-    std::optional<QByteArray> acknowledgementOf(const CallEvent &event) const;
 
     int m_variant;
     BoxOptions m_options;

@@ -82,43 +82,79 @@ bool knownVariant(int variant)
     return variant >= 1 && variantTable().find(VariantId(variant)) != nullptr;
 }
 
-int lineCount(Format format)
+namespace {
+
+const VariantInfo *entry(int variant)
 {
-    return format == Format::MultiLine ? 16 : 4;
+    return variantTable().find(VariantId(variant));
 }
 
-bool hasCallEnd(Format format)
+const SimulatedRecords *simulated(int variant)
 {
+    const VariantInfo *info = entry(variant);
+    return info ? info->simulated : nullptr;
+}
+
+// The number as SimulatedRecords take it: the digits, or the status letter.
+QByteArray simulatedNumber(const CallEvent &event)
+{
+    return event.caller == Caller::Number ? event.digits
+                                          : QByteArray(1, statusLetter(event.caller));
+}
+
+} // namespace
+
+int lineCount(int variant)
+{
+    const VariantInfo *info = entry(variant);
+    return info ? info->lines : 4;
+}
+
+bool hasCallEnd(int variant)
+{
+    if (const SimulatedRecords *records = simulated(variant))
+        return records->callEnd != nullptr;
+    const Format format = formatOf(variant);
     return format != Format::MultiLine && format != Format::Zuraza;
+}
+
+bool reprogrammableTo(int variant)
+{
+    const VariantInfo *info = entry(variant);
+    return info && info->reprogrammable();
 }
 
 Identity defaultIdentity(int variant)
 {
-    const QByteArray letter(1, char('A' + variant - 1));
+    const VariantInfo *info = entry(variant);
+    const QByteArray name = info ? info->deviceName.toLatin1() : QByteArray("DK-?");
     switch (formatOf(variant)) {
     case Format::Rez:
-        return {"DK-" + letter + "0001", "V1.0"}; // 8 and 4 places
+        return {name + "0001", "V1.0"}; // 8 and 4 places
     case Format::Rorivu:
     case Format::Zud:
-        return {"DK-" + letter + "001", "V10"}; // 7 and 3 places
+        return {name + "001", "V10"}; // 7 and 3 places
     case Format::Zuraza:
-        return {"DK-" + letter, "V1.00"};
+        return {name, "V1.00"};
     case Format::Default:
     case Format::MultiLine:
         break;
     }
-    return {"DK-" + letter + "0001", "V10"}; // 8 and 3 places
+    return {name + "0001", "V10"}; // 8 and 3 places
 }
 
-std::optional<QByteArray> callRecord(Format format, const CallEvent &event, QString *why)
+std::optional<QByteArray> callRecord(int variant, const CallEvent &event, QString *why)
 {
-    if (event.line < 1 || event.line > lineCount(format)) {
+    if (event.line < 1 || event.line > lineCount(variant)) {
         *why = QStringLiteral("line %1 does not exist on this box (1 to %2)")
                    .arg(event.line)
-                   .arg(lineCount(format));
+                   .arg(lineCount(variant));
         return std::nullopt;
     }
+    const Format format = formatOf(variant);
     const QByteArray line = lineText(format, event.line);
+    if (const SimulatedRecords *records = simulated(variant))
+        return records->call(line, simulatedNumber(event), event.red);
     const QByteArray number = numberField(format, event);
     switch (format) {
     case Format::Default:
@@ -153,9 +189,11 @@ std::optional<QByteArray> callRecord(Format format, const CallEvent &event, QStr
     return std::nullopt;
 }
 
-QByteArray identificationRecord(Format format, const Identity &identity)
+QByteArray identificationRecord(int variant, const Identity &identity)
 {
-    switch (format) {
+    if (const SimulatedRecords *records = simulated(variant))
+        return records->identification(identity.name, identity.version);
+    switch (formatOf(variant)) {
     case Format::Default:
     case Format::MultiLine:
         // positions 4-9 unused, 10-17 name, 18-20 version
@@ -180,9 +218,12 @@ QByteArray identificationRecord(Format format, const Identity &identity)
     return {};
 }
 
-std::optional<QByteArray> callEndRecord(Format format, int line)
+std::optional<QByteArray> callEndRecord(int variant, int line)
 {
+    const Format format = formatOf(variant);
     const QByteArray l = lineText(format, line);
+    if (const SimulatedRecords *records = simulated(variant))
+        return records->callEnd ? std::optional<QByteArray>(records->callEnd(l)) : std::nullopt;
     switch (format) {
     case Format::Default:
     case Format::Rez:
@@ -195,6 +236,27 @@ std::optional<QByteArray> callEndRecord(Format format, int line)
         break;
     }
     return std::nullopt;
+}
+
+std::optional<QByteArray> acknowledgementOf(int variant, const CallEvent &event)
+{
+    if (const SimulatedRecords *records = simulated(variant)) {
+        const QByteArray answer =
+            records->acknowledgement
+                ? records->acknowledgement(lineText(formatOf(variant), event.line),
+                                           simulatedNumber(event))
+                : QByteArray();
+        return answer.isEmpty() ? std::nullopt : std::optional<QByteArray>(answer);
+    }
+    switch (formatOf(variant)) {
+    case Format::Rez:
+        // STX, the line, "I", blanks to 29, ETX: the REZ command frame.
+        return STX + QByteArray::number(event.line) + 'I' + blanks(26) + ETX;
+    case Format::Rorivu:
+        return QByteArray("SIE");
+    default:
+        return std::nullopt;
+    }
 }
 
 QByteArray detectionRecord(int setting)

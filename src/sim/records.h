@@ -19,10 +19,12 @@ using Format = RecordFormat;
 Format formatOf(int variant);
 // Whether the console's table has variant `variant`.
 bool knownVariant(int variant);
-// The highest line number a box of the format reports.
-int lineCount(Format format);
-// Whether the format reports the end of a call dialled from the console.
-bool hasCallEnd(Format format);
+// The highest line number a box of the variant reports (its table entry says).
+int lineCount(int variant);
+// Whether a box of the variant reports the end of a call dialled from the console.
+bool hasCallEnd(int variant);
+// Whether a box can be reprogrammed to variant `variant` (its table entry says).
+bool reprogrammableTo(int variant);
 
 enum class Caller { Number, Withheld, PublicPhone, NotCollected };
 
@@ -39,14 +41,18 @@ struct Identity {
     QByteArray version;
 };
 
-// The name and version a box of variant 1 to 8 reports, in its format's field widths.
+// The name and version a box of the variant reports: its device name from the table,
+// in its format's field widths.
 Identity defaultIdentity(int variant);
 
 // A caller record, or nullopt (and `why`) when the format cannot carry the event.
-std::optional<QByteArray> callRecord(Format format, const CallEvent &event, QString *why);
-QByteArray identificationRecord(Format format, const Identity &identity);
+// A variant whose table entry brings SimulatedRecords is built from those.
+std::optional<QByteArray> callRecord(int variant, const CallEvent &event, QString *why);
+QByteArray identificationRecord(int variant, const Identity &identity);
 // The "outgoing call over" record; nullopt for the formats without one.
-std::optional<QByteArray> callEndRecord(Format format, int line);
+std::optional<QByteArray> callEndRecord(int variant, int line);
+// What the console must answer a call record with, if the format wants an answer.
+std::optional<QByteArray> acknowledgementOf(int variant, const CallEvent &event);
 // The answer to a hook/ring detection read: STX, "a", "x", the setting digit, ETX.
 QByteArray detectionRecord(int setting);
 

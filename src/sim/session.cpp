@@ -83,7 +83,7 @@ QString Session::execute(const QString &text)
         return {};
     const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     const QString &word = words[0];
-    const int lines = lineCount(m_box.format());
+    const int lines = lineCount(m_box.variant());
     QString why;
 
     if (word == QLatin1String("raw")) {

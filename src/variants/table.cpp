@@ -49,7 +49,9 @@ VariantTable builtIn()
                2,
                2,
                Multi_Process,
-               defaultRequest});
+               defaultRequest,
+               false,
+               16});
     table.add({VariantId(8),
                QStringLiteral("DK-H"),
                QStringLiteral("H4/H8/H12/H16"),
@@ -60,7 +62,9 @@ VariantTable builtIn()
                2,
                2,
                Multi_Process,
-               defaultRequest});
+               defaultRequest,
+               false,
+               16});
     return table;
 }
 

@@ -52,7 +52,7 @@ TEST(SimBox, IdentificationInEachVariantsOwnFormat)
         Fixture f(variant);
         f.box.fromConsole(request);
         ASSERT_EQ(f.out.size(), 1) << variant;
-        EXPECT_EQ(f.out[0], identificationRecord(formatOf(variant), defaultIdentity(variant)));
+        EXPECT_EQ(f.out[0], identificationRecord(variant, defaultIdentity(variant)));
     }
 }
 

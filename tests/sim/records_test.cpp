@@ -10,6 +10,26 @@ using namespace dialkite::sim;
 
 namespace {
 
+// A variant of the console's table with the format, whose box is built by it.
+int variantOf(Format format)
+{
+    switch (format) {
+    case Format::Default:
+        return 1;
+    case Format::Rez:
+        return 3;
+    case Format::Rorivu:
+        return 4;
+    case Format::Zuraza:
+        return 5;
+    case Format::Zud:
+        return 6;
+    case Format::MultiLine:
+        break;
+    }
+    return 7;
+}
+
 const QDateTime kWhen(QDate(2026, 3, 15), QTime(14, 7));
 
 QByteArray b(const char *text, qsizetype size = -1)
@@ -74,7 +94,7 @@ TEST(SimRecords, CallRecordsOfEveryFormat)
     };
     for (const Case &c : cases) {
         QString why;
-        const auto bytes = callRecord(c.format, c.event, &why);
+        const auto bytes = callRecord(variantOf(c.format), c.event, &why);
         ASSERT_TRUE(bytes.has_value()) << why.toStdString();
         EXPECT_EQ(*bytes, c.bytes) << int(c.format) << " line " << c.event.line;
     }
@@ -100,33 +120,34 @@ TEST(SimRecords, EventsAFormatCannotCarry)
     };
     for (const Case &c : cases) {
         QString why;
-        EXPECT_FALSE(callRecord(c.format, c.event, &why).has_value());
+        EXPECT_FALSE(callRecord(variantOf(c.format), c.event, &why).has_value());
         EXPECT_FALSE(why.isEmpty());
     }
 }
 
 TEST(SimRecords, IdentificationCallEndAndDetection)
 {
-    EXPECT_EQ(identificationRecord(Format::Default, {"DK-A0001", "V10"}),
+    EXPECT_EQ(identificationRecord(variantOf(Format::Default), {"DK-A0001", "V10"}),
               b("\x02 P      DK-A0001V10\x03"));
-    EXPECT_EQ(identificationRecord(Format::Rez, {"DK-C0001", "V1.0"}),
+    EXPECT_EQ(identificationRecord(variantOf(Format::Rez), {"DK-C0001", "V1.0"}),
               b("\x02 P              DK-C0001V1.0\x03"));
-    EXPECT_EQ(identificationRecord(Format::Zud, {"DK-F001", "V10"}),
+    EXPECT_EQ(identificationRecord(variantOf(Format::Zud), {"DK-F001", "V10"}),
               b("\x02 P              DK-F001V10  \x03"));
-    EXPECT_EQ(identificationRecord(Format::Rorivu, {"DK-D001", "V10"}),
+    EXPECT_EQ(identificationRecord(variantOf(Format::Rorivu), {"DK-D001", "V10"}),
               b("\x02P         DK-D001V10E"));
-    EXPECT_EQ(identificationRecord(Format::Zuraza, {"DK-E", "V1.00"}), b("\x02V1.00DK-E\x03"));
+    EXPECT_EQ(identificationRecord(variantOf(Format::Zuraza), {"DK-E", "V1.00"}),
+              b("\x02V1.00DK-E\x03"));
 
-    EXPECT_EQ(callEndRecord(Format::Default, 1), b("\x02"
-                                                   "1S\x03"));
-    EXPECT_EQ(callEndRecord(Format::Rez, 2), b("\x02"
-                                               "2S\x03"));
-    EXPECT_EQ(callEndRecord(Format::Zud, 3), b("\x02"
-                                               "3S\x03"));
-    EXPECT_EQ(callEndRecord(Format::Rorivu, 4), b("\x02"
-                                                  "S4E"));
-    EXPECT_FALSE(callEndRecord(Format::MultiLine, 1).has_value());
-    EXPECT_FALSE(callEndRecord(Format::Zuraza, 1).has_value());
+    EXPECT_EQ(callEndRecord(variantOf(Format::Default), 1), b("\x02"
+                                                              "1S\x03"));
+    EXPECT_EQ(callEndRecord(variantOf(Format::Rez), 2), b("\x02"
+                                                          "2S\x03"));
+    EXPECT_EQ(callEndRecord(variantOf(Format::Zud), 3), b("\x02"
+                                                          "3S\x03"));
+    EXPECT_EQ(callEndRecord(variantOf(Format::Rorivu), 4), b("\x02"
+                                                             "S4E"));
+    EXPECT_FALSE(callEndRecord(variantOf(Format::MultiLine), 1).has_value());
+    EXPECT_FALSE(callEndRecord(variantOf(Format::Zuraza), 1).has_value());
 
     EXPECT_EQ(detectionRecord(1), b("\x02"
                                     "ax1\x03"));

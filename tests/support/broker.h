@@ -33,9 +33,10 @@ inline int freePort()
 
 class Broker {
 public:
-    // `passwordFile`: a mosquitto_passwd file; empty for anonymous access.
-    explicit Broker(const QString &passwordFile = {})
-        : m_port(freePort())
+    // `passwordFile`: a mosquitto_passwd file; empty for anonymous access. `port`: 0 for
+    // a free one.
+    explicit Broker(const QString &passwordFile = {}, int port = 0)
+        : m_port(port ? port : freePort())
     {
         QFile config(m_dir.filePath(QStringLiteral("mosquitto.conf")));
         config.open(QIODevice::WriteOnly);

@@ -29,10 +29,12 @@ public:
                          });
     }
     template <typename Kind = Output> Kind &output() { return *static_cast<Kind *>(m_output); }
-    // Everything handed over is in place (or given up); the news has arrived.
-    QStringList finish()
+    // Everything handed over is in place (or given up), or `ms` have passed; the news
+    // has arrived. What each output left undone.
+    QStringList finish(int ms = -1)
     {
-        const QStringList undone = m_set.finish(QDeadlineTimer(QDeadlineTimer::Forever));
+        const QStringList undone =
+            m_set.finish(ms < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(ms));
         QCoreApplication::processEvents();
         return undone;
     }

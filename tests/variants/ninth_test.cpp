@@ -1,7 +1,7 @@
 // A variant the program has never heard of, added the way a new box would be: its own
 // decoder and frame builder here, one entry in the table. Nothing else is touched, and
-// the selection, the identification request, the dispatcher and the script parser all
-// serve it.
+// the selection, the identification request, the dispatcher, the script parser and the
+// simulator all serve it.
 
 #include "support/fixture.h"
 
@@ -9,6 +9,9 @@
 #include "console/callernumber.h"
 #include "operations/identify.h"
 #include "operations/select.h"
+#if defined(Q_OS_UNIX)
+#include "sim/box.h"
+#endif
 #include "scenario/script.h"
 
 using namespace dialkite;
@@ -39,6 +42,22 @@ void ninthDecoder(const Record &record, RecordSink &sink)
     }
 }
 
+// The box's side of the format, as the simulator plays it: from the record table above,
+// not from the decoder.
+QByteArray ninthCall(const QByteArray &line, const QByteArray &number, bool)
+{
+    return STX + line + (number == "P" ? QByteArray("W") : "N" + number.leftJustified(16)) + ETX;
+}
+QByteArray ninthBoxWaitsFor(const QByteArray &line, const QByteArray &number)
+{
+    return number == "P" ? QByteArray() : ninthAnswer(line);
+}
+QByteArray ninthIdentification(const QByteArray &name, const QByteArray &)
+{
+    return STX + QByteArray("?") + name + ETX;
+}
+const SimulatedRecords kNinthBox{ninthCall, ninthIdentification, nullptr, ninthBoxWaitsFor};
+
 class NinthVariant : public ConsoleTest {
 protected:
     NinthVariant()
@@ -54,7 +73,10 @@ protected:
                             2,
                             1,
                             ninthDecoder,
-                            ninthAnswer("?")});
+                            ninthAnswer("?"),
+                            false,
+                            2,
+                            &kNinthBox});
     }
     ~NinthVariant() override { variantTable() = m_saved; }
 
@@ -91,3 +113,31 @@ TEST_F(NinthVariant, ScriptsMayChooseIt)
     // It cannot be reprogrammed to, so the reprogramming dialog still ends at 6.
     EXPECT_FALSE(scenario::parseScript("reprogram 7\n").error.isEmpty());
 }
+
+#if defined(Q_OS_UNIX)
+TEST_F(NinthVariant, TheSimulatorPlaysItsBoxFromTheTable)
+{
+    Dialkite_Select(console, qint16(9));
+    sim::Box box({9, 1000, 0, std::nullopt});
+    QObject::connect(&box, &sim::Box::output, [this](const QByteArray &bytes) { feed(bytes); });
+    QString why;
+    ASSERT_TRUE(box.call({2, sim::Caller::Number, "0311234567", false, {}}, &why))
+        << why.toStdString();
+    ASSERT_TRUE(box.call({1, sim::Caller::Withheld, {}, false, {}}, &why));
+    // The table says two lines.
+    EXPECT_FALSE(box.call({3, sim::Caller::Number, "1", false, {}}, &why));
+    EXPECT_EQ(callCell(1, 2), QStringLiteral("031-123-4567"));
+    EXPECT_EQ(callCell(2, 2), statusText(NumberStatus::Withheld));
+    // The box waited for the console's answer to its call, and got it.
+    EXPECT_EQ(box.pendingAcknowledgements(), 1);
+    box.fromConsole(link.written());
+    EXPECT_EQ(box.pendingAcknowledgements(), 0);
+    EXPECT_EQ(box.missingAcknowledgements(), 0);
+    // It cannot be reprogrammed to: the box refuses the command as the dialog never sends it.
+    QStringList problems;
+    QObject::connect(&box, &sim::Box::problem, [&](const QString &t) { problems << t; });
+    box.fromConsole(STX + QByteArray("az9") + QByteArray(17, ' ') + ETX);
+    EXPECT_EQ(box.variant(), 9);
+    EXPECT_EQ(problems.size(), 1);
+}
+#endif
