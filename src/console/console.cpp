@@ -305,6 +305,7 @@ void Console::transmit(const QByteArray &frame)
     emitEvent(events::BytesSent{frame, QDateTime::currentDateTimeUtc()});
     for (const char byte : frame)
         m_link.writeByte(byte);
+    m_link.endOfFrame();
 }
 
 void Console::logSent(const QByteArray &frame)

@@ -90,6 +90,12 @@ void QSerialPortLink::writeByte(char byte)
         m_port.putChar(byte);
 }
 
+void QSerialPortLink::endOfFrame()
+{
+    if (m_port.isOpen())
+        m_port.flush(); // writes what it can without waiting
+}
+
 void QSerialPortLink::onError(QSerialPort::SerialPortError error)
 {
     if (m_opening || !m_port.isOpen())

@@ -24,6 +24,7 @@ public:
     QByteArray peek() override;
     QString device() const override { return m_port.portName(); }
     void writeByte(char byte) override;
+    void endOfFrame() override;
 
     // Waits up to `ms` for queued output to reach the device.
     void drain(int ms);

@@ -27,6 +27,9 @@ public:
     // Why the last open failed or the device went away, in the system's words.
     virtual QString lastError() const = 0;
     virtual void writeByte(char byte) = 0;
+    // A whole frame has been written: it goes out now rather than when the event loop
+    // next looks (an acknowledgement a box waits for must not queue behind other work).
+    virtual void endOfFrame() {}
 
 Q_SIGNALS:
     // New bytes are waiting (the receive event).
