@@ -1,36 +1,175 @@
 #include "collect.h"
 
 #include "outputs/history.h"
+#include "outputs/intake.h"
 #include "platform/termination.h"
 
+#include "console/notation.h"
+
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QJsonDocument>
+#include <QTimer>
 #include <cstdio>
+#include <map>
 #include <mutex>
 
 namespace dialkite::cli {
 
-int runCollector(const MqttTarget &target, const QString &historyFile)
+namespace {
+
+constexpr int kReportEveryMs = 60000;     // refused events are counted and told this often
+constexpr int kConfirmEveryMs = 500;      // a box's confirmation is published at most this often
+constexpr qint64 kGapToldAfterMs = 60000; // a gap still open after this is reported
+
+void say(const QString &text)
 {
-    RemoteHistory history(historyFile);
-    const auto say = [](const QString &text) {
-        std::fprintf(stderr, "dialkite-cli: %s\n", text.toUtf8().constData());
+    std::fprintf(stderr, "dialkite-cli: %s\n", text.toUtf8().constData());
+}
+
+// What the broker brought that was not stored, by reason, since the last report.
+class Refusals {
+public:
+    void count(const QString &reason)
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_counts[reason];
+    }
+    // "refused 3 events: 2 no id, 1 too large"; "" when there were none.
+    QString take()
+    {
+        std::lock_guard lock(m_mutex);
+        qint64 total = 0;
+        QStringList parts;
+        for (const auto &[reason, count] : m_counts) {
+            total += count;
+            parts << QStringLiteral("%1 %2").arg(count).arg(reason);
+        }
+        m_counts.clear();
+        return total == 0 ? QString()
+                          : QStringLiteral("refused %1 events from the broker, never stored: %2")
+                                .arg(total)
+                                .arg(parts.join(QStringLiteral(", ")));
+    }
+
+private:
+    std::mutex m_mutex;
+    std::map<QString, qint64> m_counts;
+};
+
+// A publisher's events that are stored with a hole below the newest: normally the hole
+// closes when the publisher sends again; one that stays open is told, once.
+class Gaps {
+public:
+    void update(const Stored &stored)
+    {
+        const auto key = std::make_pair(stored.box, stored.instance);
+        if (stored.top <= stored.upTo) {
+            m_open.erase(key);
+            return;
+        }
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        auto [at, added] = m_open.try_emplace(key, Gap{now, stored.upTo, false});
+        if (!added && at->second.upTo != stored.upTo)
+            at->second = {now, stored.upTo, false};
+        if (!at->second.told && now - at->second.since >= kGapToldAfterMs) {
+            say(QStringLiteral("box %1 (publisher %2): the events from %3 on are missing; %4"
+                               " were stored after them")
+                    .arg(visibleControls(stored.box), stored.instance)
+                    .arg(stored.upTo + 1)
+                    .arg(stored.top - stored.upTo - 1));
+            at->second.told = true;
+        }
+    }
+
+private:
+    struct Gap {
+        qint64 since;
+        qint64 upTo;
+        bool told;
     };
-    QObject::connect(&history, &RemoteHistory::notice, say);
-    QObject::connect(&history, &RemoteHistory::failed, say);
+    std::map<std::pair<QString, QString>, Gap> m_open;
+};
+
+} // namespace
+
+int runCollector(const MqttTarget &given, const QString &historyFile)
+{
+    MqttTarget target = given;
+    if (target.clientId.isEmpty())
+        target.clientId = clientIdFor(QStringLiteral("collect-"), historyFile);
+    RemoteHistory history(historyFile);
+    QObject::connect(&history, &RemoteHistory::news, [](Severity, const QString &text) {
+        say(QStringLiteral("history: ") + text);
+    });
+
+    Refusals refusals;
     static std::mutex printing;
-    MqttSubscriber subscriber(target, [&history](const QString &box, const QJsonObject &event) {
-        history.store(box, event);
+    const auto print = [](const QJsonObject &event) {
         const QByteArray line = QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n';
         std::lock_guard lock(printing);
         std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
         std::fflush(stdout);
+    };
+    MqttSubscriber subscriber(target, [&](const QString &topic, const QByteArray &payload) {
+        const QStringList parts = topic.split(QLatin1Char('/'));
+        if (parts.size() == 3 && parts[2] == u"status") {
+            // A box's retained status is a plain word.
+            const QString state = QString::fromUtf8(payload);
+            if (parts[1].size() <= kLongestField && (state == u"online" || state == u"offline"))
+                print({{QStringLiteral("event"), QStringLiteral("status")},
+                       {QStringLiteral("box"), parts[1]},
+                       {QStringLiteral("state"), state}});
+            else
+                refusals.count(QStringLiteral("a status that is not one"));
+            return;
+        }
+        QString reason;
+        const auto intake = acceptPublished(topic, payload, &reason);
+        if (!intake) {
+            refusals.count(reason);
+            return;
+        }
+        // Not taken now: its publisher keeps it, unconfirmed, and sends it again.
+        if (history.store(*intake))
+            print(intake->event);
     });
     QObject::connect(&subscriber, &MqttSubscriber::status,
-                     [say](const QString &m) { say(QStringLiteral("mqtt: ") + m); });
+                     [](const QString &m) { say(QStringLiteral("mqtt: ") + m); });
+
+    // Confirmations: each publisher hears how far its events of a box are stored.
+    std::map<std::pair<QString, QString>, qint64> toConfirm;
+    Gaps gaps;
+    QObject::connect(&history, &RemoteHistory::stored, [&](const Stored &stored) {
+        toConfirm[{stored.box, stored.instance}] = stored.upTo;
+        gaps.update(stored);
+    });
+    const auto confirm = [&] {
+        for (const auto &[key, upTo] : toConfirm)
+            subscriber.publishRetained(
+                confirmationTopic(key.first, key.second),
+                QJsonDocument(QJsonObject{{QStringLiteral("stored"), upTo},
+                                          {QStringLiteral("collector"), target.clientId}})
+                    .toJson(QJsonDocument::Compact));
+        toConfirm.clear();
+    };
+    QTimer confirming;
+    QObject::connect(&confirming, &QTimer::timeout, confirm);
+    confirming.start(kConfirmEveryMs);
+    QTimer reporting;
+    QObject::connect(&reporting, &QTimer::timeout, [&] {
+        if (const QString report = refusals.take(); !report.isEmpty())
+            say(report);
+    });
+    reporting.start(kReportEveryMs);
+
     onTerminationSignal([] { QCoreApplication::exit(0); });
     const int status = QCoreApplication::exec();
     history.flush();
+    confirm();
+    QCoreApplication::processEvents();
+    if (const QString report = refusals.take(); !report.isEmpty())
+        say(report);
     return status;
 }
 

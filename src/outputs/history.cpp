@@ -66,6 +66,10 @@ const std::vector<std::vector<const char *>> kMigrations = {
      " INSERT INTO numbers(rowid, digits) VALUES (new.id, new.digits); END",
      "CREATE TRIGGER events_numbers_gone AFTER DELETE ON events BEGIN"
      " INSERT INTO numbers(numbers, rowid, digits) VALUES ('delete', old.id, old.digits); END"},
+    // 3: how far each publisher's events are stored without a gap (the collector
+    //    confirms that much to the publisher, which may then forget them)
+    {"CREATE TABLE deliveries (box TEXT NOT NULL, instance TEXT NOT NULL,"
+     " stored_up_to INTEGER NOT NULL, PRIMARY KEY (box, instance))"},
 };
 
 bool exec(QSqlDatabase &db, const QString &sql, QString *problem)
@@ -101,9 +105,7 @@ QString unusable(QSqlDatabase &db, QString *problem)
             const qint64 version = query.value(1).toLongLong();
             const qint64 tables = query.value(2).toLongLong();
             if (application == kHistoryApplicationId)
-                return version > kHistorySchema
-                           ? QStringLiteral("written by a newer program (schema %1)").arg(version)
-                           : QString();
+                return version > kHistorySchema ? QStringLiteral("\x02%1").arg(version) : QString();
             if (application != 0 || tables > 0)
                 return QStringLiteral("a database of another program");
             return {}; // empty: ours to set up
@@ -238,6 +240,14 @@ bool openHistory(const QString &path, const QString &name, QString *moved, QStri
         const QString why = unusable(db, problem);
         if (why == QLatin1String("\x01"))
             return false; // locked for too long: left alone, the problem says why
+        if (why.startsWith(u'\x02')) {
+            // A newer program's: never moved aside, so that going back to an older
+            // program cannot hide it.
+            *problem = QStringLiteral("%1 was written by a newer program (schema %2); this one"
+                                      " leaves it as it is and keeps no history")
+                           .arg(path, why.mid(1));
+            return false;
+        }
         if (why.isEmpty()) {
             if (configure(db, problem) && migrateHistory(db, kHistorySchema, problem))
                 return true;
@@ -270,21 +280,31 @@ struct Row {
     QByteArray record;
     QString detail;
     QString eventId; // a publisher's id; a row whose id is there already is dropped
+    // Of a publisher's event: its instance, its place in the box's sequence, and the
+    // lowest sequence the publisher still kept when it sent it.
+    QString instance;
+    qint64 seq = 0;
+    qint64 first = 0;
 };
 
 // What an output hears from the store, on the store's thread.
 struct Origin {
     std::function<void(qint64 committed)> committed;
     std::function<void(Severity, const QString &)> news;
+    std::function<void(const std::vector<Stored> &)> stored;
 };
 
 } // namespace
 
 class HistoryStore : public Worker<Row> {
 public:
-    explicit HistoryStore(QString path)
+    // `retry`: a write the disk refuses is tried again, less and less often, until it
+    // goes in (a collector, whose publishers keep what it has not confirmed); otherwise
+    // the store stops at the first (a console's own history, which says so once).
+    HistoryStore(QString path, bool retry)
         : m_path(std::move(path))
         , m_name(QStringLiteral("dialkite-history-writer-%1").arg(quintptr(this), 0, 16))
+        , m_retry(retry)
         , m_thread(*this, kGatherMs)
     {
         m_thread.start();
@@ -333,10 +353,24 @@ public:
     Outcome handle(std::deque<Row> &batch) override
     {
         QString problem;
-        if (!store(batch, &problem)) {
-            stop(problem);
-            return Outcome::Stop;
+        std::vector<Stored> stored;
+        if (!store(batch, &stored, &problem)) {
+            if (!m_retry) {
+                stop(problem);
+                return Outcome::Stop;
+            }
+            if (!m_failing)
+                tellAll(Severity::Problem,
+                        QStringLiteral("cannot store in %1: %2; nothing is confirmed until it"
+                                       " can, and it is tried again")
+                            .arg(m_path, problem),
+                        false);
+            m_failing = true;
+            return Outcome::Retry;
         }
+        if (m_failing)
+            tellAll(Severity::Notice, QStringLiteral("%1 takes events again").arg(m_path), false);
+        m_failing = false;
         // Told per output, before flush() is released, so that it finds the news waiting.
         std::map<int, qint64> counts;
         for (const Row &row : batch)
@@ -344,8 +378,12 @@ public:
         std::lock_guard lock(m_mutex);
         for (const auto &[origin, count] : counts) {
             const auto at = m_origins.find(origin);
-            if (at != m_origins.end() && at->second.committed)
+            if (at == m_origins.end())
+                continue;
+            if (at->second.committed)
                 at->second.committed(count);
+            if (at->second.stored && !stored.empty())
+                at->second.stored(stored);
         }
         return Outcome::Done;
     }
@@ -353,29 +391,34 @@ public:
     void end() override
     {
         m_insert.reset();
+        m_upTo.reset();
+        m_has.reset();
+        m_keep.reset();
         disconnect(m_name);
     }
 
 private:
     // The file was moved aside, the store stopped: every output hears it, also one
-    // that comes later.
-    void tellAll(Severity severity, const QString &text)
+    // that comes later (`keep`).
+    void tellAll(Severity severity, const QString &text, bool keep = true)
     {
         std::lock_guard lock(m_mutex);
-        m_told.emplace_back(severity, text);
+        if (keep)
+            m_told.emplace_back(severity, text);
         for (const auto &[id, origin] : m_origins)
             origin.news(severity, text);
     }
     void stop(const QString &problem) { tellAll(Severity::Stopped, problem); }
 
     // One transaction for the burst; another writer's lock is waited out.
-    bool store(const std::deque<Row> &rows, QString *problem)
+    bool store(const std::deque<Row> &rows, std::vector<Stored> *stored, QString *problem)
     {
         QSqlDatabase db = QSqlDatabase::database(m_name, false);
         for (int attempt = 0; attempt < kLockedRetries; ++attempt) {
+            stored->clear();
             if (!db.transaction()) {
                 *problem = db.lastError().text();
-            } else if (insertAll(rows, problem) && db.commit()) {
+            } else if (insertAll(rows, problem) && advance(rows, stored, problem) && db.commit()) {
                 return true;
             } else {
                 if (problem->isEmpty())
@@ -441,8 +484,76 @@ private:
         return true;
     }
 
+    // How far each publisher's events are now stored without a gap: from what was kept
+    // (or the lowest sequence the publisher still holds), on while the next id is there.
+    bool advance(const std::deque<Row> &rows, std::vector<Stored> *stored, QString *problem)
+    {
+        std::map<std::pair<QString, QString>, std::pair<qint64, qint64>> touched; // first, top
+        for (const Row &row : rows) {
+            if (row.seq <= 0)
+                continue;
+            auto &[first, top] = touched[{row.box, row.instance}];
+            first = std::max(first, row.first);
+            top = std::max(top, row.seq);
+        }
+        if (touched.empty())
+            return true;
+        if (!m_upTo) {
+            QSqlDatabase db = QSqlDatabase::database(m_name, false);
+            m_upTo = std::make_unique<QSqlQuery>(db);
+            m_upTo->prepare(QStringLiteral(
+                "SELECT stored_up_to FROM deliveries WHERE box = ? AND instance = ?"));
+            m_has = std::make_unique<QSqlQuery>(db);
+            m_has->prepare(QStringLiteral("SELECT 1 FROM events WHERE event_id = ?"));
+            m_keep = std::make_unique<QSqlQuery>(db);
+            m_keep->prepare(QStringLiteral(
+                "INSERT INTO deliveries (box, instance, stored_up_to) VALUES (?, ?, ?)"
+                " ON CONFLICT(box, instance) DO UPDATE SET stored_up_to = excluded.stored_up_to"));
+        }
+        for (const auto &[key, range] : touched) {
+            const auto &[box, instance] = key;
+            m_upTo->bindValue(0, box);
+            m_upTo->bindValue(1, instance);
+            if (!m_upTo->exec()) {
+                *problem = m_upTo->lastError().text();
+                return false;
+            }
+            qint64 upTo = m_upTo->next() ? m_upTo->value(0).toLongLong() : 0;
+            m_upTo->finish();
+            const qint64 before = upTo;
+            upTo = std::max(upTo, range.first - 1);
+            const QString prefix = box + QLatin1Char(':') + instance + QLatin1Char(':');
+            for (;;) {
+                m_has->bindValue(0, prefix + QString::number(upTo + 1));
+                if (!m_has->exec()) {
+                    *problem = m_has->lastError().text();
+                    return false;
+                }
+                const bool there = m_has->next();
+                m_has->finish();
+                if (!there)
+                    break;
+                ++upTo;
+            }
+            if (upTo != before) {
+                m_keep->bindValue(0, box);
+                m_keep->bindValue(1, instance);
+                m_keep->bindValue(2, upTo);
+                if (!m_keep->exec()) {
+                    *problem = m_keep->lastError().text();
+                    return false;
+                }
+            }
+            stored->push_back({box, instance, upTo, range.second});
+        }
+        return true;
+    }
+
     QString m_path;
     QString m_name;
+    bool m_retry = false;
+    bool m_failing = false;
+    std::unique_ptr<QSqlQuery> m_upTo, m_has, m_keep;
     std::unique_ptr<QSqlQuery> m_insert;
     qint64 m_second = -1;
     QString m_secondText;
@@ -453,7 +564,7 @@ private:
     WriterThread<Row> m_thread;
 };
 
-std::shared_ptr<HistoryStore> historyStore(const QString &path)
+std::shared_ptr<HistoryStore> historyStore(const QString &path, bool retry)
 {
     // One store a file: every box of a process writes through one thread.
     static std::mutex mutex;
@@ -462,7 +573,7 @@ std::shared_ptr<HistoryStore> historyStore(const QString &path)
     std::lock_guard lock(mutex);
     if (auto store = stores[key].lock())
         return store;
-    auto store = std::make_shared<HistoryStore>(path);
+    auto store = std::make_shared<HistoryStore>(path, retry);
     stores[key] = store;
     return store;
 }
@@ -486,7 +597,8 @@ HistoryOutput::HistoryOutput(std::shared_ptr<HistoryStore> store, const QString 
                  else
                      Q_EMIT self->news(severity, text);
              });
-         }});
+         },
+         {}});
 }
 
 HistoryOutput::HistoryOutput(const QString &path, const QString &box, QObject *parent)
@@ -590,16 +702,28 @@ void HistoryOutput::consume(const Event &event)
 
 // ---- Events from other consoles (the collector) ----
 
+namespace {
+
+// Rows waiting for a disk that refuses them; beyond this, events are left to their
+// publishers, who send them again.
+constexpr quint64 kRemoteWaitingLimit = 100000;
+
+} // namespace
+
 RemoteHistory::RemoteHistory(const QString &path, QObject *parent)
     : QObject(parent)
-    , m_store(historyStore(path))
+    , m_store(historyStore(path, true))
 {
-    m_origin = m_store->addOrigin({{}, [this](Severity severity, const QString &text) {
+    m_origin = m_store->addOrigin({{},
+                                   [this](Severity severity, const QString &text) {
                                        onOwnerThread(this, [severity, text](RemoteHistory *self) {
-                                           if (severity == Severity::Stopped)
-                                               Q_EMIT self->failed(text);
-                                           else
-                                               Q_EMIT self->notice(text);
+                                           Q_EMIT self->news(severity, text);
+                                       });
+                                   },
+                                   [this](const std::vector<Stored> &stored) {
+                                       onOwnerThread(this, [stored](RemoteHistory *self) {
+                                           for (const Stored &each : stored)
+                                               Q_EMIT self->stored(each);
                                        });
                                    }});
 }
@@ -609,21 +733,23 @@ RemoteHistory::~RemoteHistory()
     m_store->removeOrigin(m_origin);
 }
 
-void RemoteHistory::store(const QString &box, const QJsonObject &event)
+bool RemoteHistory::store(const Intake &intake)
 {
-    static const QStringList kinds{QStringLiteral("call"), QStringLiteral("identification"),
-                                   QStringLiteral("detection"), QStringLiteral("call_end")};
+    if (m_store->waiting() > kRemoteWaitingLimit)
+        return false;
+    const QJsonObject &event = intake.event;
     const QString kind = event.value(u"event").toString();
-    if (!kinds.contains(kind))
-        return;
     const auto text = [&event](const char *key) {
         return event.value(QLatin1String(key)).toString();
     };
     Row row;
     row.origin = m_origin;
     row.kind = kind;
-    row.box = box;
+    row.box = intake.box;
     row.eventId = text("id");
+    row.instance = intake.instance;
+    row.seq = intake.seq;
+    row.first = intake.first;
     row.line = text("line");
     row.boxTime = text("time");
     const QDateTime at = QDateTime::fromString(text("pc_time"), Qt::ISODateWithMs);
@@ -637,12 +763,13 @@ void RemoteHistory::store(const QString &box, const QJsonObject &event)
         row.detail = text("name") + QLatin1Char(' ') + text("version");
     else if (kind == QLatin1String("detection"))
         row.detail = text("state");
-    m_store->push(std::move(row));
+    return m_store->push(std::move(row));
 }
 
 void RemoteHistory::flush()
 {
     m_store->flush(QDeadlineTimer(QDeadlineTimer::Forever));
+    QCoreApplication::sendPostedEvents(this);
 }
 
 // ---- Searching ----

@@ -17,6 +17,7 @@
 // notice). A disk that refuses a write stops the history with one message; the console
 // goes on, and a failed transaction leaves nothing half-written.
 
+#include "intake.h"
 #include "output.h"
 
 #include "console/settings.h"
@@ -38,7 +39,7 @@ namespace dialkite {
 class HistoryStore;
 
 // The schema's version (PRAGMA user_version) and the program's mark on its files.
-inline constexpr int kHistorySchema = 2;
+inline constexpr int kHistorySchema = 3;
 inline constexpr int kHistoryApplicationId = 0x444B4954; // "DKIT"
 
 // Where the history is kept unless the settings file says otherwise: history.sqlite in
@@ -58,8 +59,18 @@ bool migrateHistory(QSqlDatabase &db, int version, QString *problem);
 
 // The writer of one history file in this process, shared by every output that writes
 // to it (the boxes of a rig, the collector): one thread, one connection, one prepared
-// insert.
-std::shared_ptr<HistoryStore> historyStore(const QString &path);
+// insert. `retry`: a refused write is tried again until it goes in (a collector) rather
+// than stopping the history.
+std::shared_ptr<HistoryStore> historyStore(const QString &path, bool retry = false);
+
+// How far a publisher's events of one box are stored without a gap, after a commit:
+// what a collector confirms to the publisher. `top` is the highest sequence stored.
+struct Stored {
+    QString box;
+    QString instance;
+    qint64 upTo = 0;
+    qint64 top = 0;
+};
 
 // One console's events into a history.
 class HistoryOutput : public Output {
@@ -97,18 +108,22 @@ private:
 };
 
 // A history fed with events other consoles published (the collector): each is stored
-// once, however often it arrives (by its id). store() may be called from any thread.
+// once, however often it arrives (by its id). A refused write is tried again until it
+// goes in; stored() says, after each commit, how far each publisher's events are kept
+// without a gap. store() may be called from any thread.
 class RemoteHistory : public QObject {
     Q_OBJECT
 public:
     explicit RemoteHistory(const QString &path, QObject *parent = nullptr);
     ~RemoteHistory() override;
-    void store(const QString &box, const QJsonObject &event);
+    // An event that passed acceptPublished(). False when it is not taken now (too many
+    // wait for a disk that refuses them): its publisher keeps it and sends it again.
+    bool store(const Intake &intake);
     void flush();
 
 Q_SIGNALS:
-    void notice(const QString &message);
-    void failed(const QString &message);
+    void news(dialkite::Severity severity, const QString &message);
+    void stored(const dialkite::Stored &stored);
 
 private:
     std::shared_ptr<HistoryStore> m_store;

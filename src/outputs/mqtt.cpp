@@ -1,7 +1,10 @@
 #include "mqtt.h"
 
 #include "json.h"
+#include "spool.h"
 #include "writer.h"
+
+#include "console/notation.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -103,6 +106,14 @@ std::optional<MqttTarget> mqttTarget(const QString &url, const Profile &settings
     target.caFile = pick("DIALKITE_MQTT_CA", QString(), "CA");
     if (!target.password.isEmpty() && target.user.isEmpty()) {
         *error = QStringLiteral("the broker's password needs a user");
+        return std::nullopt;
+    }
+    const QString confirm = settings.value(section, QStringLiteral("CONFIRM")).trimmed().toLower();
+    if (confirm == QLatin1String("broker")) {
+        target.confirmByBroker = true;
+    } else if (!confirm.isEmpty() && confirm != QLatin1String("collector")) {
+        *error = QStringLiteral("[MQTT] CONFIRM is collector or broker, not \"%1\"")
+                     .arg(visibleControls(confirm));
         return std::nullopt;
     }
     if (target.tls && !target.caFile.isEmpty() && !QFileInfo::exists(target.caFile)) {
@@ -243,35 +254,45 @@ private:
     int m_retryMs = kFirstRetrySeconds * 500;
 };
 
-// A client id for this process: the host and a digest of what makes the process (its
-// spool file), so that a restarted monitor is the same client and two are never one.
-QString clientIdFor(const QString &what)
+} // namespace
+
+QString clientIdFor(const QString &role, const QString &what)
 {
     const QByteArray digest =
         QCryptographicHash::hash(what.toUtf8(), QCryptographicHash::Sha1).toHex().left(10);
-    return QStringLiteral("dialkite-%1-%2")
-        .arg(QSysInfo::machineHostName().left(40), QString::fromLatin1(digest));
+    return QStringLiteral("dialkite-%1%2-%3")
+        .arg(role, QSysInfo::machineHostName().left(40), QString::fromLatin1(digest));
 }
-
-} // namespace
 
 // ---- The process's connection and spool ----
 
+// Delivery, as the link sees it:
+//  - every event gets the next number of its box's sequence and goes into the spool
+//    with its id "BOX:INSTANCE:SEQUENCE" and "first", the lowest sequence still kept;
+//  - it is published (QoS 1), in each box's order, the spool's backlog first;
+//  - it leaves the spool once a collector confirms the box's events up to it, on the
+//    retained dialkite/BOX/stored/INSTANCE, {"stored": N}; or, with confirm=broker,
+//    once the broker acknowledged it;
+//  - what is not confirmed is sent again after a reconnect, and when a confirmation is
+//    overdue (after 10 s, then less and less often).
 class MqttLink {
 public:
-    using Spooled = std::function<void(qint64 count)>;
+    using Taken = std::function<void(qint64 count)>;
     using News = std::function<void(Severity, const QString &)>;
 
     MqttLink(const MqttTarget &target, QString spool)
         : m_target(target)
-        , m_spool(std::move(spool))
-        , m_clientId(target.clientId.isEmpty() ? clientIdFor(QFileInfo(m_spool).absoluteFilePath())
-                                               : target.clientId)
+        , m_spoolPath(std::move(spool))
+        , m_clientId(target.clientId.isEmpty()
+                         ? clientIdFor({}, QFileInfo(m_spoolPath).absoluteFilePath())
+                         : target.clientId)
         , m_client(target, m_clientId, true,
                    {[this](int rc) { onConnection(true, rc); },
                     [this](int rc) { onConnection(false, rc); },
                     [this](int mid) { change([mid](Work &w) { w.acks.push_back(mid); }); },
-                    {}})
+                    [this](const QString &topic, const QByteArray &payload) {
+                        change([&](Work &w) { w.confirmations.push_back({topic, payload}); });
+                    }})
         , m_thread([this] { run(); })
     {}
     ~MqttLink()
@@ -281,10 +302,10 @@ public:
     }
 
     // A box joins the connection: its status goes "online" and its events are taken.
-    void addBox(const QString &box, Spooled spooled, News news)
+    void addBox(const QString &box, Taken taken, News news)
     {
         std::lock_guard lock(m_mutex);
-        m_boxes[box] = {std::move(spooled), std::move(news)};
+        m_boxes[box] = {std::move(taken), std::move(news)};
         m_work.joined.push_back(box);
         m_idle = false;
         m_wake.notify_one();
@@ -299,13 +320,14 @@ public:
     {
         change([&](Work &w) { w.events.push_back({box, event, atMs}); });
     }
+    // Events of the box not delivered yet: in the spool, or waiting to go into it.
     qint64 backlog(const QString &box) const
     {
         std::lock_guard lock(m_mutex);
         const auto at = m_backlog.find(box);
-        return at == m_backlog.end() ? 0 : at->second;
+        return (at == m_backlog.end() ? 0 : at->second) + m_memory;
     }
-    // Waits until the box's spool is empty (everything delivered) or the deadline.
+    // Waits until every event of the box is delivered, or the deadline.
     bool drain(const QString &box, QDeadlineTimer deadline)
     {
         std::unique_lock lock(m_mutex);
@@ -317,35 +339,45 @@ public:
     }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     struct Pending {
         QString box;
         Event event;
         qint64 atMs; // when the console emitted it
     };
-    // An event spooled in the last transaction, ready to go out without reading it back.
-    struct Fresh {
-        qint64 seq;
+    struct Message {
         QString topic;
         QByteArray payload;
     };
     struct Work {
         std::deque<Pending> events;
         std::deque<int> acks;
+        std::deque<Message> confirmations;
         std::optional<bool> connected; // the last change not yet seen
         QStringList joined;
         QStringList left;
         bool quit = false;
     };
     struct Box {
-        qint64 sequence = 0; // the last one given out
-        qint64 sentUpTo = 0; // sent on this connection, in order
-        qint64 spooled = 0;  // the last one in the spool
+        qint64 sequence = 0;            // the last one given out
+        qint64 sentUpTo = 0;            // sent on this connection, in order
+        qint64 confirmed = 0;           // delivered: everything up to here left the spool
+        Clock::time_point waitingSince; // for a confirmation of what was sent
+        int overdueMs = 10000;
+        bool toldSilent = false;
         bool toldFull = false;
+        std::set<QString> others; // other instances publishing as this box
     };
     struct Listener {
-        Spooled spooled;
+        Taken taken;
         News news;
     };
+
+    static constexpr int kFirstOverdueMs = 10000;
+    static constexpr int kLongestOverdueMs = 300000;
+    static constexpr int kSilentMs = 300000;      // no confirmation for this long is news
+    static constexpr qint64 kMemoryLimit = 50000; // events a box may keep without a spool file
 
     // `urgent`: the thread hears of it even while it gathers a burst.
     void change(const std::function<void(Work &)> &what, bool urgent = false)
@@ -382,59 +414,37 @@ private:
         change([connected](Work &w) { w.connected = connected; }, true);
     }
 
-    // ---- the spool, on this thread only ----
+    bool byBroker() const { return m_target.confirmByBroker; }
 
-    bool openSpool(QString *problem)
+    // ---- the spool ----
+
+    void openSpool()
     {
-        QDir().mkpath(QFileInfo(m_spool).absolutePath());
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(m_spool);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-        QSqlQuery q(db);
-        // WAL with synchronous NORMAL: an event kept survives the program being killed.
-        if (!db.open() || !q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-            !q.exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
-            !q.exec(
-                QStringLiteral("CREATE TABLE IF NOT EXISTS outbox (box TEXT NOT NULL,"
-                               " seq INTEGER NOT NULL, topic TEXT NOT NULL, payload BLOB NOT NULL,"
-                               " PRIMARY KEY (box, seq))")) ||
-            !q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS counters (box TEXT PRIMARY KEY,"
-                                   " seq INTEGER NOT NULL)"))) {
-            *problem = db.isOpen() ? q.lastError().text() : db.lastError().text();
-            return false;
-        }
-        m_insert = std::make_unique<QSqlQuery>(db);
-        m_insert->prepare(
-            QStringLiteral("INSERT INTO outbox (box, seq, topic, payload) VALUES (?, ?, ?, ?)"));
-        m_counter = std::make_unique<QSqlQuery>(db);
-        m_counter->prepare(QStringLiteral("INSERT INTO counters (box, seq) VALUES (?, ?)"
-                                          " ON CONFLICT(box) DO UPDATE SET seq = excluded.seq"));
-        m_remove = std::make_unique<QSqlQuery>(db);
-        m_remove->prepare(QStringLiteral("DELETE FROM outbox WHERE box = ? AND seq = ?"));
-        m_trim = std::make_unique<QSqlQuery>(db);
-        m_trim->prepare(QStringLiteral("DELETE FROM outbox WHERE box = ? AND seq <= ?"));
-        m_next = std::make_unique<QSqlQuery>(db);
-        m_next->prepare(QStringLiteral("SELECT seq, topic, payload FROM outbox WHERE box = ? AND"
-                                       " seq > ? ORDER BY seq LIMIT ?"));
-        return true;
+        QString problem;
+        m_spool = openSpoolFile(m_spoolPath, &problem);
+        if (m_spool)
+            return;
+        m_spool = memorySpool();
+        tell({}, Severity::Problem,
+             QStringLiteral("cannot use the spool %1: %2; it is left as it is, and events wait"
+                            " in memory until they are delivered (at most %3 a box; a program"
+                            " that ends loses them)")
+                 .arg(m_spoolPath, problem)
+                 .arg(kMemoryLimit));
     }
 
     // What the spool already holds for a box that joins.
     void loadBox(const QString &name)
     {
         Box &box = m_state[name];
-        QSqlQuery q(QSqlDatabase::database(m_name, false));
-        q.prepare(QStringLiteral("SELECT (SELECT seq FROM counters WHERE box = ?),"
-                                 " (SELECT count(*) FROM outbox WHERE box = ?),"
-                                 " (SELECT max(seq) FROM outbox WHERE box = ?)"));
-        q.addBindValue(name);
-        q.addBindValue(name);
-        q.addBindValue(name);
-        if (q.exec() && q.next()) {
-            box.sequence = qMax(q.value(0).toLongLong(), q.value(2).toLongLong());
-            box.spooled = box.sequence;
-            setBacklog(name, q.value(1).toLongLong());
-        }
+        box.sequence = m_spool->lastSequence(name);
+        const qint64 lowest = m_spool->lowest(name);
+        box.confirmed = lowest > 0 ? lowest - 1 : box.sequence;
+        box.sentUpTo = box.confirmed;
+        box.waitingSince = Clock::now();
+        setBacklog(name, m_spool->count(name));
+        if (m_connected)
+            m_client.subscribe(dialkite::confirmationTopic(name, QStringLiteral("+")));
     }
 
     void setBacklog(const QString &box, qint64 count)
@@ -455,101 +465,89 @@ private:
     }
 
     // New events into the spool, each with the next number of its box's sequence, and
-    // the deliveries waiting to leave it, in one transaction.
-    bool spoolEvents(std::deque<Pending> &events)
+    // what was delivered out of it, in one transaction. False when the spool refused
+    // (the events stay in memory and are tried again).
+    bool spoolEvents()
     {
-        QSqlDatabase db = QSqlDatabase::database(m_name, false);
-        if (!db.transaction()) {
-            tell({}, Severity::Problem,
-                 QStringLiteral("cannot keep events in the spool %1: %2")
-                     .arg(m_spool, db.lastError().text()));
-            return false;
-        }
+        std::vector<Spooled> add;
         std::map<QString, qint64> added;
-        bool ok = true;
-        std::map<QString, std::vector<Fresh>> fresh;
-        for (const auto &[name, event, atMs] : events) {
+        for (const auto &[name, event, atMs] : m_unspooled) {
             Box &box = m_state[name];
-            const qint64 seq = box.sequence + 1;
-            const QJsonObject object = payloadOf(name, event, atMs, seq);
-            Fresh spooled{seq, topicOf(name, object.value(QLatin1String("event")).toString()),
-                          QJsonDocument(object).toJson(QJsonDocument::Compact)};
-            m_insert->bindValue(0, name);
-            m_insert->bindValue(1, seq);
-            m_insert->bindValue(2, spooled.topic);
-            m_insert->bindValue(3, spooled.payload);
-            if (!(ok = m_insert->exec()))
-                break;
-            ++box.sequence;
+            const qint64 seq = box.sequence + 1 + added[name];
+            const QJsonObject object = payloadOf(name, event, atMs, seq, box.confirmed + 1);
+            add.push_back({name, seq,
+                           topicOf(name, object.value(QLatin1String("event")).toString()),
+                           QJsonDocument(object).toJson(QJsonDocument::Compact)});
             ++added[name];
-            fresh[name].push_back(std::move(spooled));
         }
-        ok = ok && removeDelivered();
-        if (!ok || !db.commit()) {
-            tell({}, Severity::Problem,
-                 QStringLiteral("cannot keep events in the spool %1: %2")
-                     .arg(m_spool, m_insert->lastError().text().isEmpty()
-                                       ? db.lastError().text()
-                                       : m_insert->lastError().text()));
-            db.rollback();
-            for (const auto &[name, count] : added)
-                m_state[name].sequence -= count;
+        QString problem;
+        if (!m_spool->write(add, m_removeUpTo, m_removeEach, &problem)) {
+            if (!m_toldSpoolProblem)
+                tell({}, Severity::Problem,
+                     QStringLiteral("cannot keep events in the spool %1: %2; they wait in memory"
+                                    " and are tried again")
+                         .arg(m_spoolPath, problem));
+            m_toldSpoolProblem = true;
             return false;
         }
-        m_deliveredDone.clear();
-        m_fresh = std::move(fresh);
+        if (m_toldSpoolProblem)
+            tell({}, Severity::Notice,
+                 QStringLiteral("the spool %1 takes events again").arg(m_spoolPath));
+        m_toldSpoolProblem = false;
+        m_removeUpTo.clear();
+        m_removeEach.clear();
+        m_deleteDue.reset();
+        m_fresh.clear();
+        for (Spooled &event : add)
+            m_fresh[event.box].push_back(std::move(event));
         for (const auto &[name, count] : added) {
             Box &box = m_state[name];
-            box.spooled = box.sequence;
+            box.sequence += count;
             addBacklog(name, count);
             trim(name, box);
             std::lock_guard lock(m_mutex);
             if (const auto at = m_boxes.find(name); at != m_boxes.end())
-                at->second.spooled(count);
+                at->second.taken(count);
         }
-        events.clear();
+        m_unspooled.clear();
         return true;
     }
 
     // Bounded: the oldest go first, and the operator hears of it once.
     void trim(const QString &name, Box &box)
     {
-        if (backlog(name) <= kSpoolLimit)
+        const qint64 limit = m_spool->inMemory() ? kMemoryLimit : kSpoolLimit;
+        const qint64 gone = m_spool->trim(name, limit);
+        if (gone == 0)
             return;
-        m_trim->bindValue(0, name);
-        m_trim->bindValue(1, box.sequence - kSpoolLimit);
-        m_trim->exec();
-        setBacklog(name, kSpoolLimit);
+        addBacklog(name, -gone);
+        box.confirmed = std::max(box.confirmed, m_spool->lowest(name) - 1);
+        box.sentUpTo = std::max(box.sentUpTo, box.confirmed);
         if (!box.toldFull)
             tell(name, Severity::Problem,
-                 QStringLiteral("the spool holds %1 events; the oldest are dropped")
-                     .arg(kSpoolLimit));
+                 QStringLiteral("%1 events wait, more than the spool keeps; the oldest are dropped")
+                     .arg(limit));
         box.toldFull = true;
     }
 
-    // Deliveries are deleted a batch at a time, within the next transaction: a program
-    // killed before that sends them again, which the collector takes as the same event.
-    // The box's sequence is kept in counters then, once the spool may hold none of it;
-    // while it holds some, the highest there is the sequence.
-    bool removeDelivered()
+    // Delivered events leave the spool a batch at a time, within the next transaction:
+    // a program killed before that sends them again, which a collector takes as the
+    // same event.
+    void flushDeliveries()
     {
-        std::map<QString, qint64> highest;
-        for (const auto &[box, seq] : m_delivered) {
-            m_remove->bindValue(0, box);
-            m_remove->bindValue(1, seq);
-            if (!m_remove->exec())
-                return false;
-            highest[box] = std::max(highest[box], seq);
+        if (m_removeUpTo.empty() && m_removeEach.empty())
+            return;
+        QString problem;
+        if (m_spool->write({}, m_removeUpTo, m_removeEach, &problem)) {
+            m_removeUpTo.clear();
+            m_removeEach.clear();
         }
-        for (const auto &[box, seq] : highest) {
-            m_counter->bindValue(0, box);
-            m_counter->bindValue(1, m_state[box].sequence);
-            if (!m_counter->exec())
-                return false;
-        }
-        m_deliveredDone.swap(m_delivered);
-        m_delivered.clear();
-        return true;
+        m_deleteDue.reset();
+    }
+    void deliverySoon()
+    {
+        if (!m_deleteDue)
+            m_deleteDue = Clock::now() + std::chrono::milliseconds(kDeleteAfterMs);
     }
 
     void acknowledge(std::deque<int> &acks)
@@ -558,89 +556,135 @@ private:
             const auto at = m_inFlight.find(mid);
             if (at == m_inFlight.end())
                 continue; // a status, or a message of a connection gone since
-            m_delivered.push_back(at->second);
-            addBacklog(at->second.first, -1);
+            const auto [name, seq] = at->second;
             m_inFlight.erase(at);
+            if (!byBroker())
+                continue; // in the window no more; delivered once a collector says so
+            Box &box = m_state[name];
+            if (seq > box.confirmed) {
+                m_removeEach.push_back({name, seq});
+                addBacklog(name, -1);
+                deliverySoon();
+            }
         }
         acks.clear();
-        if (!m_delivered.empty() && !m_deleteDue)
-            m_deleteDue =
-                std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeleteAfterMs);
     }
 
-    void flushDeliveries()
+    // A collector's word on a box: everything up to "stored" is in a history.
+    void confirm(const Message &message)
     {
-        if (m_delivered.empty())
+        const QStringList parts = message.topic.split(QLatin1Char('/'));
+        if (parts.size() != 4)
             return;
-        QSqlDatabase db = QSqlDatabase::database(m_name, false);
-        if (db.transaction() && removeDelivered() && db.commit()) {
-            m_deliveredDone.clear();
-        } else {
-            db.rollback();
-            m_delivered.insert(m_delivered.end(), m_deliveredDone.begin(), m_deliveredDone.end());
-            m_deliveredDone.clear();
+        const QString &name = parts[1];
+        const QString &instance = parts[3];
+        const auto at = m_state.find(name);
+        if (at == m_state.end() || message.payload.size() > 4096)
+            return;
+        Box &box = at->second;
+        if (instance != m_spool->instance()) {
+            if (box.others.insert(instance).second)
+                tell(name, Severity::Problem,
+                     QStringLiteral("another publisher (instance %1) also publishes as box %2;"
+                                    " both are stored, but their events are told apart only by"
+                                    " their ids")
+                         .arg(visibleControls(instance.left(32)), name));
+            return;
         }
-        m_deleteDue.reset();
+        if (byBroker())
+            return;
+        const qint64 stored =
+            QJsonDocument::fromJson(message.payload).object().value(u"stored").toInteger(-1);
+        if (stored <= box.confirmed || stored > box.sequence)
+            return;
+        box.confirmed = stored;
+        box.sentUpTo = std::max(box.sentUpTo, stored);
+        box.waitingSince = Clock::now();
+        box.overdueMs = kFirstOverdueMs;
+        box.toldSilent = false;
+        m_removeUpTo[name] = stored;
+        setBacklog(name, box.sequence - box.confirmed);
+        deliverySoon();
     }
 
-    // The oldest spooled events not yet in flight, up to the window, each box in order.
+    // Sent and not confirmed for too long: sent again, less and less often; after a
+    // long silence the operator hears of it, once.
+    void checkOverdue()
+    {
+        if (byBroker() || !m_connected)
+            return;
+        const auto now = Clock::now();
+        for (auto &[name, box] : m_state) {
+            if (box.sentUpTo <= box.confirmed) {
+                box.waitingSince = now;
+                continue;
+            }
+            const auto waited =
+                std::chrono::duration_cast<std::chrono::milliseconds>(now - box.waitingSince)
+                    .count();
+            if (waited >= kSilentMs && !box.toldSilent) {
+                tell(name, Severity::Problem,
+                     QStringLiteral("no collector has confirmed the events of box %1 for %2"
+                                    " minutes; %3 wait in the spool")
+                         .arg(name)
+                         .arg(waited / 60000)
+                         .arg(backlog(name)));
+                box.toldSilent = true;
+            }
+            if (waited >= box.overdueMs) {
+                box.sentUpTo = box.confirmed; // all of it again, in order
+                box.overdueMs = std::min(box.overdueMs * 2, kLongestOverdueMs);
+                box.waitingSince = now;
+            }
+        }
+    }
+
+    // The oldest events not yet sent, up to the window, each box in order.
     void send()
     {
         if (!m_connected)
             return;
         for (auto &[name, box] : m_state) {
-            const int room = kWindow - int(m_inFlight.size());
-            if (room <= 0)
-                return;
-            if (box.sentUpTo >= box.spooled)
-                continue;
-            // Just spooled and next in line: sent as they are, not read back.
-            const auto fresh = m_fresh.find(name);
-            if (fresh != m_fresh.end() && !fresh->second.empty() &&
-                fresh->second.front().seq == box.sentUpTo + 1 &&
-                qsizetype(fresh->second.size()) <= room) {
-                if (!publishAll(name, box, fresh->second))
+            while (box.sentUpTo < box.sequence) {
+                const int room = kWindow - int(m_inFlight.size());
+                if (room <= 0)
                     return;
-                continue;
-            }
-            m_next->bindValue(0, name);
-            m_next->bindValue(1, box.sentUpTo);
-            m_next->bindValue(2, room);
-            m_next->exec();
-            while (m_next->next()) {
-                int mid = 0;
-                if (m_client.publish(m_next->value(1).toString(), m_next->value(2).toByteArray(),
-                                     false, &mid) != MOSQ_ERR_SUCCESS) {
-                    m_next->finish();
-                    return; // the connection went; it is all sent again when it is back
+                // Just spooled and next in line: sent as they are, not read back.
+                const auto fresh = m_fresh.find(name);
+                const bool inLine = fresh != m_fresh.end() && !fresh->second.empty() &&
+                                    fresh->second.front().seq == box.sentUpTo + 1 &&
+                                    qsizetype(fresh->second.size()) <= room;
+                const std::vector<Spooled> next =
+                    inLine ? fresh->second : m_spool->after(name, box.sentUpTo, room);
+                if (next.empty()) {
+                    box.sentUpTo = box.sequence; // nothing more of it kept
+                    break;
                 }
-                box.sentUpTo = m_next->value(0).toLongLong();
-                m_inFlight[mid] = {name, box.sentUpTo};
+                if (box.sentUpTo <= box.confirmed)
+                    box.waitingSince = Clock::now();
+                for (const Spooled &event : next) {
+                    int mid = 0;
+                    if (m_client.publish(event.topic, event.payload, false, &mid) !=
+                        MOSQ_ERR_SUCCESS)
+                        return; // the connection went; it is all sent again when it is back
+                    box.sentUpTo = event.seq;
+                    m_inFlight[mid] = {name, event.seq};
+                }
+                if (inLine)
+                    fresh->second.clear();
             }
-            m_next->finish();
-            // Nothing more of it in the spool (trimmed, or delivered and gone).
-            if (box.sentUpTo < box.spooled && m_inFlight.size() < size_t(kWindow))
-                box.sentUpTo = box.spooled;
         }
     }
 
-    bool publishAll(const QString &name, Box &box, const std::vector<Fresh> &events)
-    {
-        for (const Fresh &event : events) {
-            int mid = 0;
-            if (m_client.publish(event.topic, event.payload, false, &mid) != MOSQ_ERR_SUCCESS)
-                return false; // the connection went; it is all sent again when it is back
-            box.sentUpTo = event.seq;
-            m_inFlight[mid] = {name, event.seq};
-        }
-        return true;
-    }
-
-    // The JSON a box's event is published as, with its id and the PC's time.
-    static QJsonObject payloadOf(const QString &box, const Event &event, qint64 atMs, qint64 seq)
+    // The JSON a box's event is published as, with its id, the lowest sequence still
+    // kept and the PC's time.
+    QJsonObject payloadOf(const QString &box, const Event &event, qint64 atMs, qint64 seq,
+                          qint64 first) const
     {
         QJsonObject object = publishedEvent(event, box);
-        object.insert(QStringLiteral("id"), box + QLatin1Char(':') + QString::number(seq));
+        object.insert(QStringLiteral("id"),
+                      QStringLiteral("%1:%2:%3").arg(box, m_spool->instance()).arg(seq));
+        object.insert(QStringLiteral("first"), first);
         const QDateTime at = QDateTime::fromMSecsSinceEpoch(atMs);
         object.insert(QStringLiteral("pc_time"),
                       at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODateWithMs));
@@ -670,8 +714,10 @@ private:
     void announce()
     {
         publishStatus(processTopic(), processStatus("online"));
-        for (const auto &[name, box] : m_state)
+        for (const auto &[name, box] : m_state) {
             publishStatus(topicOf(name, QStringLiteral("status")), "online");
+            m_client.subscribe(dialkite::confirmationTopic(name, QStringLiteral("+")));
+        }
     }
 
     // A clean goodbye: every box and the process say "offline" as the will would.
@@ -695,27 +741,16 @@ private:
 
     void run()
     {
-        QString problem;
-        bool spooled = openSpool(&problem);
-        if (!spooled)
-            tell({}, Severity::Problem,
-                 QStringLiteral("cannot open the spool %1: %2; events are sent without it")
-                     .arg(m_spool, problem));
-        loop(spooled);
-        m_insert.reset();
-        m_counter.reset();
-        m_remove.reset();
-        m_trim.reset();
-        m_next.reset();
-        QSqlDatabase::database(m_name, false).close();
-        QSqlDatabase::removeDatabase(m_name);
+        openSpool();
+        loop();
+        m_spool.reset();
     }
 
-    void loop(bool spooled)
+    void loop()
     {
-        using Clock = std::chrono::steady_clock;
         auto retryAt = Clock::now();
         auto spoolAt = Clock::now();
+        auto overdueAt = Clock::now() + std::chrono::seconds(1);
         int spoolDelayMs = 0;
         bool looping = false;
         for (;;) {
@@ -723,10 +758,11 @@ private:
             {
                 std::unique_lock lock(m_mutex);
                 const auto ready = [this] {
-                    return !m_work.events.empty() || !m_work.acks.empty() || m_work.connected ||
+                    return !m_work.events.empty() || !m_work.acks.empty() ||
+                           !m_work.confirmations.empty() || m_work.connected ||
                            !m_work.joined.isEmpty() || !m_work.left.isEmpty() || m_work.quit;
                 };
-                auto until = m_deleteDue.value_or(Clock::time_point::max());
+                auto until = std::min(m_deleteDue.value_or(Clock::time_point::max()), overdueAt);
                 if (!looping && (!m_state.empty() || !m_work.joined.isEmpty()))
                     until = std::min(until, retryAt); // boxes wait for a first connection
                 if (!m_unspooled.empty())
@@ -742,12 +778,8 @@ private:
                 std::swap(work, m_work);
                 m_memory += qint64(work.events.size());
             }
-            for (const QString &box : std::as_const(work.joined)) {
-                if (spooled)
-                    loadBox(box);
-                else
-                    m_state[box];
-            }
+            for (const QString &box : std::as_const(work.joined))
+                loadBox(box);
             if (!looping && !m_state.empty() && Clock::now() >= retryAt) {
                 m_client.setWill(processTopic(), processStatus("offline"));
                 looping = m_client.connectOnce();
@@ -759,8 +791,10 @@ private:
                 // was delivered leaves the spool first.
                 flushDeliveries();
                 m_inFlight.clear();
-                for (auto &[name, box] : m_state)
-                    box.sentUpTo = 0;
+                for (auto &[name, box] : m_state) {
+                    box.sentUpTo = box.confirmed;
+                    box.waitingSince = Clock::now();
+                }
                 if (m_connected)
                     announce();
             }
@@ -768,11 +802,15 @@ private:
                 if (m_connected)
                     publishStatus(topicOf(box, QStringLiteral("status")), "offline");
             }
+            const qint64 taken = qint64(work.events.size());
             for (Pending &pending : work.events)
                 m_unspooled.push_back(std::move(pending));
-            if (spooled && !m_unspooled.empty() && Clock::now() >= spoolAt) {
+            for (const Message &message : work.confirmations)
+                confirm(message);
+            acknowledge(work.acks);
+            if (!m_unspooled.empty() && (Clock::now() >= spoolAt || work.quit)) {
                 const qint64 count = qint64(m_unspooled.size());
-                if (spoolEvents(m_unspooled)) {
+                if (spoolEvents()) {
                     spoolDelayMs = 0;
                     forget(count);
                 } else {
@@ -781,13 +819,15 @@ private:
                     spoolAt = Clock::now() + std::chrono::milliseconds(spoolDelayMs);
                 }
             }
-            if (spooled) {
-                acknowledge(work.acks);
-                if (m_deleteDue && Clock::now() >= *m_deleteDue)
-                    flushDeliveries();
-                send();
-                m_fresh.clear();
+            (void)taken;
+            if (m_deleteDue && Clock::now() >= *m_deleteDue)
+                flushDeliveries();
+            if (Clock::now() >= overdueAt) {
+                checkOverdue();
+                overdueAt = Clock::now() + std::chrono::seconds(1);
             }
+            send();
+            m_fresh.clear();
             if (work.quit) {
                 flushDeliveries();
                 sayOffline();
@@ -807,26 +847,26 @@ private:
     }
 
     MqttTarget m_target;
-    QString m_spool;
+    QString m_spoolPath;
     QString m_clientId;
-    QString m_name = QStringLiteral("dialkite-spool-%1").arg(quintptr(this), 0, 16);
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_drained;
     bool m_idle = false; // under m_mutex: the thread waits for work
     Work m_work;
     std::map<QString, Listener> m_boxes; // under m_mutex
-    std::map<QString, qint64> m_backlog; // under m_mutex
+    std::map<QString, qint64> m_backlog; // under m_mutex: in the spool, not delivered
     qint64 m_memory = 0;                 // under m_mutex: taken, not yet in the spool
     // This thread only:
+    std::unique_ptr<Spool> m_spool;
     std::map<QString, Box> m_state;
     std::deque<Pending> m_unspooled;
-    std::map<QString, std::vector<Fresh>> m_fresh;
+    std::map<QString, std::vector<Spooled>> m_fresh;
     std::map<int, std::pair<QString, qint64>> m_inFlight; // message id -> box, sequence
-    std::vector<std::pair<QString, qint64>> m_delivered;  // to leave the spool
-    std::vector<std::pair<QString, qint64>> m_deliveredDone;
-    std::optional<std::chrono::steady_clock::time_point> m_deleteDue;
-    std::unique_ptr<QSqlQuery> m_insert, m_counter, m_remove, m_trim, m_next;
+    std::map<QString, qint64> m_removeUpTo;               // confirmed, to leave the spool
+    std::vector<std::pair<QString, qint64>> m_removeEach; // acknowledged by the broker
+    std::optional<Clock::time_point> m_deleteDue;
+    bool m_toldSpoolProblem = false;
     bool m_connected = false;
     std::atomic<bool> m_lastConnected = false;
     std::atomic<int> m_lastRc = 0;
@@ -939,20 +979,7 @@ MqttSubscriber::MqttSubscriber(const MqttTarget &target, Handler handler, QObjec
             },
             [report, target](int rc) { report(connectionNews(target, false, rc)); },
             {},
-            [handler](const QString &topic, const QByteArray &payload) {
-                const QStringList parts = topic.split(QLatin1Char('/'));
-                if (parts.size() != 3)
-                    return;
-                // A box's retained status is a plain word: "online", or "offline".
-                const QJsonObject event =
-                    parts[2] == QLatin1String("status")
-                        ? QJsonObject{{QStringLiteral("event"), QStringLiteral("status")},
-                                      {QStringLiteral("box"), parts[1]},
-                                      {QStringLiteral("state"), QString::fromUtf8(payload)}}
-                        : QJsonDocument::fromJson(payload).object();
-                if (!event.isEmpty())
-                    handler(parts[1], event);
-            }});
+            std::move(handler)});
     // Until a first connection succeeds the client is asked again, less and less often.
     auto *retry = new QTimer(this);
     retry->setSingleShot(true);
@@ -962,6 +989,17 @@ MqttSubscriber::MqttSubscriber(const MqttTarget &target, Handler handler, QObjec
     };
     connect(retry, &QTimer::timeout, this, attempt);
     attempt();
+}
+
+void MqttSubscriber::publishRetained(const QString &topic, const QByteArray &payload)
+{
+    int mid = 0;
+    m_client->publish(topic, payload, true, &mid);
+}
+
+QString confirmationTopic(const QString &box, const QString &instance)
+{
+    return topicOf(box, QStringLiteral("stored/")) + instance;
 }
 
 MqttSubscriber::~MqttSubscriber() = default;

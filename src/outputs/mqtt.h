@@ -33,6 +33,9 @@ struct MqttTarget {
     QString user;
     QString password; // never printed
     QString clientId; // default: made from the host and the program's files
+    // Delivered once the broker acknowledges an event, for feeds without a collector
+    // (a home-automation hub); otherwise once a collector confirms it stored it.
+    bool confirmByBroker = false;
 
     // "host:port", for messages.
     QString where() const;
@@ -40,8 +43,9 @@ struct MqttTarget {
 
 // mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://...; user, password and CA file come
 // from the environment (DIALKITE_MQTT_USER, DIALKITE_MQTT_PASSWORD, DIALKITE_MQTT_CA)
-// when set, else from the URL, else from the settings file's [MQTT] USER, PASSWORD, CA.
-// Nothing, and `error`, when the URL is not one of these.
+// when set, else from the URL, else from the settings file's [MQTT] USER, PASSWORD, CA;
+// [MQTT] CONFIRM=broker or collector (the default) says what delivers an event.
+// Nothing, and `error`, when the URL or a setting is not one of these.
 std::optional<MqttTarget> mqttTarget(const QString &url, const Profile &settings, QString *error);
 
 // Why `name` cannot be a box's name in a topic ("" when it can): not empty, no "+",
@@ -51,6 +55,11 @@ QString boxNameProblem(const QString &name);
 // The JSON a published event carries: the monitor's event object and the box; the
 // publisher adds a unique id and the PC's time ("pc_time").
 QJsonObject publishedEvent(const Event &event, const QString &box);
+
+// A client id for a process: `role` ("collect-"), the host and a digest of what makes
+// the process (its spool file, its history), so that the same process started again is
+// the same client and two processes are never one.
+QString clientIdFor(const QString &role, const QString &what);
 
 class MqttLink;
 
@@ -83,14 +92,18 @@ private:
     std::deque<quint64> m_pending; // numbers of the events handed over, not yet spooled
 };
 
-// Receives every box's events (dialkite/+/+), for the collector. handler() runs on the
-// client's network thread with the topic's box and the parsed event.
+// Receives every box's messages (dialkite/+/+) with a persistent session, for the
+// collector, and publishes its confirmations. handler() runs on the client's network
+// thread with each message as it came: nothing from the broker is trusted yet.
 class MqttSubscriber : public QObject {
     Q_OBJECT
 public:
-    using Handler = std::function<void(const QString &box, const QJsonObject &event)>;
+    using Handler = std::function<void(const QString &topic, const QByteArray &payload)>;
     MqttSubscriber(const MqttTarget &target, Handler handler, QObject *parent = nullptr);
     ~MqttSubscriber() override;
+
+    // A retained QoS 1 message (a confirmation), from any thread.
+    void publishRetained(const QString &topic, const QByteArray &payload);
 
 Q_SIGNALS:
     void status(const QString &message);
@@ -99,5 +112,8 @@ private:
     class Client;
     std::unique_ptr<Client> m_client;
 };
+
+// The retained topic on which a collector confirms a publisher's events of `box`.
+QString confirmationTopic(const QString &box, const QString &instance);
 
 } // namespace dialkite

@@ -21,8 +21,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <csignal>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 using namespace dialkite;
@@ -554,10 +554,13 @@ TEST(EndToEnd, MonitorKilledMidBurstHasStoredEveryCallItPrinted)
         return out.contains('\n');
     }));
     sim.send(QStringLiteral("burst 3000\n"));
-    ASSERT_TRUE(waitFor([&] {
-        out += monitor.readAllStandardOutput();
-        return out.count("\"call\"") >= 200;
-    }, 20000)) << out.size();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            out += monitor.readAllStandardOutput();
+            return out.count("\"call\"") >= 200;
+        },
+        20000))
+        << out.size();
     ::kill(pid_t(monitor.processId()), SIGKILL);
     monitor.waitForFinished(5000);
     out += monitor.readAllStandardOutput();
@@ -571,7 +574,8 @@ TEST(EndToEnd, MonitorKilledMidBurstHasStoredEveryCallItPrinted)
     ASSERT_GE(printed.size(), 200);
     QSet<QString> stored;
     {
-        QSqlDatabase connection = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e"));
+        QSqlDatabase connection =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e"));
         connection.setDatabaseName(db);
         ASSERT_TRUE(connection.open());
         QSqlQuery query(connection);
@@ -580,6 +584,7 @@ TEST(EndToEnd, MonitorKilledMidBurstHasStoredEveryCallItPrinted)
             stored.insert(query.value(0).toString());
     }
     QSqlDatabase::removeDatabase(QStringLiteral("e2e"));
-    EXPECT_TRUE(stored.contains(printed)) << printed.size() << " printed, " << stored.size() << " stored";
+    EXPECT_TRUE(stored.contains(printed))
+        << printed.size() << " printed, " << stored.size() << " stored";
     EXPECT_LT(printed.size(), 3000); // killed mid-burst indeed
 }

@@ -127,7 +127,7 @@ TEST(Fleet, EightBoxesThroughARestartedBrokerEveryCallOnceInOrder)
         qint64 last = 0;
         for (const QString &id : ids) {
             ASSERT_TRUE(id.startsWith(it.key() + QLatin1Char(':'))) << id.toStdString();
-            const qint64 sequence = id.section(QLatin1Char(':'), 1).toLongLong();
+            const qint64 sequence = id.section(QLatin1Char(':'), 2).toLongLong();
             EXPECT_GT(sequence, last) << id.toStdString();
             last = sequence;
         }

@@ -13,6 +13,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -204,8 +205,9 @@ TEST_F(Contract, APublisherDeliversThroughARealBrokerAndSaysWhatWaitsWithout)
     // No broker yet: finish() gives up at its deadline and counts what waits.
     const int port = freePort();
     QString error;
-    const auto target =
-        mqttTarget(QStringLiteral("mqtt://127.0.0.1:%1").arg(port), Profile::parse(""), &error);
+    // Delivered once the broker has it: no collector here.
+    const auto target = mqttTarget(QStringLiteral("mqtt://127.0.0.1:%1").arg(port),
+                                   Profile::parse("[MQTT]\nCONFIRM=broker\n"), &error);
     ASSERT_TRUE(target) << error.toStdString();
     Watched mqtt(console, std::make_unique<MqttOutput>(mqttLink(*target, path("spool.sqlite")),
                                                        QStringLiteral("box1")));
@@ -228,9 +230,10 @@ TEST_F(Contract, APublisherDeliversThroughARealBrokerAndSaysWhatWaitsWithout)
     MqttTarget listen = *target;
     listen.clientId = QStringLiteral("contract-listener");
     Broker broker({}, port);
-    MqttSubscriber subscriber(listen, [&](const QString &box, const QJsonObject &event) {
+    MqttSubscriber subscriber(listen, [&](const QString &topic, const QByteArray &payload) {
+        const QJsonObject event = QJsonDocument::fromJson(payload).object();
         std::lock_guard lock(mutex);
-        if (box == u"box1" && event.value(u"event").toString() == u"call")
+        if (topic == u"dialkite/box1/call")
             ids << event.value(u"id").toString();
     });
     EXPECT_TRUE(waitFor(
@@ -247,8 +250,13 @@ TEST_F(Contract, APublisherDeliversThroughARealBrokerAndSaysWhatWaitsWithout)
         },
         5000));
     std::lock_guard lock(mutex);
-    EXPECT_EQ(ids.mid(0, 3), (QStringList{QStringLiteral("box1:1"), QStringLiteral("box1:2"),
-                                          QStringLiteral("box1:3")}));
+    // box:instance:sequence, the instance the spool's own.
+    ASSERT_GE(ids.size(), 3);
+    const QString instance = ids[0].section(u':', 1, 1);
+    EXPECT_EQ(instance.size(), 12);
+    EXPECT_EQ(ids.mid(0, 3), (QStringList{QStringLiteral("box1:%1:1").arg(instance),
+                                          QStringLiteral("box1:%1:2").arg(instance),
+                                          QStringLiteral("box1:%1:3").arg(instance)}));
 }
 
 #endif
