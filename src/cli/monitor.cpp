@@ -1,6 +1,7 @@
 #include "monitor.h"
 
 #include "console/console.h"
+#include "console/notation.h"
 #include "console/qserialportlink.h"
 #include "operations/identify.h"
 #include "outputs/factory.h"
@@ -8,6 +9,7 @@
 #include "platform/termination.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
@@ -113,7 +115,10 @@ public:
 
     void stopReceiving() { m_console.stopReceiving(); }
     // The last acknowledgements go out; then every output is given until `deadline`.
-    void drainLink() { m_link.drain(1000); }
+    void drainLink(QDeadlineTimer deadline)
+    {
+        m_link.drain(int(std::clamp<qint64>(deadline.remainingTime(), 0, 1000)));
+    }
     void finish(QDeadlineTimer deadline)
     {
         for (const QString &undone : m_outputs->finish(deadline))
@@ -166,7 +171,7 @@ std::optional<BoxSpec> parseBoxSpec(const QString &text, QString *error)
         return std::nullopt;
     }
     if (const QString problem = boxNameProblem(spec.name); !problem.isEmpty()) {
-        *error = problem;
+        *error = visibleControls(problem);
         return std::nullopt;
     }
     static const QRegularExpression withVariant(QStringLiteral("^(.+):([0-9]+)$"));
@@ -191,20 +196,37 @@ QList<BoxSpec> parseRigFile(const QByteArray &content, QString *error)
 {
     const Profile rig = Profile::parse(content);
     QList<BoxSpec> boxes;
-    for (const QString &section : rig.sections()) {
+    QStringList seen;
+    const auto fail = [error](int line, const QString &reason) {
+        *error = QStringLiteral("line %1: %2").arg(line).arg(reason);
+        return QList<BoxSpec>{};
+    };
+    for (const auto &[section, line] : rig.headings()) {
+        const QString shown = visibleControls(section);
+        if (seen.contains(section, Qt::CaseInsensitive))
+            return fail(line, QStringLiteral("a second section [%1]; each box once").arg(shown));
+        seen << section;
         const auto value = [&](const char *key) {
-            return rig.value(section, QString::fromLatin1(key));
+            return rig.value(section, QString::fromLatin1(key)).trimmed();
         };
         QString where = value("DEVICE");
         if (where.isEmpty() && !value("PORT").isEmpty())
             where = QStringLiteral("COM") + value("PORT");
+        if (where.isEmpty())
+            return fail(line, QStringLiteral("[%1] names no DEVICE or PORT").arg(shown));
         const QString variant = value("VARIANT").isEmpty() ? QStringLiteral("1") : value("VARIANT");
-        const auto spec =
-            parseBoxSpec(section + QLatin1Char('=') + where + QLatin1Char(':') + variant, error);
-        if (!spec) {
-            *error = QStringLiteral("[%1]: %2").arg(section, *error);
-            return {};
-        }
+        bool number = false;
+        const int code = variant.toInt(&number);
+        if (!number || code < 1 || !variantTable().find(VariantId(code)))
+            return fail(line, QStringLiteral("[%1] VARIANT=%2 is not a variant (1 to %3)")
+                                  .arg(shown, visibleControls(variant))
+                                  .arg(variantTable().highest()));
+        QString problem;
+        const auto spec = parseBoxSpec(section + QLatin1Char('=') + where + QLatin1Char(':') +
+                                           QString::number(code),
+                                       &problem);
+        if (!spec)
+            return fail(line, QStringLiteral("[%1]: %2").arg(shown, visibleControls(problem)));
         boxes.append(*spec);
         boxes.back().identify = value("IDENTIFY") == QLatin1String("1");
     }
@@ -218,7 +240,8 @@ int runMonitor(const MonitorOptions &options)
     Settings settings(options.settingsPath);
     QString error;
     auto plan = commandLinePlan(settings.load(),
-                                {options.capture, options.history, options.mqtt, options.spool, {}},
+                                {options.capture, options.history, options.mqtt, options.spool,
+                                 {}, options.confirm},
                                 &error);
     if (!plan) {
         say(error);
@@ -249,10 +272,11 @@ int runMonitor(const MonitorOptions &options)
     }
     onTerminationSignal([] { QCoreApplication::exit(0); });
     const int status = QCoreApplication::exec();
-    // Every box's last acknowledgements, then every output, within 5 s in all.
-    for (const auto &box : boxes)
-        box->drainLink();
+    // Every box's last acknowledgements, then every output, within 5 s in all, however
+    // many boxes there are.
     const QDeadlineTimer deadline(5000);
+    for (const auto &box : boxes)
+        box->drainLink(deadline);
     for (const auto &box : boxes)
         box->finish(deadline);
     QCoreApplication::processEvents(); // the last lines, now stored, are printed

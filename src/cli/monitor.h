@@ -31,7 +31,8 @@ struct MonitorOptions {
     QString capture; // write the session to this capture file (one box)
     QString history; // store every event in this call history
     QString mqtt;    // publish every event to this broker
-    QString spool;   // where unacknowledged events wait (default beside the history)
+    QString spool;   // where undelivered events wait (default beside the history)
+    QString confirm; // what delivers an event: "collector" (default) or "broker"
 };
 
 // "NAME=DEVICE_OR_COMn[:VARIANT]"; nothing (and `error`) when it is not one.

@@ -206,6 +206,17 @@ QStringList Profile::sections() const
     return names;
 }
 
+QList<std::pair<QString, int>> Profile::headings() const
+{
+    QList<std::pair<QString, int>> out;
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        const QByteArray &section = m_lines[i].section;
+        if (!section.isEmpty())
+            out.append({QString::fromUtf8(section), int(i) + 1});
+    }
+    return out;
+}
+
 QByteArray Profile::content() const
 {
     QByteArray out = m_bom ? kBom : QByteArray();

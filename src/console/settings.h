@@ -36,6 +36,8 @@ public:
     QByteArray content() const;
     // The names of the file's sections, in order, each once.
     QStringList sections() const;
+    // Every section heading with its line (counted from 1), repeats included.
+    QList<std::pair<QString, int>> headings() const;
 
 private:
     std::pair<qsizetype, qsizetype> sectionRange(const QString &section) const;

@@ -85,6 +85,14 @@ std::optional<OutputPlan> commandLinePlan(const Profile &settings, const OutputO
         if (!plan.mqtt)
             return std::nullopt;
         plan.mqtt->clientId = overrides.clientId;
+        if (overrides.confirm == u"broker")
+            plan.mqtt->confirmByBroker = true;
+        else if (overrides.confirm == u"collector")
+            plan.mqtt->confirmByBroker = false;
+        else if (!overrides.confirm.isEmpty()) {
+            *error = QStringLiteral("--confirm takes collector or broker");
+            return std::nullopt;
+        }
     }
     return plan;
 }

@@ -46,6 +46,7 @@ struct OutputOverrides {
     QString mqttUrl;
     QString spool;
     QString clientId;
+    QString confirm; // "collector", "broker", or "" for what the settings file says
 };
 
 // The window's: capture and history on unless the settings file turns them off

@@ -127,10 +127,13 @@ QString boxNameProblem(const QString &name)
 {
     if (name.isEmpty())
         return QStringLiteral("a box needs a name");
+    if (name.size() > 64)
+        return QStringLiteral("box name \"%1...\" is longer than 64 characters")
+            .arg(visibleControls(name.left(20)));
     for (const QChar c : name) {
         if (c == u'+' || c == u'#' || c == u'/' || c.category() == QChar::Other_Control)
             return QStringLiteral("box name \"%1\" may not hold +, #, / or control characters")
-                .arg(name);
+                .arg(visibleControls(name));
     }
     return {};
 }

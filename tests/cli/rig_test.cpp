@@ -43,9 +43,31 @@ TEST(Rig, RigFile)
     EXPECT_TRUE(boxes[0].identify);
     EXPECT_EQ(boxes[1].port, 4);
     EXPECT_FALSE(boxes[1].identify);
-    EXPECT_TRUE(parseRigFile("[bad/name]\nDEVICE=/dev/x\n", &error).isEmpty());
-    EXPECT_TRUE(error.contains(QStringLiteral("bad/name")));
     EXPECT_TRUE(parseRigFile("; nothing\n", &error).isEmpty());
+}
+
+// A rig file's mistakes are refused at their line, with what is wrong; nothing of the
+// file reaches a terminal unescaped.
+TEST(Rig, RigFileMistakesAtTheirLine)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"[bad/name]\nDEVICE=/dev/x\n", "line 1: [bad/name]: box name \"bad/name\""},
+        {"[a]\nDEVICE=/dev/x\n[b]\nPORT=2\n[A]\nDEVICE=/dev/y\n",
+         "line 5: a second section [A]; each box once"},
+        {"[a]\nDEVICE=/dev/x\n\n[b]\nVARIANT=3\n", "line 4: [b] names no DEVICE or PORT"},
+        {"[a]\nDEVICE=/dev/x\nVARIANT=12\n", "line 1: [a] VARIANT=12 is not a variant (1 to 8)"},
+        {"[a]\nDEVICE=/dev/x\nVARIANT=three\n", "line 1: [a] VARIANT=three is not a variant"},
+        {"[e\x1b[2Jvil]\nDEVICE=/dev/x\n", "line 1: [e<1B>[2Jvil]"},
+    };
+    for (const auto &[file, expected] : cases) {
+        QString error;
+        EXPECT_TRUE(parseRigFile(file, &error).isEmpty()) << file;
+        EXPECT_TRUE(error.startsWith(QString::fromUtf8(expected))) << error.toStdString();
+        EXPECT_FALSE(error.contains(QChar(0x1b))) << error.toStdString();
+    }
+    QString error;
+    EXPECT_FALSE(boxNameProblem(QString(65, u'x')).isEmpty());
+    EXPECT_TRUE(boxNameProblem(QString(64, u'x')).isEmpty());
 }
 
 TEST(Rig, BrokerAddressesAndCredentials)

@@ -69,7 +69,8 @@ TEST(OutputPlans, TheCommandLineRunsOnlyWhatItAsksFor)
     const auto all = commandLinePlan(Profile::parse("[MQTT]\nPASSWORD=secret\nUSER=shop\n"),
                                      {QStringLiteral("/tmp/c.scn"), QStringLiteral("/tmp/h.sqlite"),
                                       QStringLiteral("mqtt://127.0.0.1:1884"),
-                                      QStringLiteral("/tmp/s.sqlite"), QStringLiteral("rig-1")},
+                                      QStringLiteral("/tmp/s.sqlite"), QStringLiteral("rig-1"),
+                                      QStringLiteral("broker")},
                                      &error);
     ASSERT_TRUE(all) << error.toStdString();
     EXPECT_EQ(all->capture->file, QStringLiteral("/tmp/c.scn"));
@@ -78,8 +79,11 @@ TEST(OutputPlans, TheCommandLineRunsOnlyWhatItAsksFor)
     EXPECT_EQ(all->mqtt->port, 1884);
     EXPECT_EQ(all->mqtt->password, QStringLiteral("secret"));
     EXPECT_EQ(all->mqtt->clientId, QStringLiteral("rig-1"));
+    EXPECT_TRUE(all->mqtt->confirmByBroker);
+    EXPECT_FALSE(commandLinePlan({}, {{}, {}, QStringLiteral("mqtt://b"), {}, {}, QStringLiteral("x")},
+                                 &error));
 
-    EXPECT_FALSE(commandLinePlan({}, {{}, {}, QStringLiteral("mqtt:/nohost"), {}, {}}, &error));
+    EXPECT_FALSE(commandLinePlan({}, {{}, {}, QStringLiteral("mqtt:/nohost"), {}, {}, {}}, &error));
     EXPECT_FALSE(error.isEmpty());
 }
 
