@@ -3,6 +3,8 @@
 #include "outputs/csv.h"
 #include "outputs/json.h"
 
+#include "console/notation.h"
+
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -13,6 +15,8 @@
 namespace dialkite::cli {
 
 namespace {
+
+constexpr int kWidest = 40; // a table cell's columns at most
 
 void out(const QByteArray &text)
 {
@@ -159,14 +163,23 @@ bool print(Search &search, HistoryFormat format, QString *problem)
     case HistoryFormat::Table:
         break;
     }
-    // A table: the widths first, then the rows, each pass reading as it goes.
+    // A table: the widths first, then the rows, each pass reading as it goes. A cell
+    // shows control characters as <HH> and at most kWidest columns.
+    const auto cell = [](const QString &text) {
+        QString shown = visibleControls(text);
+        if (displayWidth(shown) <= kWidest)
+            return shown;
+        while (displayWidth(shown) > kWidest - 1)
+            shown.chop(1);
+        return shown + QChar(0x2026);
+    };
     QList<int> widths;
     for (const QString &title : header)
         widths << displayWidth(title);
     if (!search.each(
             [&](const QStringList &row) {
                 for (int k = 0; k < shown.size(); ++k)
-                    widths[k] = qMax(widths[k], displayWidth(row[shown[k]]));
+                    widths[k] = qMax(widths[k], displayWidth(cell(row[shown[k]])));
             },
             problem))
         return false;
@@ -180,7 +193,14 @@ bool print(Search &search, HistoryFormat format, QString *problem)
         out(text.toUtf8() + '\n');
     };
     line(header);
-    return search.each([&](const QStringList &row) { line(pick(row, shown)); }, problem);
+    return search.each(
+        [&](const QStringList &row) {
+            QStringList cells;
+            for (const int i : shown)
+                cells << cell(row[i]);
+            line(cells);
+        },
+        problem);
 }
 
 } // namespace

@@ -9,10 +9,10 @@
 #include "platform/termination.h"
 
 #include <QCoreApplication>
-#include <algorithm>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -239,10 +239,10 @@ int runMonitor(const MonitorOptions &options)
 {
     Settings settings(options.settingsPath);
     QString error;
-    auto plan = commandLinePlan(settings.load(),
-                                {options.capture, options.history, options.mqtt, options.spool,
-                                 {}, options.confirm},
-                                &error);
+    auto plan = commandLinePlan(
+        settings.load(),
+        {options.capture, options.history, options.mqtt, options.spool, {}, options.confirm},
+        &error);
     if (!plan) {
         say(error);
         return 2;

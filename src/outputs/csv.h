@@ -2,13 +2,26 @@
 
 // CSV as spreadsheets read it: a field with a comma, a quote or a line break is quoted,
 // its quotes doubled; lines end with CRLF. Files for people start with a UTF-8
-// byte-order mark so that the Hangul opens right.
+// byte-order mark so that the Hangul opens right. What goes into a cell may come from
+// anyone (a box, a broker): control characters are shown as <HH>, and a cell that a
+// spreadsheet would take for a formula (=, +, -, @ first) is led by an apostrophe.
+
+#include "console/notation.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 namespace dialkite::csv {
+
+inline QString safe(const QString &text)
+{
+    const QString shown = visibleControls(text);
+    if (!shown.isEmpty() &&
+        (shown[0] == u'=' || shown[0] == u'+' || shown[0] == u'-' || shown[0] == u'@'))
+        return QLatin1Char('\'') + shown;
+    return shown;
+}
 
 inline constexpr char kBom[] = "\xEF\xBB\xBF";
 
@@ -27,7 +40,7 @@ inline QByteArray line(const QStringList &fields)
 {
     QStringList quoted;
     for (const QString &text : fields)
-        quoted << field(text);
+        quoted << field(safe(text));
     return quoted.join(QLatin1Char(',')).toUtf8() + "\r\n";
 }
 

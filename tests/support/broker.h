@@ -34,8 +34,10 @@ inline int freePort()
 class Broker {
 public:
     // `passwordFile`: a mosquitto_passwd file; empty for anonymous access. `port`: 0 for
-    // a free one.
-    explicit Broker(const QString &passwordFile = {}, int port = 0)
+    // a free one. `defaults`: mosquitto as installed (no persistence, 1,000 queued
+    // messages at most for a client that is away), not kept for the tests' sake.
+    explicit Broker(const QString &passwordFile = {}, int port = 0, bool defaults = false,
+                    bool startNow = true)
         : m_port(port ? port : freePort())
     {
         QFile config(m_dir.filePath(QStringLiteral("mosquitto.conf")));
@@ -47,10 +49,13 @@ public:
         config.write(passwordFile.isEmpty() ? "allow_anonymous true\n"
                                             : "allow_anonymous false\npassword_file " +
                                                   QFile::encodeName(passwordFile) + "\n");
-        config.write("persistence true\npersistence_location " + QFile::encodeName(m_dir.path()) +
-                     "/\nautosave_interval 1\nmax_queued_messages 100000\n");
+        if (!defaults)
+            config.write("persistence true\npersistence_location " +
+                         QFile::encodeName(m_dir.path()) +
+                         "/\nautosave_interval 1\nmax_queued_messages 100000\n");
         config.close();
-        start();
+        if (startNow)
+            start();
     }
     ~Broker() { stop(); }
 
@@ -83,6 +88,14 @@ public:
         if (m_process.state() == QProcess::NotRunning)
             return;
         ::kill(pid_t(m_process.processId()), SIGTERM);
+        m_process.waitForFinished(5000);
+    }
+    // Kills it at once, as a power cut would: what it had not saved is gone.
+    void kill()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        ::kill(pid_t(m_process.processId()), SIGKILL);
         m_process.waitForFinished(5000);
     }
     int port() const { return m_port; }
