@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -43,6 +44,19 @@ public:
     bool open(QString *problem)
     {
         QDir().mkpath(QFileInfo(m_path).absolutePath());
+        // One publisher a spool: two would hand out the same ids and be one client.
+        m_lock = std::make_unique<QLockFile>(m_path + QStringLiteral(".lock"));
+        m_lock->setStaleLockTime(0);
+        if (!m_lock->tryLock(0)) {
+            qint64 pid = 0;
+            QString host;
+            QString application;
+            m_lock->getLockInfo(&pid, &host, &application);
+            *problem = m_lock->error() == QLockFile::LockFailedError
+                           ? QStringLiteral("in use by another program (process %1)").arg(pid)
+                           : QStringLiteral("cannot lock it");
+            return false;
+        }
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(m_path);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
@@ -267,6 +281,7 @@ private:
 
     QString m_path;
     QString m_name;
+    std::unique_ptr<QLockFile> m_lock;
     std::map<QString, std::unique_ptr<QSqlQuery>> m_queries;
 };
 

@@ -73,6 +73,9 @@ TEST(Spool, KeepsItsInstanceItsEventsAndItsSequencesAcrossAReopen)
     EXPECT_EQ(after[0].payload, QByteArray("3"));
     EXPECT_NE(openSpoolFile(dir.filePath(QStringLiteral("other.sqlite")), &problem)->instance(),
               instance);
+    // One publisher a spool.
+    EXPECT_FALSE(openSpoolFile(path, &problem));
+    EXPECT_TRUE(problem.startsWith(u"in use by another program")) << problem.toStdString();
 }
 
 TEST(Spool, TrimsTheOldestBeyondItsBound)
