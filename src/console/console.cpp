@@ -83,9 +83,25 @@ void Console::ChangeComport(Choice index)
         reportPortError(openFailure());
         return;
     }
+    portChosen(port);
+}
+
+// A port the operator chose is open: it is saved and shown.
+void Console::portChosen(int port)
+{
     const QString text = QString::number(port);
-    m_settings.write(kPortSection, kNumKey, text); // a failed write is not reported
+    saveSetting(kPortSection, kNumKey, text);
     MSFlexGrid6().setText(1, 0, texts::kPortPrefix + text);
+}
+
+bool Console::saveSetting(const QString &section, const QString &key, const QString &value)
+{
+    if (m_settings.write(section, key, value))
+        return true;
+    m_view.showNotice({texts::kSettingsNotSavedText, texts::kSettingsNotSavedTitle,
+                       m_settings.problem(), MessageBox::Icon::Exclamation,
+                       MessageBox::Buttons::Ok});
+    return false;
 }
 
 bool Console::Form_Unload()
@@ -100,9 +116,24 @@ bool Console::Form_Unload()
 
 bool Console::openPort(int port)
 {
-    if (!m_link.open(port))
+    m_wantedPort = port;
+    if (!m_link.open(port)) {
+        emitEvent(events::PortOpenFailed{port, m_link.device(), m_link.lastError()});
         return false;
+    }
     linkOpened(port);
+    return true;
+}
+
+bool Console::reopenPort()
+{
+    if (m_link.isOpen())
+        return true;
+    if (m_wantedPort < 1 || !openPort(m_wantedPort))
+        return false;
+    // A port chosen in the dialog that would not open at first is the operator's choice.
+    if (MSFlexGrid6().text(1, 0) != texts::kPortPrefix + QString::number(m_wantedPort))
+        portChosen(m_wantedPort);
     return true;
 }
 
@@ -138,14 +169,17 @@ void Console::onLinkLost(const QString &reason)
 {
     emitEvent(events::PortLost{m_link.device(), reason});
     m_link.close();
-    reportPortError(QStringLiteral("device removed: %1\n%2").arg(m_link.device(), reason));
+    reportPortError(texts::kPortDeviceGone + QLatin1Char('\n') + texts::kPortDevice +
+                    m_link.device() + QLatin1Char('\n') + texts::kPortReason + reason);
 }
 
 QString Console::openFailure() const
 {
     const QString device =
-        m_link.device().isEmpty() ? QStringLiteral("(no device)") : m_link.device();
-    return m_link.lastError().isEmpty() ? device : device + QLatin1Char('\n') + m_link.lastError();
+        texts::kPortDevice + (m_link.device().isEmpty() ? texts::kPortNoDevice : m_link.device());
+    return m_link.lastError().isEmpty()
+               ? device
+               : device + QLatin1Char('\n') + texts::kPortReason + m_link.lastError();
 }
 
 // ---- Receiving ----

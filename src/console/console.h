@@ -138,11 +138,22 @@ public:
     // its top row back to 1.
     void resetLog(GridId id);
 
+    // After a lost device or a port that would not open: tries the same port again,
+    // without a message box; true when it is open (again). What a window calls every
+    // few seconds so that a replugged adapter comes back by itself.
+    bool reopenPort();
+    // The port the operator or the settings file chose last (0: none yet).
+    int wantedPort() const { return m_wantedPort; }
+
     // The link was opened by its owner (a monitor opening a device by its path): every
     // watcher hears of the port and of the session starting, as after openPort().
     void linkOpened(int port);
     // Where the console stands now, as a capture's state step would put it back.
     events::Standing standing() const;
+
+    // Writes one setting; when the file cannot be written the operator is told (the
+    // choice still applies). False then.
+    bool saveSetting(const QString &section, const QString &key, const QString &value);
 
     // "Port Error", then the port is closed. `detail` says which device and why.
     void reportPortError(const QString &detail = {});
@@ -165,6 +176,7 @@ private:
     // The port error's details after a failed open: the device and the system's reason.
     QString openFailure() const;
     bool openPort(int port);
+    void portChosen(int port);
     void closePort();
     void writeCallerRow(const Caller &caller);
     void advanceCallRow();
@@ -178,6 +190,7 @@ private:
     std::array<std::unique_ptr<Grid>, kGridCount> m_grids;
     QString m_outgoingCaption;
     bool m_receiving = true;
+    int m_wantedPort = 0;
     qint64 m_unreadBefore = 0; // bytes a receive event left waiting in the port
     QByteArray m_record;       // the record being decoded, for its caller events
 };

@@ -24,6 +24,10 @@ public:
     virtual ~ConsoleView() = default;
     // Shows the box and waits for the operator's answer.
     virtual Answer showMessage(const MessageBox &box) = 0;
+    // Shows the box without waiting: news the operator should see while the console
+    // goes on serving the box (a setting that could not be saved). A screen without
+    // windows may leave it out.
+    virtual void showNotice(const MessageBox &) {}
     virtual void setOutgoingCaption(const QString &caption) = 0;
 };
 

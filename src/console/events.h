@@ -102,14 +102,22 @@ struct PortLost {
     QString reason;
 };
 
+// The port could not be opened (the device is missing, in use, refused).
+struct PortOpenFailed {
+    int port = 0;
+    QString device;
+    QString reason;
+};
+
 } // namespace dialkite::events
 
 namespace dialkite {
 
-using Event = std::variant<events::BytesReceived, events::BytesSent, events::RecordLogged,
-                           events::CallerId, events::Identification, events::DetectionState,
-                           events::OutgoingCallEnded, events::OperatorStep, events::PortOpened,
-                           events::SessionStarted, events::PortClosed, events::PortLost>;
+using Event =
+    std::variant<events::BytesReceived, events::BytesSent, events::RecordLogged, events::CallerId,
+                 events::Identification, events::DetectionState, events::OutgoingCallEnded,
+                 events::OperatorStep, events::PortOpened, events::SessionStarted,
+                 events::PortClosed, events::PortLost, events::PortOpenFailed>;
 
 } // namespace dialkite
 

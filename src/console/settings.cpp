@@ -329,6 +329,12 @@ bool Settings::write(const QString &section, const QString &key, const QString &
         return false;
     }
     const QByteArray content = Profile::parse(before).withValue(section, key, value);
+    // The folder too, with the user's own rights (~/.config/dialkite on a first start).
+    const QString folder = original.absolutePath();
+    if (!QDir().mkpath(folder)) {
+        setProblem(QStringLiteral("cannot make the folder %1 for the settings file").arg(folder));
+        return false;
+    }
     QSaveFile file(m_path);
     const auto fail = [&] {
         setProblem(

@@ -37,6 +37,15 @@ inline const QString kQuitTitle = QStringLiteral("프로그램 종료");
 inline const QString kPortErrorText =
     QStringLiteral("COM 포트를 열수가 없습니다. 포트를 확인하십시오");
 inline const QString kPortErrorTitle = QStringLiteral("Port Error");
+// The port error's details: which device, and the system's reason.
+inline const QString kPortDevice = QStringLiteral("장치: ");
+inline const QString kPortReason = QStringLiteral("이유: ");
+inline const QString kPortNoDevice = QStringLiteral("(연결할 장치가 정해지지 않음)");
+inline const QString kPortDeviceGone =
+    QStringLiteral("장치가 빠졌거나 상대편이 닫았습니다. 다시 연결되면 자동으로 엽니다.");
+// The port panel while no port is open: "닫힘: " and why.
+inline const QString kPortClosed = QStringLiteral("닫힘: ");
+inline const QString kPortClosedByOperator = QStringLiteral("포트를 닫았습니다");
 inline const QString kNoNumberText = QStringLiteral("발신번호를 입력하여 주십시요");
 inline const QString kNoNumberTitle = QStringLiteral("에러메세지");
 
@@ -62,6 +71,11 @@ inline const QString kHistoryStoppedText =
 inline const QString kHistoryMovedText =
     QStringLiteral("통화 기록 파일을 읽을 수 없어 옆으로 옮기고 새 기록을 시작했습니다.");
 inline const QString kSaveFailedTitle = QStringLiteral("저장 실패");
+
+// The settings file could not be written: the choice holds until the program ends.
+inline const QString kSettingsNotSavedTitle = QStringLiteral("설정 저장 실패");
+inline const QString kSettingsNotSavedText = QStringLiteral(
+    "설정 파일에 저장하지 못했습니다. 선택한 값은 프로그램을 끝낼 때까지만 유지됩니다.");
 
 inline const QString kCopy = QStringLiteral("복사");
 inline const QString kSaveLogCsv = QStringLiteral("CSV로 저장...");

@@ -117,8 +117,8 @@ bool ChangePortForm::mapAdapter(const QString &systemLocation)
     if (!port)
         return false;
     // Through the settings file's own writer: a file it cannot read is never replaced.
-    const bool written = m_console.settings().write(
-        QStringLiteral("DEVICES"), QStringLiteral("COM%1").arg(*port), systemLocation);
+    const bool written = m_console.saveSetting(QStringLiteral("DEVICES"),
+                                               QStringLiteral("COM%1").arg(*port), systemLocation);
     refreshDevices();
     return written;
 }

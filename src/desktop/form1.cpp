@@ -49,7 +49,7 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
 
     addButton("ChangePort", texts::kChangePort, QStyle::SP_DriveNetIcon, 0,
               &Form1::ChangePort_Click);
-    addGrid(GridId::Port, 900, 0, 1300, 900);
+    m_portPanel = addGrid(GridId::Port, 900, 0, 1300, 900);
     addButton("DialkiteSelect", texts::kDialkiteSelect, QStyle::SP_FileDialogListView, 2200,
               &Form1::DialkiteSelect_Click);
     addGrid(GridId::Device, 3100, 0, 1300, 900);
@@ -85,10 +85,51 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
         m_Timer2.stop();
         m_console.Timer2_Timer();
     });
+    m_reconnect.setObjectName(QStringLiteral("Reconnect"));
+    m_reconnect.setInterval(kReconnectMs);
+    connect(&m_reconnect, &QTimer::timeout, this, [this] {
+        if (m_console.reopenPort())
+            m_reconnect.stop();
+    });
+    connect(&m_console, &Console::observed, this, &Form1::watchPort);
     Form_Load();
 }
 
 Form1::~Form1() = default;
+
+void Form1::watchPort(const Event &event)
+{
+    if (const auto *opened = std::get_if<events::PortOpened>(&event)) {
+        m_reconnect.stop();
+        showPortState(true, opened->device);
+        return;
+    }
+    QString why;
+    if (const auto *lost = std::get_if<events::PortLost>(&event))
+        why = lost->reason + QStringLiteral(" (") + lost->device + QLatin1Char(')');
+    else if (const auto *failed = std::get_if<events::PortOpenFailed>(&event))
+        why = (failed->reason.isEmpty() ? texts::kPortNoDevice : failed->reason) +
+              (failed->device.isEmpty() ? QString()
+                                        : QStringLiteral(" (") + failed->device + QLatin1Char(')'));
+    else if (std::holds_alternative<events::PortClosed>(event))
+        why = texts::kPortClosedByOperator;
+    else
+        return;
+    showPortState(false, why);
+    // Tried again by itself, without more message boxes, unless the settings say not to.
+    const bool again =
+        m_console.settings().read(QStringLiteral("PORT"), QStringLiteral("RECONNECT")).trimmed() !=
+        QLatin1String("0");
+    if (again && !std::holds_alternative<events::PortClosed>(event) && !m_reconnect.isActive())
+        m_reconnect.start();
+}
+
+void Form1::showPortState(bool open, const QString &why)
+{
+    // The panel keeps its text ("COM 3"); grey while no port is open, and says why.
+    m_portPanel->setStyleSheet(open ? QString() : QStringLiteral("QTableView { color: gray; }"));
+    m_portPanel->setToolTip(open ? why : texts::kPortClosed + why);
+}
 
 void Form1::Form_Load()
 {
@@ -216,6 +257,18 @@ private:
 };
 
 } // namespace
+
+void Form1::identifyAtStart()
+{
+    // After the second timer and the variant chosen at start, with the port open.
+    connect(
+        &m_Timer2, &QTimer::timeout, this,
+        [this] {
+            if (m_console.link().isOpen())
+                dialkite::ReadIdentification_Click(m_console);
+        },
+        Qt::QueuedConnection);
+}
 
 void Form1::startOutputs(const OutputPlan &plan)
 {

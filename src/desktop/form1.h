@@ -36,10 +36,12 @@ public:
     Console &console() { return m_console; }
     QTimer &timer1() { return m_Timer1; }
     QTimer &timer2() { return m_Timer2; }
+    QTimer &reconnectTimer() { return m_reconnect; }
+    static constexpr int kReconnectMs = 2000;
 
     Answer showMessage(const MessageBox &box) override;
     // A box that does not wait for the operator: the window goes on serving the box.
-    void showNotice(const MessageBox &box);
+    void showNotice(const MessageBox &box) override;
 
     // Starts the outputs of `plan` (capture, history, publishing) on the console's
     // events; what they report is shown. Outputs started before are finished first.
@@ -50,6 +52,9 @@ public:
     // Right after start-up, variant `number` is selected as if the operator had chosen
     // it in the selection dialog (dialkite --variant N).
     void selectAtStart(qint16 number);
+    // Right after start-up (and the variant chosen with selectAtStart), the box is asked
+    // for its identification as the 장비확인 button would (dialkite --identify).
+    void identifyAtStart();
     // The history window (Ctrl+H), opened or raised.
     void showHistory();
     HistoryWindow *historyWindow() { return m_historyWindow; }
@@ -83,6 +88,10 @@ private:
 
     // What an output reports, as the operator sees it.
     void showNews(const QString &output, Severity severity, const QString &text);
+    // The port panel says whether the port is open; a lost or refused port is tried
+    // again every kReconnectMs unless [PORT] RECONNECT=0.
+    void watchPort(const Event &event);
+    void showPortState(bool open, const QString &why);
 
     Console m_console;
     std::unique_ptr<OutputFactory> m_factory;
@@ -92,6 +101,8 @@ private:
     GridView *m_callLog = nullptr;
     QTimer m_Timer1;
     QTimer m_Timer2;
+    QTimer m_reconnect;
+    GridView *m_portPanel = nullptr;
     QToolButton *m_Outgoing = nullptr;
     QPointer<ChangePortForm> m_portForm;
     QPointer<DialkiteSelectForm> m_selectForm;

@@ -10,14 +10,34 @@
 #include <QCommandLineParser>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <optional>
+
+namespace {
+
+// Whether the command line only asks for the help or the version: answered without a
+// window system, so that they work on a machine without a display.
+bool onlyAsks(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArrayView arg(argv[i]);
+        if (arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" ||
+            arg == "-v")
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("dialkite"));
-    QApplication::setApplicationVersion(QStringLiteral(DIALKITE_VERSION));
-    dialkite::loadKoreanQtTexts(app);
+    std::unique_ptr<QCoreApplication> application =
+        onlyAsks(argc, argv) ? std::make_unique<QCoreApplication>(argc, argv)
+                             : std::make_unique<QApplication>(argc, argv);
+    QCoreApplication &app = *application;
+    QCoreApplication::setApplicationName(QStringLiteral("dialkite"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DIALKITE_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Dial Kite console for caller-ID boxes"));
@@ -28,6 +48,11 @@ int main(int argc, char *argv[])
         QStringLiteral("Select box variant N right after start-up, as the selection dialog would."),
         QStringLiteral("N"));
     parser.addOption(variantOption);
+    const QCommandLineOption identifyOption(
+        QStringLiteral("identify"),
+        QStringLiteral("Ask the box for its identification right after start-up, as the\n"
+                       "장비확인 button would (a REZ or RORIVU box shows its calls only then)."));
+    parser.addOption(identifyOption);
     // For scripts/screenshot: the window as a picture, then the end.
     QCommandLineOption screenshotOption(QStringLiteral("screenshot"), QString(),
                                         QStringLiteral("PNG"));
@@ -41,7 +66,8 @@ int main(int argc, char *argv[])
         QStringLiteral("Settings file to use instead of \"Dial Kite.ini\" beside the program."),
         QStringLiteral("FILE"));
     parser.addOption(settingsOption);
-    parser.process(app);
+    parser.process(app); // --help and --version end here
+    dialkite::loadKoreanQtTexts(app);
     std::optional<qint16> variant;
     if (parser.isSet(variantOption)) {
         bool ok = false;
@@ -64,14 +90,16 @@ int main(int argc, char *argv[])
     window.startOutputs(dialkite::desktopPlan(settings.load()));
     if (variant)
         window.selectAtStart(*variant);
+    if (parser.isSet(identifyOption))
+        window.identifyAtStart();
     QObject::connect(&window, &dialkite::Form1::endProgram, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     window.show();
     if (parser.isSet(screenshotOption)) {
         QTimer::singleShot(parser.value(afterOption).toInt(), &window, [&] {
             window.grab().save(parser.value(screenshotOption));
-            QApplication::exit(0);
+            QCoreApplication::exit(0);
         });
     }
-    return app.exec();
+    return QCoreApplication::exec();
 }

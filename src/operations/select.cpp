@@ -36,7 +36,7 @@ void switchVariant(Console &console, qint16 number)
     // The code is what the settings file holds after the write. When the file cannot
     // be written the operator's choice still applies (the file keeps its old value).
     console.setVariant(
-        console.settings().write(section, key, chosen)
+        console.saveSetting(section, key, chosen)
             ? VariantId::fromText(leadingNumber(console.settings().read(section, key)))
             : VariantId(number));
     console.resetLog(GridId::Calls);

@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTime>
 #include <algorithm>
@@ -111,8 +112,15 @@ int main(int argc, char *argv[])
         QStringLiteral("speed"),
         QStringLiteral("With --replay: F times faster than recorded; 0 without gaps (default 1)."),
         QStringLiteral("F"), QStringLiteral("1"));
+    const QCommandLineOption link(
+        QStringLiteral("link"),
+        QStringLiteral("Also name the pseudo-terminal PATH (a symbolic link, made anew each\n"
+                       "start and removed at the end), as a USB adapter keeps its\n"
+                       "/dev/serial/by-id name: a console that maps its port to PATH finds\n"
+                       "the box again after it is started anew."),
+        QStringLiteral("PATH"));
     parser.addOptions({variant, device, script, random, noInput, keepRunning, ackTimeout, callEnd,
-                       pieces, seed, name, version, replay, speed});
+                       pieces, seed, name, version, replay, speed, link});
     parser.process(app);
 
     const auto fail = [](const QString &text, int status) {
@@ -176,6 +184,20 @@ int main(int argc, char *argv[])
     if (!line)
         return fail(error, 1);
     line->setPieces(pieceCount, 10);
+    // The fixed name: only ever a link of ours is replaced, never a file.
+    const QString linkPath = parser.value(link);
+    if (!linkPath.isEmpty()) {
+        const QFileInfo existing(linkPath);
+        if (existing.exists() && !existing.isSymLink())
+            return fail(QStringLiteral("--link %1 exists and is not a link").arg(linkPath), 2);
+        QFile::remove(linkPath);
+        if (!QFile::link(line->path(), linkPath))
+            return fail(QStringLiteral("cannot make the link %1").arg(linkPath), 1);
+    }
+    const auto unlink = [&] {
+        if (!linkPath.isEmpty() && QFileInfo(linkPath).symLinkTarget() == line->path())
+            QFile::remove(linkPath);
+    };
     std::printf("%s\n", line->path().toLocal8Bit().constData());
     std::fflush(stdout);
 
@@ -277,6 +299,7 @@ int main(int argc, char *argv[])
         session.startRandom(rate);
 
     const int status = app.exec();
+    unlink();
     log("..", QStringLiteral("%1 outputs sent, %2 frames received, %3 acknowledgements missing")
                   .arg(counts.sent)
                   .arg(counts.received)

@@ -1,6 +1,7 @@
 // The settings file, read and written one key at a time.
 
 #include "console/settings.h"
+#include "support/unprivileged.h"
 
 #include <QDir>
 #include <QFile>
@@ -90,16 +91,31 @@ TEST_F(SettingsFile, ValuesAreCutAt255AndKeptOnOneLine)
     EXPECT_EQ(read("P", "b"), QString());
 }
 
-TEST_F(SettingsFile, FailedWriteReportsFalseAndDoesNotCrash)
+// The user's settings folder does not exist on a first start: it is made. A folder that
+// cannot be made (a file is in its way) or a path that is a folder is a failure.
+TEST_F(SettingsFile, AMissingFolderIsMadeAFailedWriteReportsFalse)
 {
-    EXPECT_FALSE(Settings(m_dir.filePath(QStringLiteral("no/such/folder/x.ini")))
-                     .write(QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")));
+    if (dialkite::test::runUnprivileged())
+        return;
+    const QString fresh = m_dir.filePath(QStringLiteral("home/.config/dialkite/Dial Kite.ini"));
+    Settings settings(fresh);
+    EXPECT_TRUE(settings.write(QStringLiteral("PORT"), QStringLiteral("NUM"), QStringLiteral("3")));
+    EXPECT_EQ(Settings(fresh).read(QStringLiteral("PORT"), QStringLiteral("NUM")),
+              QStringLiteral("3"));
+    EXPECT_TRUE(QFileInfo(QFileInfo(fresh).absolutePath()).isWritable());
+    put("in the way");
+    Settings blocked(path() + QStringLiteral("/x.ini"));
+    EXPECT_FALSE(blocked.write(QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")));
+    EXPECT_TRUE(blocked.problem().contains(u"cannot make the folder"))
+        << blocked.problem().toStdString();
     EXPECT_FALSE(Settings(m_dir.path())
                      .write(QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")));
 }
 
 TEST_F(SettingsFile, FailedWriteLeavesTheOldFile)
 {
+    if (dialkite::test::runUnprivileged())
+        return;
     put("[PORT]\nNUM=3\n");
     QFile::setPermissions(path(), QFile::ReadOwner);
     QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner);
@@ -272,12 +288,15 @@ TEST_F(SettingsFile, LimitCountsCharactersAndNeverSplitsOne)
 
 TEST_F(SettingsFile, ReadOnlyProgramFolderMovesTheFileToTheUsersFolder)
 {
+    if (dialkite::test::runUnprivileged())
+        return;
     const QString program = m_dir.filePath(QStringLiteral("program"));
     const QString user = m_dir.filePath(QStringLiteral("user/dialkite"));
     QDir().mkpath(program);
     EXPECT_EQ(Settings::choosePath(program, user), program + QStringLiteral("/Dial Kite.ini"));
     // Installed, whoever runs it: the user's own folder.
-    EXPECT_EQ(Settings::choosePath(QStringLiteral("/usr/bin"), user), user + QStringLiteral("/Dial Kite.ini"));
+    EXPECT_EQ(Settings::choosePath(QStringLiteral("/usr/bin"), user),
+              user + QStringLiteral("/Dial Kite.ini"));
     QFile old(program + QStringLiteral("/Dial Kite.ini"));
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("[PORT]\nNUM=4\n");

@@ -127,14 +127,16 @@ TEST_F(Usability, PortsShowTheirDevicesAndErrorsSayWhy)
     form.console().ChangeComport(qint16(4));
     EXPECT_EQ(seen.title, texts::kPortErrorTitle);
     EXPECT_EQ(seen.text, texts::kPortErrorText);
-    EXPECT_EQ(seen.detail, QStringLiteral("COM4\nrefused"));
+    EXPECT_EQ(seen.detail, texts::kPortDevice + QStringLiteral("COM4\n") + texts::kPortReason +
+                               QStringLiteral("refused"));
     // A device lost during a session says so.
     form.console().ChangeComport(qint16(3));
     SeenBox lost;
     answerNextBox(QMessageBox::Ok, &lost);
     link.loseDevice();
     QTest::qWait(100);
-    EXPECT_TRUE(lost.detail.startsWith(u"device removed")) << lost.detail.toStdString();
+    EXPECT_TRUE(lost.detail.startsWith(texts::kPortDeviceGone)) << lost.detail.toStdString();
+    EXPECT_TRUE(lost.detail.contains(texts::kPortDevice + QStringLiteral("COM3")));
 }
 
 TEST_F(Usability, LogsLeaveTheWindowAsCsvAndText)
