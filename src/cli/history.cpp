@@ -32,24 +32,8 @@ bool wide(char32_t c)
            (c >= 0x20000 && c <= 0x3FFFD);
 }
 
-struct Column {
-    const char *field; // in the query
-    const char *title; // in the table and the CSV header
-    const char *key;   // in JSON, as the monitor names it
-};
-
-const Column kColumns[] = {
-    {"pc_time", "time", "pc_time"},
-    {"box", "box", "box"},
-    {"line", "line", "line"},
-    {"box_time", "box time", "time"},
-    {"number", "number", "number"},
-    {"status", "status", "status"},
-    {"colour", "color", "color"},
-    {"variant", "variant", "variant"},
-    {"device_name", "device", "device"},
-    {"trim(port || ' ' || device)", "port", "port"},
-};
+// The box column (1) shows in a table only when a rig's boxes are in the history.
+constexpr int kBoxColumn = 1;
 
 } // namespace
 
@@ -85,7 +69,7 @@ public:
         : m_db(QSqlDatabase::database(connection, false))
     {
         QStringList fields;
-        for (const Column &column : kColumns)
+        for (const HistoryColumn &column : historyTable())
             fields << QLatin1String(column.field);
         m_search = historyQuery(filter, fields.join(QStringLiteral(", ")));
     }
@@ -107,7 +91,7 @@ public:
         QStringList cells;
         while (query.next()) {
             cells.clear();
-            for (int i = 0; i < int(std::size(kColumns)); ++i)
+            for (int i = 0; i < historyTable().size(); ++i)
                 cells << query.value(i).toString();
             row(cells);
         }
@@ -136,28 +120,30 @@ QStringList pick(const QStringList &row, const QList<int> &shown)
 
 bool print(Search &search, HistoryFormat format, QString *problem)
 {
-    // The box column only when a rig's boxes are in the history.
-    const bool boxes = search.anyBox();
+    const QList<HistoryColumn> &columns = historyTable();
+    // Every column in CSV, as the window's CSV has them; the box column in a table and
+    // in JSON only when a rig's boxes are in the history.
+    const bool boxes = format == HistoryFormat::Csv || search.anyBox();
     QList<int> shown;
-    for (int i = 0; i < int(std::size(kColumns)); ++i) {
-        if (i != 1 || boxes)
+    for (int i = 0; i < columns.size(); ++i) {
+        if (i != kBoxColumn || boxes)
             shown << i;
     }
     QStringList header;
     for (const int i : shown)
-        header << QString::fromLatin1(kColumns[i].title);
+        header << columns[i].title;
     switch (format) {
     case HistoryFormat::Json:
         return search.each(
             [&](const QStringList &row) {
                 json::Fields fields{{QStringLiteral("event"), QStringLiteral("call")}};
                 for (const int i : shown)
-                    fields.append({QString::fromLatin1(kColumns[i].key), row[i]});
+                    fields.append({QString::fromLatin1(columns[i].key), row[i]});
                 out(json::object(fields) + '\n');
             },
             problem);
     case HistoryFormat::Csv:
-        out(csv::line(header));
+        out(csv::kBom + csv::line(header));
         return search.each([&](const QStringList &row) { out(csv::line(pick(row, shown))); },
                            problem);
     case HistoryFormat::Table:

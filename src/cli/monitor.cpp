@@ -201,7 +201,10 @@ QList<BoxSpec> parseRigFile(const QByteArray &content, QString *error)
         *error = QStringLiteral("line %1: %2").arg(line).arg(reason);
         return QList<BoxSpec>{};
     };
-    for (const auto &[section, line] : rig.headings()) {
+    for (const auto &heading : rig.headings()) {
+        // Named, not bound: a lambda below uses it.
+        const QString section = heading.first;
+        const int line = heading.second;
         const QString shown = visibleControls(section);
         if (seen.contains(section, Qt::CaseInsensitive))
             return fail(line, QStringLiteral("a second section [%1]; each box once").arg(shown));

@@ -61,7 +61,7 @@ inline const QString kHistoryLine = QStringLiteral("채널");
 inline const QString kHistoryAllLines = QStringLiteral("전체");
 inline const QString kHistorySince = QStringLiteral("부터");
 inline const QString kHistoryUntil = QStringLiteral("까지");
-inline const QString kHistoryNoLimit = QStringLiteral("제한 없음");
+inline const QString kHistoryPeriod = QStringLiteral("기간");
 inline const QString kSaveCsv = QStringLiteral("CSV로 저장");
 inline const QString kPcTime = QStringLiteral("PC 시각");
 inline const QString kBox = QStringLiteral("장비");
@@ -78,6 +78,13 @@ inline const QString kSettingsNotSavedText = QStringLiteral(
     "설정 파일에 저장하지 못했습니다. 선택한 값은 프로그램을 끝낼 때까지만 유지됩니다.");
 
 inline const QString kCopy = QStringLiteral("복사");
+// What a saved log is called, before its date: "발신번호기록-2026-12-07.csv".
+inline const QString kCallLogFile = QStringLiteral("발신번호기록");
+inline const QString kSendLogFile = QStringLiteral("송신기록");
+inline const QString kReceiveLogFile = QStringLiteral("수신기록");
+// The CSV columns the logs add to what they show.
+inline const QString kColourColumn = QStringLiteral("색");
+inline const QString kHexColumn = QStringLiteral("16진수");
 inline const QString kSaveLogCsv = QStringLiteral("CSV로 저장...");
 
 // The port dialog's view of this machine's serial devices

@@ -65,6 +65,12 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
               &Form1::StausChange_Click);
     addGrid(GridId::Detection, 11500, 0, 1550, 900);
     m_callLog = addGrid(GridId::Calls, 0, 900, 7000, 9700);
+    // The PC's time of each caller-ID row, for the log's CSV.
+    m_callLog->setRowTime([this](int row) { return m_callTimes.value(row); });
+    connect(&m_console, &Console::observed, this, [this](const Event &event) {
+        if (const auto *call = std::get_if<events::CallerId>(&event))
+            m_callTimes.insert(call->row, call->at);
+    });
     addLogMenu(m_callLog, true);
     addLogMenu(addGrid(GridId::Sent, 7000, 900, 6000, 3200), false);
     addLogMenu(addGrid(GridId::Received, 7000, 4100, 6000, 6500), false);
@@ -248,7 +254,7 @@ public:
     void consume(const Event &event) override
     {
         if (m_window && std::holds_alternative<events::CallerId>(event))
-            m_window->refreshSoon();
+            m_window->newCalls();
     }
     QString finish(QDeadlineTimer) override { return {}; }
 
@@ -311,27 +317,30 @@ void Form1::showNews(const QString &output, Severity severity, const QString &te
 void Form1::addLogMenu(GridView *log, bool history)
 {
     log->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(log, &QWidget::customContextMenuRequested, this,
-            [this, log, history](const QPoint &at) {
-                QMenu menu(this);
-                menu.setObjectName(log->objectName() + QStringLiteral("Menu"));
-                menu.addAction(texts::kCopy, log, &GridView::copy);
-                menu.addAction(texts::kSaveLogCsv, this, [this, log] {
-                    const QString file = QFileDialog::getSaveFileName(
-                        this, texts::kSaveLogCsv, log->objectName() + QStringLiteral(".csv"),
-                        QStringLiteral("CSV (*.csv)"));
-                    QString problem;
-                    if (!file.isEmpty() && !log->exportCsv(file, &problem))
-                        showNotice({problem,
-                                    texts::kSaveFailedTitle,
-                                    {},
-                                    MessageBox::Icon::Exclamation,
-                                    MessageBox::Buttons::Ok});
-                });
-                if (history)
-                    menu.addAction(texts::kHistoryMenu, this, &Form1::showHistory);
-                menu.exec(log->viewport()->mapToGlobal(at));
+    connect(
+        log, &QWidget::customContextMenuRequested, this, [this, log, history](const QPoint &at) {
+            QMenu menu(this);
+            menu.setObjectName(log->objectName() + QStringLiteral("Menu"));
+            menu.addAction(texts::kCopy, log, &GridView::copy);
+            menu.addAction(texts::kSaveLogCsv, this, [this, log] {
+                const QString name = log == m_callLog                      ? texts::kCallLogFile
+                                     : log->objectName() == u"MSFlexGrid2" ? texts::kSendLogFile
+                                                                           : texts::kReceiveLogFile;
+                const QString file =
+                    QFileDialog::getSaveFileName(this, texts::kSaveLogCsv, suggestedCsvFile(name),
+                                                 QStringLiteral("CSV (*.csv)"));
+                QString problem;
+                if (!file.isEmpty() && !log->exportCsv(file, &problem))
+                    showNotice({problem,
+                                texts::kSaveFailedTitle,
+                                {},
+                                MessageBox::Icon::Exclamation,
+                                MessageBox::Buttons::Ok});
             });
+            if (history)
+                menu.addAction(texts::kHistoryMenu, this, &Form1::showHistory);
+            menu.exec(log->viewport()->mapToGlobal(at));
+        });
 }
 
 void Form1::selectAtStart(qint16 number)

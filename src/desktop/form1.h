@@ -16,6 +16,8 @@
 #include "historywindow.h"
 #include "outputs/factory.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QPointer>
 #include <QTimer>
 #include <QToolButton>
@@ -99,6 +101,7 @@ private:
     QString m_historyFile;
     QPointer<HistoryWindow> m_historyWindow;
     GridView *m_callLog = nullptr;
+    QHash<int, QDateTime> m_callTimes; // caller-ID log row -> when the PC wrote it
     QTimer m_Timer1;
     QTimer m_Timer2;
     QTimer m_reconnect;

@@ -1,5 +1,7 @@
 #include "gridview.h"
 
+#include "console/texts.h"
+
 #include "console/notation.h"
 #include "outputs/csv.h"
 
@@ -7,10 +9,12 @@
 #include <QBrush>
 #include <QClipboard>
 #include <QColor>
+#include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QSaveFile>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QStringList>
 
 namespace dialkite {
@@ -162,24 +166,59 @@ void GridView::onScrolled(int value)
         showTopRow(m_grid.topRow());
 }
 
+QString GridView::usedRowsText() const
+{
+    QStringList rows;
+    for (int row = 1; row < m_grid.rows(); ++row) {
+        QStringList cells;
+        bool used = false;
+        for (int column = 0; column < m_grid.columns(); ++column) {
+            const QModelIndex cell = model()->index(row - 1, column);
+            cells << cell.data(Qt::DisplayRole).toString();
+            used = used || !m_grid.text(row, column).isEmpty();
+        }
+        if (used)
+            rows << cells.join(QLatin1Char('\t'));
+    }
+    return rows.join(QLatin1Char('\n'));
+}
+
 void GridView::copy()
 {
-    if (!selectionModel()->hasSelection())
-        selectAll();
-    QApplication::clipboard()->setText(selectedText());
+    QApplication::clipboard()->setText(selectionModel()->hasSelection() ? selectedText()
+                                                                        : usedRowsText());
+}
+
+QString suggestedCsvFile(const QString &name)
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QDir::homePath();
+    return QDir(folder).filePath(name + QLatin1Char('-') +
+                                 QDate::currentDate().toString(Qt::ISODate) +
+                                 QStringLiteral(".csv"));
 }
 
 bool GridView::exportCsv(const QString &file, QString *problem) const
 {
     const bool byteLog = m_grid.columns() == 2;
+    const bool times = !byteLog && m_rowTime;
     QStringList header;
+    if (times)
+        header << texts::kPcTime;
     for (int column = 0; column < m_grid.columns(); ++column)
         header << m_grid.text(0, column);
-    header << (byteLog ? QStringLiteral("hex") : QStringLiteral("color"));
+    header << (byteLog ? texts::kHexColumn : texts::kColourColumn);
     QByteArray content = csv::kBom + csv::line(header);
     for (int row = 1; row < m_grid.rows(); ++row) {
         QStringList cells;
         bool used = false;
+        if (times) {
+            const QDateTime at = m_rowTime(row);
+            cells << (at.isValid()
+                          ? at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                          : QString());
+        }
         for (int column = 0; column < m_grid.columns(); ++column) {
             const QString text = m_grid.text(row, column);
             used = used || !text.isEmpty();

@@ -7,8 +7,10 @@
 
 #include "console/grid.h"
 
+#include <QDateTime>
 #include <QIdentityProxyModel>
 #include <QTableView>
+#include <functional>
 
 namespace dialkite {
 
@@ -18,6 +20,9 @@ inline int pixels(int twips)
 {
     return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
 }
+
+// Where a save dialog proposes a CSV file: "NAME-2026-12-07.csv" in the user's documents.
+QString suggestedCsvFile(const QString &name);
 
 // Shows control bytes visibly (STX as <STX>, other control bytes as <HH>) without
 // changing the cell text, a record's bytes in hexadecimal as its tooltip, cell colours
@@ -40,12 +45,18 @@ public:
     // The selected cells as text, a line a row and a tab between cells, control bytes
     // in <STX> notation: what Ctrl+C puts on the clipboard.
     QString selectedText() const;
-    // Puts the selected cells on the clipboard (all used rows when none is selected).
+    // Every row that holds text, as selectedText() would give them.
+    QString usedRowsText() const;
+    // Puts the selected cells on the clipboard, or every row that holds text when none
+    // is selected (the selection stays as it was).
     void copy();
     // The used rows as CSV in UTF-8 with a byte-order mark: the caller-ID log cell by
-    // cell with its colours, the send and receive logs in byte notation with a column
-    // of hexadecimal bytes. False (and `problem`) when it could not be written.
+    // cell with its colours (and the PC's time of each row, when rowTime is set), the
+    // send and receive logs in byte notation with a column of hexadecimal bytes. False
+    // (and `problem`) when it could not be written.
     bool exportCsv(const QString &file, QString *problem) const;
+    // When each row was written, for the CSV (an invalid time for a row it does not know).
+    void setRowTime(std::function<QDateTime(int row)> rowTime) { m_rowTime = std::move(rowTime); }
     // Whether the view follows the console's newest rows; false once the operator has
     // scrolled away from them, until they scroll back.
     bool following() const { return m_following; }
@@ -62,6 +73,7 @@ private:
     GridDisplayModel *m_display;
     bool m_syncing = false;
     bool m_following = true;
+    std::function<QDateTime(int row)> m_rowTime;
 };
 
 } // namespace dialkite

@@ -10,8 +10,9 @@
 #include <QTimer>
 #include <QWidget>
 
+class QCheckBox;
 class QComboBox;
-class QDateEdit;
+class QDateTimeEdit;
 class QLineEdit;
 class QPushButton;
 class QTableView;
@@ -35,6 +36,9 @@ public:
     void refresh();
     // A refresh soon, once however many calls arrive meanwhile.
     void refreshSoon() { m_refresh.start(); }
+    // New calls are stored: they show at the top, unless the operator has scrolled
+    // down to read older ones (then once they are back at the top).
+    void newCalls();
     // The search as the window's fields say.
     HistoryFilter filter() const;
     // Every row the search finds, as CSV in UTF-8 with a byte-order mark (spreadsheets
@@ -46,14 +50,18 @@ public:
 private:
     bool connectDatabase();
     void saveCsv();
+    // Columns fit their content; a column that no shown row fills is hidden.
+    void fitColumns();
 
     QString m_path;
     QString m_connection;
     HistoryModel *m_model;
     QLineEdit *m_number;
     QComboBox *m_line;
-    QDateEdit *m_since;
-    QDateEdit *m_until;
+    QCheckBox *m_period;
+    QDateTimeEdit *m_since;
+    QDateTimeEdit *m_until;
+    bool m_callsWaiting = false;
     QTableView *m_view;
     QPushButton *m_save;
     QTimer m_refresh;

@@ -774,6 +774,23 @@ void RemoteHistory::flush()
 
 // ---- Searching ----
 
+const QList<HistoryColumn> &historyTable()
+{
+    static const QList<HistoryColumn> columns = {
+        {"pc_time", QStringLiteral("PC 시각"), "pc_time"},
+        {"box", QStringLiteral("장비"), "box"},
+        {"line", QStringLiteral("채널"), "line"},
+        {"box_time", QStringLiteral("수신시각"), "time"},
+        {"number", QStringLiteral("수신번호"), "number"},
+        {"status", QStringLiteral("상태"), "status"},
+        {"colour", QStringLiteral("색"), "color"},
+        {"variant", QStringLiteral("종류"), "variant"},
+        {"device_name", QStringLiteral("장비명"), "device"},
+        {"trim(port || ' ' || device)", QStringLiteral("포트"), "port"},
+    };
+    return columns;
+}
+
 QString historyColumns()
 {
     return QStringLiteral("pc_time, box, line, box_time, number, digits, status, colour, variant,"

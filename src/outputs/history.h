@@ -25,6 +25,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonObject>
+#include <QList>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
@@ -151,5 +152,15 @@ HistoryQuery historyQuery(const HistoryFilter &filter, const QString &columns);
 
 // The columns a search shows, in order.
 QString historyColumns();
+
+// The columns the history is shown and exported with, the same in the window, its CSV and
+// `dialkite-cli history`: the SQL of each, its title (Korean, as the window's) and its
+// key in JSON (as the monitor names it).
+struct HistoryColumn {
+    const char *field;
+    QString title;
+    const char *key;
+};
+const QList<HistoryColumn> &historyTable();
 
 } // namespace dialkite

@@ -45,14 +45,16 @@ TEST_F(HistoryCommand, TableColumnsLineUpWithHangul)
 {
     const QList<QByteArray> lines = run({}).split('\n');
     ASSERT_GE(lines.size(), 4);
-    EXPECT_TRUE(lines[0].startsWith("time "));
+    EXPECT_TRUE(lines[0].startsWith("PC 시각 ")) << lines[0].constData();
     // The status column starts at the same terminal column on every line.
-    const auto statusColumn = [](const QByteArray &line, const char *word) {
+    const auto statusColumn = [](const QByteArray &line, const QString &word) {
         const QString text = QString::fromUtf8(line);
-        return cli::displayWidth(text.left(text.indexOf(QLatin1String(word))));
+        return cli::displayWidth(text.left(text.indexOf(word)));
     };
-    EXPECT_EQ(statusColumn(lines[0], "status"), statusColumn(lines[1], "number"));
-    EXPECT_EQ(statusColumn(lines[1], "number"), statusColumn(lines[2], "withheld"));
+    EXPECT_EQ(statusColumn(lines[0], QStringLiteral("상태")),
+              statusColumn(lines[1], QStringLiteral("number")));
+    EXPECT_EQ(statusColumn(lines[1], QStringLiteral("number")),
+              statusColumn(lines[2], QStringLiteral("withheld")));
     EXPECT_TRUE(lines[2].contains(texts::kWithheld.toUtf8()));
     EXPECT_EQ(cli::displayWidth(texts::kWithheld), 16);
     EXPECT_EQ(cli::displayWidth(QStringLiteral("02-123-4567")), 11);
@@ -63,8 +65,11 @@ TEST_F(HistoryCommand, CsvJsonAndFilters)
     const QByteArray csv = run({QStringLiteral("--format"), QStringLiteral("csv"),
                                 QStringLiteral("--line"), QStringLiteral("1")});
     EXPECT_EQ(csv.count("\r\n"), 2);
-    EXPECT_TRUE(csv.startsWith("time,line,box time,number,status,color"));
-    EXPECT_TRUE(csv.endsWith(",1,,02-123-4567,number,,1,,\r\n")) << csv.constData();
+    // The window's columns, Korean titles and a byte-order mark, as its own CSV.
+    EXPECT_TRUE(csv.startsWith("\xEF\xBB\xBF"
+                               "PC 시각,장비,채널,수신시각,수신번호,상태,색,종류,장비명,포트\r\n"))
+        << csv.constData();
+    EXPECT_TRUE(csv.endsWith(",,1,,02-123-4567,number,,1,,\r\n")) << csv.constData();
 
     const QList<QByteArray> lines = run({QStringLiteral("--format"), QStringLiteral("json"),
                                          QStringLiteral("--number"), QStringLiteral("345")})

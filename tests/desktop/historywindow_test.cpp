@@ -8,8 +8,9 @@
 #include "desktop/form1.h"
 #include "desktop/historywindow.h"
 
+#include <QCheckBox>
 #include <QComboBox>
-#include <QDateEdit>
+#include <QDateTimeEdit>
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
@@ -86,26 +87,32 @@ TEST_F(HistoryWindowTest, SearchFilterColoursAndUpdates)
 {
     HistoryWindow window(dir.filePath(QStringLiteral("history.sqlite")));
     // Newest first, coloured as in the log.
-    EXPECT_EQ(column(window, 3), (QStringList{texts::kWithheld, QStringLiteral("031-123-4567"),
+    EXPECT_EQ(column(window, 4), (QStringList{texts::kWithheld, QStringLiteral("031-123-4567"),
                                               QStringLiteral("02-123-4567")}));
-    EXPECT_EQ(window.model()->index(0, 3).data(Qt::ForegroundRole).value<QBrush>().color(),
+    EXPECT_EQ(window.model()->index(0, 4).data(Qt::ForegroundRole).value<QBrush>().color(),
               QColor(Qt::red));
-    EXPECT_EQ(window.model()->index(2, 3).data(Qt::ForegroundRole).value<QBrush>().color(),
+    EXPECT_EQ(window.model()->index(2, 4).data(Qt::ForegroundRole).value<QBrush>().color(),
               QColor(Qt::blue));
 
     window.findChild<QLineEdit *>(QStringLiteral("Number"))->setText(QStringLiteral("1234"));
     window.refresh();
-    EXPECT_EQ(column(window, 3),
+    EXPECT_EQ(column(window, 4),
               (QStringList{QStringLiteral("031-123-4567"), QStringLiteral("02-123-4567")}));
     window.findChild<QComboBox *>(QStringLiteral("Line"))->setCurrentIndex(2);
-    EXPECT_EQ(column(window, 3), QStringList{QStringLiteral("031-123-4567")});
+    EXPECT_EQ(column(window, 4), QStringList{QStringLiteral("031-123-4567")});
     window.findChild<QLineEdit *>(QStringLiteral("Number"))->clear();
     window.refresh();
-    EXPECT_EQ(column(window, 1), (QStringList{QStringLiteral("2"), QStringLiteral("2")}));
-    window.findChild<QDateEdit *>(QStringLiteral("Since"))
-        ->setDate(QDate::currentDate().addDays(1));
+    EXPECT_EQ(column(window, 2), (QStringList{QStringLiteral("2"), QStringLiteral("2")}));
+    // A period: off, every date; on, today's calls, then a day that has none.
+    auto *period = window.findChild<QCheckBox *>(QStringLiteral("Period"));
+    auto *since = window.findChild<QDateTimeEdit *>(QStringLiteral("Since"));
+    EXPECT_FALSE(since->isEnabled());
+    period->setChecked(true);
+    EXPECT_EQ(window.model()->rowCount(), 2);
+    since->setDateTime(QDate::currentDate().addDays(1).startOfDay());
+    window.refresh();
     EXPECT_EQ(window.model()->rowCount(), 0);
-    window.findChild<QDateEdit *>(QStringLiteral("Since"))->setDate(QDate::currentDate());
+    period->setChecked(false);
     window.findChild<QComboBox *>(QStringLiteral("Line"))->setCurrentIndex(0);
 
     // A new call shows without being asked for.
@@ -114,7 +121,7 @@ TEST_F(HistoryWindowTest, SearchFilterColoursAndUpdates)
                 "3m1207101701012345678       \x03");
     form.finishOutputs();
     QTest::qWait(400); // the window refreshes itself a moment after the call is stored
-    EXPECT_EQ(form.historyWindow()->model()->index(0, 3).data().toString(),
+    EXPECT_EQ(form.historyWindow()->model()->index(0, 4).data().toString(),
               QStringLiteral("010-1234-5678"));
 }
 
@@ -129,9 +136,10 @@ TEST_F(HistoryWindowTest, CsvForASpreadsheet)
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = csv.readAll().split('\n');
     ASSERT_EQ(lines.size(), 4); // header, two calls, the end
-    EXPECT_TRUE(lines[0].startsWith("\xEF\xBB\xBF" + texts::kPcTime.toUtf8() + ','));
+    EXPECT_EQ(lines[0], "\xEF\xBB\xBF"
+                        "PC 시각,장비,채널,수신시각,수신번호,상태,색,종류,장비명,포트\r");
     EXPECT_TRUE(lines[1].contains(',' + texts::kWithheld.toUtf8() + ','));
-    EXPECT_TRUE(lines[2].contains(",2,12-07 10:16,031-123-4567,"));
-    EXPECT_TRUE(lines[2].endsWith("#ff0000\r"));
+    EXPECT_TRUE(lines[2].contains(",,2,12-07 10:16,031-123-4567,number,#ff0000,3,DK-C0001,"))
+        << lines[2].constData();
     EXPECT_FALSE(window.exportCsv(dir.filePath(QStringLiteral("no/such/folder/x.csv")), &problem));
 }

@@ -157,7 +157,7 @@ TEST_F(Usability, LogsLeaveTheWindowAsCsvAndText)
     const QList<QByteArray> lines = csv.readAll().split('\n');
     ASSERT_EQ(lines.size(), 4);
     EXPECT_TRUE(lines[0].startsWith("\xEF\xBB\xBF" + texts::kRowNumber.toUtf8() + ','));
-    EXPECT_TRUE(lines[0].endsWith(",hex\r"));
+    EXPECT_TRUE(lines[0].endsWith(',' + texts::kHexColumn.toUtf8() + '\r'));
     EXPECT_TRUE(lines[1].startsWith("1,<STX>1I12071015@P")) << lines[1].constData();
     EXPECT_TRUE(lines[1].endsWith(
         ",02 31 49 31 32 30 37 31 30 31 35 40 50 20 20 20 20 20 20 20 20 20 20 03\r"));
@@ -166,9 +166,10 @@ TEST_F(Usability, LogsLeaveTheWindowAsCsvAndText)
     QFile callCsv(dir.filePath(QStringLiteral("calls.csv")));
     callCsv.open(QIODevice::ReadOnly);
     const QByteArray callText = callCsv.readAll();
-    EXPECT_TRUE(callText.contains("2,12-07 10:16,02-1234-5678,,")) << callText.constData();
+    // Each row after the PC's time it came at.
+    EXPECT_TRUE(callText.contains(",2,12-07 10:16,02-1234-5678,,")) << callText.constData();
 
-    // The context menu: copy (the whole log when nothing is selected) and save.
+    // The context menu: copy (every row that holds text when nothing is selected) and save.
     QTimer::singleShot(50, [] {
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
         ASSERT_TRUE(menu);
