@@ -5,6 +5,7 @@
 #include "monitor.h"
 #include "runner.h"
 
+#include "console/notation.h"
 #include "console/settings.h"
 #include "console/variant.h"
 
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QStringList>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -74,12 +76,67 @@ const char kUsage[] =
     "--since and --until a time range (\"2026-12-07\" or \"2026-12-07 09:15\", local\n"
     "time). Exit status 1 when there is no history or it cannot be read.\n";
 
-int usage(const char *problem)
+// The subcommand being read, for the hint of a usage error.
+QString g_command;
+
+// The help on standard output, status 0.
+int help()
 {
-    if (problem)
-        std::fprintf(stderr, "dialkite-cli: %s\n\n", problem);
-    std::fputs(kUsage, problem ? stderr : stdout);
-    return problem ? 2 : 0;
+    std::fputs(kUsage, stdout);
+    return 0;
+}
+
+// A usage error: one line naming what is at fault, a hint where to read more, status 2.
+int usage(const QString &problem)
+{
+    const QString where = g_command.isEmpty() ? QString() : g_command + QStringLiteral(": ");
+    const QString see = g_command.isEmpty()
+                            ? QStringLiteral("dialkite-cli --help")
+                            : QStringLiteral("dialkite-cli %1 --help").arg(g_command);
+    std::fprintf(stderr, "dialkite-cli: %s%s (see '%s')\n", qUtf8Printable(where),
+                 qUtf8Printable(dialkite::visibleControls(problem)), qUtf8Printable(see));
+    return 2;
+}
+
+// Letters one must change, add or drop to make one word the other.
+int distance(const QString &a, const QString &b)
+{
+    QList<int> row(b.size() + 1);
+    for (int j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (int i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= b.size(); ++j) {
+            const int above = row[j];
+            row[j] =
+                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+const QStringList kCommands = {QStringLiteral("run"), QStringLiteral("monitor"),
+                               QStringLiteral("history"), QStringLiteral("collect")};
+
+int unknownCommand(const QString &word)
+{
+    for (const QString &command : kCommands) {
+        if (distance(word, command) <= 2)
+            return usage(
+                QStringLiteral("unknown command '%1'; did you mean '%2'?").arg(word, command));
+    }
+    return usage(QStringLiteral("unknown command '%1'; the commands are %2")
+                     .arg(word, kCommands.join(QStringLiteral(", "))));
+}
+
+// What is left after the options were taken: an unknown option or a stray word.
+int leftOver(const QStringList &args)
+{
+    const QString &first = args.front();
+    return first.startsWith(u'-') ? usage(QStringLiteral("unknown option %1").arg(first))
+                                  : usage(QStringLiteral("unexpected argument '%1'").arg(first));
 }
 
 // A settings file that exists but cannot be read would make the core run on empty
@@ -124,104 +181,115 @@ int run(const QString &scriptPath, const QString &settingsPath, bool check)
     return 0;
 }
 
-// Takes "--name VALUE" out of `args`; nullopt when absent, "" when the value is missing.
-std::optional<QString> takeOption(QStringList &args, const char *name)
+// Takes "--name VALUE" out of `args`; nullopt when absent. A missing value (the end, or
+// another option) is a usage error in `error`.
+std::optional<QString> takeOption(QStringList &args, const char *name, QString *error)
 {
     const qsizetype at = args.indexOf(QLatin1String(name));
     if (at < 0)
         return std::nullopt;
-    const QString value = at + 1 < args.size() ? args[at + 1] : QString();
-    args.remove(at, at + 1 < args.size() ? 2 : 1);
+    const bool missing = at + 1 >= args.size() || args[at + 1].startsWith(QLatin1String("--"));
+    const QString value = missing ? QString() : args[at + 1];
+    args.remove(at, missing ? 1 : 2);
+    if ((missing || value.isEmpty()) && error->isEmpty())
+        *error = QStringLiteral("%1 needs a value").arg(QLatin1String(name));
     return value;
+}
+
+// A whole number from `low` to `high` for option `name`; nullopt and `error` otherwise.
+std::optional<int> number(const QString &text, const char *name, int low, int high, QString *error)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (ok && value >= low && value <= high)
+        return value;
+    if (error->isEmpty())
+        *error = QStringLiteral("%1 takes %2 to %3, not '%4'")
+                     .arg(QLatin1String(name))
+                     .arg(low)
+                     .arg(high)
+                     .arg(text);
+    return std::nullopt;
 }
 
 int monitor(QStringList args, const QString &settingsPath)
 {
     MonitorOptions options;
     options.settingsPath = settingsPath;
+    QString error;
     const qsizetype identify = args.indexOf(QStringLiteral("--identify"));
     if (identify >= 0) {
         options.box.identify = true;
         args.remove(identify);
     }
-    bool ok = true;
-    if (const auto port = takeOption(args, "--port")) {
-        options.box.port = port->toInt(&ok);
-        if (!ok || options.box.port < 1)
-            return usage("--port takes a port number");
-    }
-    if (const auto device = takeOption(args, "--device"))
+    if (const auto port = takeOption(args, "--port", &error); port && error.isEmpty())
+        options.box.port = number(*port, "--port", 1, 255, &error).value_or(0);
+    if (const auto device = takeOption(args, "--device", &error))
         options.box.device = *device;
-    if (const auto variant = takeOption(args, "--variant")) {
-        options.box.variant = variant->toInt(&ok);
-        if (!ok || options.box.variant < 1 ||
-            !dialkite::variantTable().find(VariantId(options.box.variant)))
-            return usage(qPrintable(
-                QStringLiteral("--variant takes 1 to %1").arg(dialkite::variantTable().highest())));
+    if (const auto variant = takeOption(args, "--variant", &error); variant && error.isEmpty()) {
+        options.box.variant =
+            number(*variant, "--variant", 1, dialkite::variantTable().highest(), &error)
+                .value_or(1);
+        if (error.isEmpty() && !dialkite::variantTable().find(VariantId(options.box.variant)))
+            error = QStringLiteral("--variant: no variant %1").arg(options.box.variant);
     }
-    while (const auto box = takeOption(args, "--box")) {
-        QString error;
+    while (error.isEmpty()) {
+        const auto box = takeOption(args, "--box", &error);
+        if (!box || !error.isEmpty())
+            break;
         const auto spec = parseBoxSpec(*box, &error);
         if (!spec)
-            return usage(qPrintable(error));
+            return usage(QStringLiteral("--box %1: %2").arg(*box, error));
         for (const BoxSpec &other : options.rig) {
             if (other.name == spec->name)
-                return usage(qPrintable(QStringLiteral("two boxes are called %1").arg(spec->name)));
+                return usage(QStringLiteral("two boxes are called %1").arg(spec->name));
         }
         options.rig.append(*spec);
     }
-    if (const auto rig = takeOption(args, "--rig")) {
+    if (const auto rig = takeOption(args, "--rig", &error); rig && error.isEmpty()) {
         QFile file(*rig);
         if (!file.open(QIODevice::ReadOnly)) {
             std::fprintf(stderr, "dialkite-cli: cannot read %s: %s\n", qUtf8Printable(*rig),
                          qUtf8Printable(file.errorString()));
             return 1;
         }
-        QString error;
-        const QList<BoxSpec> boxes = parseRigFile(file.read(Settings::kMaxFileSize), &error);
+        QString problem;
+        const QList<BoxSpec> boxes = parseRigFile(file.read(Settings::kMaxFileSize), &problem);
         if (boxes.isEmpty())
-            return usage(qPrintable(*rig + QStringLiteral(": ") + error));
+            return usage(*rig + QStringLiteral(": ") + problem);
         options.rig += boxes;
     }
-    if (const auto capture = takeOption(args, "--capture")) {
-        if (capture->isEmpty())
-            return usage("--capture needs a file name");
+    if (const auto capture = takeOption(args, "--capture", &error))
         options.capture = *capture;
-    }
-    if (const auto history = takeOption(args, "--history")) {
-        if (history->isEmpty())
-            return usage("--history needs a file name");
+    if (const auto history = takeOption(args, "--history", &error))
         options.history = *history;
-    }
-    if (const auto mqtt = takeOption(args, "--mqtt"))
+    if (const auto mqtt = takeOption(args, "--mqtt", &error))
         options.mqtt = *mqtt;
-    if (const auto spool = takeOption(args, "--spool"))
+    if (const auto spool = takeOption(args, "--spool", &error))
         options.spool = *spool;
-    if (const auto confirm = takeOption(args, "--confirm")) {
+    if (const auto confirm = takeOption(args, "--confirm", &error); confirm && error.isEmpty()) {
         if (*confirm != u"collector" && *confirm != u"broker")
-            return usage("--confirm takes collector or broker");
+            error = QStringLiteral("--confirm takes collector or broker, not '%1'").arg(*confirm);
         options.confirm = *confirm;
     }
-    if (options.spool.isEmpty())
-        options.spool = dialkite::defaultSpoolFile();
-    if (const auto count = takeOption(args, "--count")) {
-        options.count = count->toInt(&ok);
-        if (!ok || options.count < 1)
-            return usage("--count takes a positive number");
-    }
+    if (const auto count = takeOption(args, "--count", &error); count && error.isEmpty())
+        options.count = number(*count, "--count", 1, 1000000000, &error).value_or(0);
+    if (!error.isEmpty())
+        return usage(error);
     if (!args.isEmpty())
-        return usage("monitor: unexpected argument");
+        return leftOver(args);
     const bool single = options.box.port != 0 || !options.box.device.isEmpty();
     if (options.rig.isEmpty() && options.box.port != 0 && !options.box.device.isEmpty())
-        return usage("monitor needs one of --port and --device");
+        return usage(QStringLiteral("one of --port and --device, not both"));
     if (single == !options.rig.isEmpty())
-        return usage("monitor needs --port or --device for one box, or --box / --rig for several");
+        return usage(
+            QStringLiteral("--port or --device for one box, or --box / --rig for several"));
+    if (!options.rig.isEmpty() && !options.capture.isEmpty())
+        return usage(QStringLiteral(
+            "--capture records one box; give each box of a rig a monitor of its own to record it"));
     // --identify asks every box of a rig, as IDENTIFY=1 asks one.
     for (BoxSpec &spec : options.rig)
         spec.identify = spec.identify || options.box.identify;
-    if (!options.rig.isEmpty() && !options.capture.isEmpty())
-        return usage(
-            "--capture records one box; give each box of a rig a monitor of its own to record it");
     if (!settingsReadable(settingsPath))
         return 1;
     return runMonitor(options);
@@ -229,19 +297,22 @@ int monitor(QStringList args, const QString &settingsPath)
 
 int collect(QStringList args, const QString &settingsPath)
 {
-    const auto url = takeOption(args, "--mqtt");
-    if (!url || url->isEmpty())
-        return usage("collect needs --mqtt URL");
-    const QString file = takeOption(args, "--history").value_or(dialkite::defaultHistoryFile());
-    const QString clientId = takeOption(args, "--client-id").value_or(QString());
+    QString error;
+    const auto url = takeOption(args, "--mqtt", &error);
+    const QString file =
+        takeOption(args, "--history", &error).value_or(dialkite::defaultHistoryFile());
+    const QString clientId = takeOption(args, "--client-id", &error).value_or(QString());
+    if (!error.isEmpty())
+        return usage(error);
     if (!args.isEmpty())
-        return usage("collect: unexpected argument");
+        return leftOver(args);
+    if (!url)
+        return usage(QStringLiteral("--mqtt URL is needed"));
     if (!settingsReadable(settingsPath))
         return 1;
-    QString error;
     auto target = dialkite::mqttTarget(*url, Settings(settingsPath).load(), &error);
     if (!target)
-        return usage(qPrintable(error));
+        return usage(error);
     target->clientId = clientId;
     return runCollector(*target, file);
 }
@@ -249,42 +320,39 @@ int collect(QStringList args, const QString &settingsPath)
 int history(QStringList args)
 {
     HistoryOptions options;
-    if (const auto db = takeOption(args, "--db"))
+    QString error;
+    if (const auto db = takeOption(args, "--db", &error))
         options.file = *db;
-    if (const auto number = takeOption(args, "--number"))
-        options.filter.number = *number;
-    if (const auto line = takeOption(args, "--line")) {
-        if (line->isEmpty())
-            return usage("--line takes a line number");
-        options.filter.line = *line;
-    }
-    if (const auto box = takeOption(args, "--box"))
+    if (const auto text = takeOption(args, "--number", &error))
+        options.filter.number = *text;
+    if (const auto line = takeOption(args, "--line", &error); line && error.isEmpty())
+        options.filter.line = QString::number(number(*line, "--line", 1, 16, &error).value_or(0));
+    if (const auto box = takeOption(args, "--box", &error))
         options.filter.box = *box;
     for (const auto &[name, endOfDay] : {std::pair{"--since", false}, std::pair{"--until", true}}) {
-        if (const auto text = takeOption(args, name)) {
+        if (const auto text = takeOption(args, name, &error); text && error.isEmpty()) {
             const QDateTime at = parseLocalTime(*text, endOfDay);
             if (!at.isValid())
-                return usage(
-                    "--since and --until take a date, 2026-12-07, or a time, 2026-12-07 09:15");
+                error = QStringLiteral("%1 takes a date, 2026-12-07, or a time, 2026-12-07 09:15,"
+                                       " not '%2'")
+                            .arg(QLatin1String(name), *text);
             (endOfDay ? options.filter.until : options.filter.since) = at;
         }
     }
-    if (const auto limit = takeOption(args, "--limit")) {
-        bool ok = false;
-        options.filter.limit = limit->toInt(&ok);
-        if (!ok || options.filter.limit < 1)
-            return usage("--limit takes a positive number");
-    }
-    if (const auto format = takeOption(args, "--format")) {
+    if (const auto limit = takeOption(args, "--limit", &error); limit && error.isEmpty())
+        options.filter.limit = number(*limit, "--limit", 1, 1000000000, &error).value_or(0);
+    if (const auto format = takeOption(args, "--format", &error); format && error.isEmpty()) {
         if (*format == QLatin1String("csv"))
             options.format = HistoryFormat::Csv;
         else if (*format == QLatin1String("json"))
             options.format = HistoryFormat::Json;
         else if (*format != QLatin1String("table"))
-            return usage("--format takes table, csv or json");
+            error = QStringLiteral("--format takes table, csv or json, not '%1'").arg(*format);
     }
+    if (!error.isEmpty())
+        return usage(error);
     if (!args.isEmpty())
-        return usage("history: unexpected argument");
+        return leftOver(args);
     return printHistory(options);
 }
 
@@ -295,31 +363,36 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     qSetMessagePattern(QStringLiteral("dialkite-cli: %{message}"));
     QStringList args = app.arguments().mid(1);
-    QString settingsPath = Settings::defaultPath();
-    if (const auto path = takeOption(args, "--settings")) {
-        if (path->isEmpty())
-            return usage("--settings needs a file name");
-        settingsPath = *path;
-    }
+    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h")))
+        return help();
     if (args.contains(QLatin1String("--version"))) {
         std::printf("dialkite-cli %s\n", DIALKITE_VERSION);
         return 0;
     }
+    QString error;
+    QString settingsPath = Settings::defaultPath();
+    if (const auto path = takeOption(args, "--settings", &error))
+        settingsPath = *path;
+    if (!error.isEmpty())
+        return usage(error);
     if (args.isEmpty())
-        return usage("no command given");
-    if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h")))
-        return usage(nullptr);
-    if (args[0] == QLatin1String("run")) {
+        return usage(QStringLiteral("no command given"));
+    g_command = args.takeFirst();
+    if (g_command == QLatin1String("run")) {
         const bool check = args.removeAll(QStringLiteral("--check")) > 0;
-        if (args.size() != 2)
-            return usage("run takes one SCRIPT");
-        return run(args[1], settingsPath, check);
+        if (args.isEmpty())
+            return usage(QStringLiteral("a SCRIPT is needed"));
+        if (args.size() > 1 || (args[0].startsWith(u'-') && args[0] != u"-"))
+            return leftOver(args[0].startsWith(u'-') && args[0] != u"-" ? args : args.mid(1));
+        return run(args[0], settingsPath, check);
     }
-    if (args[0] == QLatin1String("monitor"))
-        return monitor(args.mid(1), settingsPath);
-    if (args[0] == QLatin1String("history"))
-        return history(args.mid(1));
-    if (args[0] == QLatin1String("collect"))
-        return collect(args.mid(1), settingsPath);
-    return usage("unknown command");
+    if (g_command == QLatin1String("monitor"))
+        return monitor(args, settingsPath);
+    if (g_command == QLatin1String("history"))
+        return history(args);
+    if (g_command == QLatin1String("collect"))
+        return collect(args, settingsPath);
+    const QString word = g_command;
+    g_command.clear();
+    return unknownCommand(word);
 }

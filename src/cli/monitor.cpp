@@ -71,17 +71,6 @@ public:
                 ++m_shared.decoded >= m_shared.options.count)
                 m_shared.stopAll();
         });
-        // Every event once the history and the spool have it: a monitor killed at any
-        // moment has printed no call they lack.
-        m_outputs = shared.outputs.build(spec.name);
-        QObject::connect(&m_console, &Console::observed, m_outputs.get(), &OutputSet::consume);
-        QObject::connect(m_outputs.get(), &OutputSet::news, this,
-                         [this](const QString &output, Severity severity, const QString &text) {
-                             if (output == u"capture" && severity == Severity::Stopped)
-                                 tell(QStringLiteral("recording stopped: ") + text);
-                             else
-                                 tell(output + QStringLiteral(": ") + text);
-                         });
         QObject::connect(&m_link, &SerialLink::lost, this, [this](const QString &reason) {
             tell(QStringLiteral("%1: %2").arg(reason, m_device));
             lost();
@@ -101,6 +90,7 @@ public:
             return false;
         }
         m_delay = kFirstRetryMs;
+        startOutputs();
         json::Fields fields{{QStringLiteral("event"), QStringLiteral("open")}};
         if (!m_spec.name.isEmpty())
             fields.append({QStringLiteral("box"), m_spec.name});
@@ -121,11 +111,32 @@ public:
     }
     void finish(QDeadlineTimer deadline)
     {
+        if (!m_outputs)
+            return;
         for (const QString &undone : m_outputs->finish(deadline))
             tell(undone);
     }
 
     bool failed() const { return m_failed; }
+
+private:
+    // Every event once the history and the spool have it: a monitor killed at any moment
+    // has printed no call they lack. Made when the port first opens, so that a monitor
+    // whose port never opens leaves no files behind.
+    void startOutputs()
+    {
+        if (m_outputs)
+            return;
+        m_outputs = m_shared.outputs.build(m_spec.name);
+        QObject::connect(&m_console, &Console::observed, m_outputs.get(), &OutputSet::consume);
+        QObject::connect(m_outputs.get(), &OutputSet::news, this,
+                         [this](const QString &output, Severity severity, const QString &text) {
+                             if (output == u"capture" && severity == Severity::Stopped)
+                                 tell(QStringLiteral("recording stopped: ") + text);
+                             else
+                                 tell(output + QStringLiteral(": ") + text);
+                         });
+    }
 
 private:
     void tell(const QString &text)

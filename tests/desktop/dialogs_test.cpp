@@ -25,6 +25,9 @@ class Dialogs : public ::testing::Test {
 protected:
     Dialogs()
     {
+        // Start-up is the test's: no timer opens a port (and a port error) behind its back.
+        form.timer1().stop();
+        form.timer2().stop();
         form.console().Timer2_Timer();
         link.setOpen(true);
         form.show();

@@ -32,6 +32,9 @@ class Finish : public ::testing::Test {
 protected:
     Finish()
     {
+        // Start-up is the test's: no timer opens a port behind its back.
+        form.timer1().stop();
+        form.timer2().stop();
         OutputPlan plan;
         plan.history = dir.filePath(QStringLiteral("history.sqlite"));
         form.startOutputs(plan);

@@ -31,6 +31,9 @@ protected:
         OutputPlan plan;
         plan.history = dir.filePath(QStringLiteral("history.sqlite"));
         form.startOutputs(plan);
+        // Start-up is the test's: no timer opens a port (and a port error) behind its back.
+        form.timer1().stop();
+        form.timer2().stop();
         form.console().Timer2_Timer();
         link.setOpen(true);
         form.console().setVariant(VariantId(3));

@@ -1,0 +1,82 @@
+// dialkite-cli's mistakes as a user makes them: each is one line that names the option
+// or word at fault and says where to read more, with status 2; a monitor that cannot
+// open its port leaves no file behind.
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+    int status;
+    QByteArray out;
+    QByteArray err;
+};
+
+Outcome cli(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(DIALKITE_CLI), arguments);
+    process.waitForFinished(15000);
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+} // namespace
+
+TEST(Usage, EachMistakeIsOneLineThatNamesIt)
+{
+    const std::pair<QStringList, const char *> cases[] = {
+        {{QStringLiteral("history"), QStringLiteral("--bogus")},
+         "dialkite-cli: history: unknown option --bogus (see 'dialkite-cli history --help')\n"},
+        {{QStringLiteral("histroy")},
+         "dialkite-cli: unknown command 'histroy'; did you mean 'history'? (see 'dialkite-cli "
+         "--help')\n"},
+        {{QStringLiteral("run"), QStringLiteral("x.scn"), QStringLiteral("--chek")},
+         "dialkite-cli: run: unknown option --chek (see 'dialkite-cli run --help')\n"},
+        {{QStringLiteral("history"), QStringLiteral("--number")},
+         "dialkite-cli: history: --number needs a value (see 'dialkite-cli history --help')\n"},
+        {{QStringLiteral("history"), QStringLiteral("--line"), QStringLiteral("17")},
+         "dialkite-cli: history: --line takes 1 to 16, not '17' (see 'dialkite-cli history "
+         "--help')\n"},
+        {{QStringLiteral("history"), QStringLiteral("--limit"), QStringLiteral("--format"),
+          QStringLiteral("csv")},
+         "dialkite-cli: history: --limit needs a value (see 'dialkite-cli history --help')\n"},
+        {{QStringLiteral("monitor"), QStringLiteral("--device"), QStringLiteral("/dev/x"),
+          QStringLiteral("--variant"), QStringLiteral("9")},
+         "dialkite-cli: monitor: --variant takes 1 to 8, not '9' (see 'dialkite-cli monitor "
+         "--help')\n"},
+        {{QStringLiteral("monitor"), QStringLiteral("--device"), QStringLiteral("/dev/x"),
+          QStringLiteral("spare")},
+         "dialkite-cli: monitor: unexpected argument 'spare' (see 'dialkite-cli monitor "
+         "--help')\n"},
+        {{QStringLiteral("collect")},
+         "dialkite-cli: collect: --mqtt URL is needed (see 'dialkite-cli collect --help')\n"},
+        {{}, "dialkite-cli: no command given (see 'dialkite-cli --help')\n"},
+    };
+    for (const auto &[arguments, expected] : cases) {
+        const Outcome outcome = cli(arguments);
+        EXPECT_EQ(outcome.status, 2) << arguments.join(u' ').toStdString();
+        EXPECT_EQ(outcome.err, QByteArray(expected)) << arguments.join(u' ').toStdString();
+        EXPECT_TRUE(outcome.out.isEmpty());
+    }
+    // The help itself is for standard output, status 0, from anywhere on the line.
+    const Outcome asked = cli({QStringLiteral("history"), QStringLiteral("--help")});
+    EXPECT_EQ(asked.status, 0);
+    EXPECT_TRUE(asked.out.startsWith("Usage: "));
+}
+
+TEST(Usage, AMonitorWhosePortWillNotOpenLeavesNoFiles)
+{
+    QTemporaryDir dir;
+    const Outcome outcome =
+        cli({QStringLiteral("monitor"), QStringLiteral("--device"),
+             dir.filePath(QStringLiteral("no-such-device")), QStringLiteral("--history"),
+             dir.filePath(QStringLiteral("h/calls.sqlite")), QStringLiteral("--capture"),
+             dir.filePath(QStringLiteral("c.scn")), QStringLiteral("--settings"),
+             dir.filePath(QStringLiteral("none.ini"))});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.err.contains("cannot open")) << outcome.err.constData();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
