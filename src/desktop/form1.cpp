@@ -2,6 +2,7 @@
 
 #include "dialkiteselectform.h"
 #include "gridview.h"
+#include "icon.h"
 
 #include "operations/identify.h"
 #include "operations/select.h"
@@ -45,6 +46,7 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(texts::kWindowTitle);
+    setWindowIcon(kiteIcon());
     setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
 
     addButton("ChangePort", texts::kChangePort, QStyle::SP_DriveNetIcon, 0,
@@ -85,7 +87,10 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
     m_Timer2.setObjectName(QStringLiteral("Timer2"));
     connect(&m_Timer1, &QTimer::timeout, this, [this] {
         m_Timer1.stop();
-        m_console.Timer1_Timer();
+        if (m_portAtStart)
+            m_console.ChangeComport(m_portAtStart);
+        else
+            m_console.Timer1_Timer();
     });
     connect(&m_Timer2, &QTimer::timeout, this, [this] {
         m_Timer2.stop();

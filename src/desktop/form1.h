@@ -54,6 +54,9 @@ public:
     // Right after start-up, variant `number` is selected as if the operator had chosen
     // it in the selection dialog (dialkite --variant N).
     void selectAtStart(qint16 number);
+    // At start-up port `number` is opened instead of the saved one, as if the operator
+    // had chosen it in the port dialog (dialkite --port N): it is saved.
+    void choosePortAtStart(qint16 number) { m_portAtStart = number; }
     // Right after start-up (and the variant chosen with selectAtStart), the box is asked
     // for its identification as the 장비확인 button would (dialkite --identify).
     void identifyAtStart();
@@ -105,6 +108,7 @@ private:
     QTimer m_Timer1;
     QTimer m_Timer2;
     QTimer m_reconnect;
+    std::optional<qint16> m_portAtStart;
     GridView *m_portPanel = nullptr;
     QToolButton *m_Outgoing = nullptr;
     QPointer<ChangePortForm> m_portForm;

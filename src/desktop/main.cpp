@@ -1,6 +1,7 @@
 // dialkite: the desktop console.
 
 #include "form1.h"
+#include "icon.h"
 #include "translations.h"
 
 #include "console/qserialportlink.h"
@@ -48,6 +49,12 @@ int main(int argc, char *argv[])
         QStringLiteral("Select box variant N right after start-up, as the selection dialog would."),
         QStringLiteral("N"));
     parser.addOption(variantOption);
+    const QCommandLineOption portOption(
+        QStringLiteral("port"),
+        QStringLiteral("Choose serial port N (COMn) right after start-up, as the port dialog\n"
+                       "would; it is saved for the next start."),
+        QStringLiteral("N"));
+    parser.addOption(portOption);
     const QCommandLineOption identifyOption(
         QStringLiteral("identify"),
         QStringLiteral("Ask the box for its identification right after start-up, as the\n"
@@ -88,12 +95,23 @@ int main(int argc, char *argv[])
     // The call history and the flight recorder in the per-user data folder, publishing
     // when the settings file names a broker.
     window.startOutputs(dialkite::desktopPlan(settings.load()));
+    if (parser.isSet(portOption)) {
+        bool ok = false;
+        const int port = parser.value(portOption).toInt(&ok);
+        if (!ok || port < 1 || port > 255) {
+            std::fprintf(stderr, "dialkite: --port takes 1 to 255\n");
+            return 2;
+        }
+        window.choosePortAtStart(qint16(port));
+    }
     if (variant)
         window.selectAtStart(*variant);
     if (parser.isSet(identifyOption))
         window.identifyAtStart();
     QObject::connect(&window, &dialkite::Form1::endProgram, &app, &QApplication::quit,
                      Qt::QueuedConnection);
+    window.setWindowIcon(dialkite::kiteIcon());
+    QApplication::setWindowIcon(dialkite::kiteIcon());
     window.show();
     if (parser.isSet(screenshotOption)) {
         QTimer::singleShot(parser.value(afterOption).toInt(), &window, [&] {
