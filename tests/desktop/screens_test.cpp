@@ -9,6 +9,7 @@
 #include "desktop/changeportform.h"
 #include "desktop/form1.h"
 #include "desktop/gridview.h"
+#include "desktop/historywindow.h"
 #include "desktop/translations.h"
 
 #include <QDir>
@@ -92,8 +93,52 @@ TEST(Screens, DialogsBoxesAndMenusDrawInKorean)
     Q_EMIT log->customContextMenuRequested(QPoint(20, 20));
     EXPECT_FALSE(menu.isNull());
 
+    // The window's own icon is the kite: a blue diamond around a white centre.
+    const QImage icon = form.windowIcon().pixmap(64, 64).toImage();
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.pixelColor(32, 26), QColor(Qt::white));
+    EXPECT_EQ(icon.pixelColor(24, 32), QColor(0x2b, 0x6c, 0xb0));
+
     QImage quit;
     grabNext(QStringLiteral("quit-box"), &quit);
     EXPECT_FALSE(form.close()); // answered with Cancel: the window stays
     EXPECT_FALSE(quit.isNull());
+}
+
+// The history window with calls of a rig's boxes and of a lone box, for a look at how it
+// lays them out.
+TEST(Screens, TheHistoryWindowAsItLooks)
+{
+    QTemporaryDir dir;
+    Settings settings(dir.filePath(QStringLiteral("Dial Kite.ini")));
+    RecordingLink link;
+    Form1 form(link, settings);
+    form.timer1().stop();
+    form.timer2().stop();
+    OutputPlan plan;
+    plan.history = dir.filePath(QStringLiteral("history.sqlite"));
+    form.startOutputs(plan);
+    form.console().Timer2_Timer();
+    form.console().ChangeComport(qint16(3));
+    form.console().setVariant(VariantId(3));
+    link.inject("\x02 P" + QByteArray(14, ' ') + "DK-C0001V1.0\x03");
+    link.inject("\x02"
+                "1I12071015021234567         \x03");
+    link.inject("\x02"
+                "2m120710160311234567        \x03");
+    link.inject("\x02"
+                "2m12071016P                 \x03");
+    link.inject("\x02"
+                "3I1207101770815277445       \x03");
+    form.finishOutputs();
+    form.showHistory();
+    HistoryWindow *window = form.historyWindow();
+    window->resize(900, 360);
+    QTest::qWait(100);
+    const QImage image = window->grab().toImage();
+    if (!qEnvironmentVariableIsEmpty("DIALKITE_SCREENSHOTS"))
+        image.save(QDir(qEnvironmentVariable("DIALKITE_SCREENSHOTS"))
+                       .filePath(QStringLiteral("history-window.png")));
+    EXPECT_FALSE(image.isNull());
+    EXPECT_EQ(window->model()->rowCount(), 4);
 }
