@@ -65,14 +65,25 @@ namespace {
 // nothing but the row at hand is kept, whatever the number of rows.
 class Search {
 public:
-    Search(const QString &connection, const HistoryFilter &filter)
+    Search(const QString &connection, const HistoryFilter &filter, bool runs)
         : m_db(QSqlDatabase::database(connection, false))
+        , m_columns(runs ? runColumns() : historyTable())
+        , m_runs(runs)
     {
         QStringList fields;
-        for (const HistoryColumn &column : historyTable())
+        for (const HistoryColumn &column : m_columns)
             fields << QLatin1String(column.field);
-        m_search = historyQuery(filter, fields.join(QStringLiteral(", ")));
+        if (runs) {
+            m_search.sql = QStringLiteral("SELECT %1 FROM runs ORDER BY started_utc DESC, id DESC")
+                               .arg(fields.join(QStringLiteral(", ")));
+            if (filter.limit > 0)
+                m_search.sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
+        } else {
+            m_search = historyQuery(filter, fields.join(QStringLiteral(", ")));
+        }
     }
+    const QList<HistoryColumn> &columns() const { return m_columns; }
+    bool runs() const { return m_runs; }
     // Calls `row` for every row found; false (and `problem`) when the search failed.
     bool each(const std::function<void(const QStringList &row)> &row, QString *problem)
     {
@@ -91,7 +102,7 @@ public:
         QStringList cells;
         while (query.next()) {
             cells.clear();
-            for (int i = 0; i < historyTable().size(); ++i)
+            for (int i = 0; i < m_columns.size(); ++i)
                 cells << query.value(i).toString();
             row(cells);
         }
@@ -107,6 +118,8 @@ public:
 
 private:
     QSqlDatabase m_db;
+    QList<HistoryColumn> m_columns;
+    bool m_runs = false;
     HistoryQuery m_search;
 };
 
@@ -120,15 +133,16 @@ QStringList pick(const QStringList &row, const QList<int> &shown)
 
 bool print(Search &search, HistoryFormat format, QString *problem)
 {
-    const QList<HistoryColumn> &columns = historyTable();
+    const QList<HistoryColumn> &columns = search.columns();
     // Every column in CSV, as the window's CSV has them; the box column in a table and
     // in JSON only when a rig's boxes are in the history.
-    const bool boxes = format == HistoryFormat::Csv || search.anyBox();
+    const bool boxes = search.runs() || format == HistoryFormat::Csv || search.anyBox();
     QList<int> shown;
     for (int i = 0; i < columns.size(); ++i) {
         if (i != kBoxColumn || boxes)
             shown << i;
     }
+    const QString kind = search.runs() ? QStringLiteral("run") : QStringLiteral("call");
     QStringList header;
     for (const int i : shown)
         header << columns[i].title;
@@ -136,7 +150,7 @@ bool print(Search &search, HistoryFormat format, QString *problem)
     case HistoryFormat::Json:
         return search.each(
             [&](const QStringList &row) {
-                json::Fields fields{{QStringLiteral("event"), QStringLiteral("call")}};
+                json::Fields fields{{QStringLiteral("event"), kind}};
                 for (const int i : shown)
                     fields.append({QString::fromLatin1(columns[i].key), row[i]});
                 out(json::object(fields) + '\n');
@@ -211,7 +225,7 @@ int printHistory(const HistoryOptions &options)
                          qUtf8Printable(path), qUtf8Printable(db.lastError().text()));
             status = 1;
         } else {
-            Search search(name, options.filter);
+            Search search(name, options.filter, options.runs);
             if (!print(search, options.format, &problem)) {
                 std::fprintf(stderr, "dialkite-cli: cannot search %s: %s\n", qUtf8Printable(path),
                              qUtf8Printable(problem));

@@ -15,6 +15,7 @@ struct HistoryOptions {
     QString file; // the database; empty: the default one
     HistoryFilter filter;
     HistoryFormat format = HistoryFormat::Table;
+    bool runs = false; // the box acceptance runs instead of the calls (their limit counts)
 };
 
 // Prints the rows; the exit status: 0 done, 1 no history there or it cannot be read.

@@ -172,10 +172,17 @@ std::optional<QString> ScenarioRunner::runChecked(const QList<Step> &steps)
 
 void runStep(Console &console, RecordingLink &link, const Step &step)
 {
+    if (step.kind == Step::Kind::Rx)
+        link.inject(step.bytes);
+    else
+        runOperatorStep(console, step);
+}
+
+void runOperatorStep(Console &console, const Step &step)
+{
     switch (step.kind) {
     case Step::Kind::Rx:
-        link.inject(step.bytes);
-        break;
+        break; // the box's, not the operator's
     case Step::Kind::Select:
         Dialkite_Select(console, choice(step));
         break;

@@ -19,6 +19,8 @@ using scenario::Step;
 // What one step does to `console`, whose link is `link`: the box's bytes arrive, or the
 // operator confirms a dialog.
 void runStep(Console &console, RecordingLink &link, const Step &step);
+// What an operator's step does to `console`, whatever its link (a real box's too).
+void runOperatorStep(Console &console, const Step &step);
 
 class ScenarioRunner {
 public:

@@ -70,6 +70,22 @@ const std::vector<std::vector<const char *>> kMigrations = {
     //    confirms that much to the publisher, which may then forget them)
     {"CREATE TABLE deliveries (box TEXT NOT NULL, instance TEXT NOT NULL,"
      " stored_up_to INTEGER NOT NULL, PRIMARY KEY (box, instance))"},
+    // 4: box acceptance runs (dialkite-cli test)
+    {"CREATE TABLE runs ("
+     " id INTEGER PRIMARY KEY,"
+     " started_utc INTEGER NOT NULL,"
+     " pc_time TEXT NOT NULL,"
+     " suite TEXT NOT NULL,"
+     " device TEXT NOT NULL DEFAULT '',"
+     " variant TEXT NOT NULL DEFAULT '',"
+     " box_name TEXT NOT NULL DEFAULT '',"
+     " box_version TEXT NOT NULL DEFAULT '',"
+     " verdict TEXT NOT NULL," // passed, failed
+     " passed INTEGER NOT NULL,"
+     " failed INTEGER NOT NULL,"
+     " duration_ms INTEGER NOT NULL,"
+     " capture TEXT NOT NULL DEFAULT '')",
+     "CREATE INDEX runs_time ON runs(started_utc)"},
 };
 
 bool exec(QSqlDatabase &db, const QString &sql, QString *problem)
@@ -773,6 +789,55 @@ void RemoteHistory::flush()
 }
 
 // ---- Searching ----
+
+bool recordRun(const QString &path, const TestRun &run, QString *problem)
+{
+    static int count = 0;
+    const QString name = QStringLiteral("dialkite-run-%1").arg(++count);
+    QString moved;
+    bool ok = openHistory(path, name, &moved, problem);
+    if (ok) {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        QSqlQuery insert(db);
+        insert.prepare(QStringLiteral(
+            "INSERT INTO runs (started_utc, pc_time, suite, device, variant, box_name,"
+            " box_version, verdict, passed, failed, duration_ms, capture)"
+            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        const QVariantList values{run.started.toMSecsSinceEpoch(),
+                                  run.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                  run.suite, run.device, run.variant, run.boxName, run.boxVersion,
+                                  run.passed == run.total() ? QStringLiteral("passed")
+                                                            : QStringLiteral("failed"),
+                                  run.passed, run.failed, run.durationMs, run.capture};
+        for (int i = 0; i < values.size(); ++i)
+            insert.bindValue(i, values[i].typeId() == QMetaType::QString && values[i].toString().isNull()
+                                    ? QVariant(QStringLiteral(""))
+                                    : values[i]);
+        ok = insert.exec();
+        if (!ok)
+            *problem = insert.lastError().text();
+    }
+    disconnect(name);
+    return ok;
+}
+
+const QList<HistoryColumn> &runColumns()
+{
+    static const QList<HistoryColumn> columns = {
+        {"pc_time", QStringLiteral("PC 시각"), "pc_time"},
+        {"suite", QStringLiteral("시험"), "suite"},
+        {"verdict", QStringLiteral("판정"), "verdict"},
+        {"passed", QStringLiteral("통과"), "passed"},
+        {"failed", QStringLiteral("실패"), "failed"},
+        {"duration_ms", QStringLiteral("시간(ms)"), "duration_ms"},
+        {"box_name", QStringLiteral("장비명"), "box_name"},
+        {"box_version", QStringLiteral("버전"), "box_version"},
+        {"variant", QStringLiteral("종류"), "variant"},
+        {"device", QStringLiteral("포트"), "device"},
+        {"capture", QStringLiteral("통신 기록"), "capture"},
+    };
+    return columns;
+}
 
 const QList<HistoryColumn> &historyTable()
 {

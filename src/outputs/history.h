@@ -40,7 +40,7 @@ namespace dialkite {
 class HistoryStore;
 
 // The schema's version (PRAGMA user_version) and the program's mark on its files.
-inline constexpr int kHistorySchema = 3;
+inline constexpr int kHistorySchema = 4;
 inline constexpr int kHistoryApplicationId = 0x444B4954; // "DKIT"
 
 // Where the history is kept unless the settings file says otherwise: history.sqlite in
@@ -162,5 +162,25 @@ struct HistoryColumn {
     const char *key;
 };
 const QList<HistoryColumn> &historyTable();
+
+// A box acceptance run (dialkite-cli test) as the history keeps it.
+struct TestRun {
+    QDateTime started;
+    QString suite;
+    QString device;
+    QString variant;
+    QString boxName;
+    QString boxVersion;
+    int passed = 0;
+    int failed = 0;
+    int skipped = 0;
+    qint64 durationMs = 0;
+    QString capture;
+    int total() const { return passed + failed + skipped; }
+};
+// Stores `run` in the history at `path` (made or brought up to date as needed).
+bool recordRun(const QString &path, const TestRun &run, QString *problem);
+// The columns `history --runs` shows, newest first.
+const QList<HistoryColumn> &runColumns();
 
 } // namespace dialkite

@@ -19,11 +19,55 @@ QByteArray rorivuFrame(char command)
 
 } // namespace
 
+bool parseFault(const QString &text, Faults *faults, QString *why)
+{
+    const QString kind = text.section(u':', 0, 0);
+    const QString value = text.section(u':', 1);
+    bool ok = true;
+    if (kind == u"no-identify" && value.isEmpty())
+        faults->noIdentify = true;
+    else if (kind == u"wrong-version" && value.isEmpty())
+        faults->wrongVersion = true;
+    else if (kind == u"slow")
+        faults->slowMs = value.toInt(&ok);
+    else if (kind == u"drop-call-end" && value.isEmpty())
+        faults->dropCallEnd = true;
+    else if (kind == u"garble")
+        faults->garble = value.toDouble(&ok);
+    else if (kind == u"ignore" && value.size() == 1 && value[0].unicode() < 128)
+        faults->ignore += value.toLatin1();
+    else if (kind == u"no-ack-wait" && value.isEmpty())
+        faults->noAckWait = true;
+    else
+        ok = false;
+    if (!ok || faults->slowMs < 0 || faults->slowMs > 600000 || faults->garble < 0 ||
+        faults->garble > 1) {
+        *why = QStringLiteral("--fault takes no-identify, wrong-version, slow:MS, drop-call-end,"
+                              " garble:P (0 to 1), ignore:LETTER or no-ack-wait, not '%1'")
+                   .arg(text);
+        return false;
+    }
+    return true;
+}
+
 Box::Box(const BoxOptions &options, QObject *parent)
     : QObject(parent)
     , m_variant(options.variant)
     , m_options(options)
+    , m_random(options.seed)
 {}
+
+void Box::send(const QByteArray &bytes, bool record)
+{
+    QByteArray out = bytes;
+    // A garbled record: one byte between its first and last changed.
+    if (record && m_options.faults.garble > 0 && out.size() > 2 &&
+        m_random.generateDouble() < m_options.faults.garble) {
+        const qsizetype at = 1 + qsizetype(m_random.bounded(int(out.size() - 2)));
+        out[at] = char(out[at] ^ 0x55);
+    }
+    Q_EMIT output(out);
+}
 
 void Box::setVariant(int variant)
 {
@@ -33,8 +77,12 @@ void Box::setVariant(int variant)
 
 void Box::fromConsole(const QByteArray &bytes)
 {
-    for (const Frame &frame : m_reader.feed(bytes))
-        handle(frame);
+    for (const Frame &frame : m_reader.feed(bytes)) {
+        if (m_options.faults.slowMs > 0)
+            QTimer::singleShot(m_options.faults.slowMs, this, [this, frame] { handle(frame); });
+        else
+            handle(frame);
+    }
 }
 
 void Box::handle(const Frame &frame)
@@ -42,6 +90,10 @@ void Box::handle(const Frame &frame)
     Q_EMIT frameIn(frame.bytes);
     if (fulfil(frame.bytes))
         return;
+    if (frame.command != 0 && m_options.faults.ignore.contains(frame.command)) {
+        Q_EMIT note(QStringLiteral("ignores %1").arg(notation(frame.bytes)));
+        return;
+    }
     switch (frame.kind) {
     case Frame::Kind::Query:
         identify();
@@ -96,7 +148,7 @@ void Box::handleSetting(const Frame &frame)
             Q_EMIT problem(QStringLiteral("variant 5 does not answer detection reads"));
             return;
         }
-        Q_EMIT output(detectionRecord(m_detection));
+        send(detectionRecord(m_detection));
         return;
     case 'y':
         if (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '2') {
@@ -123,8 +175,14 @@ void Box::handleSetting(const Frame &frame)
 
 void Box::identify()
 {
-    const Identity identity = m_options.identity.value_or(defaultIdentity(m_variant));
-    Q_EMIT output(identificationRecord(m_variant, identity));
+    if (m_options.faults.noIdentify) {
+        Q_EMIT note(QStringLiteral("does not answer the identification request"));
+        return;
+    }
+    Identity identity = m_options.identity.value_or(defaultIdentity(m_variant));
+    if (m_options.faults.wrongVersion)
+        identity.version = "V9.9";
+    send(identificationRecord(m_variant, identity));
     if (format() == Format::Rez)
         expect(rezFrame(' ', 'm'), QStringLiteral("the answer to the identification"));
     else if (format() == Format::Rorivu)
@@ -168,7 +226,11 @@ bool Box::endCall(int line, QString *why)
     delete m_callEnds.take(line);
     m_calls.remove(line);
     Q_EMIT note(QStringLiteral("call on line %1 over").arg(line));
-    Q_EMIT output(*record);
+    if (m_options.faults.dropCallEnd) {
+        Q_EMIT note(QStringLiteral("does not report it"));
+        return true;
+    }
+    send(*record);
     return true;
 }
 
@@ -189,7 +251,8 @@ bool Box::burst(const QList<CallEvent> &events, QString *why)
         if (const auto ack = acknowledgementOf(m_variant, e))
             acknowledgements.append(*ack);
     }
-    Q_EMIT output(bytes);
+    // A box that does not wait for its answers sends every record again at once.
+    send(m_options.faults.noAckWait ? bytes + bytes : bytes);
     for (const QByteArray &ack : acknowledgements)
         expect(ack, QStringLiteral("the acknowledgement of a call record"));
     return true;

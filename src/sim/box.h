@@ -11,16 +11,34 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <list>
 
 namespace dialkite::sim {
+
+// What is wrong with a box, to prove that a test suite catches it (dialkite-sim --fault).
+struct Faults {
+    bool noIdentify = false;   // never answers an identification request
+    bool wrongVersion = false; // reports version "V9.9"
+    int slowMs = 0;            // answers the console this much later
+    bool dropCallEnd = false;  // never reports the end of a dialled call
+    double garble = 0;         // each record has one byte changed with this probability
+    QByteArray ignore;         // command letters it ignores (no answer, no effect)
+    bool noAckWait = false;    // does not wait for acknowledgements: sends each call twice
+};
+
+// A fault as written on the command line ("no-identify", "slow:500", "garble:0.5",
+// "ignore:x"); false (and `why`) when it is not one.
+bool parseFault(const QString &text, Faults *faults, QString *why);
 
 struct BoxOptions {
     int variant = 1;
     int ackTimeoutMs = 1000;          // how long an acknowledgement may take before it is reported
     int callEndAfterMs = 5000;        // a dialled call ends by itself after this; 0: never
     std::optional<Identity> identity; // default: defaultIdentity(variant)
+    Faults faults;
+    quint32 seed = 1; // for the garbling
 };
 
 class Box : public QObject {
@@ -67,6 +85,8 @@ private:
     };
 
     void handle(const Frame &frame);
+    // The bytes to the console, with the faults applied.
+    void send(const QByteArray &bytes, bool record = true);
     void handleSetting(const Frame &frame);
     void identify();
     void dialled(int line, const QByteArray &number);
@@ -85,6 +105,7 @@ private:
     QMap<int, QTimer *> m_callEnds;
     std::list<Expected> m_expected;
     QList<double> m_ackTimes;
+    QRandomGenerator m_random;
 };
 
 } // namespace dialkite::sim

@@ -119,8 +119,16 @@ int main(int argc, char *argv[])
                        "/dev/serial/by-id name: a console that maps its port to PATH finds\n"
                        "the box again after it is started anew."),
         QStringLiteral("PATH"));
+    const QCommandLineOption fault(
+        QStringLiteral("fault"),
+        QStringLiteral(
+            "Play a faulty box (repeatable): no-identify, wrong-version, slow:MS (every\n"
+            "answer MS late), drop-call-end, garble:P (a byte of a record changed\n"
+            "with probability P), ignore:LETTER (a command letter ignored),\n"
+            "no-ack-wait (every call record sent twice, not waiting for its answer)."),
+        QStringLiteral("KIND"));
     parser.addOptions({variant, device, script, random, noInput, keepRunning, ackTimeout, callEnd,
-                       pieces, seed, name, version, replay, speed, link});
+                       pieces, seed, name, version, replay, speed, link, fault});
     parser.process(app);
 
     const auto fail = [](const QString &text, int status) {
@@ -152,6 +160,11 @@ int main(int argc, char *argv[])
         if (parser.isSet(version))
             identity.version = parser.value(version).toLatin1();
         options.identity = identity;
+    }
+    for (const QString &kind : parser.values(fault)) {
+        QString why;
+        if (!parseFault(kind, &options.faults, &why))
+            return fail(why, 2);
     }
     QStringList scriptLines;
     if (parser.isSet(script)) {
@@ -223,9 +236,10 @@ int main(int argc, char *argv[])
         return app.exec();
     }
 
-    Box box(options);
     const quint32 seedValue = parser.isSet(seed) ? parser.value(seed).toUInt()
                                                  : quint32(QDateTime::currentMSecsSinceEpoch());
+    options.seed = seedValue;
+    Box box(options);
     Session session(box, seedValue);
     Counts counts;
     QObject::connect(&box, &Box::output, line.get(), [&](const QByteArray &bytes) {

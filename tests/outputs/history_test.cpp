@@ -120,7 +120,7 @@ TEST_F(History, EveryEventWithWhatWasKnownAroundIt)
     EXPECT_EQ(db.rows(QStringLiteral("PRAGMA journal_mode")).value(0).value(0),
               QStringLiteral("wal"));
     EXPECT_EQ(db.rows(QStringLiteral("PRAGMA user_version")).value(0).value(0),
-              QStringLiteral("3"));
+              QStringLiteral("4"));
 }
 
 TEST_F(History, SearchesByAnyPartOfANumberLineAndTime)
@@ -213,7 +213,7 @@ TEST_F(History, AVersionOneHistoryIsMigratedWithItsCalls)
     history->finish();
     Db db(file());
     EXPECT_EQ(db.rows(QStringLiteral("PRAGMA user_version")).value(0).value(0),
-              QStringLiteral("3"));
+              QStringLiteral("4"));
     HistoryFilter f;
     f.number = QStringLiteral("1234");
     EXPECT_EQ(db.numbers(f),

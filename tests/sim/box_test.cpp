@@ -14,7 +14,7 @@ namespace {
 
 struct Fixture {
     explicit Fixture(int variant, int callEnd = 0)
-        : box(BoxOptions{variant, 100, callEnd, std::nullopt})
+        : box(BoxOptions{variant, 100, callEnd, std::nullopt, {}, 1})
     {
         QObject::connect(&box, &Box::output, [this](const QByteArray &b) { out.append(b); });
         QObject::connect(&box, &Box::problem, [this](const QString &p) { problems.append(p); });

@@ -118,7 +118,7 @@ TEST_F(NinthVariant, ScriptsMayChooseIt)
 TEST_F(NinthVariant, TheSimulatorPlaysItsBoxFromTheTable)
 {
     Dialkite_Select(console, qint16(9));
-    sim::Box box({9, 1000, 0, std::nullopt});
+    sim::Box box({9, 1000, 0, std::nullopt, {}, 1});
     QObject::connect(&box, &sim::Box::output, [this](const QByteArray &bytes) { feed(bytes); });
     QString why;
     ASSERT_TRUE(box.call({2, sim::Caller::Number, "0311234567", false, {}}, &why))

@@ -1,0 +1,526 @@
+#include "acceptance.h"
+
+#include "runner.h"
+
+#include "console/console.h"
+#include "console/notation.h"
+#include "console/qserialportlink.h"
+#include "console/recording.h"
+#include "console/texts.h"
+#include "outputs/factory.h"
+#include "outputs/json.h"
+#include "scenario/suite.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSocketNotifier>
+#include <QSysInfo>
+#include <QThread>
+#include <QTimer>
+#include <QXmlStreamWriter>
+#include <cstdio>
+#if defined(Q_OS_UNIX)
+#include <unistd.h>
+#endif
+
+namespace dialkite::cli {
+
+namespace {
+
+using scenario::Expectation;
+using scenario::SuiteStep;
+
+void say(const QString &text)
+{
+    std::fprintf(stdout, "%s\n", text.toUtf8().constData());
+    std::fflush(stdout);
+}
+
+// Lets the console work (the port's bytes, the outputs' news) for `ms`.
+void spin(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// An event as a failure message shows it.
+QString describe(const Event &event)
+{
+    if (const auto *call = std::get_if<events::CallerId>(&event))
+        return QStringLiteral("call line %1 %2 (%3%4)")
+            .arg(QString::fromLatin1(call->line), call->number, json::statusName(call->status),
+                 call->colour == CellColour::Blue  ? QStringLiteral(", blue")
+                 : call->colour == CellColour::Red ? QStringLiteral(", red")
+                                                   : QString());
+    if (const auto *id = std::get_if<events::Identification>(&event))
+        return QStringLiteral("identification %1 %2").arg(id->name, id->version);
+    if (const auto *detection = std::get_if<events::DetectionState>(&event))
+        return QStringLiteral("detection %1").arg(detection->state);
+    if (std::holds_alternative<events::OutgoingCallEnded>(event))
+        return QStringLiteral("call-end");
+    if (const auto *sent = std::get_if<events::BytesSent>(&event))
+        return QStringLiteral("tx ") + notation(sent->bytes);
+    if (const auto *logged = std::get_if<events::RecordLogged>(&event))
+        return QStringLiteral("rx ") + notation(logged->text);
+    if (const auto *lost = std::get_if<events::PortLost>(&event))
+        return QStringLiteral("the box went away (%1)").arg(lost->reason);
+    return {};
+}
+
+// The line digits without the zeros a multi-line box puts before them.
+QString lineNumber(const QString &line)
+{
+    QString trimmed = line;
+    while (trimmed.size() > 1 && trimmed.startsWith(u'0'))
+        trimmed.remove(0, 1);
+    return trimmed;
+}
+
+bool matches(const Expectation &e, const Event &event)
+{
+    using What = Expectation::What;
+    switch (e.what) {
+    case What::Identification:
+        if (const auto *id = std::get_if<events::Identification>(&event)) {
+            QString version = id->version;
+            if (version.startsWith(texts::kVersionPrefix))
+                version.remove(0, texts::kVersionPrefix.size());
+            return (e.name.isEmpty() || scenario::globMatch(e.name, id->name.trimmed())) &&
+                   (e.version.isEmpty() || scenario::globMatch(e.version, version.trimmed()));
+        }
+        return false;
+    case What::Detection:
+        if (const auto *detection = std::get_if<events::DetectionState>(&event))
+            return e.detection.isEmpty() || e.detection.contains(detection->state);
+        return false;
+    case What::Call:
+        if (const auto *call = std::get_if<events::CallerId>(&event)) {
+            const QString colour = call->colour == CellColour::Blue  ? QStringLiteral("blue")
+                                   : call->colour == CellColour::Red ? QStringLiteral("red")
+                                                                     : QStringLiteral("none");
+            return (e.line.isEmpty() ||
+                    lineNumber(QString::fromLatin1(call->line)) == lineNumber(e.line)) &&
+                   (e.number.isEmpty() || scenario::globMatch(e.number, call->number) ||
+                    scenario::globMatch(e.number, QString::fromLatin1(call->digits))) &&
+                   (e.status.isEmpty() || e.status == json::statusName(call->status)) &&
+                   (e.colour.isEmpty() || e.colour == colour);
+        }
+        return false;
+    case What::CallEnd:
+        return std::holds_alternative<events::OutgoingCallEnded>(event);
+    case What::Tx:
+        if (const auto *sent = std::get_if<events::BytesSent>(&event))
+            return e.none || scenario::bytesMatch(e, sent->bytes);
+        return false;
+    case What::Rx:
+        if (const auto *logged = std::get_if<events::RecordLogged>(&event))
+            return e.none || scenario::bytesMatch(e, logged->text);
+        if (const auto *received = std::get_if<events::BytesReceived>(&event))
+            return !e.none && scenario::bytesMatch(e, received->bytes);
+        return false;
+    }
+    return false;
+}
+
+struct Result {
+    enum Verdict { Passed, Failed, Skipped } verdict = Passed;
+    int lineNumber = 0;
+    QString text;
+    qint64 ms = 0;
+    QString message;
+};
+
+struct SuiteReport {
+    QString file;
+    QString boxName, boxVersion;
+    QDateTime started;
+    qint64 ms = 0;
+    QString capture;
+    QList<Result> results;
+    int count(Result::Verdict verdict) const
+    {
+        return int(std::count_if(results.begin(), results.end(),
+                                 [verdict](const Result &r) { return r.verdict == verdict; }));
+    }
+};
+
+// One suite against the box: a console of its own on the port, its events kept in order
+// with the moment they came.
+class SuiteRun : public QObject {
+public:
+    SuiteRun(const TestOptions &options, Settings &settings, OutputFactory &outputs)
+        : m_options(options)
+        , m_link([&settings](int port) { return portDevice(settings, port); })
+        , m_console(m_link, m_view, settings)
+    {
+        m_console.Form_Load();
+        m_console.Timer2_Timer();
+        m_console.setVariant(VariantId(options.variant));
+        m_outputs = outputs.build();
+        connect(&m_console, &Console::observed, m_outputs.get(), &OutputSet::consume);
+        connect(&m_console, &Console::observed, this, [this](const Event &event) {
+            m_seen.push_back({event, m_clock.elapsed()});
+            if (const auto *id = std::get_if<events::Identification>(&event)) {
+                m_report.boxName = id->name.trimmed();
+                m_report.boxVersion = id->version.trimmed();
+            }
+        });
+    }
+
+    // Opens the port; false (and a message) when it cannot.
+    bool open(QString *problem)
+    {
+        const bool opened = m_options.device.isEmpty() ? m_link.open(m_options.port)
+                                                       : m_link.openDevice(m_options.device);
+        if (!opened) {
+            *problem =
+                QStringLiteral("cannot open %1: %2")
+                    .arg(m_link.device().isEmpty() ? QStringLiteral("the port") : m_link.device(),
+                         m_link.lastError());
+            return false;
+        }
+        m_console.linkOpened(m_options.port);
+        return true;
+    }
+
+    SuiteReport run(const QString &file, const QList<SuiteStep> &steps)
+    {
+        m_report.file = file;
+        m_report.started = QDateTime::currentDateTimeUtc();
+        m_clock.start();
+        bool stopped = false;
+        for (const SuiteStep &step : steps) {
+            if (step.kind == SuiteStep::Kind::Operator) {
+                if (!stopped)
+                    runOperatorStep(m_console, step.step);
+                QCoreApplication::processEvents();
+                continue;
+            }
+            if (step.kind == SuiteStep::Kind::Wait) {
+                if (!stopped)
+                    spin(step.waitMs);
+                continue;
+            }
+            Result result{Result::Skipped, step.lineNumber, step.text, 0, {}};
+            if (!stopped)
+                result = step.kind == SuiteStep::Kind::Prompt ? prompt(step) : expect(step);
+            show(result);
+            m_report.results << result;
+            stopped = stopped || (result.verdict == Result::Failed && !m_options.keepGoing);
+        }
+        m_link.drain(1000);
+        m_report.ms = m_clock.elapsed();
+        return m_report;
+    }
+
+    // The capture of the run, written to its end.
+    void finish() { m_outputs->finish(QDeadlineTimer(5000)); }
+    QString device() const
+    {
+        return m_options.device.isEmpty() ? m_link.device() : m_options.device;
+    }
+    QString variant() const { return m_console.state().VariantCode.text(); }
+
+private:
+    struct Seen {
+        Event event;
+        qint64 at; // ms since the suite began
+    };
+
+    Result expect(const SuiteStep &step)
+    {
+        const Expectation &e = step.expectation;
+        const qint64 start = m_clock.elapsed();
+        // Both look at what came since the last expectation was met, then on: "expect no"
+        // means nothing more of it after what was expected.
+        size_t scan = m_cursor;
+        for (;;) {
+            for (; scan < m_seen.size(); ++scan) {
+                if (!matches(e, m_seen[scan].event))
+                    continue;
+                if (e.none)
+                    return {
+                        Result::Failed, step.lineNumber, step.text, m_seen[scan].at - start,
+                        QStringLiteral("expected none, got %1").arg(describe(m_seen[scan].event))};
+                m_cursor = scan + 1;
+                return {Result::Passed,
+                        step.lineNumber,
+                        step.text,
+                        std::max<qint64>(0, m_seen[scan].at - start),
+                        {}};
+            }
+            const qint64 waited = m_clock.elapsed() - start;
+            if (waited >= e.withinMs) {
+                if (e.none)
+                    return {Result::Passed, step.lineNumber, step.text, waited, {}};
+                return {Result::Failed, step.lineNumber, step.text, waited, lastSeen()};
+            }
+            spin(int(std::min<qint64>(5, e.withinMs - waited)));
+        }
+    }
+
+    // What came most recently, for a failure: the expected thing did not.
+    QString lastSeen() const
+    {
+        QStringList last;
+        for (auto it = m_seen.rbegin(); it != m_seen.rend() && last.size() < 5; ++it) {
+            const QString text = describe(it->event);
+            if (!text.isEmpty())
+                last.prepend(text);
+        }
+        return last.isEmpty() ? QStringLiteral("nothing came from the box")
+                              : QStringLiteral("last seen: ") + last.join(QStringLiteral("; "));
+    }
+
+    // A step that needs a person: Enter goes on, the end of the input or --batch fails.
+    Result prompt(const SuiteStep &step)
+    {
+        if (m_options.batch)
+            return {Result::Failed, step.lineNumber, step.text, 0,
+                    QStringLiteral("needs a person, and the run is --batch")};
+        std::fprintf(stderr, "  ?     %s  (Enter when done) ", step.prompt.toUtf8().constData());
+        std::fflush(stderr);
+        const qint64 start = m_clock.elapsed();
+#if defined(Q_OS_UNIX)
+        // The console goes on answering the box while the person does what is asked.
+        QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+        QEventLoop loop;
+        bool answered = false;
+        connect(&input, &QSocketNotifier::activated, &loop, [&] {
+            char c = 0;
+            const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+            if (n <= 0 || c == '\n') {
+                answered = n > 0;
+                loop.quit();
+            }
+        });
+        loop.exec();
+#else
+        const bool answered = std::fgetc(stdin) != EOF;
+#endif
+        const qint64 ms = m_clock.elapsed() - start;
+        if (!answered)
+            return {Result::Failed, step.lineNumber, step.text, ms,
+                    QStringLiteral("no answer: the input ended")};
+        return {Result::Passed, step.lineNumber, step.text, ms, {}};
+    }
+
+    static void show(const Result &result)
+    {
+        const char *word = result.verdict == Result::Passed   ? "ok  "
+                           : result.verdict == Result::Failed ? "FAIL"
+                                                              : "skip";
+        say(QStringLiteral("  %1  line %2: %3%4")
+                .arg(QLatin1String(word))
+                .arg(result.lineNumber)
+                .arg(result.text, result.verdict == Result::Skipped
+                                      ? QString()
+                                      : QStringLiteral("  (%1 ms)").arg(result.ms)));
+        if (!result.message.isEmpty())
+            say(QStringLiteral("        ") + visibleControls(result.message));
+    }
+
+    const TestOptions &m_options;
+    QSerialPortLink m_link;
+    RecordingView m_view;
+    Console m_console;
+    std::unique_ptr<OutputSet> m_outputs;
+    std::vector<Seen> m_seen;
+    size_t m_cursor = 0;
+    QElapsedTimer m_clock;
+    SuiteReport m_report;
+};
+
+// A name fit for a file: letters, digits, '.', '-' and '_'.
+QString fileSafe(const QString &text)
+{
+    QString safe = text;
+    safe.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]+")), QStringLiteral("_"));
+    return safe.isEmpty() ? QStringLiteral("box") : safe.left(60);
+}
+
+bool writeJunit(const QString &path, const QList<SuiteReport> &reports, QString *problem)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *problem = file.errorString();
+        return false;
+    }
+    QXmlStreamWriter xml(&file);
+    xml.setAutoFormatting(true);
+    xml.writeStartDocument();
+    int tests = 0;
+    int failures = 0;
+    int skipped = 0;
+    qint64 ms = 0;
+    for (const SuiteReport &report : reports) {
+        tests += int(report.results.size());
+        failures += report.count(Result::Failed);
+        skipped += report.count(Result::Skipped);
+        ms += report.ms;
+    }
+    const auto seconds = [](qint64 ms) { return QString::number(double(ms) / 1000.0, 'f', 3); };
+    xml.writeStartElement(QStringLiteral("testsuites"));
+    xml.writeAttribute(QStringLiteral("name"), QStringLiteral("dialkite-cli test"));
+    xml.writeAttribute(QStringLiteral("tests"), QString::number(tests));
+    xml.writeAttribute(QStringLiteral("failures"), QString::number(failures));
+    xml.writeAttribute(QStringLiteral("errors"), QStringLiteral("0"));
+    xml.writeAttribute(QStringLiteral("skipped"), QString::number(skipped));
+    xml.writeAttribute(QStringLiteral("time"), seconds(ms));
+    for (const SuiteReport &report : reports) {
+        const QString suite = QFileInfo(report.file).completeBaseName();
+        xml.writeStartElement(QStringLiteral("testsuite"));
+        xml.writeAttribute(QStringLiteral("name"), suite);
+        xml.writeAttribute(QStringLiteral("tests"), QString::number(report.results.size()));
+        xml.writeAttribute(QStringLiteral("failures"),
+                           QString::number(report.count(Result::Failed)));
+        xml.writeAttribute(QStringLiteral("errors"), QStringLiteral("0"));
+        xml.writeAttribute(QStringLiteral("skipped"),
+                           QString::number(report.count(Result::Skipped)));
+        xml.writeAttribute(QStringLiteral("time"), seconds(report.ms));
+        xml.writeAttribute(QStringLiteral("timestamp"),
+                           report.started.toString(Qt::ISODate).left(19));
+        xml.writeAttribute(QStringLiteral("hostname"), QSysInfo::machineHostName());
+        xml.writeStartElement(QStringLiteral("properties"));
+        for (const auto &[name, value] :
+             {std::pair{QStringLiteral("box.name"), report.boxName},
+              std::pair{QStringLiteral("box.version"), report.boxVersion},
+              std::pair{QStringLiteral("suite.file"), report.file},
+              std::pair{QStringLiteral("capture"), report.capture}}) {
+            xml.writeEmptyElement(QStringLiteral("property"));
+            xml.writeAttribute(QStringLiteral("name"), name);
+            xml.writeAttribute(QStringLiteral("value"), visibleControls(value));
+        }
+        xml.writeEndElement();
+        for (const Result &result : report.results) {
+            xml.writeStartElement(QStringLiteral("testcase"));
+            xml.writeAttribute(QStringLiteral("classname"), suite);
+            xml.writeAttribute(
+                QStringLiteral("name"),
+                QStringLiteral("line %1: %2").arg(result.lineNumber).arg(result.text));
+            xml.writeAttribute(QStringLiteral("time"), seconds(result.ms));
+            if (result.verdict == Result::Failed) {
+                xml.writeStartElement(QStringLiteral("failure"));
+                xml.writeAttribute(QStringLiteral("message"), visibleControls(result.message));
+                xml.writeAttribute(QStringLiteral("type"), QStringLiteral("expectation"));
+                xml.writeCharacters(QStringLiteral("line %1: %2\n%3")
+                                        .arg(result.lineNumber)
+                                        .arg(result.text, visibleControls(result.message)));
+                xml.writeEndElement();
+            } else if (result.verdict == Result::Skipped) {
+                xml.writeEmptyElement(QStringLiteral("skipped"));
+                xml.writeAttribute(QStringLiteral("message"),
+                                   QStringLiteral("an earlier expectation failed"));
+            }
+            xml.writeEndElement();
+        }
+        xml.writeEndElement();
+    }
+    xml.writeEndElement();
+    xml.writeEndDocument();
+    if (!file.commit()) {
+        *problem = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int runTests(const TestOptions &options)
+{
+    // Every suite is read first: a mistake in any is reported before the box is touched.
+    QList<std::pair<QString, scenario::Suite>> suites;
+    for (const QString &file : options.suites) {
+        QFile in(file);
+        if (!in.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "dialkite-cli: cannot read %s: %s\n", qUtf8Printable(file),
+                         qUtf8Printable(in.errorString()));
+            return 1;
+        }
+        scenario::Suite suite = scenario::parseSuite(in.readAll());
+        if (!suite.error.isEmpty()) {
+            std::fprintf(stderr, "%s: %s\n", qUtf8Printable(file), qUtf8Printable(suite.error));
+            return 2;
+        }
+        suites.append({file, suite});
+    }
+    Settings settings(options.settingsPath);
+    QList<SuiteReport> reports;
+    int passed = 0;
+    int failed = 0;
+    int skipped = 0;
+    for (const auto &[file, suite] : suites) {
+        // The run's capture, under a name with the box and the time once the run is over.
+        QDir().mkpath(options.captures);
+        const QString capture = QDir(options.captures)
+                                    .filePath(QStringLiteral("run-%1.scn")
+                                                  .arg(QDateTime::currentDateTime().toString(
+                                                      QStringLiteral("yyyyMMdd-HHmmss-zzz"))));
+        OutputPlan plan;
+        plan.capture =
+            CaptureOptions{capture, {}, 0, QStringLiteral("dialkite-cli " DIALKITE_VERSION)};
+        OutputFactory outputs(plan);
+        SuiteRun run(options, settings, outputs);
+        QString problem;
+        if (!run.open(&problem)) {
+            std::fprintf(stderr, "dialkite-cli: %s\n", qUtf8Printable(problem));
+            return 1;
+        }
+        say(QStringLiteral("suite %1 on %2").arg(file, run.device()));
+        SuiteReport report = run.run(file, suite.steps);
+        run.finish();
+        const QString named =
+            QDir(options.captures)
+                .filePath(
+                    QStringLiteral("%1-%2-%3.scn")
+                        .arg(fileSafe(report.boxName.isEmpty() ? QFileInfo(run.device()).fileName()
+                                                               : report.boxName),
+                             report.started.toLocalTime().toString(
+                                 QStringLiteral("yyyyMMdd-HHmmss")),
+                             fileSafe(QFileInfo(file).completeBaseName())));
+        report.capture = QFile::rename(capture, named) ? named : capture;
+        passed += report.count(Result::Passed);
+        failed += report.count(Result::Failed);
+        skipped += report.count(Result::Skipped);
+        if (!options.history.isEmpty()) {
+            TestRun record{report.started,
+                           file,
+                           run.device(),
+                           run.variant(),
+                           report.boxName,
+                           report.boxVersion,
+                           report.count(Result::Passed),
+                           report.count(Result::Failed),
+                           report.count(Result::Skipped),
+                           report.ms,
+                           report.capture};
+            if (!recordRun(options.history, record, &problem))
+                std::fprintf(stderr, "dialkite-cli: the run is not in the history %s: %s\n",
+                             qUtf8Printable(options.history), qUtf8Printable(problem));
+        }
+        reports << report;
+    }
+    say(QStringLiteral("%1 passed, %2 failed%3")
+            .arg(passed)
+            .arg(failed)
+            .arg(skipped ? QStringLiteral(", %1 not run").arg(skipped) : QString()));
+    if (!options.junit.isEmpty()) {
+        QString problem;
+        if (!writeJunit(options.junit, reports, &problem)) {
+            std::fprintf(stderr, "dialkite-cli: cannot write %s: %s\n",
+                         qUtf8Printable(options.junit), qUtf8Printable(problem));
+            return 1;
+        }
+    }
+    return failed == 0 && skipped == 0 ? 0 : 1;
+}
+
+} // namespace dialkite::cli

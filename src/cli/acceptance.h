@@ -1,0 +1,31 @@
+#pragma once
+
+// dialkite-cli test: box acceptance runs. Each suite runs against the box on a serial
+// port through the console's core, exactly as an operator would (the same frames, the
+// box's records answered as the console answers them), its expectations checked against
+// the console's events within their time limits. Every run is captured and kept in the
+// call history with its verdict; --junit writes a report that CI servers read.
+
+#include <QString>
+#include <QStringList>
+
+namespace dialkite::cli {
+
+struct TestOptions {
+    QStringList suites;
+    QString device;         // a device path, or
+    int port = 0;           // a port number mapped through the settings file
+    int variant = 1;        // the variant selected before the suite starts
+    QString junit;          // the JUnit XML report
+    bool keepGoing = false; // a failure does not end its suite
+    bool batch = false;     // no person at hand: a prompt fails at once
+    QString settingsPath;
+    QString captures; // the folder of the runs' captures
+    QString history;  // where runs are kept; "" for none
+};
+
+// Runs every suite; the exit status: 0 every expectation passed, 1 one failed (or the
+// port or a file could not be used), 2 a suite is not valid.
+int runTests(const TestOptions &options);
+
+} // namespace dialkite::cli

@@ -1,0 +1,225 @@
+// Box acceptance runs end to end: every example suite in suites/ against a healthy
+// simulated box of its variant, and against boxes with each kind of fault, over
+// pseudo-terminals; the JUnit report read back with a real XML parser; the run kept in
+// the call history and captured.
+
+#include "support/pty.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <gtest/gtest.h>
+
+using namespace dialkite::test;
+
+namespace {
+
+const QString kSuites = QStringLiteral(DIALKITE_SUITES);
+
+QString suiteOf(int variant)
+{
+    const QStringList found =
+        QDir(kSuites).entryList({QStringLiteral("variant%1-*.suite").arg(variant)});
+    return found.isEmpty() ? QString() : QDir(kSuites).filePath(found.front());
+}
+
+struct SuiteRun {
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// One suite against a simulated box of `variant` with `faults`; when the suite asks a
+// person to ring line 2, the box reports a caller there and the prompt is answered.
+SuiteRun runSuite(QTemporaryDir &dir, int variant, const QString &suite,
+                  const QStringList &faults = {}, const QStringList &extra = {})
+{
+    QProcess sim;
+    QStringList simArguments{QStringLiteral("--variant"),
+                             QString::number(variant),
+                             QStringLiteral("--keep-running"),
+                             QStringLiteral("--call-end-after"),
+                             QStringLiteral("800"),
+                             QStringLiteral("--seed"),
+                             QStringLiteral("7")};
+    for (const QString &fault : faults)
+        simArguments << QStringLiteral("--fault") << fault;
+    sim.start(QStringLiteral(DIALKITE_SIM), simArguments);
+    QByteArray path;
+    waitFor([&] {
+        path += sim.readAllStandardOutput();
+        return path.contains('\n') || sim.state() == QProcess::NotRunning;
+    });
+    QProcess test;
+    test.start(QStringLiteral(DIALKITE_CLI),
+               QStringList{QStringLiteral("test"), suite, QStringLiteral("--device"),
+                           QString::fromLocal8Bit(path.trimmed()), QStringLiteral("--captures"),
+                           dir.filePath(QStringLiteral("runs")), QStringLiteral("--history"),
+                           dir.filePath(QStringLiteral("history.sqlite")),
+                           QStringLiteral("--settings"), dir.filePath(QStringLiteral("none.ini"))} +
+                   extra);
+    SuiteRun run;
+    bool rang = false;
+    waitFor(
+        [&] {
+            run.out += test.readAllStandardOutput();
+            run.err += test.readAllStandardError();
+            if (!rang && run.err.contains("  ?  ")) {
+                sim.write("call 2 0212345678\n");
+                test.write("\n");
+                rang = true;
+            }
+            return test.state() == QProcess::NotRunning;
+        },
+        60000);
+    run.out += test.readAllStandardOutput();
+    run.err += test.readAllStandardError();
+    run.status = test.state() == QProcess::NotRunning ? test.exitCode() : -2;
+    if (test.state() != QProcess::NotRunning)
+        test.kill();
+    sim.kill();
+    sim.waitForFinished(3000);
+    test.waitForFinished(3000);
+    return run;
+}
+
+// The first line a run reports as failed.
+QByteArray firstFailure(const QByteArray &out)
+{
+    for (const QByteArray &line : out.split('\n')) {
+        if (line.startsWith("  FAIL"))
+            return line;
+    }
+    return {};
+}
+
+class EverySuite : public ::testing::TestWithParam<int> {};
+
+} // namespace
+
+TEST_P(EverySuite, PassesOnAHealthyBoxOfItsVariant)
+{
+    QTemporaryDir dir;
+    const QString suite = suiteOf(GetParam());
+    ASSERT_FALSE(suite.isEmpty());
+    const SuiteRun run = runSuite(dir, GetParam(), suite);
+    EXPECT_EQ(run.status, 0) << run.out.constData() << run.err.constData();
+    EXPECT_TRUE(run.out.contains(" passed, 0 failed\n")) << run.out.constData();
+    EXPECT_FALSE(run.out.contains("FAIL")) << run.out.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(Suites, EverySuite, ::testing::Range(1, 9),
+                         [](const ::testing::TestParamInfo<int> &info) {
+                             return "variant" + std::to_string(info.param);
+                         });
+
+// Each fault makes the suite fail at the step that sees it, and says what came instead.
+TEST(FaultyBoxes, EachFaultFailsTheStepThatSeesIt)
+{
+    struct Case {
+        int variant;
+        const char *fault;
+        const char *failing; // the expectation that must fail first
+        const char *message; // and what its message says
+    };
+    const Case cases[] = {
+        {3, "no-identify", "expect identification", "last seen: tx"},
+        {3, "wrong-version", "expect identification", "identification DK-C0001 Ver V9.9"},
+        {3, "slow:2500", "expect identification", "last seen: tx"},
+        {3, "drop-call-end", "expect call-end", "last seen"},
+        {1, "ignore:x", "expect detection", "last seen"},
+        {6, "garble:1", "expect detection", "last seen"}, // its answer is garbled
+        {3, "no-ack-wait", "expect no rx", "expected none, got rx <STX>2I"},
+    };
+    for (const Case &c : cases) {
+        QTemporaryDir dir;
+        const SuiteRun run =
+            runSuite(dir, c.variant, suiteOf(c.variant), {QString::fromLatin1(c.fault)});
+        EXPECT_EQ(run.status, 1) << c.fault << "\n" << run.out.constData();
+        const QByteArray failure = firstFailure(run.out);
+        EXPECT_TRUE(failure.contains(c.failing)) << c.fault << "\n" << run.out.constData();
+        const QByteArray after = run.out.mid(run.out.indexOf(failure) + failure.size(), 300);
+        EXPECT_TRUE(after.contains(c.message)) << c.fault << "\n" << run.out.constData();
+        // It stopped there: what came after was not run.
+        EXPECT_TRUE(run.out.contains("  skip  ") ||
+                    run.out.indexOf(failure) > run.out.lastIndexOf("  ok"))
+            << c.fault << "\n"
+            << run.out.constData();
+    }
+}
+
+TEST(Reports, JUnitForCiTheRunInTheHistoryAndItsCapture)
+{
+    QTemporaryDir dir;
+    const QString junit = dir.filePath(QStringLiteral("report.xml"));
+    const SuiteRun run =
+        runSuite(dir, 3, suiteOf(3), {QStringLiteral("drop-call-end")},
+                 {QStringLiteral("--junit"), junit, QStringLiteral("--keep-going")});
+    EXPECT_EQ(run.status, 1);
+    // --keep-going: the expectations after the failed one still ran.
+    EXPECT_FALSE(run.out.contains("  skip  ")) << run.out.constData();
+
+    QFile file(junit);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&file);
+    int suites = 0;
+    int cases = 0;
+    int failures = 0;
+    QStringList properties;
+    QString failureMessage;
+    QString declaredTests;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = xml.name();
+        if (name == u"testsuites")
+            declaredTests = xml.attributes().value(QStringLiteral("tests")).toString();
+        else if (name == u"testsuite")
+            ++suites;
+        else if (name == u"property")
+            properties << xml.attributes().value(QStringLiteral("name")).toString() + QLatin1Char('=') +
+                              xml.attributes().value(QStringLiteral("value")).toString();
+        else if (name == u"testcase")
+            ++cases;
+        else if (name == u"failure") {
+            ++failures;
+            failureMessage = xml.attributes().value(QStringLiteral("message")).toString();
+        }
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_EQ(suites, 1);
+    EXPECT_EQ(cases, 9); // the suite's expectations and its prompt
+    EXPECT_EQ(declaredTests, QString::number(cases));
+    EXPECT_EQ(failures, 1);
+    EXPECT_TRUE(failureMessage.startsWith(u"last seen")) << failureMessage.toStdString();
+    EXPECT_TRUE(properties.contains(QStringLiteral("box.name=DK-C0001")))
+        << properties.join(u' ').toStdString();
+    EXPECT_TRUE(properties.contains(QStringLiteral("box.version=Ver V1.0")));
+
+    // Kept in the history, newest first, with its capture named by box and time.
+    QProcess history;
+    history.start(QStringLiteral(DIALKITE_CLI),
+                  {QStringLiteral("history"), QStringLiteral("--db"),
+                   dir.filePath(QStringLiteral("history.sqlite")), QStringLiteral("--runs"),
+                   QStringLiteral("--format"), QStringLiteral("json")});
+    history.waitForFinished(10000);
+    const QByteArray runs = history.readAllStandardOutput();
+    EXPECT_TRUE(runs.contains("\"verdict\": \"failed\"")) << runs.constData();
+    EXPECT_TRUE(runs.contains("\"box_name\": \"DK-C0001\"")) << runs.constData();
+    const QStringList captures = QDir(dir.filePath(QStringLiteral("runs")))
+                                     .entryList({QStringLiteral("DK-C0001-*-variant3-rez.scn")});
+    ASSERT_EQ(captures.size(), 1)
+        << QDir(dir.filePath(QStringLiteral("runs"))).entryList().join(u' ').toStdString();
+    EXPECT_TRUE(runs.contains(captures.front().toUtf8())) << runs.constData();
+}
+
+TEST(Reports, APromptFailsAtOnceInABatchRun)
+{
+    QTemporaryDir dir;
+    const SuiteRun run = runSuite(dir, 1, suiteOf(1), {}, {QStringLiteral("--batch")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(firstFailure(run.out).contains("prompt")) << run.out.constData();
+    EXPECT_TRUE(run.out.contains("needs a person")) << run.out.constData();
+}
