@@ -2,6 +2,7 @@
 
 #include "outputs/history.h"
 #include "outputs/intake.h"
+#include "outputs/web.h"
 #include "platform/termination.h"
 
 #include "console/notation.h"
@@ -11,7 +12,9 @@
 #include <QJsonDocument>
 #include <QTimer>
 #include <cstdio>
+#include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace dialkite::cli {
@@ -93,12 +96,35 @@ private:
 
 } // namespace
 
-int runCollector(const MqttTarget &given, const QString &historyFile)
+int runCollector(const MqttTarget &given, const QString &historyFile, const WebOptions *webOptions)
 {
     MqttTarget target = given;
     if (target.clientId.isEmpty())
         target.clientId = clientIdFor(QStringLiteral("collect-"), historyFile);
     RemoteHistory history(historyFile);
+    // The page: every event once it is stored, the boxes' retained statuses.
+    std::unique_ptr<WebServer> web;
+    std::mutex takenMutex;
+    std::deque<QJsonObject> taken; // handed to the history, not committed yet
+    if (webOptions) {
+        web = std::make_unique<WebServer>(*webOptions);
+        QString error;
+        history.flush(); // the file exists (made or brought up to date) for the page to read
+        if (!web->start(&error)) {
+            say(error);
+            return 1;
+        }
+        say(QStringLiteral("the page is on http://%1:%2/")
+                .arg(webOptions->address)
+                .arg(web->port()));
+        QObject::connect(&history, &RemoteHistory::committed, [&](qint64 count) {
+            std::lock_guard lock(takenMutex);
+            for (qint64 i = 0; i < count && !taken.empty(); ++i) {
+                web->publish(taken.front());
+                taken.pop_front();
+            }
+        });
+    }
     QObject::connect(&history, &RemoteHistory::news, [](Severity, const QString &text) {
         say(QStringLiteral("history: ") + text);
     });
@@ -116,12 +142,15 @@ int runCollector(const MqttTarget &given, const QString &historyFile)
         if (parts.size() == 3 && parts[2] == u"status") {
             // A box's retained status is a plain word.
             const QString state = QString::fromUtf8(payload);
-            if (parts[1].size() <= kLongestField && (state == u"online" || state == u"offline"))
+            if (parts[1].size() <= kLongestField && (state == u"online" || state == u"offline")) {
                 print({{QStringLiteral("event"), QStringLiteral("status")},
                        {QStringLiteral("box"), parts[1]},
                        {QStringLiteral("state"), state}});
-            else
+                if (web)
+                    web->setStatus(parts[1], state == u"online");
+            } else {
                 refusals.count(QStringLiteral("a status that is not one"));
+            }
             return;
         }
         QString reason;
@@ -131,8 +160,12 @@ int runCollector(const MqttTarget &given, const QString &historyFile)
             return;
         }
         // Not taken now: its publisher keeps it, unconfirmed, and sends it again.
-        if (history.store(*intake))
+        std::lock_guard lock(takenMutex);
+        if (history.store(*intake)) {
             print(intake->event);
+            if (web)
+                taken.push_back(intake->event);
+        }
     });
     QObject::connect(&subscriber, &MqttSubscriber::status,
                      [](const QString &m) { say(QStringLiteral("mqtt: ") + m); });

@@ -12,6 +12,7 @@
 
 #include "outputs/history.h"
 #include "outputs/mqtt.h"
+#include "outputs/web.h"
 #include <QCoreApplication>
 #include <QFile>
 #include <QStandardPaths>
@@ -38,6 +39,7 @@ const char kUsage[] =
     "                    [--junit FILE] [--keep-going] [--batch] [--captures DIR]\n"
     "                    [--history FILE]\n"
     "       dialkite-cli collect --mqtt URL [--history FILE] [--client-id ID]\n"
+    "                    [--http [ADDR:]PORT]\n"
     "       dialkite-cli history [--db FILE] [--number TEXT] [--line L] [--since DATE]\n"
     "                    [--until DATE] [--box NAME] [--limit N] [--format table|csv|json]\n"
     "                    [--runs]\n"
@@ -354,6 +356,21 @@ int test(QStringList args, const QString &settingsPath)
     return runTests(options);
 }
 
+// The page's address and token: [HTTP] TOKEN, or DIALKITE_HTTP_TOKEN over it.
+std::optional<dialkite::WebOptions> webOptions(const QString &address,
+                                               const dialkite::Profile &profile,
+                                               const QString &history, QString *error)
+{
+    dialkite::WebOptions options;
+    if (!dialkite::parseListenAddress(address, &options, error))
+        return std::nullopt;
+    options.token = qEnvironmentVariable("DIALKITE_HTTP_TOKEN");
+    if (options.token.isEmpty())
+        options.token = profile.value(QStringLiteral("HTTP"), QStringLiteral("TOKEN"));
+    options.history = history;
+    return options;
+}
+
 int collect(QStringList args, const QString &settingsPath)
 {
     QString error;
@@ -361,6 +378,7 @@ int collect(QStringList args, const QString &settingsPath)
     const QString file =
         takeOption(args, "--history", &error).value_or(dialkite::defaultHistoryFile());
     const QString clientId = takeOption(args, "--client-id", &error).value_or(QString());
+    const auto http = takeOption(args, "--http", &error);
     if (!error.isEmpty())
         return usage(error);
     if (!args.isEmpty())
@@ -369,11 +387,18 @@ int collect(QStringList args, const QString &settingsPath)
         return usage(QStringLiteral("--mqtt URL is needed"));
     if (!settingsReadable(settingsPath))
         return 1;
-    auto target = dialkite::mqttTarget(*url, Settings(settingsPath).load(), &error);
+    const dialkite::Profile profile = Settings(settingsPath).load();
+    auto target = dialkite::mqttTarget(*url, profile, &error);
     if (!target)
         return usage(error);
     target->clientId = clientId;
-    return runCollector(*target, file);
+    std::optional<dialkite::WebOptions> web;
+    if (http) {
+        web = webOptions(*http, profile, file, &error);
+        if (!web)
+            return usage(error);
+    }
+    return runCollector(*target, file, web ? &*web : nullptr);
 }
 
 int history(QStringList args)

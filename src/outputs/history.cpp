@@ -730,18 +730,21 @@ RemoteHistory::RemoteHistory(const QString &path, QObject *parent)
     : QObject(parent)
     , m_store(historyStore(path, true))
 {
-    m_origin = m_store->addOrigin({{},
-                                   [this](Severity severity, const QString &text) {
-                                       onOwnerThread(this, [severity, text](RemoteHistory *self) {
-                                           Q_EMIT self->news(severity, text);
-                                       });
-                                   },
-                                   [this](const std::vector<Stored> &stored) {
-                                       onOwnerThread(this, [stored](RemoteHistory *self) {
-                                           for (const Stored &each : stored)
-                                               Q_EMIT self->stored(each);
-                                       });
-                                   }});
+    m_origin = m_store->addOrigin(
+        {[this](qint64 count) {
+             onOwnerThread(this, [count](RemoteHistory *self) { Q_EMIT self->committed(count); });
+         },
+         [this](Severity severity, const QString &text) {
+             onOwnerThread(this, [severity, text](RemoteHistory *self) {
+                 Q_EMIT self->news(severity, text);
+             });
+         },
+         [this](const std::vector<Stored> &stored) {
+             onOwnerThread(this, [stored](RemoteHistory *self) {
+                 for (const Stored &each : stored)
+                     Q_EMIT self->stored(each);
+             });
+         }});
 }
 
 RemoteHistory::~RemoteHistory()
@@ -803,14 +806,22 @@ bool recordRun(const QString &path, const TestRun &run, QString *problem)
             "INSERT INTO runs (started_utc, pc_time, suite, device, variant, box_name,"
             " box_version, verdict, passed, failed, duration_ms, capture)"
             " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-        const QVariantList values{run.started.toMSecsSinceEpoch(),
-                                  run.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                  run.suite, run.device, run.variant, run.boxName, run.boxVersion,
-                                  run.passed == run.total() ? QStringLiteral("passed")
-                                                            : QStringLiteral("failed"),
-                                  run.passed, run.failed, run.durationMs, run.capture};
+        const QVariantList values{
+            run.started.toMSecsSinceEpoch(),
+            run.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+            run.suite,
+            run.device,
+            run.variant,
+            run.boxName,
+            run.boxVersion,
+            run.passed == run.total() ? QStringLiteral("passed") : QStringLiteral("failed"),
+            run.passed,
+            run.failed,
+            run.durationMs,
+            run.capture};
         for (int i = 0; i < values.size(); ++i)
-            insert.bindValue(i, values[i].typeId() == QMetaType::QString && values[i].toString().isNull()
+            insert.bindValue(i, values[i].typeId() == QMetaType::QString &&
+                                        values[i].toString().isNull()
                                     ? QVariant(QStringLiteral(""))
                                     : values[i]);
         ok = insert.exec();
@@ -912,6 +923,10 @@ HistoryQuery historyQuery(const HistoryFilter &filter, const QString &columns)
     sql += QStringLiteral(" ORDER BY pc_utc DESC, id DESC");
     if (filter.limit > 0)
         sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
+    if (filter.offset > 0)
+        sql += QStringLiteral("%1 OFFSET %2")
+                   .arg(filter.limit > 0 ? QString() : QStringLiteral(" LIMIT -1"))
+                   .arg(filter.offset);
     return {sql, values};
 }
 

@@ -125,6 +125,8 @@ public:
 Q_SIGNALS:
     void news(dialkite::Severity severity, const QString &message);
     void stored(const dialkite::Stored &stored);
+    // The next `count` events taken by store() are committed.
+    void committed(qint64 count);
 
 private:
     std::shared_ptr<HistoryStore> m_store;
@@ -139,7 +141,8 @@ struct HistoryFilter {
     QDateTime until; // up to this moment
     QString box;
     bool callsOnly = true;
-    int limit = 0; // 0: all
+    int limit = 0;  // 0: all
+    int offset = 0; // rows skipped first (a page of results)
 };
 
 // The SQL of a search, newest first, with its values bound in order: nothing from the
