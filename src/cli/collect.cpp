@@ -1,5 +1,6 @@
 #include "collect.h"
 
+#include "outputs/discovery.h"
 #include "outputs/history.h"
 #include "outputs/intake.h"
 #include "outputs/web.h"
@@ -94,9 +95,25 @@ private:
     std::map<std::pair<QString, QString>, Gap> m_open;
 };
 
+// {"waiting": {"BOX": N, ...}} from a publisher's status, for the page; anything else in
+// it is not ours to read, and nothing in it is trusted.
+void takeWaiting(const QByteArray &payload, WebServer &web)
+{
+    if (payload.size() > kLargestPayload)
+        return;
+    const QJsonObject waiting =
+        QJsonDocument::fromJson(payload).object().value(u"waiting").toObject();
+    for (auto at = waiting.begin(); at != waiting.end(); ++at) {
+        const qint64 count = at.value().toInteger(-1);
+        if (at.key().size() <= kLongestField && !at.key().contains(u'/') && count >= 0)
+            web.setWaiting(at.key(), count);
+    }
+}
+
 } // namespace
 
-int runCollector(const MqttTarget &given, const QString &historyFile, const WebOptions *webOptions)
+int runCollector(const MqttTarget &given, const QString &historyFile, const WebOptions *webOptions,
+                 const QString &discoveryPrefix)
 {
     MqttTarget target = given;
     if (target.clientId.isEmpty())
@@ -129,6 +146,10 @@ int runCollector(const MqttTarget &given, const QString &historyFile, const WebO
         say(QStringLiteral("history: ") + text);
     });
 
+    // Home Assistant hears of every box the broker brings, and of its identification.
+    std::unique_ptr<HomeAssistantDiscovery> discovery;
+    if (!discoveryPrefix.isEmpty())
+        discovery = std::make_unique<HomeAssistantDiscovery>(target, discoveryPrefix);
     Refusals refusals;
     static std::mutex printing;
     const auto print = [](const QJsonObject &event) {
@@ -137,36 +158,55 @@ int runCollector(const MqttTarget &given, const QString &historyFile, const WebO
         std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
         std::fflush(stdout);
     };
-    MqttSubscriber subscriber(target, [&](const QString &topic, const QByteArray &payload) {
-        const QStringList parts = topic.split(QLatin1Char('/'));
-        if (parts.size() == 3 && parts[2] == u"status") {
-            // A box's retained status is a plain word.
-            const QString state = QString::fromUtf8(payload);
-            if (parts[1].size() <= kLongestField && (state == u"online" || state == u"offline")) {
-                print({{QStringLiteral("event"), QStringLiteral("status")},
-                       {QStringLiteral("box"), parts[1]},
-                       {QStringLiteral("state"), state}});
+    MqttSubscriber subscriber(
+        target,
+        [&](const QString &topic, const QByteArray &payload) {
+            const QStringList parts = topic.split(QLatin1Char('/'));
+            if (parts.size() == 3 && parts[0] == u"dialkite-monitor") {
+                // A publisher's own status: how many events of each box wait in its spool.
                 if (web)
-                    web->setStatus(parts[1], state == u"online");
-            } else {
-                refusals.count(QStringLiteral("a status that is not one"));
+                    takeWaiting(payload, *web);
+                return;
             }
-            return;
-        }
-        QString reason;
-        const auto intake = acceptPublished(topic, payload, &reason);
-        if (!intake) {
-            refusals.count(reason);
-            return;
-        }
-        // Not taken now: its publisher keeps it, unconfirmed, and sends it again.
-        std::lock_guard lock(takenMutex);
-        if (history.store(*intake)) {
-            print(intake->event);
-            if (web)
-                taken.push_back(intake->event);
-        }
-    });
+            if (parts.size() == 3 && parts[2] == u"status") {
+                // A box's retained status is a plain word.
+                const QString state = QString::fromUtf8(payload);
+                if (parts[1].size() <= kLongestField &&
+                    (state == u"online" || state == u"offline")) {
+                    print({{QStringLiteral("event"), QStringLiteral("status")},
+                           {QStringLiteral("box"), parts[1]},
+                           {QStringLiteral("state"), state}});
+                    if (web)
+                        web->setStatus(parts[1], state == u"online");
+                    if (discovery)
+                        discovery->describe(parts[1], {});
+                } else {
+                    refusals.count(QStringLiteral("a status that is not one"));
+                }
+                return;
+            }
+            QString reason;
+            const auto intake = acceptPublished(topic, payload, &reason);
+            if (!intake) {
+                refusals.count(reason);
+                return;
+            }
+            if (discovery) {
+                const QJsonObject &event = intake->event;
+                const bool identification = event.value(u"event").toString() == u"identification";
+                discovery->describe(
+                    intake->box, {event.value(u"variant").toString(),
+                                  identification ? event.value(u"version").toString() : QString()});
+            }
+            // Not taken now: its publisher keeps it, unconfirmed, and sends it again.
+            std::lock_guard lock(takenMutex);
+            if (history.store(*intake)) {
+                print(intake->event);
+                if (web)
+                    taken.push_back(intake->event);
+            }
+        },
+        nullptr, {QStringLiteral("dialkite/+/+"), QStringLiteral("dialkite-monitor/+/status")});
     QObject::connect(&subscriber, &MqttSubscriber::status,
                      [](const QString &m) { say(QStringLiteral("mqtt: ") + m); });
 

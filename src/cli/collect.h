@@ -10,6 +10,8 @@
 namespace dialkite::cli {
 
 // Runs until SIGINT or SIGTERM; the exit status. `web`: the page to serve, if any.
-int runCollector(const MqttTarget &target, const QString &historyFile, const WebOptions *web);
+// `discovery`: Home Assistant's discovery prefix ("" for none).
+int runCollector(const MqttTarget &target, const QString &historyFile, const WebOptions *web,
+                 const QString &discovery);
 
 } // namespace dialkite::cli

@@ -31,7 +31,8 @@ const char kUsage[] =
     "Usage: dialkite-cli run SCRIPT [--check] [--settings INI]\n"
     "       dialkite-cli monitor (--port N | --device PATH) [--variant N] [--identify]\n"
     "                    [--count N] [--capture FILE] [--history FILE] [--mqtt URL]\n"
-    "                    [--spool FILE] [--confirm collector|broker] [--settings INI]\n"
+    "                    [--spool FILE] [--confirm collector|broker] [--http [ADDR:]PORT]\n"
+    "                    [--ha-discovery [PREFIX]] [--settings INI]\n"
     "       dialkite-cli monitor (--box NAME=DEVICE_OR_COMn[:VARIANT] ... | --rig FILE)\n"
     "                    [--identify] [--count N] [--history FILE] [--mqtt URL]\n"
     "                    [--spool FILE] [--confirm collector|broker]\n"
@@ -39,7 +40,7 @@ const char kUsage[] =
     "                    [--junit FILE] [--keep-going] [--batch] [--captures DIR]\n"
     "                    [--history FILE]\n"
     "       dialkite-cli collect --mqtt URL [--history FILE] [--client-id ID]\n"
-    "                    [--http [ADDR:]PORT]\n"
+    "                    [--http [ADDR:]PORT] [--ha-discovery [PREFIX]]\n"
     "       dialkite-cli history [--db FILE] [--number TEXT] [--line L] [--since DATE]\n"
     "                    [--until DATE] [--box NAME] [--limit N] [--format table|csv|json]\n"
     "                    [--runs]\n"
@@ -212,6 +213,22 @@ std::optional<QString> takeOption(QStringList &args, const char *name, QString *
     return value;
 }
 
+// Takes "--name [VALUE]" out of `args`: nullopt when absent, `fallback` when no value
+// follows (the end, or another option).
+std::optional<QString> takeOptional(QStringList &args, const char *name, const QString &fallback)
+{
+    const qsizetype at = args.indexOf(QLatin1String(name));
+    if (at < 0)
+        return std::nullopt;
+    if (at + 1 >= args.size() || args[at + 1].startsWith(u'-')) {
+        args.remove(at);
+        return fallback;
+    }
+    const QString value = args[at + 1];
+    args.remove(at, 2);
+    return value;
+}
+
 // A whole number from `low` to `high` for option `name`; nullopt and `error` otherwise.
 std::optional<int> number(const QString &text, const char *name, int low, int high, QString *error)
 {
@@ -226,6 +243,21 @@ std::optional<int> number(const QString &text, const char *name, int low, int hi
                      .arg(high)
                      .arg(text);
     return std::nullopt;
+}
+
+// The page's address and token: [HTTP] TOKEN, or DIALKITE_HTTP_TOKEN over it.
+std::optional<dialkite::WebOptions> webOptions(const QString &address,
+                                               const dialkite::Profile &profile,
+                                               const QString &history, QString *error)
+{
+    dialkite::WebOptions options;
+    if (!dialkite::parseListenAddress(address, &options, error))
+        return std::nullopt;
+    options.token = qEnvironmentVariable("DIALKITE_HTTP_TOKEN");
+    if (options.token.isEmpty())
+        options.token = profile.value(QStringLiteral("HTTP"), QStringLiteral("TOKEN"));
+    options.history = history;
+    return options;
 }
 
 int monitor(QStringList args, const QString &settingsPath)
@@ -290,8 +322,21 @@ int monitor(QStringList args, const QString &settingsPath)
     }
     if (const auto count = takeOption(args, "--count", &error); count && error.isEmpty())
         options.count = number(*count, "--count", 1, 1000000000, &error).value_or(0);
+    const auto http = takeOption(args, "--http", &error);
+    options.discovery =
+        takeOptional(args, "--ha-discovery", QStringLiteral("homeassistant")).value_or(QString());
     if (!error.isEmpty())
         return usage(error);
+    if (http) {
+        if (options.history.isEmpty())
+            return usage(QStringLiteral("--http serves the call history: give --history FILE"));
+        const auto web = webOptions(*http, Settings(settingsPath).load(), options.history, &error);
+        if (!web)
+            return usage(error);
+        options.web = *web;
+    }
+    if (!options.discovery.isEmpty() && options.mqtt.isEmpty())
+        return usage(QStringLiteral("--ha-discovery publishes to the broker: give --mqtt URL"));
     if (!args.isEmpty())
         return leftOver(args);
     const bool single = options.box.port != 0 || !options.box.device.isEmpty();
@@ -356,21 +401,6 @@ int test(QStringList args, const QString &settingsPath)
     return runTests(options);
 }
 
-// The page's address and token: [HTTP] TOKEN, or DIALKITE_HTTP_TOKEN over it.
-std::optional<dialkite::WebOptions> webOptions(const QString &address,
-                                               const dialkite::Profile &profile,
-                                               const QString &history, QString *error)
-{
-    dialkite::WebOptions options;
-    if (!dialkite::parseListenAddress(address, &options, error))
-        return std::nullopt;
-    options.token = qEnvironmentVariable("DIALKITE_HTTP_TOKEN");
-    if (options.token.isEmpty())
-        options.token = profile.value(QStringLiteral("HTTP"), QStringLiteral("TOKEN"));
-    options.history = history;
-    return options;
-}
-
 int collect(QStringList args, const QString &settingsPath)
 {
     QString error;
@@ -379,6 +409,7 @@ int collect(QStringList args, const QString &settingsPath)
         takeOption(args, "--history", &error).value_or(dialkite::defaultHistoryFile());
     const QString clientId = takeOption(args, "--client-id", &error).value_or(QString());
     const auto http = takeOption(args, "--http", &error);
+    const auto discovery = takeOptional(args, "--ha-discovery", QStringLiteral("homeassistant"));
     if (!error.isEmpty())
         return usage(error);
     if (!args.isEmpty())
@@ -398,7 +429,7 @@ int collect(QStringList args, const QString &settingsPath)
         if (!web)
             return usage(error);
     }
-    return runCollector(*target, file, web ? &*web : nullptr);
+    return runCollector(*target, file, web ? &*web : nullptr, discovery.value_or(QString()));
 }
 
 int history(QStringList args)

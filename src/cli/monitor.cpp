@@ -4,11 +4,15 @@
 #include "console/notation.h"
 #include "console/qserialportlink.h"
 #include "operations/identify.h"
+#include "outputs/discovery.h"
 #include "outputs/factory.h"
 #include "outputs/json.h"
 #include "platform/termination.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
@@ -49,6 +53,8 @@ struct Shared {
     OutputFactory &outputs;
     int decoded = 0;
     std::function<void()> stopAll;
+    WebServer *web = nullptr;
+    HomeAssistantDiscovery *discovery = nullptr;
 };
 
 // One box: its link, its console and the outputs that consume its events.
@@ -98,6 +104,10 @@ public:
         fields.append({QStringLiteral("variant"), m_console.state().VariantCode.text()});
         printLine(json::object(fields));
         m_console.linkOpened(m_spec.port);
+        if (m_shared.web)
+            m_shared.web->setStatus(boxName(), true);
+        if (m_shared.discovery)
+            m_shared.discovery->describe(boxName(), {QString::number(m_spec.variant), {}});
         if (m_spec.identify)
             ReadIdentification_Click(m_console);
         return true;
@@ -145,8 +155,13 @@ private:
     }
 
     // A single box ends the monitor; a rig's box is tried again, less and less often.
+    // The box as the broker and the page name it.
+    QString boxName() const { return m_spec.name.isEmpty() ? QStringLiteral("box") : m_spec.name; }
+
     void lost()
     {
+        if (m_shared.web)
+            m_shared.web->setStatus(boxName(), false);
         if (m_spec.name.isEmpty()) {
             m_failed = true;
             QCoreApplication::exit(1);
@@ -263,15 +278,46 @@ int runMonitor(const MonitorOptions &options)
     }
     // The lines, once the outputs have their events; --count ends the monitor after the
     // Nth call printed.
+    // The page, from the history this monitor writes; Home Assistant's discovery.
+    std::unique_ptr<WebServer> web;
+    if (options.web) {
+        web = std::make_unique<WebServer>(*options.web);
+        if (!web->start(&error)) {
+            say(error);
+            return 1;
+        }
+        say(QStringLiteral("the page is on http://%1:%2/")
+                .arg(options.web->address)
+                .arg(web->port()));
+    }
+    std::unique_ptr<HomeAssistantDiscovery> discovery;
+    if (!options.discovery.isEmpty() && plan->mqtt)
+        discovery = std::make_unique<HomeAssistantDiscovery>(*plan->mqtt, options.discovery);
     int printed = 0;
-    plan->printer = [&options, &printed](const QByteArray &line, const Event &event) {
+    plan->printer = [&](const QByteArray &line, const Event &event) {
         printLine(line);
+        if (web || discovery) {
+            // The event as the broker has it: the line, its box and the PC's time.
+            QJsonObject object = QJsonDocument::fromJson(line).object();
+            if (!object.contains(u"box"))
+                object.insert(QStringLiteral("box"), QStringLiteral("box"));
+            object.insert(QStringLiteral("pc_time"),
+                          QDateTime::currentDateTime().toString(Qt::ISODateWithMs));
+            if (const auto *call = std::get_if<events::CallerId>(&event)) {
+                object.insert(QStringLiteral("variant"), call->variant.text());
+                object.insert(QStringLiteral("status"), json::statusName(call->status));
+            }
+            if (web)
+                web->publish(object);
+            if (const auto *id = std::get_if<events::Identification>(&event); id && discovery)
+                discovery->describe(object.value(u"box").toString(), {{}, id->version});
+        }
         if (std::holds_alternative<events::CallerId>(event) && options.count > 0 &&
             ++printed >= options.count)
             QCoreApplication::exit(0);
     };
     OutputFactory factory(*plan);
-    Shared shared{options, settings, factory, 0, {}};
+    Shared shared{options, settings, factory, 0, {}, web.get(), discovery.get()};
     std::vector<std::unique_ptr<BoxRunner>> boxes;
     const QList<BoxSpec> specs = options.rig.isEmpty() ? QList<BoxSpec>{options.box} : options.rig;
     for (const BoxSpec &spec : specs)

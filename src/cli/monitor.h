@@ -9,6 +9,8 @@
 // --rig FILE): every line then names its box, and a box that fails or goes away is
 // reported and opened again after a growing delay while the others go on.
 
+#include "outputs/web.h"
+
 #include <QList>
 #include <QString>
 #include <optional>
@@ -33,6 +35,8 @@ struct MonitorOptions {
     QString mqtt;    // publish every event to this broker
     QString spool;   // where undelivered events wait (default beside the history)
     QString confirm; // what delivers an event: "collector" (default) or "broker"
+    std::optional<WebOptions> web; // the page, served from `history`
+    QString discovery;             // Home Assistant's discovery prefix; "" for none
 };
 
 // "NAME=DEVICE_OR_COMn[:VARIANT]"; nothing (and `error`) when it is not one.

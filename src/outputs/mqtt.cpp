@@ -699,11 +699,31 @@ private:
     QByteArray processStatus(const char *state) const
     {
         QJsonArray boxes;
-        for (const auto &[name, box] : m_state)
+        QJsonObject waiting;
+        for (const auto &[name, box] : m_state) {
             boxes.append(name);
+            waiting.insert(name, backlog(name));
+        }
         return QJsonDocument(QJsonObject{{QStringLiteral("state"), QLatin1String(state)},
-                                         {QStringLiteral("boxes"), boxes}})
+                                         {QStringLiteral("boxes"), boxes},
+                                         {QStringLiteral("waiting"), waiting}})
             .toJson(QJsonDocument::Compact);
+    }
+    // How many events each box has waiting, told again when it changed (at most every
+    // 5 s) for the collector's page.
+    void tellWaiting()
+    {
+        const auto now = Clock::now();
+        if (!m_connected || now < m_waitingToldAt + std::chrono::seconds(5))
+            return;
+        std::map<QString, qint64> waiting;
+        for (const auto &[name, box] : m_state)
+            waiting[name] = backlog(name);
+        if (waiting == m_waitingTold)
+            return;
+        publishStatus(processTopic(), processStatus("online"));
+        m_waitingTold = std::move(waiting);
+        m_waitingToldAt = now;
     }
     QString processTopic() const
     {
@@ -827,6 +847,7 @@ private:
                 flushDeliveries();
             if (Clock::now() >= overdueAt) {
                 checkOverdue();
+                tellWaiting();
                 overdueAt = Clock::now() + std::chrono::seconds(1);
             }
             send();
@@ -857,9 +878,11 @@ private:
     std::condition_variable m_drained;
     bool m_idle = false; // under m_mutex: the thread waits for work
     Work m_work;
-    std::map<QString, Listener> m_boxes; // under m_mutex
-    std::map<QString, qint64> m_backlog; // under m_mutex: in the spool, not delivered
-    qint64 m_memory = 0;                 // under m_mutex: taken, not yet in the spool
+    std::map<QString, Listener> m_boxes;     // under m_mutex
+    std::map<QString, qint64> m_backlog;     // under m_mutex: in the spool, not delivered
+    std::map<QString, qint64> m_waitingTold; // what the process status last said
+    Clock::time_point m_waitingToldAt;
+    qint64 m_memory = 0; // under m_mutex: taken, not yet in the spool
     // This thread only:
     std::unique_ptr<Spool> m_spool;
     std::map<QString, Box> m_state;
@@ -962,7 +985,8 @@ public:
     using MqttClient::MqttClient;
 };
 
-MqttSubscriber::MqttSubscriber(const MqttTarget &target, Handler handler, QObject *parent)
+MqttSubscriber::MqttSubscriber(const MqttTarget &target, Handler handler, QObject *parent,
+                               const QStringList &patterns, bool persistent)
     : QObject(parent)
 {
     const auto report = [this](const QString &message) {
@@ -972,13 +996,22 @@ MqttSubscriber::MqttSubscriber(const MqttTarget &target, Handler handler, QObjec
                                  ? QStringLiteral("dialkite-collect-") + QSysInfo::machineHostName()
                                  : target.clientId;
     m_client = std::make_unique<Client>(
-        target, clientId, false,
+        target, clientId, !persistent,
         MqttClient::Callbacks{
-            [this, report, target](int rc) {
+            [this, report, target, patterns](int rc) {
                 report(connectionNews(target, true, rc));
                 // A persistent session: what the broker kept meanwhile comes now.
-                if (rc == 0)
-                    m_client->subscribe(QStringLiteral("dialkite/+/+"));
+                if (rc != 0)
+                    return;
+                for (const QString &pattern : patterns)
+                    m_client->subscribe(pattern);
+                std::function<void()> call;
+                {
+                    std::lock_guard lock(m_mutex);
+                    call = m_onConnected;
+                }
+                if (call)
+                    call();
             },
             [report, target](int rc) { report(connectionNews(target, false, rc)); },
             {},
@@ -992,6 +1025,12 @@ MqttSubscriber::MqttSubscriber(const MqttTarget &target, Handler handler, QObjec
     };
     connect(retry, &QTimer::timeout, this, attempt);
     attempt();
+}
+
+void MqttSubscriber::onConnected(std::function<void()> call)
+{
+    std::lock_guard lock(m_mutex);
+    m_onConnected = std::move(call);
 }
 
 void MqttSubscriber::publishRetained(const QString &topic, const QByteArray &payload)

@@ -21,6 +21,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace dialkite {
@@ -99,7 +100,13 @@ class MqttSubscriber : public QObject {
     Q_OBJECT
 public:
     using Handler = std::function<void(const QString &topic, const QByteArray &payload)>;
-    MqttSubscriber(const MqttTarget &target, Handler handler, QObject *parent = nullptr);
+    // `patterns`: what it subscribes to (default: every box's messages); `persistent`: a
+    // session the broker keeps while it is away.
+    MqttSubscriber(const MqttTarget &target, Handler handler, QObject *parent = nullptr,
+                   const QStringList &patterns = {QStringLiteral("dialkite/+/+")},
+                   bool persistent = true);
+    // Called (on the client's thread) each time the connection is made, after subscribing.
+    void onConnected(std::function<void()> call);
     ~MqttSubscriber() override;
 
     // A retained QoS 1 message (a confirmation), from any thread.
@@ -111,6 +118,8 @@ Q_SIGNALS:
 private:
     class Client;
     std::unique_ptr<Client> m_client;
+    std::function<void()> m_onConnected;
+    std::mutex m_mutex;
 };
 
 // The retained topic on which a collector confirms a publisher's events of `box`.

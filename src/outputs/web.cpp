@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,7 +30,7 @@ namespace {
 
 constexpr size_t kFeedSize = 1000; // events a slow page may lag behind
 constexpr size_t kLargestRequest = 16 * 1024;
-constexpr int kThreads = 8;
+constexpr int kThreads = 4; // besides the live pages'
 constexpr int kLargestPage = 1000;
 const char kCookie[] = "dialkite_token";
 
@@ -72,6 +73,7 @@ struct BoxState {
     QString lastEvent, lastTime;
     int callsToday = 0;
     QDate today;
+    std::optional<qint64> waiting;
 };
 
 } // namespace
@@ -119,7 +121,11 @@ public:
         }
         loadBoard();
         routes();
-        m_server.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
+        // Each live page holds a thread while it is open: the pool has room for all of
+        // them and for the other requests besides.
+        m_server.new_task_queue = [this] {
+            return new httplib::ThreadPool(size_t(m_options.maxLiveClients) + kThreads);
+        };
         m_server.set_payload_max_length(kLargestRequest);
         m_server.set_keep_alive_max_count(100);
         m_server.set_read_timeout(5, 0);
@@ -165,6 +171,12 @@ public:
                  {QStringLiteral("pc_time"), QDateTime::currentDateTime().toString(Qt::ISODate)}});
     }
 
+    void setWaiting(const QString &box, qint64 waiting)
+    {
+        std::lock_guard lock(m_boardMutex);
+        m_board[box].waiting = waiting;
+    }
+
 private:
     // ---- the history, one connection a thread of the pool ----
 
@@ -178,7 +190,8 @@ private:
         QSqlDatabase connection = QSqlDatabase::contains(name)
                                       ? QSqlDatabase::database(name, false)
                                       : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        if (!connection.isOpen()) {
+        // A history not made yet (a collector that has stored nothing) has nothing to show.
+        if (!connection.isOpen() && QFileInfo::exists(m_options.history)) {
             connection.setDatabaseName(m_options.history);
             connection.setConnectOptions(
                 QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
@@ -191,6 +204,8 @@ private:
     void loadBoard()
     {
         QSqlDatabase connection = db();
+        if (!connection.isOpen())
+            return;
         const qint64 today = QDate::currentDate().startOfDay().toMSecsSinceEpoch();
         QSqlQuery query(connection);
         query.prepare(QStringLiteral(
@@ -299,13 +314,20 @@ private:
             secure(response);
             response.set_content(webpage::kStyle, "text/css; charset=utf-8");
         });
+        m_server.Get("/favicon.svg", [](const httplib::Request &, httplib::Response &response) {
+            secure(response);
+            response.set_header("Cache-Control", "max-age=86400");
+            response.set_content(webpage::kIcon, "image/svg+xml");
+        });
         m_server.Post("/login", [this](const httplib::Request &request,
                                        httplib::Response &response) {
             secure(response);
             const std::string token = request.get_param_value("token");
             if (m_options.token.isEmpty() || !sameSecret(token, m_options.token.toStdString())) {
                 response.status = 401;
-                response.set_content(webpage::kSignIn, "text/html; charset=utf-8");
+                std::string page = webpage::kSignIn;
+                page.replace(page.find("<!--message-->"), 14, webpage::kWrongToken);
+                response.set_content(page, "text/html; charset=utf-8");
                 return;
             }
             response.set_header("Set-Cookie", std::string(kCookie) + "=" + token +
@@ -349,9 +371,32 @@ private:
                                 box.today == QDate::currentDate() ? box.callsToday : 0}};
             object.insert(QStringLiteral("online"),
                           box.online ? QJsonValue(*box.online) : QJsonValue(QJsonValue::Null));
+            object.insert(QStringLiteral("waiting"),
+                          box.waiting ? QJsonValue(*box.waiting) : QJsonValue(QJsonValue::Null));
             out.append(object);
         }
         return out;
+    }
+
+    static std::string csvHeader()
+    {
+        QStringList header;
+        for (const HistoryColumn &column : historyTable())
+            header << column.title;
+        return csv::kBom + csv::line(header).toStdString();
+    }
+    static void csvDownload(httplib::Response &response, const std::string &body)
+    {
+        response.set_header("Content-Disposition", "attachment; filename=\"calls.csv\"");
+        response.set_content(body, "text/csv; charset=utf-8");
+    }
+    // Nothing stored yet: no calls.
+    void noHistoryYet(httplib::Response &response, bool csvWanted)
+    {
+        if (csvWanted)
+            csvDownload(response, csvHeader());
+        else
+            json(response, QJsonArray());
     }
 
     void calls(const httplib::Request &request, httplib::Response &response)
@@ -379,7 +424,12 @@ private:
         for (const HistoryColumn &column : historyTable())
             fields << QLatin1String(column.field);
         const HistoryQuery search = historyQuery(filter, fields.join(QStringLiteral(", ")));
-        QSqlQuery query(db());
+        QSqlDatabase connection = db();
+        if (!connection.isOpen()) {
+            noHistoryYet(response, csvWanted);
+            return;
+        }
+        QSqlQuery query(connection);
         query.setForwardOnly(true);
         query.prepare(search.sql);
         for (int i = 0; i < search.values.size(); ++i)
@@ -392,19 +442,14 @@ private:
         }
         const QList<HistoryColumn> &columns = historyTable();
         if (csvWanted) {
-            std::string body = csv::kBom;
-            QStringList header;
-            for (const HistoryColumn &column : columns)
-                header << column.title;
-            body += csv::line(header).toStdString();
+            std::string body = csvHeader();
             while (query.next()) {
                 QStringList cells;
                 for (int i = 0; i < columns.size(); ++i)
                     cells << query.value(i).toString();
                 body += csv::line(cells).toStdString();
             }
-            response.set_header("Content-Disposition", "attachment; filename=\"calls.csv\"");
-            response.set_content(body, "text/csv; charset=utf-8");
+            csvDownload(response, body);
             return;
         }
         QJsonArray rows;
@@ -435,12 +480,14 @@ private:
             values << line.left(4);
         }
         sql += QStringLiteral(" GROUP BY 1");
-        QSqlQuery query(db());
-        query.prepare(sql);
+        QSqlDatabase connection = db();
+        QSqlQuery query(connection);
+        if (connection.isOpen())
+            query.prepare(sql);
         for (int i = 0; i < values.size(); ++i)
             query.bindValue(i, values[i]);
         std::map<int, int> counts;
-        if (query.exec()) {
+        if (connection.isOpen() && query.exec()) {
             while (query.next())
                 counts[query.value(0).toInt()] = query.value(1).toInt();
         }
@@ -533,6 +580,15 @@ void WebServer::publish(const QJsonObject &event)
 void WebServer::setStatus(const QString &box, bool online)
 {
     m_impl->setStatus(box, online);
+}
+
+} // namespace dialkite
+
+namespace dialkite {
+
+void WebServer::setWaiting(const QString &box, qint64 waiting)
+{
+    m_impl->setWaiting(box, waiting);
 }
 
 } // namespace dialkite

@@ -5,7 +5,7 @@
 //
 //   /                 the page (every script and style served from here, Korean texts)
 //   /api/boxes        the boxes: name, variant, identification, online, last event,
-//                     calls today
+//                     calls today, events waiting in the publisher's spool (when known)
 //   /api/calls?number=&box=&line=&since=&until=&limit=&offset=[&format=csv]
 //                     a search, as `dialkite-cli history` makes it; CSV with its columns
 //   /api/chart?box=&line=   calls per hour over the last 24 hours
@@ -52,6 +52,8 @@ public:
     void publish(const QJsonObject &event);
     // A box's retained status ("online" or "offline").
     void setStatus(const QString &box, bool online);
+    // Events of the box waiting in its publisher's spool, as the publisher last said.
+    void setWaiting(const QString &box, qint64 waiting);
 
 private:
     class Impl;

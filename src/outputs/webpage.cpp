@@ -13,6 +13,7 @@ const char kIndex[] = R"HTML(<!DOCTYPE html>
 <meta name="viewport" content="width=device-width, initial-scale=1">
 <title>다이얼카이트 현황</title>
 <link rel="stylesheet" href="/app.css">
+<link rel="icon" href="/favicon.svg" type="image/svg+xml">
 <script src="/app.js" defer></script>
 </head>
 <body>
@@ -21,7 +22,7 @@ const char kIndex[] = R"HTML(<!DOCTYPE html>
 <section id="boxes-section">
 <h2>장비</h2>
 <table id="boxes"><thead><tr><th>장비</th><th>상태</th><th>종류</th><th>장비명</th><th>버전</th>
-<th>마지막 이벤트</th><th>오늘 통화</th></tr></thead><tbody></tbody></table>
+<th>마지막 이벤트</th><th>오늘 통화</th><th>전송 대기</th></tr></thead><tbody></tbody></table>
 </section>
 <section id="live-section">
 <h2>실시간</h2>
@@ -55,11 +56,25 @@ const char kIndex[] = R"HTML(<!DOCTYPE html>
 const char kSignIn[] = R"HTML(<!DOCTYPE html>
 <html lang="ko">
 <head><meta charset="utf-8"><title>다이얼카이트 로그인</title>
-<link rel="stylesheet" href="/app.css"></head>
+<link rel="stylesheet" href="/app.css">
+<link rel="icon" href="/favicon.svg" type="image/svg+xml"></head>
 <body><main><h1>다이얼카이트 현황</h1>
+<!--message-->
 <form method="post" action="/login"><label>접속 토큰 <input name="token" type="password" autofocus></label>
 <button type="submit">로그인</button></form></main></body></html>
 )HTML";
+
+const char kWrongToken[] =
+    R"HTML(<p class="offline" id="wrong-token">토큰이 맞지 않습니다.</p>)HTML";
+
+// The desktop's kite: a blue diamond with light spars, a white centre and a red tail.
+const char kIcon[] = R"SVG(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 64 64">
+<path d="M32 4 L54 26 L32 46 L10 26 Z" fill="#2b6cb0" stroke="#1a365d" stroke-width="2"/>
+<path d="M32 4 V46 M10 26 H54" stroke="#bee3f8" stroke-width="2"/>
+<path d="M32 46 C28 52 36 54 30 60" fill="none" stroke="#e53e3e" stroke-width="2"/>
+<circle cx="32" cy="26" r="5" fill="#fff"/>
+</svg>
+)SVG";
 
 const char kScript[] = R"JS('use strict';
 const STATUS = {number: '번호', withheld: '발신번호표시금지', public_phone: '공중전화',
@@ -98,6 +113,10 @@ async function loadBoxes() {
     cell(row, box.version);
     cell(row, box.last_event ? (KIND[box.last_event] || box.last_event) + ' ' + (box.last_time || '') : '');
     cell(row, box.calls_today);
+    // Events its publisher holds, not yet stored here (unknown for a publisher that
+    // does not say).
+    cell(row, box.waiting === null || box.waiting === undefined ? '-' : box.waiting,
+         box.waiting > 0 ? 'waiting' : '');
     body.appendChild(row);
   }
 }
@@ -126,7 +145,22 @@ function listen() {
     try { event = JSON.parse(message.data); } catch (e) { return; }
     showLive(event);
     loadBoxes();
+    if (event.event === 'call') chartSoon();
   };
+}
+
+// The chart again after calls, once a second at most.
+let chartTimer = null;
+function chartSoon() {
+  if (chartTimer === null) chartTimer = setTimeout(() => { chartTimer = null; chart(); }, 1000);
+}
+
+// The newest calls already stored, under what arrives live.
+async function recentCalls() {
+  const response = await fetch('/api/calls?limit=20', {credentials: 'same-origin'});
+  if (!response.ok) return;
+  const calls = await response.json();
+  for (const call of calls.reverse()) showLive(call);
 }
 
 function query(form) {
@@ -213,7 +247,7 @@ document.addEventListener('DOMContentLoaded', () => {
   loadBoxes();
   search();
   chart();
-  listen();
+  recentCalls().then(listen);
   setInterval(loadBoxes, 10000);
 });
 )JS";
@@ -234,6 +268,7 @@ td.blue { color: #0000ff; }
 td.red { color: #ff0000; }
 .online { color: #2f855a; }
 .offline { color: #c53030; }
+td.waiting { color: #b7791f; font-weight: bold; }
 header .online, header .offline { color: #fff; font-size: 0.85em; }
 #chart svg { width: 100%; max-width: 560px; background: #fff; }
 #chart rect { fill: #2b6cb0; }

@@ -5,7 +5,9 @@
 namespace dialkite::webpage {
 
 extern const char kIndex[];
-extern const char kSignIn[];
+extern const char kSignIn[]; // holds <!--message--> where kWrongToken goes
+extern const char kWrongToken[];
+extern const char kIcon[];
 extern const char kScript[];
 extern const char kStyle[];
 

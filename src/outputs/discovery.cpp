@@ -1,0 +1,128 @@
+#include "discovery.h"
+
+#include "console/variant.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+namespace dialkite {
+
+namespace {
+
+// What Home Assistant takes as part of an id: letters, digits, '_' and '-'; a box's name
+// may hold more (Hangul), which is kept as its hexadecimal bytes.
+QString idOf(const QString &box)
+{
+    QString id;
+    for (const char c : box.toUtf8()) {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '_')
+            id += QLatin1Char(c);
+        else
+            id += QStringLiteral("x%1").arg(quint8(c), 2, 16, QLatin1Char('0'));
+    }
+    return id;
+}
+
+QByteArray compact(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+std::map<QString, QByteArray> discoveryConfigs(const QString &prefix, const QString &box,
+                                               const DiscoveredBox &info)
+{
+    const QString id = QStringLiteral("dialkite_") + idOf(box);
+    const VariantInfo *variant = variantTable().find(VariantId::fromText(info.variant));
+    QJsonObject device{{QStringLiteral("identifiers"), QJsonArray{id}},
+                       {QStringLiteral("name"), QStringLiteral("Dial Kite ") + box},
+                       {QStringLiteral("manufacturer"), QStringLiteral("Dial Kite")},
+                       {QStringLiteral("model"), variant ? variant->deviceName : QString()}};
+    if (!info.version.isEmpty())
+        device.insert(QStringLiteral("sw_version"), info.version);
+    const QString base = QStringLiteral("dialkite/") + box + QLatin1Char('/');
+    const QJsonArray availability{
+        QJsonObject{{QStringLiteral("topic"), base + QStringLiteral("status")}}};
+    std::map<QString, QByteArray> configs;
+    const int lines = variant ? variant->lines : 4;
+    for (int line = 1; line <= lines; ++line) {
+        // The last caller of this line: the call topic carries every line, so a call of
+        // another line leaves the sensor as it was.
+        configs[QStringLiteral("%1/sensor/%2/caller_%3/config").arg(prefix, id).arg(line)] =
+            compact(
+                {{QStringLiteral("name"), QStringLiteral("Line %1 caller").arg(line)},
+                 {QStringLiteral("unique_id"), QStringLiteral("%1_caller_%2").arg(id).arg(line)},
+                 {QStringLiteral("state_topic"), base + QStringLiteral("call")},
+                 {QStringLiteral("value_template"),
+                  QStringLiteral("{%% if value_json.line | int == %1 %%}{{ value_json.number }}"
+                                 "{%% else %%}{{ this.state }}{%% endif %%}")
+                      .arg(line)
+                      .replace(QStringLiteral("%%"), QStringLiteral("%"))},
+                 {QStringLiteral("icon"), QStringLiteral("mdi:phone-incoming")},
+                 {QStringLiteral("availability"), availability},
+                 {QStringLiteral("device"), device}});
+    }
+    configs[QStringLiteral("%1/sensor/%2/detection/config").arg(prefix, id)] =
+        compact({{QStringLiteral("name"), QStringLiteral("Hook/ring detection")},
+                 {QStringLiteral("unique_id"), id + QStringLiteral("_detection")},
+                 {QStringLiteral("state_topic"), base + QStringLiteral("detection")},
+                 {QStringLiteral("value_template"), QStringLiteral("{{ value_json.state }}")},
+                 {QStringLiteral("icon"), QStringLiteral("mdi:phone-classic")},
+                 {QStringLiteral("availability"), availability},
+                 {QStringLiteral("device"), device}});
+    return configs;
+}
+
+HomeAssistantDiscovery::HomeAssistantDiscovery(const MqttTarget &target, const QString &prefix,
+                                               QObject *parent)
+    : QObject(parent)
+    , m_prefix(prefix)
+{
+    MqttTarget mine = target;
+    mine.clientId = clientIdFor(QStringLiteral("discovery-"), target.clientId + prefix);
+    m_client = std::make_unique<MqttSubscriber>(
+        mine,
+        [this](const QString &topic, const QByteArray &payload) {
+            // Home Assistant (re)started: it has forgotten what was not retained by it.
+            if (topic == m_prefix + QStringLiteral("/status") && payload == "online")
+                publishAll();
+        },
+        nullptr, QStringList{prefix + QStringLiteral("/status")}, false);
+    m_client->onConnected([this] { publishAll(); });
+}
+
+HomeAssistantDiscovery::~HomeAssistantDiscovery() = default;
+
+void HomeAssistantDiscovery::describe(const QString &box, const DiscoveredBox &info)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        DiscoveredBox &known = m_boxes[box];
+        if (info.variant.isEmpty() && !known.variant.isEmpty() && info.version.isEmpty())
+            return; // nothing new
+        if (!info.variant.isEmpty())
+            known.variant = info.variant;
+        if (!info.version.isEmpty())
+            known.version = info.version;
+    }
+    publishAll();
+}
+
+void HomeAssistantDiscovery::publishAll()
+{
+    std::map<QString, DiscoveredBox> boxes;
+    {
+        std::lock_guard lock(m_mutex);
+        boxes = m_boxes;
+    }
+    for (const auto &[box, info] : boxes) {
+        for (const auto &[topic, payload] : discoveryConfigs(m_prefix, box, info))
+            m_client->publishRetained(topic, payload);
+    }
+}
+
+} // namespace dialkite

@@ -1,0 +1,50 @@
+#pragma once
+
+// Home Assistant discovery: every box appears as a device (its name, the variant's device
+// name as the model, the identified version as the firmware) with a sensor of the last
+// caller on each line and one of the hook/ring setting, available while
+// dialkite/<box>/status says "online". The configs are retained under PREFIX (default
+// "homeassistant") and published again whenever Home Assistant says PREFIX/status
+// "online" (it has restarted and forgotten them).
+
+#include "mqtt.h"
+
+#include <QObject>
+#include <QString>
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace dialkite {
+
+// One box as discovery describes it.
+struct DiscoveredBox {
+    QString variant; // "3"
+    QString version; // the identified version ("" until identified)
+};
+
+// The retained configs of one box: topic -> payload.
+std::map<QString, QByteArray> discoveryConfigs(const QString &prefix, const QString &box,
+                                               const DiscoveredBox &info);
+
+class HomeAssistantDiscovery : public QObject {
+    Q_OBJECT
+public:
+    HomeAssistantDiscovery(const MqttTarget &target, const QString &prefix,
+                           QObject *parent = nullptr);
+    ~HomeAssistantDiscovery() override;
+
+    // A box is there, or what is known of it changed (its identification): its configs
+    // go out (again). From any thread.
+    void describe(const QString &box, const DiscoveredBox &info);
+
+private:
+    void publishAll();
+
+    QString m_prefix;
+    std::mutex m_mutex;
+    std::map<QString, DiscoveredBox> m_boxes;
+    std::unique_ptr<MqttSubscriber> m_client;
+};
+
+} // namespace dialkite

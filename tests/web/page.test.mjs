@@ -1,0 +1,231 @@
+// The fleet page in a real headless browser: Debian's chromium driven by playwright-core.
+// A collector with --http, fed through a real mosquitto by two monitors of simulated
+// boxes; the browser signs in with the token, sees the boxes, sees a new call arrive
+// within a second, searches it, downloads the CSV, sees a box go offline when its monitor
+// stops, and sees a box whose name is markup shown as text.
+//
+// Exit status: 0 passed, 1 failed, 77 skipped (no browser or no playwright-core here),
+// with the reason printed either way. DIALKITE_SCREENSHOT=FILE keeps a picture of the page.
+
+import {spawn} from 'node:child_process';
+import fs from 'node:fs';
+import net from 'node:net';
+import os from 'node:os';
+import path from 'node:path';
+
+const SKIP = 77;
+const chromiumPath = process.env.DIALKITE_CHROMIUM || '/usr/bin/chromium';
+const cli = process.env.DIALKITE_CLI;
+const sim = process.env.DIALKITE_SIM;
+
+function skip(reason) {
+  console.log('SKIPPED: ' + reason);
+  process.exit(SKIP);
+}
+
+if (!cli || !sim) {
+  console.error('DIALKITE_CLI and DIALKITE_SIM name the programs under test');
+  process.exit(1);
+}
+if (!fs.existsSync(chromiumPath))
+  skip(`no browser at ${chromiumPath}: install Debian's chromium (scripts/test does)`);
+let chromium;
+try {
+  ({chromium} = await import('playwright-core'));
+} catch (e) {
+  skip('playwright-core is not installed: npm ci --prefix tests/web (scripts/test does)');
+}
+const mosquitto = ['/usr/sbin/mosquitto', '/usr/bin/mosquitto'].find((p) => fs.existsSync(p));
+if (!mosquitto) skip('no mosquitto to carry the fleet');
+
+const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'dialkite-page-'));
+const children = [];
+let browser;
+
+function freePort() {
+  return new Promise((resolve, reject) => {
+    const server = net.createServer();
+    server.on('error', reject);
+    server.listen(0, '127.0.0.1', () => {
+      const {port} = server.address();
+      server.close(() => resolve(port));
+    });
+  });
+}
+
+function sleep(ms) {
+  return new Promise((resolve) => setTimeout(resolve, ms));
+}
+
+async function until(what, test, ms) {
+  const end = Date.now() + ms;
+  for (;;) {
+    if (await test()) return;
+    if (Date.now() > end) throw new Error(`${what}: not within ${ms} ms`);
+    await sleep(50);
+  }
+}
+
+// A child whose output is kept for the report of a failure.
+function start(program, args, env = {}) {
+  const child = spawn(program, args, {env: {...process.env, ...env}, stdio: ['pipe', 'pipe', 'pipe']});
+  child.out = '';
+  child.err = '';
+  child.stdout.on('data', (d) => { child.out += d; });
+  child.stderr.on('data', (d) => { child.err += d; });
+  child.exited = new Promise((resolve) => child.on('exit', resolve));
+  children.push(child);
+  return child;
+}
+
+function stop(child) {
+  if (child.exitCode === null && child.signalCode === null) child.kill('SIGTERM');
+  return child.exited;
+}
+
+async function listening(port) {
+  await until(`something listening on ${port}`, () => new Promise((resolve) => {
+    const socket = net.connect(port, '127.0.0.1');
+    socket.on('connect', () => { socket.destroy(); resolve(true); });
+    socket.on('error', () => resolve(false));
+  }), 10000);
+}
+
+// A simulated box; resolves to its pseudo-terminal's path.
+async function box() {
+  const child = start(sim, ['--keep-running']);
+  await until('the simulator\'s port', () => child.out.includes('\n'), 10000);
+  child.path = child.out.slice(0, child.out.indexOf('\n'));
+  return child;
+}
+
+async function main() {
+  const brokerPort = await freePort();
+  const pagePort = await freePort();
+  const config = path.join(dir, 'mosquitto.conf');
+  fs.writeFileSync(config, `listener ${brokerPort} 127.0.0.1\nallow_anonymous true\n` +
+                   (process.getuid() === 0 ? 'user root\n' : ''));
+  start(mosquitto, ['-c', config]);
+  await listening(brokerPort);
+  const broker = `mqtt://127.0.0.1:${brokerPort}`;
+  const settings = path.join(dir, 'none.ini');
+  const token = 'page-test-token';
+
+  const collector = start(cli, ['collect', '--mqtt', broker, '--history', path.join(dir, 'fleet.sqlite'),
+                                '--http', String(pagePort), '--settings', settings],
+                          {DIALKITE_HTTP_TOKEN: token});
+  await until('the collector\'s page', () => collector.err.includes('the page is on'), 10000);
+
+  const front = await box();
+  const odd = await box();
+  const hostile = '<i>기울임<i>';
+  const monitors = [
+    start(cli, ['monitor', '--box', `front=${front.path}`, '--identify', '--mqtt', broker, '--spool',
+                path.join(dir, 'front.spool'), '--settings', settings]),
+    start(cli, ['monitor', '--box', `${hostile}=${odd.path}`, '--mqtt', broker, '--spool',
+                path.join(dir, 'odd.spool'), '--settings', settings]),
+  ];
+
+  browser = await chromium.launch({
+    executablePath: chromiumPath,
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+           '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  });
+  const context = await browser.newContext({acceptDownloads: true, locale: 'ko-KR',
+                                            viewport: {width: 1280, height: 900}});
+  const page = await context.newPage();
+  const problems = [];
+  page.on('pageerror', (e) => problems.push('page error: ' + e.message));
+  page.on('console', (m) => { if (m.type() === 'error') problems.push('console: ' + m.text()); });
+  page.on('dialog', (d) => { problems.push('a dialog opened: ' + d.message()); d.dismiss(); });
+
+  // Signing in once with the token.
+  const base = `http://127.0.0.1:${pagePort}/`;
+  await page.goto(base);
+  await page.fill('input[name=token]', 'not-the-token');
+  await page.click('button[type=submit]');
+  await page.waitForSelector('#wrong-token');
+  if (await page.locator('#boxes').count() !== 0) throw new Error('a wrong token was let in');
+  problems.length = 0; // the refusal's 401, as meant
+  await page.fill('input[name=token]', token);
+  await page.click('button[type=submit]');
+  await page.waitForSelector('#boxes');
+
+  // The boxes, both online; the markup in a name is text.
+  const row = (name) => page.locator('#boxes tbody tr').filter({has: page.locator('td', {hasText: name})});
+  await until('both boxes online on the page', async () =>
+    (await page.locator('#boxes tbody tr td.online').count()) === 2, 15000);
+  const hostileCell = page.locator('#boxes tbody tr td:first-child', {hasText: '기울임'});
+  if (await hostileCell.textContent() !== hostile)
+    throw new Error(`the hostile name shows as "${await hostileCell.textContent()}"`);
+  if (await page.locator('#boxes i, #live i').count() !== 0)
+    throw new Error('a box name became markup on the page');
+  await until('the live feed connected', async () =>
+    (await page.textContent('#live-state')) === '실시간 연결됨', 5000);
+
+  // A new call is on the page within a second of the box sending it.
+  const sent = Date.now();
+  front.stdin.write('call 1 0212345678\n');
+  await page.locator('#live tbody tr', {hasText: '02-1234-5678'}).waitFor({timeout: 5000});
+  const took = Date.now() - sent;
+  console.log(`the call was on the page ${took} ms after the box sent it`);
+  if (took > 1000) throw new Error(`the call took ${took} ms to reach the page`);
+  await until('calls today counted', async () =>
+    (await row('front').locator('td').nth(6).textContent()) === '1', 5000);
+
+  // The search finds it by a fragment of its number; another fragment finds nothing.
+  await page.fill('#search input[name=number]', '3456');
+  await page.click('#search button[type=submit]');
+  await until('the search', async () => (await page.locator('#calls tbody tr').count()) === 1 &&
+    (await page.locator('#calls tbody tr td.number').textContent()) === '02-1234-5678', 5000);
+  await page.fill('#search input[name=number]', '99999');
+  await page.click('#search button[type=submit]');
+  await until('an empty search', async () => (await page.locator('#calls tbody tr').count()) === 0, 5000);
+
+  // The CSV of the search, as the browser downloads it.
+  await page.fill('#search input[name=number]', '3456');
+  await page.click('#search button[type=submit]');
+  await until('the search again', async () => (await page.locator('#calls tbody tr').count()) === 1, 5000);
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#csv')]);
+  const csv = fs.readFileSync(await download.path(), 'utf8');
+  if (!csv.startsWith('\ufeffPC 시각,장비,채널')) throw new Error('the CSV starts: ' + csv.slice(0, 40));
+  const lines = csv.trim().split('\n');
+  if (lines.length !== 2 || !lines[1].includes('02-1234-5678') || !lines[1].includes('front'))
+    throw new Error('the CSV holds:\n' + csv);
+
+  // The chart: 24 hours, this hour's bar (the last) with the call, drawn again after it.
+  const bars = page.locator('#chart rect');
+  if (await bars.count() !== 24) throw new Error(`${await bars.count()} bars in the chart`);
+  await until('the call in the chart', async () =>
+    (await bars.nth(23).locator('title').textContent()).endsWith(' 1통화') &&
+    Number(await bars.nth(23).getAttribute('height')) > 0, 5000);
+
+  if (process.env.DIALKITE_SCREENSHOT)
+    await page.screenshot({path: process.env.DIALKITE_SCREENSHOT, fullPage: true});
+
+  // The front box's monitor stops: the page shows it offline.
+  await stop(monitors[0]);
+  await until('the stopped box offline', async () =>
+    (await row('front').locator('td.offline').count()) === 1, 10000);
+  if (problems.length) throw new Error(problems.join('\n'));
+}
+
+let status = 0;
+try {
+  await main();
+  console.log('PASSED: the page in chromium');
+} catch (e) {
+  status = 1;
+  console.error('FAILED: ' + (e && e.stack || e));
+  for (const child of children)
+    if (child.err) console.error(`--- ${child.spawnargs.slice(0, 2).join(' ')}:\n${child.err}`);
+} finally {
+  if (browser) await browser.close().catch(() => {});
+  await Promise.all(children.map((child) => {
+    if (child.exitCode === null && child.signalCode === null) child.kill('SIGKILL');
+    return child.exited;
+  }));
+  fs.rmSync(dir, {recursive: true, force: true});
+}
+process.exit(status);
