@@ -8,6 +8,7 @@
 #include "console/console.h"
 #include "console/recording.h"
 #include "outputs/history.h"
+#include "outputs/web.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,6 +22,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+#include <httplib.h>
 
 using namespace dialkite;
 
@@ -219,5 +222,67 @@ void HistorySearch(benchmark::State &state)
 }
 // 0: five digits, through the trigram index; 1: two digits, a scan.
 BENCHMARK(HistorySearch)->ArgName("short")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The fleet page over the same million calls: what a browser waits for each answer.
+// The server starts once (reading what the history says of its boxes is part of the
+// first figure, WebPageStart).
+const char *const kPagePaths[] = {
+    "/",                        // the page
+    "/api/boxes",               // the boxes' board
+    "/api/calls",               // the newest hundred calls, as the page opens
+    "/api/calls?offset=500000", // a page deep in the history
+    "/api/calls?number=34567",  // a search by five digits (the trigram index)
+    "/api/calls?number=78",     // by two digits (a scan)
+    "/api/chart",               // calls per hour: all million fall in this hour
+    "/api/calls?format=csv",    // the whole history as CSV
+};
+
+WebServer &pageServer(double *startMs = nullptr)
+{
+    static double started = 0;
+    static WebServer *server = [] {
+        WebOptions options;
+        options.history = million().path();
+        auto *made = new WebServer(options);
+        QElapsedTimer timer;
+        timer.start();
+        QString error;
+        if (!made->start(&error))
+            qFatal("%s", qPrintable(error));
+        started = double(timer.nsecsElapsed()) / 1e6;
+        return made;
+    }();
+    if (startMs)
+        *startMs = started;
+    return *server;
+}
+
+void WebPageStart(benchmark::State &state)
+{
+    double ms = 0;
+    for (auto _ : state)
+        pageServer(&ms);
+    state.counters["start_ms"] = ms;
+}
+BENCHMARK(WebPageStart)->Iterations(1);
+
+void WebPageAnswer(benchmark::State &state)
+{
+    const char *path = kPagePaths[state.range(0)];
+    httplib::Client client("127.0.0.1", pageServer().port());
+    client.set_read_timeout(120, 0);
+    size_t bytes = 0;
+    for (auto _ : state) {
+        const auto response = client.Get(path);
+        if (!response || response->status != 200) {
+            state.SkipWithError("no answer");
+            return;
+        }
+        bytes = response->body.size();
+    }
+    state.SetLabel(path);
+    state.counters["bytes"] = double(bytes);
+}
+BENCHMARK(WebPageAnswer)->DenseRange(0, 7)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -101,9 +101,12 @@ void HomeAssistantDiscovery::describe(const QString &box, const DiscoveredBox &i
 {
     {
         std::lock_guard lock(m_mutex);
+        const bool isNew = m_boxes.find(box) == m_boxes.end();
         DiscoveredBox &known = m_boxes[box];
-        if (info.variant.isEmpty() && !known.variant.isEmpty() && info.version.isEmpty())
-            return; // nothing new
+        const bool changed = (!info.variant.isEmpty() && info.variant != known.variant) ||
+                             (!info.version.isEmpty() && info.version != known.version);
+        if (!isNew && !changed)
+            return; // nothing new: every call of a box would otherwise send its configs
         if (!info.variant.isEmpty())
             known.variant = info.variant;
         if (!info.version.isEmpty())

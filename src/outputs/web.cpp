@@ -32,6 +32,7 @@ constexpr size_t kFeedSize = 1000; // events a slow page may lag behind
 constexpr size_t kLargestRequest = 16 * 1024;
 constexpr int kThreads = 4; // besides the live pages'
 constexpr int kLargestPage = 1000;
+constexpr size_t kCsvPiece = 64 * 1024; // a CSV download is written in pieces this big
 const char kCookie[] = "dialkite_token";
 
 // The security every answer carries: nothing but this program's own files run, and
@@ -429,7 +430,8 @@ private:
             noHistoryYet(response, csvWanted);
             return;
         }
-        QSqlQuery query(connection);
+        auto found = std::make_shared<QSqlQuery>(connection);
+        QSqlQuery &query = *found;
         query.setForwardOnly(true);
         query.prepare(search.sql);
         for (int i = 0; i < search.values.size(); ++i)
@@ -442,14 +444,27 @@ private:
         }
         const QList<HistoryColumn> &columns = historyTable();
         if (csvWanted) {
-            std::string body = csvHeader();
-            while (query.next()) {
-                QStringList cells;
-                for (int i = 0; i < columns.size(); ++i)
-                    cells << query.value(i).toString();
-                body += csv::line(cells).toStdString();
-            }
-            csvDownload(response, body);
+            // The whole history may be asked for: it goes out as it is read, a piece at a
+            // time, on this thread (the query's connection is this thread's).
+            response.set_header("Content-Disposition", "attachment; filename=\"calls.csv\"");
+            response.set_chunked_content_provider(
+                "text/csv; charset=utf-8",
+                [found, header = true](size_t, httplib::DataSink &sink) mutable {
+                    std::string piece = header ? csvHeader() : std::string();
+                    header = false;
+                    const int width = int(historyTable().size());
+                    while (piece.size() < kCsvPiece && found->next()) {
+                        QStringList cells;
+                        for (int i = 0; i < width; ++i)
+                            cells << found->value(i).toString();
+                        piece += csv::line(cells).toStdString();
+                    }
+                    if (!piece.empty() && !sink.write(piece.data(), piece.size()))
+                        return false;
+                    if (piece.size() < kCsvPiece)
+                        sink.done();
+                    return true;
+                });
             return;
         }
         QJsonArray rows;

@@ -331,4 +331,27 @@ TEST(HomeAssistant, DiscoveryConfigsAreRetainedAndSentAgainWhenItComesBack)
             return arrivals >= before + 5;
         },
         10000));
+
+    // Every call names the box's variant: nothing goes out again for it; a new version does.
+    QThread::msleep(300);
+    int settled = 0;
+    {
+        std::lock_guard lock(mutex);
+        settled = arrivals;
+    }
+    for (int i = 0; i < 3; ++i)
+        discovery.describe(QStringLiteral("front"), {QStringLiteral("3"), {}});
+    discovery.describe(QStringLiteral("front"), {QStringLiteral("3"), QStringLiteral("Ver V2.0")});
+    EXPECT_TRUE(waitFor(
+        [&] {
+            std::lock_guard lock(mutex);
+            return configs[QStringLiteral("homeassistant/sensor/dialkite_front/detection/config")]
+                       .value(u"device")
+                       .toObject()
+                       .value(u"sw_version") == QStringLiteral("Ver V2.0");
+        },
+        10000));
+    QThread::msleep(300);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(arrivals, settled + 5);
 }
