@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace dialkite::cli {
 
@@ -116,8 +117,13 @@ int runCollector(const MqttTarget &given, const QString &historyFile, const WebO
                  const QString &discoveryPrefix)
 {
     MqttTarget target = given;
+    const bool shared = !target.shareGroup.isEmpty();
+    // A collector of a group has a session of its own (one PC may run several): what it
+    // was sent and did not confirm, its publishers send again, to the others.
     if (target.clientId.isEmpty())
-        target.clientId = clientIdFor(QStringLiteral("collect-"), historyFile);
+        target.clientId =
+            clientIdFor(QStringLiteral("collect-"), historyFile) +
+            (shared ? QStringLiteral("-%1").arg(QCoreApplication::applicationPid()) : QString());
     RemoteHistory history(historyFile);
     // The page: every event once it is stored, the boxes' retained statuses.
     std::unique_ptr<WebServer> web;
@@ -158,6 +164,15 @@ int runCollector(const MqttTarget &given, const QString &historyFile, const WebO
         std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
         std::fflush(stdout);
     };
+    // Every box's events (split among a group's collectors), every box's status and every
+    // publisher's own status (each collector all of them).
+    const QStringList patterns =
+        shared ? QStringList{QStringLiteral("$share/%1/dialkite/+/+").arg(target.shareGroup),
+                             QStringLiteral("dialkite/+/status"),
+                             QStringLiteral("dialkite-monitor/+/status")}
+               : QStringList{QStringLiteral("dialkite/+/+"),
+                             QStringLiteral("dialkite-monitor/+/status")};
+    std::map<QString, QString> statuses; // on the client's thread
     MqttSubscriber subscriber(
         target,
         [&](const QString &topic, const QByteArray &payload) {
@@ -173,6 +188,9 @@ int runCollector(const MqttTarget &given, const QString &historyFile, const WebO
                 const QString state = QString::fromUtf8(payload);
                 if (parts[1].size() <= kLongestField &&
                     (state == u"online" || state == u"offline")) {
+                    // A collector of a group hears a status on both its subscriptions.
+                    if (std::exchange(statuses[parts[1]], state) == state)
+                        return;
                     print({{QStringLiteral("event"), QStringLiteral("status")},
                            {QStringLiteral("box"), parts[1]},
                            {QStringLiteral("state"), state}});
@@ -206,7 +224,7 @@ int runCollector(const MqttTarget &given, const QString &historyFile, const WebO
                     taken.push_back(intake->event);
             }
         },
-        nullptr, {QStringLiteral("dialkite/+/+"), QStringLiteral("dialkite-monitor/+/status")});
+        nullptr, patterns, !shared);
     QObject::connect(&subscriber, &MqttSubscriber::status,
                      [](const QString &m) { say(QStringLiteral("mqtt: ") + m); });
 

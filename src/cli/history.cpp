@@ -1,6 +1,7 @@
 #include "history.h"
 
 #include "outputs/csv.h"
+#include "outputs/database.h"
 #include "outputs/json.h"
 
 #include "console/notation.h"
@@ -79,7 +80,7 @@ public:
             if (filter.limit > 0)
                 m_search.sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
         } else {
-            m_search = historyQuery(filter, fields.join(QStringLiteral(", ")));
+            m_search = historyQuery(filter, fields.join(QStringLiteral(", ")), isPostgres(m_db));
         }
     }
     const QList<HistoryColumn> &columns() const { return m_columns; }
@@ -205,35 +206,62 @@ bool print(Search &search, HistoryFormat format, QString *problem)
 
 } // namespace
 
+namespace {
+
+int copyToDatabase(const QString &from, const QString &to)
+{
+    CopyCounts counts;
+    QString problem;
+    const bool ok = copyHistory(from, to, &counts, &problem);
+    if (!counts.notice.isEmpty())
+        std::fprintf(stderr, "dialkite-cli: %s\n", qUtf8Printable(counts.notice));
+    if (!ok) {
+        std::fprintf(stderr, "dialkite-cli: cannot copy %s: %s (%lld events copied before)\n",
+                     qUtf8Printable(from), qUtf8Printable(problem),
+                     static_cast<long long>(counts.events));
+        return 1;
+    }
+    std::printf("copied %lld events to %s (%lld were there already), %lld runs\n",
+                static_cast<long long>(counts.events), qUtf8Printable(shownLocation(to)),
+                static_cast<long long>(counts.already), static_cast<long long>(counts.runs));
+    return 0;
+}
+
+} // namespace
+
 int printHistory(const HistoryOptions &options)
 {
     const QString path = options.file.isEmpty() ? defaultHistoryFile() : options.file;
-    if (!QFileInfo::exists(path)) {
+    QString problem;
+    const auto location = historyLocation(path, &problem);
+    if (!location) {
+        std::fprintf(stderr, "dialkite-cli: %s\n", qUtf8Printable(problem));
+        return 2;
+    }
+    if (!location->postgres && !QFileInfo::exists(path)) {
         std::fprintf(stderr, "dialkite-cli: no call history at %s\n", qUtf8Printable(path));
         return 1;
     }
+    if (!options.copyTo.isEmpty())
+        return copyToDatabase(path, options.copyTo);
     const QString name = QStringLiteral("dialkite-history-reader");
     int status = 0;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=10000"));
-        QString problem;
-        if (!db.open()) {
+        if (!connectHistory(*location, name, true, &problem)) {
             std::fprintf(stderr,
                          "dialkite-cli: %s is not a call history this program can read: %s\n",
-                         qUtf8Printable(path), qUtf8Printable(db.lastError().text()));
+                         qUtf8Printable(location->shown()), qUtf8Printable(problem));
             status = 1;
         } else {
             Search search(name, options.filter, options.runs);
             if (!print(search, options.format, &problem)) {
-                std::fprintf(stderr, "dialkite-cli: cannot search %s: %s\n", qUtf8Printable(path),
-                             qUtf8Printable(problem));
+                std::fprintf(stderr, "dialkite-cli: cannot search %s: %s\n",
+                             qUtf8Printable(location->shown()), qUtf8Printable(problem));
                 status = 1;
             }
         }
         std::fflush(stdout);
-        db.close();
+        QSqlDatabase::database(name, false).close();
     }
     QSqlDatabase::removeDatabase(name);
     return status;

@@ -16,6 +16,7 @@ struct HistoryOptions {
     HistoryFilter filter;
     HistoryFormat format = HistoryFormat::Table;
     bool runs = false; // the box acceptance runs instead of the calls (their limit counts)
+    QString copyTo;    // copy the whole history there instead (postgresql://...)
 };
 
 // Prints the rows; the exit status: 0 done, 1 no history there or it cannot be read.

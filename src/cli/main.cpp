@@ -10,6 +10,7 @@
 #include "console/settings.h"
 #include "console/variant.h"
 
+#include "outputs/database.h"
 #include "outputs/history.h"
 #include "outputs/mqtt.h"
 #include "outputs/web.h"
@@ -39,11 +40,11 @@ const char kUsage[] =
     "       dialkite-cli test SUITE... (--device PATH | --port N) [--variant V]\n"
     "                    [--junit FILE] [--keep-going] [--batch] [--captures DIR]\n"
     "                    [--history FILE]\n"
-    "       dialkite-cli collect --mqtt URL [--history FILE] [--client-id ID]\n"
-    "                    [--http [ADDR:]PORT] [--ha-discovery [PREFIX]]\n"
-    "       dialkite-cli history [--db FILE] [--number TEXT] [--line L] [--since DATE]\n"
-    "                    [--until DATE] [--box NAME] [--limit N] [--format table|csv|json]\n"
-    "                    [--runs]\n"
+    "       dialkite-cli collect --mqtt URL [--history FILE|postgresql://...] [--client-id ID]\n"
+    "                    [--share GROUP] [--http [ADDR:]PORT] [--ha-discovery [PREFIX]]\n"
+    "       dialkite-cli history [--db FILE|postgresql://...] [--number TEXT] [--line L]\n"
+    "                    [--since DATE] [--until DATE] [--box NAME] [--limit N]\n"
+    "                    [--format table|csv|json] [--runs] [--copy-to postgresql://...]\n"
     "\n"
     "Runs a scenario script on the console's core, without a window and without a serial\n"
     "port, and prints the screen and every byte written to the port as one JSON object.\n"
@@ -85,12 +86,16 @@ const char kUsage[] =
     "collect subscribes to every box on the broker and stores their events in one call\n"
     "history (each once, by its id), printing each as it arrives, and confirms to each\n"
     "publisher what it stored; events that are not well formed are refused and counted.\n"
-    "history --box NAME shows one box's calls.\n"
+    "history --box NAME shows one box's calls. --share GROUP splits the events among the\n"
+    "collectors of GROUP (an MQTT 5 shared subscription), all writing one PostgreSQL\n"
+    "history (postgresql://USER@HOST[:PORT]/DB; password from DIALKITE_PG_PASSWORD,\n"
+    "PGPASSWORD or ~/.pgpass).\n"
     "\n"
     "history searches the call history (default: the one the window keeps) and prints\n"
     "what it finds, newest first: --number finds any part of a number, --line one line,\n"
     "--since and --until a time range (\"2026-12-07\" or \"2026-12-07 09:15\", local\n"
-    "time). Exit status 1 when there is no history or it cannot be read.\n";
+    "time). --copy-to copies the whole history into a PostgreSQL one (again: nothing\n"
+    "twice). Exit status 1 when there is no history or it cannot be read.\n";
 
 // The subcommand being read, for the hint of a usage error.
 QString g_command;
@@ -410,12 +415,23 @@ int collect(QStringList args, const QString &settingsPath)
     const QString clientId = takeOption(args, "--client-id", &error).value_or(QString());
     const auto http = takeOption(args, "--http", &error);
     const auto discovery = takeOptional(args, "--ha-discovery", QStringLiteral("homeassistant"));
+    const QString share = takeOption(args, "--share", &error).value_or(QString());
     if (!error.isEmpty())
         return usage(error);
     if (!args.isEmpty())
         return leftOver(args);
     if (!url)
         return usage(QStringLiteral("--mqtt URL is needed"));
+    if (!dialkite::historyLocation(file, &error))
+        return usage(error);
+    static const QRegularExpression groupName(QStringLiteral("^[A-Za-z0-9_.-]{1,64}$"));
+    if (!share.isEmpty() && !groupName.match(share).hasMatch())
+        return usage(QStringLiteral("--share takes a group name of letters, digits, '_', '.' and"
+                                    " '-', not '%1'")
+                         .arg(share));
+    if (!share.isEmpty() && !dialkite::isPostgres(file))
+        return usage(QStringLiteral("--share splits the events among collectors that write one"
+                                    " history: give --history postgresql://..."));
     if (!settingsReadable(settingsPath))
         return 1;
     const dialkite::Profile profile = Settings(settingsPath).load();
@@ -423,6 +439,7 @@ int collect(QStringList args, const QString &settingsPath)
     if (!target)
         return usage(error);
     target->clientId = clientId;
+    target->shareGroup = share;
     std::optional<dialkite::WebOptions> web;
     if (http) {
         web = webOptions(*http, profile, file, &error);
@@ -439,6 +456,16 @@ int history(QStringList args)
     options.runs = args.removeAll(QStringLiteral("--runs")) > 0;
     if (const auto db = takeOption(args, "--db", &error))
         options.file = *db;
+    if (const auto to = takeOption(args, "--copy-to", &error); to && error.isEmpty()) {
+        options.copyTo = *to;
+        if (!dialkite::isPostgres(*to))
+            error =
+                QStringLiteral("--copy-to takes a PostgreSQL history, postgresql://USER@HOST/DB");
+        else if (dialkite::isPostgres(options.file))
+            error = QStringLiteral("--copy-to copies a history file: give --db FILE");
+        else
+            dialkite::historyLocation(*to, &error);
+    }
     if (const auto text = takeOption(args, "--number", &error))
         options.filter.number = *text;
     if (const auto line = takeOption(args, "--line", &error); line && error.isEmpty())

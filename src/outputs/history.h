@@ -51,9 +51,11 @@ QString defaultSpoolFile();
 // Section HISTORY of the settings file: FILE moves it, RECORD=0 turns it off.
 std::optional<QString> historyFile(const Profile &settings);
 
-// Opens (creating or migrating as needed) the history at `path` as connection `name`.
-// A file that cannot be used as a history is moved aside and a new one started; `moved`
-// then names where it went. False (and `problem`) when not even that works.
+// Opens (creating or migrating as needed) the history at `path` (a file, or a
+// postgresql:// address) as connection `name`. A file that cannot be used as a history
+// is moved aside and a new one started; `moved` then names where it went (for a database,
+// which is never moved, a notice such as a missing number index). False (and `problem`)
+// when not even that works.
 bool openHistory(const QString &path, const QString &name, QString *moved, QString *problem);
 // Brings an open history up to `version` (for tests of the migration path).
 bool migrateHistory(QSqlDatabase &db, int version, QString *problem);
@@ -151,7 +153,9 @@ struct HistoryQuery {
     QString sql;
     QVariantList values;
 };
-HistoryQuery historyQuery(const HistoryFilter &filter, const QString &columns);
+// `postgres`: for a PostgreSQL history (its number index and its SQL).
+HistoryQuery historyQuery(const HistoryFilter &filter, const QString &columns,
+                          bool postgres = false);
 
 // The columns a search shows, in order.
 QString historyColumns();
@@ -183,6 +187,20 @@ struct TestRun {
 };
 // Stores `run` in the history at `path` (made or brought up to date as needed).
 bool recordRun(const QString &path, const TestRun &run, QString *problem);
+// Copies every event, delivery and run of the history file `from` into the history at
+// `to` (a postgresql:// address, made or brought up to date as needed). Copying again
+// stores nothing twice: an event is known by its publisher's id, or one made from what
+// it holds. False (and `problem`) when either cannot be used; what was committed stays.
+struct CopyCounts {
+    qint64 events = 0;  // stored
+    qint64 already = 0; // there before
+    qint64 runs = 0;
+    QString notice; // from the target's opening
+};
+bool copyHistory(const QString &from, const QString &to, CopyCounts *counts, QString *problem);
+// The rows of one open history into another (each already at the current schema).
+bool copyRows(QSqlDatabase from, QSqlDatabase to, CopyCounts *counts, QString *problem);
+
 // The columns `history --runs` shows, newest first.
 const QList<HistoryColumn> &runColumns();
 

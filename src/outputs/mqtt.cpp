@@ -170,7 +170,10 @@ public:
     {
         libraryInit();
         m_mosq = mosquitto_new(clientId.toUtf8().constData(), cleanSession, this);
-        mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+        // Shared subscriptions are MQTT 5's; everything else speaks 3.1.1, which every
+        // broker takes.
+        mosquitto_int_option(m_mosq, MOSQ_OPT_PROTOCOL_VERSION,
+                             target.shareGroup.isEmpty() ? MQTT_PROTOCOL_V311 : MQTT_PROTOCOL_V5);
         mosquitto_max_inflight_messages_set(m_mosq, kWindow);
         mosquitto_reconnect_delay_set(m_mosq, kFirstRetrySeconds, kLastRetrySeconds, true);
         if (!m_target.user.isEmpty())

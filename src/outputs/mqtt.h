@@ -37,6 +37,9 @@ struct MqttTarget {
     // Delivered once the broker acknowledges an event, for feeds without a collector
     // (a home-automation hub); otherwise once a collector confirms it stored it.
     bool confirmByBroker = false;
+    // A collector of a group that splits the events (an MQTT 5 shared subscription,
+    // $share/GROUP/...); "" for one that takes them all.
+    QString shareGroup;
 
     // "host:port", for messages.
     QString where() const;

@@ -1,6 +1,7 @@
 #include "web.h"
 
 #include "csv.h"
+#include "database.h"
 #include "history.h"
 #include "json.h"
 #include "webpage.h"
@@ -188,19 +189,24 @@ private:
             static std::atomic<int> count = 0;
             name = QStringLiteral("dialkite-web-%1").arg(++count);
         }
-        QSqlDatabase connection = QSqlDatabase::contains(name)
-                                      ? QSqlDatabase::database(name, false)
-                                      : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        // A history not made yet (a collector that has stored nothing) has nothing to show.
-        if (!connection.isOpen() && QFileInfo::exists(m_options.history)) {
-            connection.setDatabaseName(m_options.history);
-            connection.setConnectOptions(
-                QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
-            connection.open();
-        }
-        return connection;
+        QSqlDatabase connection = QSqlDatabase::database(name, false);
+        if (connection.isOpen())
+            return connection;
+        // A history file not made yet (a collector that has stored nothing) has nothing
+        // to show.
+        QString problem;
+        const auto location = historyLocation(m_options.history, &problem);
+        if (location && (location->postgres || QFileInfo::exists(location->file)))
+            connectHistory(*location, name, true, &problem);
+        return QSqlDatabase::database(name, false);
     }
-
+    // A query that failed on a database server may have lost its connection: the next
+    // answer connects again.
+    static void failed(QSqlDatabase &connection)
+    {
+        if (isPostgres(connection))
+            connection.close();
+    }
     // What the history already says about each box.
     void loadBoard()
     {
@@ -214,7 +220,8 @@ private:
             " id DESC LIMIT 1), max(pc_time), (SELECT variant FROM events e3 WHERE e3.box = e.box"
             " ORDER BY pc_utc DESC, id DESC LIMIT 1), (SELECT detail FROM events e4 WHERE"
             " e4.box = e.box AND kind = 'identification' ORDER BY pc_utc DESC, id DESC LIMIT 1),"
-            " sum(kind = 'call' AND pc_utc >= ?) FROM events e GROUP BY box"));
+            " sum(CASE WHEN kind = 'call' AND pc_utc >= ? THEN 1 ELSE 0 END) FROM events e"
+            " GROUP BY box"));
         query.addBindValue(today);
         if (!query.exec())
             return;
@@ -424,12 +431,19 @@ private:
         QStringList fields;
         for (const HistoryColumn &column : historyTable())
             fields << QLatin1String(column.field);
-        const HistoryQuery search = historyQuery(filter, fields.join(QStringLiteral(", ")));
         QSqlDatabase connection = db();
+        if (!connection.isOpen() && isPostgres(m_options.history)) {
+            response.status = 503;
+            json(response, QJsonObject{{QStringLiteral("error"),
+                                        QStringLiteral("the history cannot be reached")}});
+            return;
+        }
         if (!connection.isOpen()) {
             noHistoryYet(response, csvWanted);
             return;
         }
+        const HistoryQuery search =
+            historyQuery(filter, fields.join(QStringLiteral(", ")), isPostgres(connection));
         auto found = std::make_shared<QSqlQuery>(connection);
         QSqlQuery &query = *found;
         query.setForwardOnly(true);
@@ -437,6 +451,7 @@ private:
         for (int i = 0; i < search.values.size(); ++i)
             query.bindValue(i, search.values[i]);
         if (!query.exec()) {
+            failed(connection);
             response.status = 503;
             json(response, QJsonObject{{QStringLiteral("error"),
                                         QStringLiteral("the history cannot be read")}});

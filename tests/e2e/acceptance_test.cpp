@@ -179,7 +179,8 @@ TEST(Reports, JUnitForCiTheRunInTheHistoryAndItsCapture)
         else if (name == u"testsuite")
             ++suites;
         else if (name == u"property")
-            properties << xml.attributes().value(QStringLiteral("name")).toString() + QLatin1Char('=') +
+            properties << xml.attributes().value(QStringLiteral("name")).toString() +
+                              QLatin1Char('=') +
                               xml.attributes().value(QStringLiteral("value")).toString();
         else if (name == u"testcase")
             ++cases;

@@ -6,6 +6,7 @@
 // the collector exactly once. Then what hostile publishers try.
 
 #include "support/broker.h"
+#include "support/cliprocess.h"
 #include "support/simprocess.h"
 
 #include "outputs/mqtt.h"
@@ -24,66 +25,17 @@ using namespace dialkite::test;
 
 namespace {
 
-void stop(QProcess &process, int signal = SIGTERM)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    ::kill(pid_t(process.processId()), signal);
-    process.waitForFinished(15000);
-}
+using Cli = CliProcess;
 
-// `count` calls on line 1, numbers that are each the call's own: 0212000000 + first + i.
 QString calls(int first, int count)
 {
-    QString commands;
-    for (int i = 0; i < count; ++i)
-        commands += QStringLiteral("call 1 0%1\n").arg(212000000 + first + i);
-    return commands;
+    return numberedCalls(first, count);
 }
 
 QByteArray digits(int n)
 {
-    return "0" + QByteArray::number(212000000 + n);
+    return numberedDigits(n);
 }
-
-// A process of dialkite-cli whose output is collected as it comes.
-class Cli {
-public:
-    void start(const QStringList &arguments)
-    {
-        m_out.clear();
-        m_err.clear();
-        m_process.start(QStringLiteral(DIALKITE_CLI), arguments);
-        m_process.waitForStarted(5000);
-    }
-    void stop(int signal = SIGTERM)
-    {
-        read();
-        ::stop(m_process, signal);
-        read();
-    }
-    const QByteArray &out()
-    {
-        read();
-        return m_out;
-    }
-    const QByteArray &err()
-    {
-        read();
-        return m_err;
-    }
-    int printedCalls() { return int(out().count("\"event\": \"call\"")); }
-
-private:
-    void read()
-    {
-        m_out += m_process.readAllStandardOutput();
-        m_err += m_process.readAllStandardError();
-    }
-    QProcess m_process;
-    QByteArray m_out;
-    QByteArray m_err;
-};
 
 class Delivery : public ::testing::Test {
 protected:

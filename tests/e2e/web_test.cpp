@@ -5,6 +5,7 @@
 // back from the broker.
 
 #include "support/broker.h"
+#include "support/cliprocess.h"
 #include "support/simprocess.h"
 
 #include "outputs/discovery.h"
@@ -27,31 +28,7 @@ using namespace dialkite::test;
 
 namespace {
 
-class Cli {
-public:
-    void start(const QStringList &arguments)
-    {
-        m_process.start(QStringLiteral(DIALKITE_CLI), arguments);
-        m_process.waitForStarted(5000);
-    }
-    QByteArray err()
-    {
-        m_err += m_process.readAllStandardError();
-        return m_err;
-    }
-    void stop()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        ::kill(pid_t(m_process.processId()), SIGTERM);
-        m_process.waitForFinished(10000);
-    }
-    ~Cli() { stop(); }
-
-private:
-    QProcess m_process;
-    QByteArray m_err;
-};
+using Cli = CliProcess;
 
 QJsonDocument get(int port, const char *path, int *status = nullptr)
 {

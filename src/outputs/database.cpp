@@ -1,0 +1,120 @@
+#include "database.h"
+
+#include <QSqlError>
+#include <QUrl>
+#include <QUrlQuery>
+
+namespace dialkite {
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 10000; // another console or monitor in a transaction
+constexpr int kConnectTimeoutS = 10;
+
+} // namespace
+
+bool isPostgres(const QString &text)
+{
+    return text.startsWith(QLatin1String("postgresql://")) ||
+           text.startsWith(QLatin1String("postgres://"));
+}
+
+bool isPostgres(const QSqlDatabase &db)
+{
+    return db.driverName() == QLatin1String("QPSQL");
+}
+
+QString HistoryLocation::shown() const
+{
+    if (!postgres)
+        return file;
+    return QStringLiteral("postgresql://%1@%2:%3/%4").arg(user, host).arg(port).arg(database);
+}
+
+std::optional<HistoryLocation> historyLocation(const QString &text, QString *error)
+{
+    HistoryLocation location;
+    if (!isPostgres(text)) {
+        location.file = text;
+        return location;
+    }
+    const QUrl url(text, QUrl::StrictMode);
+    const QString database = url.path().mid(1);
+    if (!url.isValid() || url.host().isEmpty() || url.userName().isEmpty() || database.isEmpty() ||
+        database.contains(u'/') || !url.fragment().isNull()) {
+        *error = QStringLiteral("a PostgreSQL history is postgresql://USER@HOST[:PORT]/DB");
+        return std::nullopt;
+    }
+    location.postgres = true;
+    location.user = url.userName();
+    location.host = url.host();
+    location.port = url.port(5432);
+    location.database = database;
+    location.password = url.password();
+    if (const QString given = qEnvironmentVariable("DIALKITE_PG_PASSWORD"); !given.isEmpty())
+        location.password = given;
+    // sslmode and the like, as libpq takes them.
+    QStringList options;
+    for (const auto &[key, value] : QUrlQuery(url).queryItems(QUrl::FullyDecoded)) {
+        static const QStringList allowed = {QStringLiteral("sslmode"),
+                                            QStringLiteral("sslrootcert"),
+                                            QStringLiteral("application_name")};
+        if (!allowed.contains(key)) {
+            *error = QStringLiteral("a PostgreSQL history takes no option %1 (only %2)")
+                         .arg(key, allowed.join(QStringLiteral(", ")));
+            return std::nullopt;
+        }
+        if (value.contains(u';') || value.contains(u'=') || value.contains(u' ')) {
+            *error = QStringLiteral("the option %1 of a PostgreSQL history is not one").arg(key);
+            return std::nullopt;
+        }
+        options << key + u'=' + value;
+    }
+    options << QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutS);
+    location.options = options.join(u';');
+    return location;
+}
+
+QString shownLocation(const QString &text)
+{
+    QString ignored;
+    const auto location = historyLocation(text, &ignored);
+    return location ? location->shown() : QStringLiteral("postgresql://...");
+}
+
+bool connectHistory(const HistoryLocation &location, const QString &name, bool readOnly,
+                    QString *problem)
+{
+    QSqlDatabase db =
+        QSqlDatabase::contains(name)
+            ? QSqlDatabase::database(name, false)
+            : QSqlDatabase::addDatabase(
+                  location.postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), name);
+    if (!db.isValid()) {
+        *problem = QStringLiteral("Qt SQL has no PostgreSQL driver here (Debian: libqt6sql6-psql)");
+        return false;
+    }
+    if (location.postgres) {
+        db.setHostName(location.host);
+        db.setPort(location.port);
+        db.setUserName(location.user);
+        db.setDatabaseName(location.database);
+        db.setConnectOptions(location.options);
+        if (!location.password.isEmpty())
+            db.setPassword(location.password);
+    } else {
+        db.setDatabaseName(location.file);
+        db.setConnectOptions(readOnly
+                                 ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1")
+                                       .arg(kBusyTimeoutMs)
+                                 : QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    }
+    if (!db.open()) {
+        // libpq's messages name the server, never the password.
+        *problem = db.lastError().text().trimmed();
+        return false;
+    }
+    return true;
+}
+
+} // namespace dialkite
