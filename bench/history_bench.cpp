@@ -7,6 +7,7 @@
 
 #include "console/console.h"
 #include "console/recording.h"
+#include "outputs/database.h"
 #include "outputs/history.h"
 #include "outputs/web.h"
 
@@ -222,6 +223,66 @@ void HistorySearch(benchmark::State &state)
 }
 // 0: five digits, through the trigram index; 1: two digits, a scan.
 BENCHMARK(HistorySearch)->ArgName("short")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The same million calls in a PostgreSQL history (DIALKITE_BENCH_PG=postgresql://..., an
+// empty database; bench/postgres.sh makes one), copied there once, and the same searches.
+struct PostgresMillion {
+    PostgresMillion()
+        : url(qEnvironmentVariable("DIALKITE_BENCH_PG"))
+    {
+        if (url.isEmpty())
+            return;
+        QElapsedTimer timer;
+        timer.start();
+        CopyCounts counts;
+        QString problem;
+        if (!copyHistory(million().path(), url, &counts, &problem))
+            qFatal("copy: %s", qPrintable(problem));
+        copySeconds = double(timer.elapsed()) / 1000.0;
+    }
+    QString url;
+    double copySeconds = 0;
+};
+
+void HistorySearchPostgres(benchmark::State &state)
+{
+    static PostgresMillion pg;
+    if (pg.url.isEmpty()) {
+        state.SkipWithError("DIALKITE_BENCH_PG names no database");
+        return;
+    }
+    const QString name = QStringLiteral("bench-search-pg");
+    {
+        QString problem;
+        const auto location = historyLocation(pg.url, &problem);
+        if (!connectHistory(*location, name, true, &problem)) {
+            state.SkipWithError(qPrintable(problem));
+            return;
+        }
+        QSqlDatabase db = QSqlDatabase::database(name);
+        HistoryFilter filter;
+        filter.number = state.range(0) == 0 ? QStringLiteral("34567") : QStringLiteral("78");
+        filter.limit = 1000;
+        const HistoryQuery search = historyQuery(filter, historyColumns(), true);
+        qint64 rows = 0;
+        for (auto _ : state) {
+            QSqlQuery query(db);
+            query.setForwardOnly(true);
+            query.prepare(search.sql);
+            for (int i = 0; i < search.values.size(); ++i)
+                query.bindValue(i, search.values[i]);
+            query.exec();
+            rows = 0;
+            while (query.next())
+                ++rows;
+        }
+        state.counters["rows"] = double(rows);
+        state.counters["copy_s"] = pg.copySeconds;
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+BENCHMARK(HistorySearchPostgres)->ArgName("short")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The fleet page over the same million calls: what a browser waits for each answer.
 // The server starts once (reading what the history says of its boxes is part of the
