@@ -314,7 +314,8 @@ int monitor(QStringList args, const QString &settingsPath)
     }
     if (const auto capture = takeOption(args, "--capture", &error))
         options.capture = *capture;
-    if (const auto history = takeOption(args, "--history", &error))
+    if (const auto history = takeOption(args, "--history", &error);
+        history && dialkite::historyLocation(*history, &error))
         options.history = *history;
     if (const auto mqtt = takeOption(args, "--mqtt", &error))
         options.mqtt = *mqtt;
@@ -382,7 +383,8 @@ int test(QStringList args, const QString &settingsPath)
         options.junit = *junit;
     if (const auto captures = takeOption(args, "--captures", &error))
         options.captures = *captures;
-    if (const auto history = takeOption(args, "--history", &error))
+    if (const auto history = takeOption(args, "--history", &error);
+        history && dialkite::historyLocation(*history, &error))
         options.history = *history;
     if (!error.isEmpty())
         return usage(error);

@@ -53,6 +53,23 @@ TEST(Usage, EachMistakeIsOneLineThatNamesIt)
          "--help')\n"},
         {{QStringLiteral("collect")},
          "dialkite-cli: collect: --mqtt URL is needed (see 'dialkite-cli collect --help')\n"},
+        {{QStringLiteral("collect"), QStringLiteral("--mqtt"), QStringLiteral("mqtt://b"),
+          QStringLiteral("--share"), QStringLiteral("fleet")},
+         "dialkite-cli: collect: --share splits the events among collectors that write one"
+         " history: give --history postgresql://... (see 'dialkite-cli collect --help')\n"},
+        {{QStringLiteral("collect"), QStringLiteral("--mqtt"), QStringLiteral("mqtt://b"),
+          QStringLiteral("--history"), QStringLiteral("postgresql://u@db/x"),
+          QStringLiteral("--share"), QStringLiteral("a/#")},
+         "dialkite-cli: collect: --share takes a group name of letters, digits, '_', '.' and"
+         " '-', not 'a/#' (see 'dialkite-cli collect --help')\n"},
+        {{QStringLiteral("monitor"), QStringLiteral("--device"), QStringLiteral("/dev/x"),
+          QStringLiteral("--history"), QStringLiteral("postgresql://db/calls")},
+         "dialkite-cli: monitor: a PostgreSQL history is postgresql://USER@HOST[:PORT]/DB (see"
+         " 'dialkite-cli monitor --help')\n"},
+        {{QStringLiteral("history"), QStringLiteral("--db"), QStringLiteral("x.sqlite"),
+          QStringLiteral("--copy-to"), QStringLiteral("y.sqlite")},
+         "dialkite-cli: history: --copy-to takes a PostgreSQL history, postgresql://USER@HOST/DB"
+         " (see 'dialkite-cli history --help')\n"},
         {{}, "dialkite-cli: no command given (see 'dialkite-cli --help')\n"},
     };
     for (const auto &[arguments, expected] : cases) {
