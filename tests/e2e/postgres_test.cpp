@@ -13,10 +13,12 @@
 #include "console/events.h"
 #include "outputs/database.h"
 #include "outputs/history.h"
+#include "outputs/web.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QMap>
 #include <QSet>
 #include <QSqlDatabase>
@@ -320,6 +322,7 @@ TEST_F(Postgres, TwoCollectorsShareTheLoadThroughBrokerRestartAndAKill)
 
 TEST_F(Postgres, ADatabaseServerRestartedUnderACollectorLosesNothing)
 {
+    const QDate today = QDate::currentDate();
     ASSERT_TRUE(pg.createDatabase(QStringLiteral("fleet")));
     const int port = freePort();
     Broker broker({}, port, true);
@@ -363,6 +366,31 @@ TEST_F(Postgres, ADatabaseServerRestartedUnderACollectorLosesNothing)
     EXPECT_EQ(calls->status, 200);
     EXPECT_EQ(QJsonDocument::fromJson(QByteArray::fromStdString(calls->body)).array().size(), 100)
         << calls->body; // 0212000100 to 0212000199
+    const auto hours = client.Get("/api/chart?box=front");
+    ASSERT_TRUE(hours);
+    const QJsonArray chart =
+        QJsonDocument::fromJson(QByteArray::fromStdString(hours->body)).array();
+    ASSERT_EQ(chart.size(), 24) << hours->body;
+    // This hour's bar, and the one before should the hour have turned during the test.
+    EXPECT_EQ(chart[22].toObject().value(u"calls").toInt() +
+                  chart[23].toObject().value(u"calls").toInt(),
+              200)
+        << hours->body;
+    // A page started later learns the boxes from the database itself.
+    WebOptions later;
+    later.history = pg.url(QStringLiteral("fleet"));
+    WebServer board(later);
+    QString error;
+    ASSERT_TRUE(board.start(&error)) << error.toStdString();
+    httplib::Client boardClient("127.0.0.1", board.port());
+    const auto boxes = boardClient.Get("/api/boxes");
+    ASSERT_TRUE(boxes);
+    const QJsonArray known =
+        QJsonDocument::fromJson(QByteArray::fromStdString(boxes->body)).array();
+    ASSERT_EQ(known.size(), 1) << boxes->body;
+    EXPECT_EQ(known[0].toObject().value(u"box").toString(), QStringLiteral("front"));
+    if (QDate::currentDate() == today) // not across midnight
+        EXPECT_EQ(known[0].toObject().value(u"calls_today").toInt(), 200) << boxes->body;
     monitor.stop();
     EXPECT_FALSE(monitor.err().contains("wait in the spool")) << monitor.err().constData();
     collector.stop();
