@@ -389,8 +389,9 @@ TEST_F(Postgres, ADatabaseServerRestartedUnderACollectorLosesNothing)
         QJsonDocument::fromJson(QByteArray::fromStdString(boxes->body)).array();
     ASSERT_EQ(known.size(), 1) << boxes->body;
     EXPECT_EQ(known[0].toObject().value(u"box").toString(), QStringLiteral("front"));
-    if (QDate::currentDate() == today) // not across midnight
+    if (QDate::currentDate() == today) { // not across midnight
         EXPECT_EQ(known[0].toObject().value(u"calls_today").toInt(), 200) << boxes->body;
+    }
     monitor.stop();
     EXPECT_FALSE(monitor.err().contains("wait in the spool")) << monitor.err().constData();
     collector.stop();
