@@ -11,16 +11,9 @@ cd "$(dirname "$0")/.."
 rate=${1:-100}
 seconds=${2:-10}
 bin=${BIN:-build/bin}
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source bench/common.sh
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+port=$(free_port)
 user=""
 [ "$(id -u)" -eq 0 ] && user="user root"
 printf 'listener %s 127.0.0.1\nallow_anonymous true\n%s\n' "$port" "$user" >"$work/mosquitto.conf"

@@ -17,23 +17,10 @@ boxes=${1:-64}
 rate=${2:-20}
 seconds=${3:-30}
 bin=${BIN:-build/bin}
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source bench/common.sh
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-user=""
-[ "$(id -u)" -eq 0 ] && user="user root"
-printf 'listener %s 127.0.0.1\nallow_anonymous true\nmax_queued_messages 0\n%s\n' "$port" "$user" \
-    >"$work/mosquitto.conf"
-mosquitto -c "$work/mosquitto.conf" >"$work/broker.log" 2>&1 &
-pids+=($!)
-sleep 0.5
+port=$(free_port)
+start_broker "$port"
 
 # Each box starts calling once the console has identified it (a REZ box's blue calls
 # are shown only then), and stops after SECONDS.
@@ -54,7 +41,7 @@ done >"$work/rig.ini"
 # (and, with PAGE=1, against the page's).
 page=()
 if [ -n "${PAGE:-}" ]; then
-    page_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+    page_port=$(free_port)
     page=(--http "$page_port")
 fi
 "$bin/dialkite-cli" collect --mqtt "mqtt://127.0.0.1:$port" --history "$work/collected.sqlite" \

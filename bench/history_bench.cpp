@@ -194,6 +194,29 @@ BENCHMARK(HistoryExportPeakMemory)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
+// The search the state's argument names (0: five digits, 1: two) on an open history,
+// as often as the benchmark wants it.
+void searchNumbers(benchmark::State &state, QSqlDatabase db)
+{
+    HistoryFilter filter;
+    filter.number = state.range(0) == 0 ? QStringLiteral("34567") : QStringLiteral("78");
+    filter.limit = 1000;
+    const HistoryQuery search = historyQuery(filter, historyColumns(), isPostgres(db));
+    qint64 rows = 0;
+    for (auto _ : state) {
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        query.prepare(search.sql);
+        for (int i = 0; i < search.values.size(); ++i)
+            query.bindValue(i, search.values[i]);
+        query.exec();
+        rows = 0;
+        while (query.next())
+            ++rows;
+    }
+    state.counters["rows"] = double(rows);
+}
+
 void HistorySearch(benchmark::State &state)
 {
     const QString name = QStringLiteral("bench-search");
@@ -201,22 +224,7 @@ void HistorySearch(benchmark::State &state)
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(million().path());
         db.open();
-        HistoryFilter filter;
-        filter.number = state.range(0) == 0 ? QStringLiteral("34567") : QStringLiteral("78");
-        filter.limit = 1000;
-        const HistoryQuery search = historyQuery(filter, historyColumns());
-        qint64 rows = 0;
-        for (auto _ : state) {
-            QSqlQuery query(db);
-            query.prepare(search.sql);
-            for (int i = 0; i < search.values.size(); ++i)
-                query.bindValue(i, search.values[i]);
-            query.exec();
-            rows = 0;
-            while (query.next())
-                ++rows;
-        }
-        state.counters["rows"] = double(rows);
+        searchNumbers(state, db);
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
@@ -260,23 +268,7 @@ void HistorySearchPostgres(benchmark::State &state)
             return;
         }
         QSqlDatabase db = QSqlDatabase::database(name);
-        HistoryFilter filter;
-        filter.number = state.range(0) == 0 ? QStringLiteral("34567") : QStringLiteral("78");
-        filter.limit = 1000;
-        const HistoryQuery search = historyQuery(filter, historyColumns(), true);
-        qint64 rows = 0;
-        for (auto _ : state) {
-            QSqlQuery query(db);
-            query.setForwardOnly(true);
-            query.prepare(search.sql);
-            for (int i = 0; i < search.values.size(); ++i)
-                query.bindValue(i, search.values[i]);
-            query.exec();
-            rows = 0;
-            while (query.next())
-                ++rows;
-        }
-        state.counters["rows"] = double(rows);
+        searchNumbers(state, db);
         state.counters["copy_s"] = pg.copySeconds;
         db.close();
     }

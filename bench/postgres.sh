@@ -12,15 +12,7 @@ events=${1:-100000}
 boxes=${2:-16}
 bin=${BIN:-build/bin}
 pgbin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+source bench/common.sh
 # The server refuses to run as root: as postgres then.
 as_server() {
     if [ "$(id -u)" -eq 0 ]; then
@@ -40,13 +32,7 @@ psql_() { "$pgbin/psql" -h 127.0.0.1 -p "$pg_port" -U postgres -AtqX "$@"; }
 for _ in $(seq 100); do psql_ -d postgres -c 'SELECT 1' >/dev/null 2>&1 && break; sleep 0.1; done
 
 mqtt_port=$(free_port)
-user=""
-[ "$(id -u)" -eq 0 ] && user="user root"
-printf 'listener %s 127.0.0.1\nallow_anonymous true\nmax_queued_messages 0\n%s\n' "$mqtt_port" "$user" \
-    >"$work/mosquitto.conf"
-mosquitto -c "$work/mosquitto.conf" >"$work/broker.log" 2>&1 &
-pids+=($!)
-sleep 0.5
+start_broker "$mqtt_port"
 
 # N collectors on HISTORY; the seconds from the first event published to the last stored.
 store_rate() {
