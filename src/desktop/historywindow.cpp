@@ -3,6 +3,7 @@
 #include "console/texts.h"
 #include "gridview.h"
 #include "outputs/csv.h"
+#include "outputs/database.h"
 #include "outputs/json.h"
 
 #include <QBrush>
@@ -170,16 +171,13 @@ HistoryWindow::~HistoryWindow()
 
 bool HistoryWindow::connectDatabase()
 {
-    QSqlDatabase db = QSqlDatabase::contains(m_connection)
-                          ? QSqlDatabase::database(m_connection, false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    if (db.isOpen())
+    if (QSqlDatabase::database(m_connection, false).isOpen())
         return true;
-    if (!QFileInfo::exists(m_path))
+    QString problem;
+    const auto location = historyLocation(m_path, &problem);
+    if (!location || (!location->postgres && !QFileInfo::exists(m_path)))
         return false; // no call stored yet
-    db.setDatabaseName(m_path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
-    return db.open();
+    return connectHistory(*location, m_connection, true, &problem);
 }
 
 HistoryFilter HistoryWindow::filter() const
@@ -224,7 +222,8 @@ void HistoryWindow::refresh()
         return;
     }
     m_callsWaiting = false;
-    const HistoryQuery search = historyQuery(filter(), columnList());
+    const HistoryQuery search = historyQuery(
+        filter(), columnList(), isPostgres(QSqlDatabase::database(m_connection, false)));
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.prepare(search.sql);
     for (int i = 0; i < search.values.size(); ++i)
@@ -243,7 +242,8 @@ bool HistoryWindow::exportCsv(const QString &file, QString *problem)
         *problem = QStringLiteral("no call history at %1").arg(m_path);
         return false;
     }
-    const HistoryQuery search = historyQuery(filter(), columnList());
+    const HistoryQuery search = historyQuery(
+        filter(), columnList(), isPostgres(QSqlDatabase::database(m_connection, false)));
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
     query.prepare(search.sql);
