@@ -225,6 +225,12 @@ int runCollector(const MqttTarget &given, const QString &historyFile, const WebO
             }
         },
         nullptr, patterns, !shared);
+    // Subscribed (again): publishers send at once what they have not had confirmed, which
+    // a broker that lost this collector's session while it was away has dropped.
+    subscriber.onConnected([&subscriber, &target] {
+        subscriber.publish(QStringLiteral("dialkite-collector/%1/status").arg(target.clientId),
+                           "online");
+    });
     QObject::connect(&subscriber, &MqttSubscriber::status,
                      [](const QString &m) { say(QStringLiteral("mqtt: ") + m); });
 

@@ -576,10 +576,24 @@ private:
         acks.clear();
     }
 
-    // A collector's word on a box: everything up to "stored" is in a history.
+    // A collector's word on a box: everything up to "stored" is in a history. Or a
+    // collector that has just (re)subscribed: what it may have missed while it was away
+    // (a broker restarted without its session) goes again now, not once overdue.
     void confirm(const Message &message)
     {
         const QStringList parts = message.topic.split(QLatin1Char('/'));
+        if (parts.size() == 3 && parts[0] == u"dialkite-collector") {
+            if (message.payload != "online" || byBroker())
+                return;
+            for (auto &[name, box] : m_state) {
+                if (box.sentUpTo > box.confirmed) {
+                    box.sentUpTo = box.confirmed;
+                    box.waitingSince = Clock::now();
+                    box.overdueMs = kFirstOverdueMs;
+                }
+            }
+            return;
+        }
         if (parts.size() != 4)
             return;
         const QString &name = parts[1];
@@ -744,6 +758,7 @@ private:
             publishStatus(topicOf(name, QStringLiteral("status")), "online");
             m_client.subscribe(dialkite::confirmationTopic(name, QStringLiteral("+")));
         }
+        m_client.subscribe(QStringLiteral("dialkite-collector/+/status"));
     }
 
     // A clean goodbye: every box and the process say "offline" as the will would.
@@ -1040,6 +1055,12 @@ void MqttSubscriber::publishRetained(const QString &topic, const QByteArray &pay
 {
     int mid = 0;
     m_client->publish(topic, payload, true, &mid);
+}
+
+void MqttSubscriber::publish(const QString &topic, const QByteArray &payload)
+{
+    int mid = 0;
+    m_client->publish(topic, payload, false, &mid);
 }
 
 QString confirmationTopic(const QString &box, const QString &instance)

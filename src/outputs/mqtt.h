@@ -114,6 +114,8 @@ public:
 
     // A retained QoS 1 message (a confirmation), from any thread.
     void publishRetained(const QString &topic, const QByteArray &payload);
+    // A QoS 1 message that is not kept, from any thread.
+    void publish(const QString &topic, const QByteArray &payload);
 
 Q_SIGNALS:
     void status(const QString &message);
