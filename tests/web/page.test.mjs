@@ -170,7 +170,9 @@ async function main() {
   await page.locator('#live tbody tr', {hasText: '02-1234-5678'}).waitFor({timeout: 5000});
   const took = Date.now() - sent;
   console.log(`the call was on the page ${took} ms after the box sent it`);
-  if (took > 1000) throw new Error(`the call took ${took} ms to reach the page`);
+  // A second; a build that checks every memory access (ASan) is given more.
+  const limit = Number(process.env.DIALKITE_PAGE_LIMIT_MS || 1000);
+  if (took > limit) throw new Error(`the call took ${took} ms to reach the page (limit ${limit})`);
   await until('calls today counted', async () =>
     (await row('front').locator('td').nth(6).textContent()) === '1', 5000);
 
