@@ -204,10 +204,6 @@ bool print(Search &search, HistoryFormat format, QString *problem)
         problem);
 }
 
-} // namespace
-
-namespace {
-
 int copyToDatabase(const QString &from, const QString &to)
 {
     CopyCounts counts;

@@ -234,6 +234,15 @@ std::optional<QString> takeOptional(QStringList &args, const char *name, const Q
     return value;
 }
 
+// "--history FILE|postgresql://..." out of `args`, the address checked as it is read.
+std::optional<QString> takeHistory(QStringList &args, QString *error)
+{
+    auto history = takeOption(args, "--history", error);
+    if (history && !dialkite::historyLocation(*history, error))
+        return std::nullopt;
+    return history;
+}
+
 // A whole number from `low` to `high` for option `name`; nullopt and `error` otherwise.
 std::optional<int> number(const QString &text, const char *name, int low, int high, QString *error)
 {
@@ -314,8 +323,7 @@ int monitor(QStringList args, const QString &settingsPath)
     }
     if (const auto capture = takeOption(args, "--capture", &error))
         options.capture = *capture;
-    if (const auto history = takeOption(args, "--history", &error);
-        history && dialkite::historyLocation(*history, &error))
+    if (const auto history = takeHistory(args, &error))
         options.history = *history;
     if (const auto mqtt = takeOption(args, "--mqtt", &error))
         options.mqtt = *mqtt;
@@ -383,8 +391,7 @@ int test(QStringList args, const QString &settingsPath)
         options.junit = *junit;
     if (const auto captures = takeOption(args, "--captures", &error))
         options.captures = *captures;
-    if (const auto history = takeOption(args, "--history", &error);
-        history && dialkite::historyLocation(*history, &error))
+    if (const auto history = takeHistory(args, &error))
         options.history = *history;
     if (!error.isEmpty())
         return usage(error);

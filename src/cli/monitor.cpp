@@ -7,6 +7,7 @@
 #include "outputs/discovery.h"
 #include "outputs/factory.h"
 #include "outputs/json.h"
+#include "outputs/mqtt.h"
 #include "platform/termination.h"
 
 #include <QCoreApplication>
@@ -297,20 +298,16 @@ int runMonitor(const MonitorOptions &options)
     plan->printer = [&](const QByteArray &line, const Event &event) {
         printLine(line);
         if (web || discovery) {
-            // The event as the broker has it: the line, its box and the PC's time.
-            QJsonObject object = QJsonDocument::fromJson(line).object();
-            if (!object.contains(u"box"))
-                object.insert(QStringLiteral("box"), QStringLiteral("box"));
+            // The event as the broker has it, with the PC's time; the line names a rig's box.
+            const QString box = QJsonDocument::fromJson(line).object().value(u"box").toString(
+                QStringLiteral("box"));
+            QJsonObject object = publishedEvent(event, box);
             object.insert(QStringLiteral("pc_time"),
                           QDateTime::currentDateTime().toString(Qt::ISODateWithMs));
-            if (const auto *call = std::get_if<events::CallerId>(&event)) {
-                object.insert(QStringLiteral("variant"), call->variant.text());
-                object.insert(QStringLiteral("status"), json::statusName(call->status));
-            }
             if (web)
                 web->publish(object);
             if (const auto *id = std::get_if<events::Identification>(&event); id && discovery)
-                discovery->describe(object.value(u"box").toString(), {{}, id->version});
+                discovery->describe(box, {{}, id->version});
         }
         if (std::holds_alternative<events::CallerId>(event) && options.count > 0 &&
             ++printed >= options.count)

@@ -104,10 +104,8 @@ bool connectHistory(const HistoryLocation &location, const QString &name, bool r
             db.setPassword(location.password);
     } else {
         db.setDatabaseName(location.file);
-        db.setConnectOptions(readOnly
-                                 ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1")
-                                       .arg(kBusyTimeoutMs)
-                                 : QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+        db.setConnectOptions((readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;") : QString()) +
+                             QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     }
     if (!db.open()) {
         // libpq's messages name the server, never the password.

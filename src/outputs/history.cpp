@@ -205,6 +205,28 @@ bool connect(const QString &path, const QString &name, QString *problem)
     return connectHistory(location, name, false, problem);
 }
 
+// An event into `events`, its 18 columns in the order the writer and the copy bind them;
+// one whose id is there already is left out (sent again by its publisher, copied again).
+QString insertEventSql(bool postgres)
+{
+    return QStringLiteral("INSERT %1 INTO events (kind, box, line, box_time, pc_utc, pc_time,"
+                          " digits, status, number, colour, variant, device_name, device_version,"
+                          " port, device, record, detail, event_id) VALUES (?, ?, ?, ?, ?, ?, ?,"
+                          " ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)%2")
+        .arg(postgres ? QString() : QStringLiteral("OR IGNORE"),
+             postgres ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString());
+}
+
+// How far a publisher's events are stored (box, instance, up to): never lowered, since
+// another collector of the same history, or a copy, may have got further.
+QString keepDeliverySql(bool postgres)
+{
+    return QStringLiteral("INSERT INTO deliveries (box, instance, stored_up_to) VALUES (?, ?, ?)"
+                          " ON CONFLICT(box, instance) DO UPDATE SET stored_up_to ="
+                          " %1(deliveries.stored_up_to, excluded.stored_up_to)")
+        .arg(postgres ? QStringLiteral("greatest") : QStringLiteral("max"));
+}
+
 // ---- PostgreSQL ----
 
 // Every program that opens the history takes this lock for each step of the schema, so
@@ -300,9 +322,7 @@ bool openPostgres(const HistoryLocation &location, const QString &name, QString 
     if (!connectHistory(location, name, false, problem))
         return false;
     QSqlDatabase db = QSqlDatabase::database(name, false);
-    if (migratePostgres(db, kHistorySchema, notice, problem))
-        return true;
-    return false;
+    return migratePostgres(db, kHistorySchema, notice, problem);
 }
 
 void disconnect(const QString &name)
@@ -535,15 +555,16 @@ public:
     {
         QSqlDatabase db = QSqlDatabase::database(m_name, false);
         m_postgres = isPostgres(db);
+        forgetStatements();
         m_insert = std::make_unique<QSqlQuery>(db);
-        // An event whose id is there already is left out (sent again by its publisher).
-        m_insert->prepare(
-            QStringLiteral("INSERT %1 INTO events (kind, box, line, box_time, pc_utc, pc_time,"
-                           " digits, status, number, colour, variant, device_name, device_version,"
-                           " port, device, record, detail, event_id) VALUES (?, ?, ?, ?, ?, ?, ?,"
-                           " ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)%2")
-                .arg(m_postgres ? QString() : QStringLiteral("OR IGNORE"),
-                     m_postgres ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString()));
+        m_insert->prepare(insertEventSql(m_postgres));
+    }
+
+    // The prepared statements go with the connection they were made on (those of
+    // advance() are made again when next needed).
+    void forgetStatements()
+    {
+        m_insert.reset();
         m_upTo.reset();
         m_has.reset();
         m_keep.reset();
@@ -560,11 +581,7 @@ public:
             if (db.isOpen() && alive.exec(QStringLiteral("SELECT 1")))
                 return true;
         }
-        m_insert.reset();
-        m_upTo.reset();
-        m_has.reset();
-        m_keep.reset();
-        m_turn.reset();
+        forgetStatements();
         QSqlDatabase::database(m_name, false).close();
         QString notice;
         const auto location = historyLocation(m_path, problem);
@@ -616,11 +633,7 @@ public:
 
     void end() override
     {
-        m_insert.reset();
-        m_upTo.reset();
-        m_has.reset();
-        m_keep.reset();
-        m_turn.reset();
+        forgetStatements();
         disconnect(m_name);
     }
 
@@ -736,14 +749,8 @@ private:
                 "SELECT stored_up_to FROM deliveries WHERE box = ? AND instance = ?"));
             m_has = std::make_unique<QSqlQuery>(db);
             m_has->prepare(QStringLiteral("SELECT 1 FROM events WHERE event_id = ?"));
-            // Never lowered: another collector of the same history may have got further.
             m_keep = std::make_unique<QSqlQuery>(db);
-            m_keep->prepare(
-                QStringLiteral(
-                    "INSERT INTO deliveries (box, instance, stored_up_to) VALUES (?, ?, ?)"
-                    " ON CONFLICT(box, instance) DO UPDATE SET stored_up_to ="
-                    " %1(deliveries.stored_up_to, excluded.stored_up_to)")
-                    .arg(m_postgres ? QStringLiteral("greatest") : QStringLiteral("max")));
+            m_keep->prepare(keepDeliverySql(m_postgres));
             if (m_postgres) {
                 // Collectors sharing the history take turns per publisher here, so that
                 // each sees what the other committed (the keys in one order: no deadlock).
@@ -1125,8 +1132,6 @@ bool copyRows(QSqlDatabase in, QSqlDatabase out, CopyCounts *counts, QString *pr
 {
     constexpr int kBatch = 2000; // rows a transaction
     const bool postgres = isPostgres(out);
-    const QString ignore = postgres ? QString() : QStringLiteral("OR IGNORE");
-    const QString nothing = postgres ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString();
     QSqlQuery read(in);
     read.setForwardOnly(true);
     if (!read.exec(QStringLiteral(
@@ -1137,12 +1142,7 @@ bool copyRows(QSqlDatabase in, QSqlDatabase out, CopyCounts *counts, QString *pr
         return false;
     }
     QSqlQuery insert(out);
-    insert.prepare(
-        QStringLiteral("INSERT %1 INTO events (kind, box, line, box_time, pc_utc, pc_time,"
-                       " digits, status, number, colour, variant, device_name,"
-                       " device_version, port, device, record, detail, event_id)"
-                       " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)%2")
-            .arg(ignore, nothing));
+    insert.prepare(insertEventSql(postgres));
     const auto fail = [&](const QSqlQuery &query) {
         *problem = query.lastError().text();
         out.rollback();
@@ -1181,11 +1181,7 @@ bool copyRows(QSqlDatabase in, QSqlDatabase out, CopyCounts *counts, QString *pr
     if (hasTable(in, "deliveries")) {
         QSqlQuery deliveries(in);
         QSqlQuery keep(out);
-        keep.prepare(QStringLiteral("INSERT INTO deliveries (box, instance, stored_up_to)"
-                                    " VALUES (?, ?, ?) ON CONFLICT(box, instance) DO UPDATE SET"
-                                    " stored_up_to = %1(deliveries.stored_up_to,"
-                                    " excluded.stored_up_to)")
-                         .arg(postgres ? QStringLiteral("greatest") : QStringLiteral("max")));
+        keep.prepare(keepDeliverySql(postgres));
         if (!deliveries.exec(QStringLiteral("SELECT box, instance, stored_up_to FROM deliveries")))
             return fail(deliveries);
         while (deliveries.next()) {

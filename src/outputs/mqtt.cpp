@@ -374,6 +374,14 @@ private:
         bool toldSilent = false;
         bool toldFull = false;
         std::set<QString> others; // other instances publishing as this box
+
+        // Everything not confirmed goes again, in order, and waits afresh for its
+        // confirmation.
+        void sendAgain(Clock::time_point now)
+        {
+            sentUpTo = confirmed;
+            waitingSince = now;
+        }
     };
     struct Listener {
         Taken taken;
@@ -587,8 +595,7 @@ private:
                 return;
             for (auto &[name, box] : m_state) {
                 if (box.sentUpTo > box.confirmed) {
-                    box.sentUpTo = box.confirmed;
-                    box.waitingSince = Clock::now();
+                    box.sendAgain(Clock::now());
                     box.overdueMs = kFirstOverdueMs;
                 }
             }
@@ -652,9 +659,8 @@ private:
                 box.toldSilent = true;
             }
             if (waited >= box.overdueMs) {
-                box.sentUpTo = box.confirmed; // all of it again, in order
+                box.sendAgain(now);
                 box.overdueMs = std::min(box.overdueMs * 2, kLongestOverdueMs);
-                box.waitingSince = now;
             }
         }
     }
@@ -832,10 +838,8 @@ private:
                 // was delivered leaves the spool first.
                 flushDeliveries();
                 m_inFlight.clear();
-                for (auto &[name, box] : m_state) {
-                    box.sentUpTo = box.confirmed;
-                    box.waitingSince = Clock::now();
-                }
+                for (auto &[name, box] : m_state)
+                    box.sendAgain(Clock::now());
                 if (m_connected)
                     announce();
             }

@@ -393,18 +393,21 @@ private:
             header << column.title;
         return csv::kBom + csv::line(header).toStdString();
     }
-    static void csvDownload(httplib::Response &response, const std::string &body)
+    static constexpr char kCsvType[] = "text/csv; charset=utf-8";
+    // The answer is the search's CSV, to be saved rather than shown.
+    static void csvDownload(httplib::Response &response)
     {
         response.set_header("Content-Disposition", "attachment; filename=\"calls.csv\"");
-        response.set_content(body, "text/csv; charset=utf-8");
     }
     // Nothing stored yet: no calls.
     void noHistoryYet(httplib::Response &response, bool csvWanted)
     {
-        if (csvWanted)
-            csvDownload(response, csvHeader());
-        else
+        if (csvWanted) {
+            csvDownload(response);
+            response.set_content(csvHeader(), kCsvType);
+        } else {
             json(response, QJsonArray());
+        }
     }
 
     void calls(const httplib::Request &request, httplib::Response &response)
@@ -461,10 +464,9 @@ private:
         if (csvWanted) {
             // The whole history may be asked for: it goes out as it is read, a piece at a
             // time, on this thread (the query's connection is this thread's).
-            response.set_header("Content-Disposition", "attachment; filename=\"calls.csv\"");
+            csvDownload(response);
             response.set_chunked_content_provider(
-                "text/csv; charset=utf-8",
-                [found, header = true](size_t, httplib::DataSink &sink) mutable {
+                kCsvType, [found, header = true](size_t, httplib::DataSink &sink) mutable {
                     std::string piece = header ? csvHeader() : std::string();
                     header = false;
                     const int width = int(historyTable().size());
@@ -510,14 +512,14 @@ private:
             values << line.left(4);
         }
         sql += QStringLiteral(" GROUP BY 1");
-        QSqlDatabase connection = db();
-        QSqlQuery query(connection);
-        if (connection.isOpen())
-            query.prepare(sql);
-        for (int i = 0; i < values.size(); ++i)
-            query.bindValue(i, values[i]);
         std::map<int, int> counts;
-        if (connection.isOpen() && query.exec()) {
+        if (QSqlDatabase connection = db(); connection.isOpen()) {
+            QSqlQuery query(connection);
+            query.prepare(sql);
+            for (int i = 0; i < values.size(); ++i)
+                query.bindValue(i, values[i]);
+            if (!query.exec())
+                failed(connection);
             while (query.next())
                 counts[query.value(0).toInt()] = query.value(1).toInt();
         }
@@ -611,10 +613,6 @@ void WebServer::setStatus(const QString &box, bool online)
 {
     m_impl->setStatus(box, online);
 }
-
-} // namespace dialkite
-
-namespace dialkite {
 
 void WebServer::setWaiting(const QString &box, qint64 waiting)
 {

@@ -27,16 +27,6 @@ namespace {
 
 using Cli = CliProcess;
 
-QString calls(int first, int count)
-{
-    return numberedCalls(first, count);
-}
-
-QByteArray digits(int n)
-{
-    return numberedDigits(n);
-}
-
 class Delivery : public ::testing::Test {
 protected:
     QString file(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
@@ -95,7 +85,7 @@ protected:
             ms);
         int once = 0;
         for (int i = first; i < first + count; ++i)
-            once += counts.value(digits(i)) == 1 ? 1 : 0;
+            once += counts.value(numberedDigits(i)) == 1 ? 1 : 0;
         if (once == count && counts.size() == count)
             return ::testing::AssertionSuccess();
         int twice = 0;
@@ -119,7 +109,7 @@ TEST_F(Delivery, ABrokerThatComesLateIsConnectedToByAll)
     startCollector();
     Cli monitor;
     const auto box = startBox(monitor, QStringLiteral("front"), file("spool.sqlite"));
-    box->send(calls(0, 20));
+    box->send(numberedCalls(0, 20));
     ASSERT_TRUE(waitFor([&] { return monitor.printedCalls() == 20; }, 10000));
     QThread::msleep(1500);
     ASSERT_TRUE(broker.start());
@@ -136,7 +126,7 @@ TEST_F(Delivery, ABrokerKilledMidBurstAndRestartedAsInstalled)
     Cli monitor;
     const auto box = startBox(monitor, QStringLiteral("front"), file("spool.sqlite"));
     ASSERT_TRUE(waitFor([&] { return collector.err().contains("connected"); }, 10000));
-    box->send(calls(0, 1500));
+    box->send(numberedCalls(0, 1500));
     QThread::msleep(300);
     broker.kill();
     QThread::msleep(500);
@@ -157,7 +147,7 @@ TEST_F(Delivery, ACollectorAwayFor3000CallsMissesNone)
     collector.stop();
     Cli monitor;
     const auto box = startBox(monitor, QStringLiteral("front"), file("spool.sqlite"));
-    box->send(calls(0, 3000));
+    box->send(numberedCalls(0, 3000));
     ASSERT_TRUE(waitFor([&] { return monitor.printedCalls() == 3000; }, 30000));
     startCollector();
     EXPECT_TRUE(storedOnce(0, 3000, 80000))
@@ -175,7 +165,7 @@ TEST_F(Delivery, ACollectorKilledMidBurstMissesNone)
     ASSERT_TRUE(waitFor([&] { return collector.err().contains("connected"); }, 10000));
     Cli monitor;
     const auto box = startBox(monitor, QStringLiteral("front"), file("spool.sqlite"));
-    box->send(calls(0, 2000));
+    box->send(numberedCalls(0, 2000));
     ASSERT_TRUE(waitFor([&] { return collector.out().count("\"call\"") > 200; }, 20000));
     collector.stop(SIGKILL);
     QThread::msleep(500);
@@ -204,7 +194,7 @@ TEST_F(Delivery, ACollectorOnAFullDiskConfirmsNothingAndCatchesUp)
     ASSERT_TRUE(waitFor([&] { return collector.err().contains("connected"); }, 10000));
     Cli monitor;
     const auto box = startBox(monitor, QStringLiteral("front"), file("spool.sqlite"));
-    box->send(calls(0, 50));
+    box->send(numberedCalls(0, 50));
     ASSERT_TRUE(storedOnce(0, 50, 20000, history));
     // The disk fills up.
     {
@@ -214,7 +204,7 @@ TEST_F(Delivery, ACollectorOnAFullDiskConfirmsNothingAndCatchesUp)
         while (filler.write(block) == block.size()) {
         }
     }
-    box->send(calls(50, 1000));
+    box->send(numberedCalls(50, 1000));
     ASSERT_TRUE(waitFor([&] { return collector.err().contains("cannot store"); }, 20000))
         << collector.err().constData();
     EXPECT_EQ(stored(history).size(), 50);
@@ -233,12 +223,12 @@ TEST_F(Delivery, AMonitorStartedAgainWithANewSpoolIsNotTakenForTheOld)
     Cli monitor;
     {
         const auto box = startBox(monitor, QStringLiteral("front"), file("spool1.sqlite"));
-        box->send(calls(0, 10));
+        box->send(numberedCalls(0, 10));
         ASSERT_TRUE(storedOnce(0, 10, 20000));
         monitor.stop();
     }
     const auto box = startBox(monitor, QStringLiteral("front"), file("spool2.sqlite"));
-    box->send(calls(10, 10));
+    box->send(numberedCalls(10, 10));
     EXPECT_TRUE(storedOnce(0, 20, 20000)) << collector.err().constData();
     monitor.stop();
     collector.stop();
@@ -252,8 +242,8 @@ TEST_F(Delivery, TwoMonitorsWithOneBoxNameAreBothStoredAndToldOfEachOther)
     Cli second;
     const auto one = startBox(first, QStringLiteral("front"), file("spool1.sqlite"));
     const auto two = startBox(second, QStringLiteral("front"), file("spool2.sqlite"));
-    one->send(calls(0, 10));
-    two->send(calls(10, 10));
+    one->send(numberedCalls(0, 10));
+    two->send(numberedCalls(10, 10));
     EXPECT_TRUE(storedOnce(0, 20, 20000)) << collector.err().constData();
     EXPECT_TRUE(waitFor([&] {
         return first.err().contains("another publisher") &&
@@ -272,7 +262,7 @@ TEST_F(Delivery, ASpoolLockedFor12sHoldsThePrintingNotTheBox)
     Cli monitor;
     const QString spool = file("spool.sqlite");
     const auto box = startBox(monitor, QStringLiteral("front"), spool);
-    box->send(calls(0, 5));
+    box->send(numberedCalls(0, 5));
     ASSERT_TRUE(waitFor([&] { return monitor.printedCalls() == 5; }, 10000));
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("l"));
@@ -280,7 +270,7 @@ TEST_F(Delivery, ASpoolLockedFor12sHoldsThePrintingNotTheBox)
         ASSERT_TRUE(db.open());
         QSqlQuery lock(db);
         ASSERT_TRUE(lock.exec(QStringLiteral("BEGIN EXCLUSIVE")));
-        box->send(calls(5, 20));
+        box->send(numberedCalls(5, 20));
         QThread::msleep(12000);
         EXPECT_EQ(monitor.printedCalls(), 5); // not printed while not kept
         lock.exec(QStringLiteral("ROLLBACK"));
@@ -318,7 +308,7 @@ TEST_F(Delivery, ASpoolThatCannotBeUsedIsLeftAloneAndEventsWaitInMemory)
 
     Cli monitor;
     const auto box = startBox(monitor, QStringLiteral("front"), foreign);
-    box->send(calls(0, 30));
+    box->send(numberedCalls(0, 30));
     EXPECT_TRUE(storedOnce(0, 30, 20000)) << monitor.err().constData();
     EXPECT_TRUE(monitor.err().contains("a database of another program"))
         << monitor.err().constData();
