@@ -7,14 +7,14 @@
 
 #include "console/console.h"
 #include "console/recording.h"
-#include "outputs/database.h"
+#include "history/copy.h"
+#include "history/reader.h"
 #include "outputs/history.h"
 #include "outputs/web.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -194,40 +194,31 @@ BENCHMARK(HistoryExportPeakMemory)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
-// The search the state's argument names (0: five digits, 1: two) on an open history,
-// as often as the benchmark wants it.
-void searchNumbers(benchmark::State &state, QSqlDatabase db)
+// The search the state's argument names (0: five digits, 1: two) through a reader of the
+// history at `path`, as often as the benchmark wants it.
+void searchNumbers(benchmark::State &state, const QString &path)
 {
     HistoryFilter filter;
     filter.number = state.range(0) == 0 ? QStringLiteral("34567") : QStringLiteral("78");
     filter.limit = 1000;
-    const HistoryQuery search = historyQuery(filter, historyColumns(), isPostgres(db));
+    HistoryReader reader(path);
+    QString problem;
+    if (reader.open(&problem) != HistoryReader::Status::Ready) {
+        state.SkipWithError(qPrintable(problem));
+        return;
+    }
     qint64 rows = 0;
     for (auto _ : state) {
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        query.prepare(search.sql);
-        for (int i = 0; i < search.values.size(); ++i)
-            query.bindValue(i, search.values[i]);
-        query.exec();
         rows = 0;
-        while (query.next())
-            ++rows;
+        reader.eachCall(
+            filter, [&rows](const CallRow &) { ++rows; }, &problem);
     }
     state.counters["rows"] = double(rows);
 }
 
 void HistorySearch(benchmark::State &state)
 {
-    const QString name = QStringLiteral("bench-search");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(million().path());
-        db.open();
-        searchNumbers(state, db);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    searchNumbers(state, million().path());
 }
 // 0: five digits, through the trigram index; 1: two digits, a scan.
 BENCHMARK(HistorySearch)->ArgName("short")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
@@ -259,20 +250,8 @@ void HistorySearchPostgres(benchmark::State &state)
         state.SkipWithError("DIALKITE_BENCH_PG names no database");
         return;
     }
-    const QString name = QStringLiteral("bench-search-pg");
-    {
-        QString problem;
-        const auto location = historyLocation(pg.url, &problem);
-        if (!connectHistory(*location, name, true, &problem)) {
-            state.SkipWithError(qPrintable(problem));
-            return;
-        }
-        QSqlDatabase db = QSqlDatabase::database(name);
-        searchNumbers(state, db);
-        state.counters["copy_s"] = pg.copySeconds;
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    searchNumbers(state, pg.url);
+    state.counters["copy_s"] = pg.copySeconds;
 }
 BENCHMARK(HistorySearchPostgres)->ArgName("short")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 

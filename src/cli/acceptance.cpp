@@ -7,6 +7,7 @@
 #include "console/qserialportlink.h"
 #include "console/recording.h"
 #include "console/texts.h"
+#include "history/runs.h"
 #include "outputs/factory.h"
 #include "outputs/json.h"
 #include "scenario/suite.h"

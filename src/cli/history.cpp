@@ -1,15 +1,13 @@
 #include "history.h"
 
+#include "history/columns.h"
+#include "history/copy.h"
+#include "history/reader.h"
 #include "outputs/csv.h"
-#include "outputs/database.h"
 #include "outputs/json.h"
 
 #include "console/notation.h"
 
-#include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <cstdio>
 #include <functional>
 
@@ -32,9 +30,6 @@ bool wide(char32_t c)
            (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1FAFF) ||
            (c >= 0x20000 && c <= 0x3FFFD);
 }
-
-// The box column (1) shows in a table only when a rig's boxes are in the history.
-constexpr int kBoxColumn = 1;
 
 } // namespace
 
@@ -62,66 +57,47 @@ QDateTime parseLocalTime(const QString &text, bool endOfDay)
 
 namespace {
 
-// One search, run as often as the format needs it, each row handed over as it is read:
-// nothing but the row at hand is kept, whatever the number of rows.
+// One search, run as often as the format needs it, each row handed over as its cells as
+// it is read: nothing but the row at hand is kept, whatever the number of rows.
 class Search {
 public:
-    Search(const QString &connection, const HistoryFilter &filter, bool runs)
-        : m_db(QSqlDatabase::database(connection, false))
-        , m_columns(runs ? runColumns() : historyTable())
+    Search(HistoryReader &reader, const HistoryFilter &filter, bool runs)
+        : m_reader(reader)
+        , m_filter(filter)
         , m_runs(runs)
     {
-        QStringList fields;
-        for (const HistoryColumn &column : m_columns)
-            fields << QLatin1String(column.field);
         if (runs) {
-            m_search.sql = QStringLiteral("SELECT %1 FROM runs ORDER BY started_utc DESC, id DESC")
-                               .arg(fields.join(QStringLiteral(", ")));
-            if (filter.limit > 0)
-                m_search.sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
+            m_titles = titlesOf(runColumns());
+            for (const RunColumn &column : runColumns())
+                m_keys << QString::fromLatin1(column.key);
         } else {
-            m_search = historyQuery(filter, fields.join(QStringLiteral(", ")), isPostgres(m_db));
+            m_titles = titlesOf(historyTable());
+            for (const HistoryColumn &column : historyTable())
+                m_keys << QString::fromLatin1(column.key);
         }
     }
-    const QList<HistoryColumn> &columns() const { return m_columns; }
+    const QStringList &titles() const { return m_titles; }
+    const QStringList &keys() const { return m_keys; }
     bool runs() const { return m_runs; }
     // Calls `row` for every row found; false (and `problem`) when the search failed.
     bool each(const std::function<void(const QStringList &row)> &row, QString *problem)
     {
-        QSqlQuery query(m_db);
-        query.setForwardOnly(true);
-        if (!query.prepare(m_search.sql)) {
-            *problem = query.lastError().text();
-            return false;
-        }
-        for (int i = 0; i < m_search.values.size(); ++i)
-            query.bindValue(i, m_search.values[i]);
-        if (!query.exec()) {
-            *problem = query.lastError().text();
-            return false;
-        }
-        QStringList cells;
-        while (query.next()) {
-            cells.clear();
-            for (int i = 0; i < m_columns.size(); ++i)
-                cells << query.value(i).toString();
-            row(cells);
-        }
-        return true;
+        if (m_runs)
+            return m_reader.eachRun(
+                m_filter.limit, [&](const RunRow &run) { row(cellsOf(runColumns(), run)); },
+                problem);
+        return m_reader.eachCall(
+            m_filter, [&](const CallRow &call) { row(cellsOf(historyTable(), call)); }, problem);
     }
     // Whether any stored event names a box (a rig's history).
-    bool anyBox() const
-    {
-        QSqlQuery query(m_db);
-        return query.exec(QStringLiteral("SELECT EXISTS (SELECT 1 FROM events WHERE box != '')")) &&
-               query.next() && query.value(0).toBool();
-    }
+    bool anyBox() { return m_reader.anyBox(); }
 
 private:
-    QSqlDatabase m_db;
-    QList<HistoryColumn> m_columns;
+    HistoryReader &m_reader;
+    HistoryFilter m_filter;
     bool m_runs = false;
-    HistoryQuery m_search;
+    QStringList m_titles;
+    QStringList m_keys;
 };
 
 QStringList pick(const QStringList &row, const QList<int> &shown)
@@ -132,40 +108,11 @@ QStringList pick(const QStringList &row, const QList<int> &shown)
     return cells;
 }
 
-bool print(Search &search, HistoryFormat format, QString *problem)
+// A table: the widths first, then the rows, each pass reading as it goes. A cell shows
+// control characters as <HH> and at most kWidest columns.
+bool printTable(Search &search, const QStringList &header, const QList<int> &shown,
+                QString *problem)
 {
-    const QList<HistoryColumn> &columns = search.columns();
-    // Every column in CSV, as the window's CSV has them; the box column in a table and
-    // in JSON only when a rig's boxes are in the history.
-    const bool boxes = search.runs() || format == HistoryFormat::Csv || search.anyBox();
-    QList<int> shown;
-    for (int i = 0; i < columns.size(); ++i) {
-        if (i != kBoxColumn || boxes)
-            shown << i;
-    }
-    const QString kind = search.runs() ? QStringLiteral("run") : QStringLiteral("call");
-    QStringList header;
-    for (const int i : shown)
-        header << columns[i].title;
-    switch (format) {
-    case HistoryFormat::Json:
-        return search.each(
-            [&](const QStringList &row) {
-                json::Fields fields{{QStringLiteral("event"), kind}};
-                for (const int i : shown)
-                    fields.append({QString::fromLatin1(columns[i].key), row[i]});
-                out(json::object(fields) + '\n');
-            },
-            problem);
-    case HistoryFormat::Csv:
-        out(csv::kBom + csv::line(header));
-        return search.each([&](const QStringList &row) { out(csv::line(pick(row, shown))); },
-                           problem);
-    case HistoryFormat::Table:
-        break;
-    }
-    // A table: the widths first, then the rows, each pass reading as it goes. A cell
-    // shows control characters as <HH> and at most kWidest columns.
     const auto cell = [](const QString &text) {
         QString shown = visibleControls(text);
         if (displayWidth(shown) <= kWidest)
@@ -204,6 +151,38 @@ bool print(Search &search, HistoryFormat format, QString *problem)
         problem);
 }
 
+bool print(Search &search, HistoryFormat format, QString *problem)
+{
+    // Every column in CSV, as the window's CSV has them; the box column in a table and
+    // in JSON only when a rig's boxes are in the history.
+    const bool boxes = search.runs() || format == HistoryFormat::Csv || search.anyBox();
+    QList<int> shown;
+    for (int i = 0; i < search.titles().size(); ++i) {
+        if (i != historyBoxColumn() || boxes)
+            shown << i;
+    }
+    const QString kind = search.runs() ? QStringLiteral("run") : QStringLiteral("call");
+    const QStringList header = pick(search.titles(), shown);
+    switch (format) {
+    case HistoryFormat::Json:
+        return search.each(
+            [&](const QStringList &row) {
+                json::Fields fields{{QStringLiteral("event"), kind}};
+                for (const int i : shown)
+                    fields.append({search.keys()[i], row[i]});
+                out(json::object(fields) + '\n');
+            },
+            problem);
+    case HistoryFormat::Csv:
+        out(csv::kBom + csv::line(header));
+        return search.each([&](const QStringList &row) { out(csv::line(pick(row, shown))); },
+                           problem);
+    case HistoryFormat::Table:
+        break;
+    }
+    return printTable(search, header, shown, problem);
+}
+
 int copyToDatabase(const QString &from, const QString &to)
 {
     CopyCounts counts;
@@ -234,33 +213,29 @@ int printHistory(const HistoryOptions &options)
         std::fprintf(stderr, "dialkite-cli: %s\n", qUtf8Printable(problem));
         return 2;
     }
-    if (!location->postgres && !QFileInfo::exists(path)) {
+    HistoryReader reader(path);
+    switch (reader.open(&problem)) {
+    case HistoryReader::Status::Missing:
         std::fprintf(stderr, "dialkite-cli: no call history at %s\n", qUtf8Printable(path));
         return 1;
+    case HistoryReader::Status::Failed:
+        std::fprintf(stderr, "dialkite-cli: %s is not a call history this program can read: %s\n",
+                     qUtf8Printable(location->shown()), qUtf8Printable(problem));
+        return 1;
+    case HistoryReader::Status::Ready:
+        break;
     }
     if (!options.copyTo.isEmpty())
         return copyToDatabase(path, options.copyTo);
-    const QString name = QStringLiteral("dialkite-history-reader");
-    int status = 0;
-    {
-        if (!connectHistory(*location, name, true, &problem)) {
-            std::fprintf(stderr,
-                         "dialkite-cli: %s is not a call history this program can read: %s\n",
-                         qUtf8Printable(location->shown()), qUtf8Printable(problem));
-            status = 1;
-        } else {
-            Search search(name, options.filter, options.runs);
-            if (!print(search, options.format, &problem)) {
-                std::fprintf(stderr, "dialkite-cli: cannot search %s: %s\n",
-                             qUtf8Printable(location->shown()), qUtf8Printable(problem));
-                status = 1;
-            }
-        }
-        std::fflush(stdout);
-        QSqlDatabase::database(name, false).close();
+    Search search(reader, options.filter, options.runs);
+    const bool printed = print(search, options.format, &problem);
+    std::fflush(stdout);
+    if (!printed) {
+        std::fprintf(stderr, "dialkite-cli: cannot search %s: %s\n",
+                     qUtf8Printable(location->shown()), qUtf8Printable(problem));
+        return 1;
     }
-    QSqlDatabase::removeDatabase(name);
-    return status;
+    return 0;
 }
 
 } // namespace dialkite::cli

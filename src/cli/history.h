@@ -3,7 +3,7 @@
 // dialkite-cli history: searches the call history and prints what it finds, newest
 // first, as an aligned table, CSV or one JSON object a line.
 
-#include "outputs/history.h"
+#include "history/rows.h"
 
 #include <QString>
 

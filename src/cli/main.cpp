@@ -10,7 +10,7 @@
 #include "console/settings.h"
 #include "console/variant.h"
 
-#include "outputs/database.h"
+#include "history/location.h"
 #include "outputs/history.h"
 #include "outputs/mqtt.h"
 #include "outputs/web.h"

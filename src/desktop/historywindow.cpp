@@ -2,9 +2,8 @@
 
 #include "console/texts.h"
 #include "gridview.h"
+#include "history/columns.h"
 #include "outputs/csv.h"
-#include "outputs/database.h"
-#include "outputs/json.h"
 
 #include <QBrush>
 #include <QCalendarWidget>
@@ -23,8 +22,6 @@
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QShortcut>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -32,48 +29,85 @@ namespace dialkite {
 
 namespace {
 
-// The columns of the window, its CSV and `dialkite-cli history`: one set (historyTable()).
-// The colour column gives the rows their colour and is not shown.
-int colourColumn()
-{
-    const QList<HistoryColumn> &columns = historyTable();
-    for (int i = 0; i < columns.size(); ++i) {
-        if (QLatin1String(columns[i].field) == QLatin1String("colour"))
-            return i;
-    }
-    return -1;
-}
-
-QString columnList()
-{
-    QStringList fields;
-    for (const HistoryColumn &column : historyTable())
-        fields << QLatin1String(column.field);
-    return fields.join(QStringLiteral(", "));
-}
+constexpr int kFetch = 256; // rows read at a time as the view scrolls
 
 const QLocale kKorean(QLocale::Korean, QLocale::SouthKorea);
 
 } // namespace
 
+void HistoryModel::show(std::unique_ptr<CallCursor> cursor)
+{
+    beginResetModel();
+    m_cursor = std::move(cursor);
+    m_rows.clear();
+    m_more = m_cursor != nullptr;
+    endResetModel();
+    if (canFetchMore({}))
+        fetchMore({});
+}
+
+int HistoryModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int HistoryModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(historyTable().size());
+}
+
 QVariant HistoryModel::data(const QModelIndex &index, int role) const
 {
-    if (role == Qt::ForegroundRole) {
-        const QString colour =
-            QSqlQueryModel::data(this->index(index.row(), colourColumn())).toString();
-        if (!colour.isEmpty())
-            return QBrush(QColor(colour));
+    if (!index.isValid() || index.row() >= int(m_rows.size()))
+        return {};
+    const CallRow &row = m_rows[size_t(index.row())];
+    switch (role) {
+    case Qt::ForegroundRole:
+        return row.colour.isEmpty() ? QVariant() : QVariant(QBrush(QColor(row.colour)));
+    case Qt::TextAlignmentRole:
+        return int(Qt::AlignCenter);
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return historyTable()[index.column()].cell(row);
+    default:
         return {};
     }
-    if (role == Qt::TextAlignmentRole)
-        return int(Qt::AlignCenter);
-    return QSqlQueryModel::data(index, role);
+}
+
+QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < historyTable().size())
+        return historyTable()[section].title;
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+bool HistoryModel::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && m_more;
+}
+
+void HistoryModel::fetchMore(const QModelIndex &parent)
+{
+    if (parent.isValid() || !m_cursor)
+        return;
+    std::vector<CallRow> more;
+    CallRow row;
+    while (int(more.size()) < kFetch && m_cursor->next(&row))
+        more.push_back(row);
+    m_more = int(more.size()) == kFetch;
+    if (more.empty())
+        return;
+    const int first = int(m_rows.size());
+    beginInsertRows({}, first, first + int(more.size()) - 1);
+    std::move(more.begin(), more.end(), std::back_inserter(m_rows));
+    endInsertRows();
 }
 
 HistoryWindow::HistoryWindow(QString path, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_path(std::move(path))
-    , m_connection(QStringLiteral("dialkite-history-window-%1").arg(quintptr(this), 0, 16))
+    , m_reader(m_path)
     , m_model(new HistoryModel(this))
 {
     setObjectName(QStringLiteral("HistoryWindow"));
@@ -164,20 +198,7 @@ HistoryWindow::HistoryWindow(QString path, QWidget *parent)
 
 HistoryWindow::~HistoryWindow()
 {
-    m_model->setQuery(QSqlQuery());
-    QSqlDatabase::database(m_connection, false).close();
-    QSqlDatabase::removeDatabase(m_connection);
-}
-
-bool HistoryWindow::connectDatabase()
-{
-    if (QSqlDatabase::database(m_connection, false).isOpen())
-        return true;
-    QString problem;
-    const auto location = historyLocation(m_path, &problem);
-    if (!location || (!location->postgres && !QFileInfo::exists(m_path)))
-        return false; // no call stored yet
-    return connectHistory(*location, m_connection, true, &problem);
+    m_model->show(nullptr); // the cursor goes before the reader's connection
 }
 
 HistoryFilter HistoryWindow::filter() const
@@ -205,54 +226,36 @@ void HistoryWindow::newCalls()
 void HistoryWindow::fitColumns()
 {
     // What the rows fetched so far hold (the first screenfuls, newest first).
-    const QList<HistoryColumn> &columns = historyTable();
-    for (int column = 0; column < columns.size(); ++column) {
+    const int columns = m_model->columnCount();
+    for (int column = 0; column < columns; ++column) {
         bool filled = false;
         for (int row = 0; row < m_model->rowCount() && !filled; ++row)
             filled = !m_model->index(row, column).data().toString().isEmpty();
-        m_view->setColumnHidden(column, column == colourColumn() || !filled);
+        m_view->setColumnHidden(column, column == historyColourColumn() || !filled);
     }
     m_view->resizeColumnsToContents();
 }
 
 void HistoryWindow::refresh()
 {
-    if (!connectDatabase()) {
-        m_model->setQuery(QSqlQuery());
-        return;
-    }
     m_callsWaiting = false;
-    const HistoryQuery search = historyQuery(
-        filter(), columnList(), isPostgres(QSqlDatabase::database(m_connection, false)));
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(search.sql);
-    for (int i = 0; i < search.values.size(); ++i)
-        query.bindValue(i, search.values[i]);
-    query.exec();
-    m_model->setQuery(std::move(query));
-    const QList<HistoryColumn> &columns = historyTable();
-    for (int i = 0; i < columns.size(); ++i)
-        m_model->setHeaderData(i, Qt::Horizontal, columns[i].title);
+    QString problem;
+    // No history yet (nothing stored), or one that cannot be read: no rows.
+    m_model->show(m_reader.open(&problem) == HistoryReader::Status::Ready
+                      ? m_reader.calls(filter(), &problem)
+                      : nullptr);
     fitColumns();
 }
 
 bool HistoryWindow::exportCsv(const QString &file, QString *problem)
 {
-    if (!connectDatabase()) {
+    if (m_reader.open(problem) == HistoryReader::Status::Missing) {
         *problem = QStringLiteral("no call history at %1").arg(m_path);
         return false;
     }
-    const HistoryQuery search = historyQuery(
-        filter(), columnList(), isPostgres(QSqlDatabase::database(m_connection, false)));
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.setForwardOnly(true);
-    query.prepare(search.sql);
-    for (int i = 0; i < search.values.size(); ++i)
-        query.bindValue(i, search.values[i]);
-    if (!query.exec()) {
-        *problem = query.lastError().text();
+    const auto cursor = m_reader.calls(filter(), problem);
+    if (!cursor)
         return false;
-    }
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly)) {
         *problem = out.errorString();
@@ -260,17 +263,10 @@ bool HistoryWindow::exportCsv(const QString &file, QString *problem)
     }
     // Row by row as the search reads them: the file may hold a million calls.
     const auto write = [&out](const QByteArray &bytes) { return out.write(bytes) == bytes.size(); };
-    QStringList header;
-    for (const HistoryColumn &column : historyTable())
-        header << column.title;
-    bool ok = write(csv::kBom + csv::line(header));
-    QStringList cells;
-    while (ok && query.next()) {
-        cells.clear();
-        for (int i = 0; i < header.size(); ++i)
-            cells << query.value(i).toString();
-        ok = write(csv::line(cells));
-    }
+    bool ok = write(historyCsvHeader());
+    CallRow row;
+    while (ok && cursor->next(&row))
+        ok = write(csv::line(cellsOf(historyTable(), row)));
     if (!ok || !out.commit()) {
         *problem = out.errorString();
         return false;

@@ -4,11 +4,13 @@
 // part of a number, a line, a date range; newest first, coloured as in the log, rows
 // fetched as they scroll into view; "CSV로 저장" writes what the search finds.
 
-#include "outputs/history.h"
+#include "history/reader.h"
 
-#include <QSqlQueryModel>
+#include <QAbstractTableModel>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -19,11 +21,26 @@ class QTableView;
 
 namespace dialkite {
 
-class HistoryModel : public QSqlQueryModel {
+// The rows a search finds, fetched from its cursor a screenful at a time as the view
+// scrolls to them.
+class HistoryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    using QSqlQueryModel::QSqlQueryModel;
+    using QAbstractTableModel::QAbstractTableModel;
+    // The rows of `cursor` from now on (none: no history yet).
+    void show(std::unique_ptr<CallCursor> cursor);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
+
+private:
+    std::unique_ptr<CallCursor> m_cursor;
+    std::vector<CallRow> m_rows;
+    bool m_more = false;
 };
 
 class HistoryWindow : public QWidget {
@@ -48,13 +65,12 @@ public:
     HistoryModel *model() { return m_model; }
 
 private:
-    bool connectDatabase();
     void saveCsv();
     // Columns fit their content; a column that no shown row fills is hidden.
     void fitColumns();
 
     QString m_path;
-    QString m_connection;
+    HistoryReader m_reader;
     HistoryModel *m_model;
     QLineEdit *m_number;
     QComboBox *m_line;

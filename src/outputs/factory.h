@@ -19,6 +19,7 @@
 #include "output.h"
 
 #include "console/settings.h"
+#include "history/location.h"
 
 #include <QString>
 #include <QStringList>

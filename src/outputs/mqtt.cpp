@@ -12,8 +12,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QSysInfo>
 #include <QTimer>
 #include <QUrl>

@@ -14,6 +14,8 @@
 //    are safe; a front end shows or prints an event only once every durable output has
 //    it (OutputSet's followers), so a killed program never showed what it did not keep.
 
+#include "severity.h"
+
 #include "console/events.h"
 
 #include <QDeadlineTimer>
@@ -25,8 +27,6 @@
 #include <vector>
 
 namespace dialkite {
-
-enum class Severity { Notice, Problem, Stopped };
 
 class Output : public QObject {
     Q_OBJECT
@@ -96,5 +96,3 @@ private:
 };
 
 } // namespace dialkite
-
-Q_DECLARE_METATYPE(dialkite::Severity)

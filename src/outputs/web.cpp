@@ -1,10 +1,11 @@
 #include "web.h"
 
 #include "csv.h"
-#include "database.h"
-#include "history.h"
 #include "json.h"
 #include "webpage.h"
+
+#include "history/columns.h"
+#include "history/reader.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -12,9 +13,6 @@
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QUrlQuery>
 #include <atomic>
 #include <condition_variable>
@@ -180,61 +178,33 @@ public:
     }
 
 private:
-    // ---- the history, one connection a thread of the pool ----
+    // ---- the history, one reader (and connection) a thread of the pool ----
 
-    QSqlDatabase db()
+    HistoryReader &reader()
     {
-        thread_local QString name;
-        if (name.isEmpty()) {
-            static std::atomic<int> count = 0;
-            name = QStringLiteral("dialkite-web-%1").arg(++count);
-        }
-        QSqlDatabase connection = QSqlDatabase::database(name, false);
-        if (connection.isOpen())
-            return connection;
-        // A history file not made yet (a collector that has stored nothing) has nothing
-        // to show.
-        QString problem;
-        const auto location = historyLocation(m_options.history, &problem);
-        if (location && (location->postgres || QFileInfo::exists(location->file)))
-            connectHistory(*location, name, true, &problem);
-        return QSqlDatabase::database(name, false);
-    }
-    // A query that failed on a database server may have lost its connection: the next
-    // answer connects again.
-    static void failed(QSqlDatabase &connection)
-    {
-        if (isPostgres(connection))
-            connection.close();
+        thread_local std::map<QString, std::unique_ptr<HistoryReader>> readers;
+        auto &mine = readers[m_options.history];
+        if (!mine)
+            mine = std::make_unique<HistoryReader>(m_options.history);
+        return *mine;
     }
     // What the history already says about each box.
     void loadBoard()
     {
-        QSqlDatabase connection = db();
-        if (!connection.isOpen())
-            return;
-        const qint64 today = QDate::currentDate().startOfDay().toMSecsSinceEpoch();
-        QSqlQuery query(connection);
-        query.prepare(QStringLiteral(
-            "SELECT box, (SELECT kind FROM events e2 WHERE e2.box = e.box ORDER BY pc_utc DESC,"
-            " id DESC LIMIT 1), max(pc_time), (SELECT variant FROM events e3 WHERE e3.box = e.box"
-            " ORDER BY pc_utc DESC, id DESC LIMIT 1), (SELECT detail FROM events e4 WHERE"
-            " e4.box = e.box AND kind = 'identification' ORDER BY pc_utc DESC, id DESC LIMIT 1),"
-            " sum(CASE WHEN kind = 'call' AND pc_utc >= ? THEN 1 ELSE 0 END) FROM events e"
-            " GROUP BY box"));
-        query.addBindValue(today);
-        if (!query.exec())
+        QString problem;
+        const auto boxes =
+            reader().boxes(QDate::currentDate().startOfDay().toMSecsSinceEpoch(), &problem);
+        if (!boxes)
             return;
         std::lock_guard lock(m_boardMutex);
-        while (query.next()) {
-            BoxState &box = m_board[query.value(0).toString()];
-            box.lastEvent = query.value(1).toString();
-            box.lastTime = query.value(2).toString();
-            box.variant = query.value(3).toString();
-            const QString identification = query.value(4).toString();
-            box.name = identification.section(u' ', 0, 0);
-            box.version = identification.section(u' ', 1);
-            box.callsToday = query.value(5).toInt();
+        for (const BoxSummary &summary : *boxes) {
+            BoxState &box = m_board[summary.box];
+            box.lastEvent = summary.lastKind;
+            box.lastTime = summary.lastTime;
+            box.variant = summary.variant;
+            box.name = summary.identification.section(u' ', 0, 0);
+            box.version = summary.identification.section(u' ', 1);
+            box.callsToday = summary.callsSince;
             box.today = QDate::currentDate();
         }
     }
@@ -386,31 +356,19 @@ private:
         return out;
     }
 
-    static std::string csvHeader()
-    {
-        QStringList header;
-        for (const HistoryColumn &column : historyTable())
-            header << column.title;
-        return csv::kBom + csv::line(header).toStdString();
-    }
     static constexpr char kCsvType[] = "text/csv; charset=utf-8";
     // The answer is the search's CSV, to be saved rather than shown.
     static void csvDownload(httplib::Response &response)
     {
         response.set_header("Content-Disposition", "attachment; filename=\"calls.csv\"");
     }
-    // Nothing stored yet: no calls.
-    void noHistoryYet(httplib::Response &response, bool csvWanted)
+    void failedAnswer(httplib::Response &response, const char *what)
     {
-        if (csvWanted) {
-            csvDownload(response);
-            response.set_content(csvHeader(), kCsvType);
-        } else {
-            json(response, QJsonArray());
-        }
+        response.status = 503;
+        json(response, QJsonObject{{QStringLiteral("error"), QString::fromLatin1(what)}});
     }
 
-    void calls(const httplib::Request &request, httplib::Response &response)
+    static HistoryFilter callFilter(const httplib::Request &request, bool csvWanted)
     {
         HistoryFilter filter;
         filter.number = param(request, "number").left(64);
@@ -426,56 +384,52 @@ private:
                 (endOfDay ? filter.until : filter.since) =
                     endOfDay ? date.endOfDay() : date.startOfDay();
         }
-        const bool csvWanted = param(request, "format") == u"csv";
         filter.limit = csvWanted ? 0 : qBound(1, param(request, "limit").toInt(), kLargestPage);
         if (!csvWanted && param(request, "limit").isEmpty())
             filter.limit = 100;
         filter.offset = qMax(0, param(request, "offset").toInt());
-        QStringList fields;
-        for (const HistoryColumn &column : historyTable())
-            fields << QLatin1String(column.field);
-        QSqlDatabase connection = db();
-        if (!connection.isOpen() && isPostgres(m_options.history)) {
-            response.status = 503;
-            json(response, QJsonObject{{QStringLiteral("error"),
-                                        QStringLiteral("the history cannot be reached")}});
+        return filter;
+    }
+
+    void calls(const httplib::Request &request, httplib::Response &response)
+    {
+        const bool csvWanted = param(request, "format") == u"csv";
+        const HistoryFilter filter = callFilter(request, csvWanted);
+        HistoryReader &history = reader();
+        QString problem;
+        switch (history.open(&problem)) {
+        case HistoryReader::Status::Ready:
+            break;
+        case HistoryReader::Status::Missing:
+            // Nothing stored yet: no calls.
+            if (csvWanted) {
+                csvDownload(response);
+                response.set_content(historyCsvHeader().toStdString(), kCsvType);
+            } else {
+                json(response, QJsonArray());
+            }
+            return;
+        case HistoryReader::Status::Failed:
+            failedAnswer(response, "the history cannot be reached");
             return;
         }
-        if (!connection.isOpen()) {
-            noHistoryYet(response, csvWanted);
+        std::shared_ptr<CallCursor> found = history.calls(filter, &problem);
+        if (!found) {
+            history.reset();
+            failedAnswer(response, "the history cannot be read");
             return;
         }
-        const HistoryQuery search =
-            historyQuery(filter, fields.join(QStringLiteral(", ")), isPostgres(connection));
-        auto found = std::make_shared<QSqlQuery>(connection);
-        QSqlQuery &query = *found;
-        query.setForwardOnly(true);
-        query.prepare(search.sql);
-        for (int i = 0; i < search.values.size(); ++i)
-            query.bindValue(i, search.values[i]);
-        if (!query.exec()) {
-            failed(connection);
-            response.status = 503;
-            json(response, QJsonObject{{QStringLiteral("error"),
-                                        QStringLiteral("the history cannot be read")}});
-            return;
-        }
-        const QList<HistoryColumn> &columns = historyTable();
         if (csvWanted) {
             // The whole history may be asked for: it goes out as it is read, a piece at a
-            // time, on this thread (the query's connection is this thread's).
+            // time, on this thread (the reader's connection is this thread's).
             csvDownload(response);
             response.set_chunked_content_provider(
                 kCsvType, [found, header = true](size_t, httplib::DataSink &sink) mutable {
-                    std::string piece = header ? csvHeader() : std::string();
+                    std::string piece = header ? historyCsvHeader().toStdString() : std::string();
                     header = false;
-                    const int width = int(historyTable().size());
-                    while (piece.size() < kCsvPiece && found->next()) {
-                        QStringList cells;
-                        for (int i = 0; i < width; ++i)
-                            cells << found->value(i).toString();
-                        piece += csv::line(cells).toStdString();
-                    }
+                    CallRow row;
+                    while (piece.size() < kCsvPiece && found->next(&row))
+                        piece += csv::line(cellsOf(historyTable(), row)).toStdString();
                     if (!piece.empty() && !sink.write(piece.data(), piece.size()))
                         return false;
                     if (piece.size() < kCsvPiece)
@@ -484,12 +438,14 @@ private:
                 });
             return;
         }
+        const QList<HistoryColumn> &columns = historyTable();
         QJsonArray rows;
-        while (query.next()) {
-            QJsonObject row{{QStringLiteral("event"), QStringLiteral("call")}};
-            for (int i = 0; i < columns.size(); ++i)
-                row.insert(QLatin1String(columns[i].key), query.value(i).toString());
-            rows.append(row);
+        CallRow row;
+        while (found->next(&row)) {
+            QJsonObject object{{QStringLiteral("event"), QStringLiteral("call")}};
+            for (const HistoryColumn &column : columns)
+                object.insert(QLatin1String(column.key), column.cell(row));
+            rows.append(object);
         }
         json(response, rows);
     }
@@ -500,35 +456,17 @@ private:
         const QDateTime now = QDateTime::currentDateTime();
         const QDateTime first(now.date(), QTime(now.time().hour(), 0));
         const qint64 from = first.addSecs(-23 * 3600).toMSecsSinceEpoch();
-        QString sql = QStringLiteral("SELECT (pc_utc - ?) / 3600000, count(*) FROM events WHERE"
-                                     " kind = 'call' AND pc_utc >= ?");
-        QVariantList values{from, from};
-        if (!box.isEmpty()) {
-            sql += QStringLiteral(" AND box = ?");
-            values << box.left(64);
-        }
-        if (!line.isEmpty()) {
-            sql += QStringLiteral(" AND ltrim(line, '0') = ltrim(?, '0')");
-            values << line.left(4);
-        }
-        sql += QStringLiteral(" GROUP BY 1");
-        std::map<int, int> counts;
-        if (QSqlDatabase connection = db(); connection.isOpen()) {
-            QSqlQuery query(connection);
-            query.prepare(sql);
-            for (int i = 0; i < values.size(); ++i)
-                query.bindValue(i, values[i]);
-            if (!query.exec())
-                failed(connection);
-            while (query.next())
-                counts[query.value(0).toInt()] = query.value(1).toInt();
-        }
+        QString problem;
+        const std::map<int, int> counts =
+            reader()
+                .callsPerHour(from, box.left(64), line.left(4), &problem)
+                .value_or(std::map<int, int>{});
         QJsonArray hours;
         for (int h = 0; h < 24; ++h)
             hours.append(QJsonObject{
                 {QStringLiteral("hour"),
                  first.addSecs((h - 23) * 3600).toString(QStringLiteral("yyyy-MM-dd HH:00"))},
-                {QStringLiteral("calls"), counts.count(h) ? counts[h] : 0}});
+                {QStringLiteral("calls"), counts.count(h) ? counts.at(h) : 0}});
         return hours;
     }
 

@@ -10,6 +10,7 @@
 #include "desktop/form1.h"
 #include "desktop/gridview.h"
 #include "desktop/historywindow.h"
+#include "history/columns.h"
 
 #include <QCalendarWidget>
 #include <QClipboard>

@@ -5,6 +5,7 @@
 
 #include "console/events.h"
 #include "desktop/historywindow.h"
+#include "history/copy.h"
 #include "outputs/history.h"
 
 #include <QLineEdit>

@@ -11,7 +11,10 @@
 #include "support/simprocess.h"
 
 #include "console/events.h"
-#include "outputs/database.h"
+#include "history/copy.h"
+#include "history/reader.h"
+#include "history/connection.h"
+#include "history/schema.h"
 #include "outputs/history.h"
 #include "outputs/web.h"
 

@@ -2,6 +2,7 @@
 // left exactly as it is; an old spool keeps its events under ids that cannot be taken
 // for another's; and what a collector takes from the broker is checked field by field.
 
+#include "history/schema.h"
 #include "outputs/history.h"
 #include "outputs/intake.h"
 #include "outputs/spool.h"

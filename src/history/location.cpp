@@ -1,6 +1,6 @@
-#include "database.h"
+#include "location.h"
 
-#include <QSqlError>
+#include <QStandardPaths>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -8,7 +8,6 @@ namespace dialkite {
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 10000; // another console or monitor in a transaction
 constexpr int kConnectTimeoutS = 10;
 
 } // namespace
@@ -19,14 +18,9 @@ bool isPostgres(const QString &text)
            text.startsWith(QLatin1String("postgres://"));
 }
 
-bool isPostgres(const QSqlDatabase &db)
-{
-    return db.driverName() == QLatin1String("QPSQL");
-}
-
 QString HistoryLocation::shown() const
 {
-    if (!postgres)
+    if (!isPostgres())
         return file;
     return QStringLiteral("postgresql://%1@%2:%3/%4").arg(user, host).arg(port).arg(database);
 }
@@ -45,7 +39,7 @@ std::optional<HistoryLocation> historyLocation(const QString &text, QString *err
         *error = QStringLiteral("a PostgreSQL history is postgresql://USER@HOST[:PORT]/DB");
         return std::nullopt;
     }
-    location.postgres = true;
+    location.dialect = Dialect::Postgres;
     location.user = url.userName();
     location.host = url.host();
     location.port = url.port(5432);
@@ -82,37 +76,25 @@ QString shownLocation(const QString &text)
     return location ? location->shown() : QStringLiteral("postgresql://...");
 }
 
-bool connectHistory(const HistoryLocation &location, const QString &name, bool readOnly,
-                    QString *problem)
+QString defaultHistoryFile()
 {
-    QSqlDatabase db =
-        QSqlDatabase::contains(name)
-            ? QSqlDatabase::database(name, false)
-            : QSqlDatabase::addDatabase(
-                  location.postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), name);
-    if (!db.isValid()) {
-        *problem = QStringLiteral("Qt SQL has no PostgreSQL driver here (Debian: libqt6sql6-psql)");
-        return false;
-    }
-    if (location.postgres) {
-        db.setHostName(location.host);
-        db.setPort(location.port);
-        db.setUserName(location.user);
-        db.setDatabaseName(location.database);
-        db.setConnectOptions(location.options);
-        if (!location.password.isEmpty())
-            db.setPassword(location.password);
-    } else {
-        db.setDatabaseName(location.file);
-        db.setConnectOptions((readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;") : QString()) +
-                             QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
-    }
-    if (!db.open()) {
-        // libpq's messages name the server, never the password.
-        *problem = db.lastError().text().trimmed();
-        return false;
-    }
-    return true;
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/dialkite/history.sqlite");
+}
+
+QString defaultSpoolFile()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/dialkite/mqtt-spool.sqlite");
+}
+
+std::optional<QString> historyFile(const Profile &settings)
+{
+    const QString section = QStringLiteral("HISTORY");
+    if (settings.value(section, QStringLiteral("RECORD")).trimmed() == QLatin1String("0"))
+        return std::nullopt;
+    const QString file = settings.value(section, QStringLiteral("FILE"));
+    return file.isEmpty() ? defaultHistoryFile() : file;
 }
 
 } // namespace dialkite

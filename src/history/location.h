@@ -6,19 +6,24 @@
 // from DIALKITE_PG_PASSWORD, or PGPASSWORD / ~/.pgpass as libpq reads them (a password
 // written in the address is used and hidden).
 
-#include <QSqlDatabase>
+#include "console/settings.h"
+
 #include <QString>
 #include <optional>
 
 namespace dialkite {
 
+// The SQL engine a history is kept in: what its statements are written for.
+enum class Dialect { Sqlite, Postgres };
+
 struct HistoryLocation {
-    bool postgres = false;
+    Dialect dialect = Dialect::Sqlite;
     QString file; // an SQLite history
     // A PostgreSQL one:
     QString user, host, database, password, options;
     int port = 5432;
 
+    bool isPostgres() const { return dialect == Dialect::Postgres; }
     // What messages show: the file, or the address without its password.
     QString shown() const;
 };
@@ -31,12 +36,12 @@ std::optional<HistoryLocation> historyLocation(const QString &text, QString *err
 // `text` as messages may show it.
 QString shownLocation(const QString &text);
 
-// Opens connection `name` to the history (made by the caller or not). `readOnly`: an
-// SQLite file is opened for reading only (the page, `history`). False and `problem` when
-// it cannot be opened.
-bool connectHistory(const HistoryLocation &location, const QString &name, bool readOnly,
-                    QString *problem);
-// Whether an open connection is to PostgreSQL.
-bool isPostgres(const QSqlDatabase &db);
+// Where the history is kept unless the settings file says otherwise: history.sqlite in
+// the per-user data folder shared by the window and the command-line tools.
+QString defaultHistoryFile();
+// Where events wait for an MQTT broker unless told otherwise: beside the history.
+QString defaultSpoolFile();
+// Section HISTORY of the settings file: FILE moves it, RECORD=0 turns it off.
+std::optional<QString> historyFile(const Profile &settings);
 
 } // namespace dialkite

@@ -1,0 +1,77 @@
+#include "columns.h"
+
+#include "outputs/csv.h"
+
+namespace dialkite {
+
+const QList<HistoryColumn> &historyTable()
+{
+    static const QList<HistoryColumn> columns = {
+        {QStringLiteral("PC 시각"), "pc_time", [](const CallRow &r) { return r.pcTime; }},
+        {QStringLiteral("장비"), "box", [](const CallRow &r) { return r.box; }},
+        {QStringLiteral("채널"), "line", [](const CallRow &r) { return r.line; }},
+        {QStringLiteral("수신시각"), "time", [](const CallRow &r) { return r.boxTime; }},
+        {QStringLiteral("수신번호"), "number", [](const CallRow &r) { return r.number; }},
+        {QStringLiteral("상태"), "status", [](const CallRow &r) { return r.status; }},
+        {QStringLiteral("색"), "color", [](const CallRow &r) { return r.colour; }},
+        {QStringLiteral("종류"), "variant", [](const CallRow &r) { return r.variant; }},
+        {QStringLiteral("장비명"), "device", [](const CallRow &r) { return r.deviceName; }},
+        {QStringLiteral("포트"), "port",
+         [](const CallRow &r) { return (r.port + QLatin1Char(' ') + r.device).trimmed(); }},
+    };
+    return columns;
+}
+
+namespace {
+
+int columnOf(const char *key)
+{
+    const QList<HistoryColumn> &columns = historyTable();
+    for (int i = 0; i < columns.size(); ++i) {
+        if (qstrcmp(columns[i].key, key) == 0)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+int historyColourColumn()
+{
+    static const int column = columnOf("color");
+    return column;
+}
+
+int historyBoxColumn()
+{
+    static const int column = columnOf("box");
+    return column;
+}
+
+const QList<RunColumn> &runColumns()
+{
+    static const QList<RunColumn> columns = {
+        {QStringLiteral("PC 시각"), "pc_time", [](const RunRow &r) { return r.pcTime; }},
+        {QStringLiteral("시험"), "suite", [](const RunRow &r) { return r.suite; }},
+        {QStringLiteral("판정"), "verdict", [](const RunRow &r) { return r.verdict; }},
+        {QStringLiteral("통과"), "passed",
+         [](const RunRow &r) { return QString::number(r.passed); }},
+        {QStringLiteral("실패"), "failed",
+         [](const RunRow &r) { return QString::number(r.failed); }},
+        {QStringLiteral("시간(ms)"), "duration_ms",
+         [](const RunRow &r) { return QString::number(r.durationMs); }},
+        {QStringLiteral("장비명"), "box_name", [](const RunRow &r) { return r.boxName; }},
+        {QStringLiteral("버전"), "box_version", [](const RunRow &r) { return r.boxVersion; }},
+        {QStringLiteral("종류"), "variant", [](const RunRow &r) { return r.variant; }},
+        {QStringLiteral("포트"), "device", [](const RunRow &r) { return r.device; }},
+        {QStringLiteral("통신 기록"), "capture", [](const RunRow &r) { return r.capture; }},
+    };
+    return columns;
+}
+
+QByteArray historyCsvHeader()
+{
+    return csv::kBom + csv::line(titlesOf(historyTable()));
+}
+
+} // namespace dialkite

@@ -1,0 +1,39 @@
+#pragma once
+
+// The history's schema on both engines, version for version, and how a history is opened
+// for writing: made when it is new, brought up to date when it is older, left alone when
+// it is a newer program's or another program's.
+//
+// A file that is not an SQLite database (damaged, or something else) is moved aside under
+// a time-stamped name and a new history starts, with a notice; a database is never moved.
+
+#include "location.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace dialkite {
+
+// The schema's version (PRAGMA user_version) and the program's mark on its files.
+inline constexpr int kHistorySchema = 4;
+inline constexpr int kHistoryApplicationId = 0x444B4954; // "DKIT"
+
+// Opens (creating or migrating as needed) the history at `path` (a file, or a
+// postgresql:// address) as connection `name`. A file that cannot be used as a history
+// is moved aside and a new one started; `moved` then names where it went (for a database,
+// which is never moved, a notice such as a missing number index). False (and `problem`)
+// when not even that works.
+bool openHistory(const QString &path, const QString &name, QString *moved, QString *problem);
+// Brings an open history up to `version` (for tests of the migration path).
+bool migrateHistory(QSqlDatabase &db, int version, QString *problem);
+// Connects `name` to the PostgreSQL history at `location` and brings its schema up to
+// date; `notice` says what it could not have (the number index).
+bool openPostgresHistory(const HistoryLocation &location, const QString &name, QString *notice,
+                         QString *problem);
+
+// What an SQLite file opened for reading is.
+enum class FileKind { History, NewerHistory, Empty, Other };
+// `version`: the schema of a history.
+FileKind inspectFile(QSqlDatabase &db, qint64 *version);
+
+} // namespace dialkite
