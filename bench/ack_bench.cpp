@@ -6,7 +6,9 @@
 
 #include "console/console.h"
 #include "console/recording.h"
+#include "outputs/capture.h"
 #include "outputs/factory.h"
+#include "outputs/history.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -34,10 +36,13 @@ struct AckBench {
         console.setVariant(VariantId(3));
         OutputPlan plan;
         if (outputs & Recording)
-            plan.capture = CaptureOptions{
-                dir.filePath(QStringLiteral("bench.scn")), {}, 0, QStringLiteral("bench")};
+            plan.set(
+                QStringLiteral("capture"),
+                CaptureOptions{
+                    dir.filePath(QStringLiteral("bench.scn")), {}, 0, QStringLiteral("bench")});
         if (outputs & History)
-            plan.history = dir.filePath(QStringLiteral("bench.sqlite"));
+            plan.set(QStringLiteral("history"),
+                     HistoryPlan{dir.filePath(QStringLiteral("bench.sqlite"))});
         factory = std::make_unique<OutputFactory>(plan);
         sink = factory->build();
         QObject::connect(&console, &Console::observed, sink.get(), &OutputSet::consume);

@@ -1,5 +1,7 @@
 #include "acceptance.h"
 
+#include "commands.h"
+#include "printer.h"
 #include "runner.h"
 
 #include "console/console.h"
@@ -7,7 +9,10 @@
 #include "console/qserialportlink.h"
 #include "console/recording.h"
 #include "console/texts.h"
+#include "console/variant.h"
+#include "history/location.h"
 #include "history/runs.h"
+#include "outputs/capture.h"
 #include "outputs/factory.h"
 #include "outputs/json.h"
 #include "scenario/suite.h"
@@ -21,6 +26,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QThread>
 #include <QTimer>
@@ -37,10 +43,10 @@ namespace {
 using scenario::Expectation;
 using scenario::SuiteStep;
 
-void say(const QString &text)
+// The run's progress and verdicts are its output, on standard output.
+void report(const QString &text)
 {
-    std::fprintf(stdout, "%s\n", text.toUtf8().constData());
-    std::fflush(stdout);
+    printLine(text.toUtf8());
 }
 
 // Lets the console work (the port's bytes, the outputs' news) for `ms`.
@@ -318,14 +324,14 @@ private:
         const char *word = result.verdict == Result::Passed   ? "ok  "
                            : result.verdict == Result::Failed ? "FAIL"
                                                               : "skip";
-        say(QStringLiteral("  %1  line %2: %3%4")
-                .arg(QLatin1String(word))
-                .arg(result.lineNumber)
-                .arg(result.text, result.verdict == Result::Skipped
-                                      ? QString()
-                                      : QStringLiteral("  (%1 ms)").arg(result.ms)));
+        report(QStringLiteral("  %1  line %2: %3%4")
+                   .arg(QLatin1String(word))
+                   .arg(result.lineNumber)
+                   .arg(result.text, result.verdict == Result::Skipped
+                                         ? QString()
+                                         : QStringLiteral("  (%1 ms)").arg(result.ms)));
         if (!result.message.isEmpty())
-            say(QStringLiteral("        ") + visibleControls(result.message));
+            report(QStringLiteral("        ") + visibleControls(result.message));
     }
 
     const TestOptions &m_options;
@@ -442,8 +448,7 @@ int runTests(const TestOptions &options)
     for (const QString &file : options.suites) {
         QFile in(file);
         if (!in.open(QIODevice::ReadOnly)) {
-            std::fprintf(stderr, "dialkite-cli: cannot read %s: %s\n", qUtf8Printable(file),
-                         qUtf8Printable(in.errorString()));
+            say(QStringLiteral("cannot read %1: %2").arg(file, in.errorString()));
             return 1;
         }
         scenario::Suite suite = scenario::parseSuite(in.readAll());
@@ -466,16 +471,16 @@ int runTests(const TestOptions &options)
                                                   .arg(QDateTime::currentDateTime().toString(
                                                       QStringLiteral("yyyyMMdd-HHmmss-zzz"))));
         OutputPlan plan;
-        plan.capture =
-            CaptureOptions{capture, {}, 0, QStringLiteral("dialkite-cli " DIALKITE_VERSION)};
+        plan.set(QStringLiteral("capture"),
+                 CaptureOptions{capture, {}, 0, QStringLiteral("dialkite-cli " DIALKITE_VERSION)});
         OutputFactory outputs(plan);
         SuiteRun run(options, settings, outputs);
         QString problem;
         if (!run.open(&problem)) {
-            std::fprintf(stderr, "dialkite-cli: %s\n", qUtf8Printable(problem));
+            say(problem);
             return 1;
         }
-        say(QStringLiteral("suite %1 on %2").arg(file, run.device()));
+        report(QStringLiteral("suite %1 on %2").arg(file, run.device()));
         SuiteReport report = run.run(file, suite.steps);
         run.finish();
         const QString named =
@@ -504,24 +509,71 @@ int runTests(const TestOptions &options)
                            report.ms,
                            report.capture};
             if (!recordRun(options.history, record, &problem))
-                std::fprintf(stderr, "dialkite-cli: the run is not in the history %s: %s\n",
-                             qUtf8Printable(options.history), qUtf8Printable(problem));
+                say(QStringLiteral("the run is not in the history %1: %2")
+                        .arg(options.history, problem));
         }
         reports << report;
     }
-    say(QStringLiteral("%1 passed, %2 failed%3")
-            .arg(passed)
-            .arg(failed)
-            .arg(skipped ? QStringLiteral(", %1 not run").arg(skipped) : QString()));
+    report(QStringLiteral("%1 passed, %2 failed%3")
+               .arg(passed)
+               .arg(failed)
+               .arg(skipped ? QStringLiteral(", %1 not run").arg(skipped) : QString()));
     if (!options.junit.isEmpty()) {
         QString problem;
         if (!writeJunit(options.junit, reports, &problem)) {
-            std::fprintf(stderr, "dialkite-cli: cannot write %s: %s\n",
-                         qUtf8Printable(options.junit), qUtf8Printable(problem));
+            say(QStringLiteral("cannot write %1: %2").arg(options.junit, problem));
             return 1;
         }
     }
     return failed == 0 && skipped == 0 ? 0 : 1;
+}
+
+namespace {
+
+std::optional<TestOptions> readTestOptions(const Invocation &invocation, QString *error)
+{
+    const cmdline::Arguments &arguments = invocation.arguments;
+    TestOptions options;
+    options.settingsPath = invocation.config.settingsPath;
+    options.batch = arguments.has(QStringLiteral("--batch"));
+    options.keepGoing = arguments.has(QStringLiteral("--keep-going"));
+    if (arguments.has(QStringLiteral("--port")))
+        options.port = cmdline::number(arguments.value(QStringLiteral("--port")),
+                                       QStringLiteral("--port"), 1, 255, error)
+                           .value_or(0);
+    options.device = arguments.value(QStringLiteral("--device"));
+    if (error->isEmpty() && arguments.has(QStringLiteral("--variant")))
+        options.variant =
+            cmdline::number(arguments.value(QStringLiteral("--variant")),
+                            QStringLiteral("--variant"), 1, variantTable().highest(), error)
+                .value_or(1);
+    options.junit = arguments.value(QStringLiteral("--junit"));
+    options.captures = arguments.value(QStringLiteral("--captures"));
+    options.history = arguments.value(QStringLiteral("--history"));
+    if (error->isEmpty() && !options.history.isEmpty())
+        historyLocation(options.history, error);
+    options.suites = arguments.words;
+    if (error->isEmpty() && (options.port != 0) == !options.device.isEmpty())
+        *error = QStringLiteral("--device PATH or --port N: the box to test");
+    if (!error->isEmpty())
+        return std::nullopt;
+    if (options.captures.isEmpty())
+        options.captures = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                           QStringLiteral("/dialkite/runs");
+    if (options.history.isEmpty())
+        options.history = historyFile(invocation.config.file()).value_or(QString());
+    return options;
+}
+
+} // namespace
+
+int testCommand(const Invocation &invocation)
+{
+    QString error;
+    const auto options = readTestOptions(invocation, &error);
+    if (!options)
+        return usageError(invocation.command, error);
+    return runTests(*options);
 }
 
 } // namespace dialkite::cli

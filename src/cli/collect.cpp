@@ -1,19 +1,22 @@
 #include "collect.h"
 
-#include "outputs/discovery.h"
-#include "outputs/history.h"
-#include "outputs/intake.h"
-#include "outputs/web.h"
-#include "platform/termination.h"
+#include "commands.h"
+#include "printer.h"
 
 #include "console/notation.h"
+#include "history/location.h"
+#include "outputs/factory.h"
+#include "outputs/history.h"
+#include "outputs/intake.h"
+#include "outputs/mqtt.h"
+#include "outputs/writer.h"
+#include "platform/termination.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTimer>
-#include <cstdio>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -26,11 +29,9 @@ namespace {
 constexpr int kReportEveryMs = 60000;     // refused events are counted and told this often
 constexpr int kConfirmEveryMs = 500;      // a box's confirmation is published at most this often
 constexpr qint64 kGapToldAfterMs = 60000; // a gap still open after this is reported
-
-void say(const QString &text)
-{
-    std::fprintf(stderr, "dialkite-cli: %s\n", text.toUtf8().constData());
-}
+// Events handed to the outputs and not yet taken; beyond this the broker's are left to
+// their publishers, who send them again.
+constexpr size_t kLargestHandover = 10000;
 
 // What the broker brought that was not stored, by reason, since the last report.
 class Refusals {
@@ -98,175 +99,228 @@ private:
 
 // {"waiting": {"BOX": N, ...}} from a publisher's status, for the page; anything else in
 // it is not ours to read, and nothing in it is trusted.
-void takeWaiting(const QByteArray &payload, WebServer &web)
+std::optional<events::SpoolWaiting> waitingOf(const QByteArray &payload)
 {
     if (payload.size() > kLargestPayload)
-        return;
+        return std::nullopt;
     const QJsonObject waiting =
         QJsonDocument::fromJson(payload).object().value(u"waiting").toObject();
+    events::SpoolWaiting out;
     for (auto at = waiting.begin(); at != waiting.end(); ++at) {
         const qint64 count = at.value().toInteger(-1);
         if (at.key().size() <= kLongestField && !at.key().contains(u'/') && count >= 0)
-            web.setWaiting(at.key(), count);
+            out.boxes.append({at.key(), count});
     }
+    return out;
+}
+
+// The collector: what the broker brings, checked on the client's thread and handed to
+// the outputs on the main one (the history first; the lines, the page and discovery once
+// it is stored); each publisher hears how far its events are stored.
+class Collector : public QObject {
+public:
+    Collector(const MqttTarget &target, OutputPlan plan)
+        : m_target(target)
+        , m_factory(std::move(plan))
+        , m_intake(this, [this](std::deque<Event> &events) {
+            for (const Event &event : events)
+                m_outputs->consume(event);
+        })
+    {}
+
+    bool start()
+    {
+        QString error;
+        if (!m_factory.start(&error)) {
+            say(error);
+            return false;
+        }
+        for (const QString &said : m_factory.said())
+            say(said);
+        m_outputs = m_factory.build();
+        connect(m_outputs.get(), &OutputSet::news, this,
+                [](const QString &output, Severity severity, const QString &text) {
+                    say(OutputRegistry::instance().news(output, severity, text).line);
+                });
+        m_history = qobject_cast<HistoryOutput *>(m_outputs->find(QStringLiteral("history")));
+        connect(m_history, &HistoryOutput::stored, this, [this](const Stored &stored) {
+            m_toConfirm[{stored.box, stored.instance}] = stored.upTo;
+            m_gaps.update(stored);
+        });
+        subscribe();
+        connect(&m_confirming, &QTimer::timeout, this, [this] { confirm(); });
+        m_confirming.start(kConfirmEveryMs);
+        connect(&m_reporting, &QTimer::timeout, this, [this] { report(); });
+        m_reporting.start(kReportEveryMs);
+        return true;
+    }
+
+    // Everything taken is stored and confirmed, what was refused told.
+    void finish()
+    {
+        m_intake.drain();
+        for (const QString &undone : m_outputs->finish(QDeadlineTimer(QDeadlineTimer::Forever)))
+            say(undone);
+        confirm();
+        QCoreApplication::processEvents();
+        report();
+    }
+
+private:
+    void subscribe()
+    {
+        const bool shared = !m_target.shareGroup.isEmpty();
+        // Every box's events (split among a group's collectors), every box's status and
+        // every publisher's own status (each collector all of them).
+        const QStringList patterns =
+            shared ? QStringList{QStringLiteral("$share/%1/dialkite/+/+").arg(m_target.shareGroup),
+                                 QStringLiteral("dialkite/+/status"),
+                                 QStringLiteral("dialkite-monitor/+/status")}
+                   : QStringList{QStringLiteral("dialkite/+/+"),
+                                 QStringLiteral("dialkite-monitor/+/status")};
+        m_subscriber = std::make_unique<MqttSubscriber>(
+            m_target,
+            [this](const QString &topic, const QByteArray &payload) { take(topic, payload); },
+            nullptr, patterns, !shared);
+        // Subscribed (again): publishers send at once what they have not had confirmed,
+        // which a broker that lost this collector's session while it was away has dropped.
+        m_subscriber->onConnected([this] {
+            m_subscriber->publish(
+                QStringLiteral("dialkite-collector/%1/status").arg(m_target.clientId), "online");
+        });
+        connect(m_subscriber.get(), &MqttSubscriber::status, this,
+                [](const QString &message) { say(QStringLiteral("mqtt: ") + message); });
+    }
+
+    // On the client's thread, with each message as it came: nothing is trusted yet.
+    void take(const QString &topic, const QByteArray &payload)
+    {
+        const QStringList parts = topic.split(QLatin1Char('/'));
+        if (parts.size() == 3 && parts[0] == u"dialkite-monitor") {
+            // A publisher's own status: how many events of each box wait in its spool.
+            if (auto waiting = waitingOf(payload))
+                m_intake.push(std::move(*waiting));
+            return;
+        }
+        if (parts.size() == 3 && parts[2] == u"status") {
+            takeStatus(parts[1], payload);
+            return;
+        }
+        QString reason;
+        auto intake = acceptPublished(topic, payload, &reason);
+        if (!intake) {
+            m_refusals.count(reason);
+            return;
+        }
+        // Not taken now: its publisher keeps it, unconfirmed, and sends it again.
+        if (!m_history->accepting() || m_intake.waiting() > kLargestHandover)
+            return;
+        m_intake.push(events::Published{intake->box, std::move(intake->event), intake->instance,
+                                        intake->seq, intake->first});
+    }
+
+    // A box's retained status is a plain word.
+    void takeStatus(const QString &box, const QByteArray &payload)
+    {
+        const QString state = QString::fromUtf8(payload);
+        if (box.size() > kLongestField || (state != u"online" && state != u"offline")) {
+            m_refusals.count(QStringLiteral("a status that is not one"));
+            return;
+        }
+        // A collector of a group hears a status on both its subscriptions.
+        if (std::exchange(m_statuses[box], state) != state)
+            m_intake.push(events::BoxStatus{box, state == u"online"});
+    }
+
+    // Each publisher hears how far its events of a box are stored.
+    void confirm()
+    {
+        for (const auto &[key, upTo] : m_toConfirm)
+            m_subscriber->publishRetained(
+                confirmationTopic(key.first, key.second),
+                QJsonDocument(QJsonObject{{QStringLiteral("stored"), upTo},
+                                          {QStringLiteral("collector"), m_target.clientId}})
+                    .toJson(QJsonDocument::Compact));
+        m_toConfirm.clear();
+    }
+
+    void report()
+    {
+        if (const QString refused = m_refusals.take(); !refused.isEmpty())
+            say(refused);
+    }
+
+    MqttTarget m_target;
+    OutputFactory m_factory;
+    std::unique_ptr<OutputSet> m_outputs;
+    HistoryOutput *m_history = nullptr;
+    Handover<Event> m_intake;
+    Refusals m_refusals;
+    Gaps m_gaps;
+    std::map<QString, QString> m_statuses; // on the client's thread
+    std::map<std::pair<QString, QString>, qint64> m_toConfirm;
+    QTimer m_confirming;
+    QTimer m_reporting;
+    // Last: its thread stops first, before what it hands events to.
+    std::unique_ptr<MqttSubscriber> m_subscriber;
+};
+
+// The rules between the collector's options, in one place.
+QString collectRules(const Config &config, const QString &history)
+{
+    const QString share = config.valueFrom(Config::Source::CommandLine, QStringLiteral("MQTT"),
+                                           QStringLiteral("SHARE"));
+    if (!config.given(QStringLiteral("MQTT"), QStringLiteral("URL")))
+        return QStringLiteral("--mqtt URL is needed");
+    QString error;
+    if (!historyLocation(history, &error))
+        return error;
+    static const QRegularExpression groupName(QStringLiteral("^[A-Za-z0-9_.-]{1,64}$"));
+    if (!share.isEmpty() && !groupName.match(share).hasMatch())
+        return QStringLiteral("--share takes a group name of letters, digits, '_', '.' and '-',"
+                              " not '%1'")
+            .arg(share);
+    if (!share.isEmpty() && !isPostgres(history))
+        return QStringLiteral("--share splits the events among collectors that write one"
+                              " history: give --history postgresql://...");
+    return {};
 }
 
 } // namespace
 
-int runCollector(const MqttTarget &given, const QString &historyFile, const WebOptions *webOptions,
-                 const QString &discoveryPrefix)
+int collectCommand(const Invocation &invocation)
 {
-    MqttTarget target = given;
-    const bool shared = !target.shareGroup.isEmpty();
+    Config config = invocation.config;
+    const QString section = QStringLiteral("MQTT");
+    QString history = config.valueFrom(Config::Source::CommandLine, QStringLiteral("HISTORY"),
+                                       QStringLiteral("FILE"));
+    if (history.isEmpty())
+        history = defaultHistoryFile();
+    if (const QString broken = collectRules(config, history); !broken.isEmpty())
+        return usageError(invocation.command, broken);
     // A collector of a group has a session of its own (one PC may run several): what it
     // was sent and did not confirm, its publishers send again, to the others.
-    if (target.clientId.isEmpty())
-        target.clientId =
-            clientIdFor(QStringLiteral("collect-"), historyFile) +
-            (shared ? QStringLiteral("-%1").arg(QCoreApplication::applicationPid()) : QString());
-    RemoteHistory history(historyFile);
-    // The page: every event once it is stored, the boxes' retained statuses.
-    std::unique_ptr<WebServer> web;
-    std::mutex takenMutex;
-    std::deque<QJsonObject> taken; // handed to the history, not committed yet
-    if (webOptions) {
-        web = std::make_unique<WebServer>(*webOptions);
-        QString error;
-        history.flush(); // the file exists (made or brought up to date) for the page to read
-        if (!web->start(&error)) {
-            say(error);
-            return 1;
-        }
-        say(QStringLiteral("the page is on http://%1:%2/")
-                .arg(webOptions->address)
-                .arg(web->port()));
-        QObject::connect(&history, &RemoteHistory::committed, [&](qint64 count) {
-            std::lock_guard lock(takenMutex);
-            for (qint64 i = 0; i < count && !taken.empty(); ++i) {
-                web->publish(taken.front());
-                taken.pop_front();
-            }
-        });
-    }
-    QObject::connect(&history, &RemoteHistory::news, [](Severity, const QString &text) {
-        say(QStringLiteral("history: ") + text);
-    });
-
-    // Home Assistant hears of every box the broker brings, and of its identification.
-    std::unique_ptr<HomeAssistantDiscovery> discovery;
-    if (!discoveryPrefix.isEmpty())
-        discovery = std::make_unique<HomeAssistantDiscovery>(target, discoveryPrefix);
-    Refusals refusals;
-    static std::mutex printing;
-    const auto print = [](const QJsonObject &event) {
-        const QByteArray line = QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n';
-        std::lock_guard lock(printing);
-        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-        std::fflush(stdout);
-    };
-    // Every box's events (split among a group's collectors), every box's status and every
-    // publisher's own status (each collector all of them).
-    const QStringList patterns =
-        shared ? QStringList{QStringLiteral("$share/%1/dialkite/+/+").arg(target.shareGroup),
-                             QStringLiteral("dialkite/+/status"),
-                             QStringLiteral("dialkite-monitor/+/status")}
-               : QStringList{QStringLiteral("dialkite/+/+"),
-                             QStringLiteral("dialkite-monitor/+/status")};
-    std::map<QString, QString> statuses; // on the client's thread
-    MqttSubscriber subscriber(
-        target,
-        [&](const QString &topic, const QByteArray &payload) {
-            const QStringList parts = topic.split(QLatin1Char('/'));
-            if (parts.size() == 3 && parts[0] == u"dialkite-monitor") {
-                // A publisher's own status: how many events of each box wait in its spool.
-                if (web)
-                    takeWaiting(payload, *web);
-                return;
-            }
-            if (parts.size() == 3 && parts[2] == u"status") {
-                // A box's retained status is a plain word.
-                const QString state = QString::fromUtf8(payload);
-                if (parts[1].size() <= kLongestField &&
-                    (state == u"online" || state == u"offline")) {
-                    // A collector of a group hears a status on both its subscriptions.
-                    if (std::exchange(statuses[parts[1]], state) == state)
-                        return;
-                    print({{QStringLiteral("event"), QStringLiteral("status")},
-                           {QStringLiteral("box"), parts[1]},
-                           {QStringLiteral("state"), state}});
-                    if (web)
-                        web->setStatus(parts[1], state == u"online");
-                    if (discovery)
-                        discovery->describe(parts[1], {});
-                } else {
-                    refusals.count(QStringLiteral("a status that is not one"));
-                }
-                return;
-            }
-            QString reason;
-            const auto intake = acceptPublished(topic, payload, &reason);
-            if (!intake) {
-                refusals.count(reason);
-                return;
-            }
-            if (discovery) {
-                const QJsonObject &event = intake->event;
-                const bool identification = event.value(u"event").toString() == u"identification";
-                discovery->describe(
-                    intake->box, {event.value(u"variant").toString(),
-                                  identification ? event.value(u"version").toString() : QString()});
-            }
-            // Not taken now: its publisher keeps it, unconfirmed, and sends it again.
-            std::lock_guard lock(takenMutex);
-            if (history.store(*intake)) {
-                print(intake->event);
-                if (web)
-                    taken.push_back(intake->event);
-            }
-        },
-        nullptr, patterns, !shared);
-    // Subscribed (again): publishers send at once what they have not had confirmed, which
-    // a broker that lost this collector's session while it was away has dropped.
-    subscriber.onConnected([&subscriber, &target] {
-        subscriber.publish(QStringLiteral("dialkite-collector/%1/status").arg(target.clientId),
-                           "online");
-    });
-    QObject::connect(&subscriber, &MqttSubscriber::status,
-                     [](const QString &m) { say(QStringLiteral("mqtt: ") + m); });
-
-    // Confirmations: each publisher hears how far its events of a box are stored.
-    std::map<std::pair<QString, QString>, qint64> toConfirm;
-    Gaps gaps;
-    QObject::connect(&history, &RemoteHistory::stored, [&](const Stored &stored) {
-        toConfirm[{stored.box, stored.instance}] = stored.upTo;
-        gaps.update(stored);
-    });
-    const auto confirm = [&] {
-        for (const auto &[key, upTo] : toConfirm)
-            subscriber.publishRetained(
-                confirmationTopic(key.first, key.second),
-                QJsonDocument(QJsonObject{{QStringLiteral("stored"), upTo},
-                                          {QStringLiteral("collector"), target.clientId}})
-                    .toJson(QJsonDocument::Compact));
-        toConfirm.clear();
-    };
-    QTimer confirming;
-    QObject::connect(&confirming, &QTimer::timeout, confirm);
-    confirming.start(kConfirmEveryMs);
-    QTimer reporting;
-    QObject::connect(&reporting, &QTimer::timeout, [&] {
-        if (const QString report = refusals.take(); !report.isEmpty())
-            say(report);
-    });
-    reporting.start(kReportEveryMs);
-
+    const bool shared = config.given(section, QStringLiteral("SHARE"));
+    if (!config.given(section, QStringLiteral("CLIENT_ID")))
+        config.set(Config::Source::CommandLine, section, QStringLiteral("CLIENT_ID"),
+                   clientIdFor(QStringLiteral("collect-"), history) +
+                       (shared ? QStringLiteral("-%1").arg(QCoreApplication::applicationPid())
+                               : QString()));
+    QString error;
+    const auto target = mqttTargetOf(config.value(section, QStringLiteral("URL")), config, &error);
+    if (!target)
+        return usageError(invocation.command, error);
+    OutputHooks hooks;
+    hooks.printLine = [](const QByteArray &line, const Event &) { printLine(line); };
+    auto plan = planOutputs(config, FrontEnd::Collector, std::move(hooks), &error);
+    if (!plan)
+        return usageError(invocation.command, error);
+    Collector collector(*target, std::move(*plan));
+    if (!collector.start())
+        return 1;
     onTerminationSignal([] { QCoreApplication::exit(0); });
     const int status = QCoreApplication::exec();
-    history.flush();
-    confirm();
-    QCoreApplication::processEvents();
-    if (const QString report = refusals.take(); !report.isEmpty())
-        say(report);
+    collector.finish();
     return status;
 }
 

@@ -1,5 +1,8 @@
 #include "history.h"
 
+#include "commands.h"
+#include "printer.h"
+
 #include "history/columns.h"
 #include "history/copy.h"
 #include "history/reader.h"
@@ -189,11 +192,11 @@ int copyToDatabase(const QString &from, const QString &to)
     QString problem;
     const bool ok = copyHistory(from, to, &counts, &problem);
     if (!counts.notice.isEmpty())
-        std::fprintf(stderr, "dialkite-cli: %s\n", qUtf8Printable(counts.notice));
+        say(counts.notice);
     if (!ok) {
-        std::fprintf(stderr, "dialkite-cli: cannot copy %s: %s (%lld events copied before)\n",
-                     qUtf8Printable(from), qUtf8Printable(problem),
-                     static_cast<long long>(counts.events));
+        say(QStringLiteral("cannot copy %1: %2 (%3 events copied before)")
+                .arg(from, problem)
+                .arg(counts.events));
         return 1;
     }
     std::printf("copied %lld events to %s (%lld were there already), %lld runs\n",
@@ -210,17 +213,17 @@ int printHistory(const HistoryOptions &options)
     QString problem;
     const auto location = historyLocation(path, &problem);
     if (!location) {
-        std::fprintf(stderr, "dialkite-cli: %s\n", qUtf8Printable(problem));
+        say(problem);
         return 2;
     }
     HistoryReader reader(path);
     switch (reader.open(&problem)) {
     case HistoryReader::Status::Missing:
-        std::fprintf(stderr, "dialkite-cli: no call history at %s\n", qUtf8Printable(path));
+        say(QStringLiteral("no call history at %1").arg(path));
         return 1;
     case HistoryReader::Status::Failed:
-        std::fprintf(stderr, "dialkite-cli: %s is not a call history this program can read: %s\n",
-                     qUtf8Printable(location->shown()), qUtf8Printable(problem));
+        say(QStringLiteral("%1 is not a call history this program can read: %2")
+                .arg(location->shown(), problem));
         return 1;
     case HistoryReader::Status::Ready:
         break;
@@ -231,11 +234,77 @@ int printHistory(const HistoryOptions &options)
     const bool printed = print(search, options.format, &problem);
     std::fflush(stdout);
     if (!printed) {
-        std::fprintf(stderr, "dialkite-cli: cannot search %s: %s\n",
-                     qUtf8Printable(location->shown()), qUtf8Printable(problem));
+        say(QStringLiteral("cannot search %1: %2").arg(location->shown(), problem));
         return 1;
     }
     return 0;
+}
+
+namespace {
+
+// The search's values, each checked; the rules of --copy-to.
+std::optional<HistoryOptions> readHistoryOptions(const cmdline::Arguments &arguments,
+                                                 QString *error)
+{
+    HistoryOptions options;
+    options.runs = arguments.has(QStringLiteral("--runs"));
+    options.file = arguments.value(QStringLiteral("--db"));
+    if (arguments.has(QStringLiteral("--copy-to"))) {
+        options.copyTo = arguments.value(QStringLiteral("--copy-to"));
+        if (!isPostgres(options.copyTo))
+            *error =
+                QStringLiteral("--copy-to takes a PostgreSQL history, postgresql://USER@HOST/DB");
+        else if (isPostgres(options.file))
+            *error = QStringLiteral("--copy-to copies a history file: give --db FILE");
+        else
+            historyLocation(options.copyTo, error);
+    }
+    HistoryFilter &filter = options.filter;
+    filter.number = arguments.value(QStringLiteral("--number"));
+    filter.box = arguments.value(QStringLiteral("--box"));
+    if (error->isEmpty() && arguments.has(QStringLiteral("--line")))
+        filter.line = QString::number(cmdline::number(arguments.value(QStringLiteral("--line")),
+                                                      QStringLiteral("--line"), 1, 16, error)
+                                          .value_or(0));
+    for (const auto &[name, endOfDay] : {std::pair{"--since", false}, std::pair{"--until", true}}) {
+        const QString option = QLatin1String(name);
+        if (!error->isEmpty() || !arguments.has(option))
+            continue;
+        const QString text = arguments.value(option);
+        const QDateTime at = parseLocalTime(text, endOfDay);
+        if (!at.isValid())
+            *error = QStringLiteral("%1 takes a date, 2026-12-07, or a time, 2026-12-07 09:15,"
+                                    " not '%2'")
+                         .arg(option, text);
+        (endOfDay ? filter.until : filter.since) = at;
+    }
+    if (error->isEmpty() && arguments.has(QStringLiteral("--limit")))
+        filter.limit = cmdline::number(arguments.value(QStringLiteral("--limit")),
+                                       QStringLiteral("--limit"), 1, 1000000000, error)
+                           .value_or(0);
+    if (const QString format = arguments.value(QStringLiteral("--format"));
+        error->isEmpty() && !format.isEmpty()) {
+        if (format == QLatin1String("csv"))
+            options.format = HistoryFormat::Csv;
+        else if (format == QLatin1String("json"))
+            options.format = HistoryFormat::Json;
+        else if (format != QLatin1String("table"))
+            *error = QStringLiteral("--format takes table, csv or json, not '%1'").arg(format);
+    }
+    if (!error->isEmpty())
+        return std::nullopt;
+    return options;
+}
+
+} // namespace
+
+int historyCommand(const Invocation &invocation)
+{
+    QString error;
+    const auto options = readHistoryOptions(invocation.arguments, &error);
+    if (!options)
+        return usageError(invocation.command, error);
+    return printHistory(*options);
 }
 
 } // namespace dialkite::cli

@@ -1,24 +1,22 @@
 #include "monitor.h"
 
+#include "commands.h"
+#include "printer.h"
+
 #include "console/console.h"
 #include "console/notation.h"
 #include "console/qserialportlink.h"
 #include "operations/identify.h"
-#include "outputs/discovery.h"
 #include "outputs/factory.h"
 #include "outputs/json.h"
 #include "outputs/mqtt.h"
 #include "platform/termination.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QFile>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTimer>
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 
 namespace dialkite::cli {
@@ -27,18 +25,6 @@ namespace {
 
 constexpr int kFirstRetryMs = 1000;
 constexpr int kLastRetryMs = 30000;
-
-void printLine(const QByteArray &json)
-{
-    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-void say(const QString &text)
-{
-    std::fprintf(stderr, "dialkite-cli: %s\n", text.toUtf8().constData());
-}
 
 // Port errors are the runner's to report: a single box ends the monitor, a rig's box
 // is opened again later.
@@ -54,8 +40,6 @@ struct Shared {
     OutputFactory &outputs;
     int decoded = 0;
     std::function<void()> stopAll;
-    WebServer *web = nullptr;
-    HomeAssistantDiscovery *discovery = nullptr;
 };
 
 // One box: its link, its console and the outputs that consume its events.
@@ -105,10 +89,6 @@ public:
         fields.append({QStringLiteral("variant"), m_console.state().VariantCode.text()});
         printLine(json::object(fields));
         m_console.linkOpened(m_spec.port);
-        if (m_shared.web)
-            m_shared.web->setStatus(boxName(), true);
-        if (m_shared.discovery)
-            m_shared.discovery->describe(boxName(), {QString::number(m_spec.variant), {}});
         if (m_spec.identify)
             ReadIdentification_Click(m_console);
         return true;
@@ -142,10 +122,7 @@ private:
         QObject::connect(&m_console, &Console::observed, m_outputs.get(), &OutputSet::consume);
         QObject::connect(m_outputs.get(), &OutputSet::news, this,
                          [this](const QString &output, Severity severity, const QString &text) {
-                             if (output == u"capture" && severity == Severity::Stopped)
-                                 tell(QStringLiteral("recording stopped: ") + text);
-                             else
-                                 tell(output + QStringLiteral(": ") + text);
+                             tell(OutputRegistry::instance().news(output, severity, text).line);
                          });
     }
 
@@ -156,13 +133,8 @@ private:
     }
 
     // A single box ends the monitor; a rig's box is tried again, less and less often.
-    // The box as the broker and the page name it.
-    QString boxName() const { return m_spec.name.isEmpty() ? QStringLiteral("box") : m_spec.name; }
-
     void lost()
     {
-        if (m_shared.web)
-            m_shared.web->setStatus(boxName(), false);
         if (m_spec.name.isEmpty()) {
             m_failed = true;
             QCoreApplication::exit(1);
@@ -265,56 +237,27 @@ QList<BoxSpec> parseRigFile(const QByteArray &content, QString *error)
     return boxes;
 }
 
-int runMonitor(const MonitorOptions &options)
+int runMonitor(const MonitorOptions &options, OutputPlan plan)
 {
     Settings settings(options.settingsPath);
-    QString error;
-    auto plan = commandLinePlan(
-        settings.load(),
-        {options.capture, options.history, options.mqtt, options.spool, {}, options.confirm},
-        &error);
-    if (!plan) {
-        say(error);
-        return 2;
-    }
     // The lines, once the outputs have their events; --count ends the monitor after the
     // Nth call printed.
-    // The page, from the history this monitor writes; Home Assistant's discovery.
-    std::unique_ptr<WebServer> web;
-    if (options.web) {
-        web = std::make_unique<WebServer>(*options.web);
-        if (!web->start(&error)) {
-            say(error);
-            return 1;
-        }
-        say(QStringLiteral("the page is on http://%1:%2/")
-                .arg(options.web->address)
-                .arg(web->port()));
-    }
-    std::unique_ptr<HomeAssistantDiscovery> discovery;
-    if (!options.discovery.isEmpty() && plan->mqtt)
-        discovery = std::make_unique<HomeAssistantDiscovery>(*plan->mqtt, options.discovery);
     int printed = 0;
-    plan->printer = [&](const QByteArray &line, const Event &event) {
+    plan.hooks.printLine = [&](const QByteArray &line, const Event &event) {
         printLine(line);
-        if (web || discovery) {
-            // The event as the broker has it, with the PC's time; the line names a rig's box.
-            const QString box = QJsonDocument::fromJson(line).object().value(u"box").toString(
-                QStringLiteral("box"));
-            QJsonObject object = publishedEvent(event, box);
-            object.insert(QStringLiteral("pc_time"),
-                          QDateTime::currentDateTime().toString(Qt::ISODateWithMs));
-            if (web)
-                web->publish(object);
-            if (const auto *id = std::get_if<events::Identification>(&event); id && discovery)
-                discovery->describe(box, {{}, id->version});
-        }
         if (std::holds_alternative<events::CallerId>(event) && options.count > 0 &&
             ++printed >= options.count)
             QCoreApplication::exit(0);
     };
-    OutputFactory factory(*plan);
-    Shared shared{options, settings, factory, 0, {}, web.get(), discovery.get()};
+    OutputFactory factory(std::move(plan));
+    QString error;
+    if (!factory.start(&error)) {
+        say(error);
+        return 1;
+    }
+    for (const QString &said : factory.said())
+        say(said);
+    Shared shared{options, settings, factory, 0, {}};
     std::vector<std::unique_ptr<BoxRunner>> boxes;
     const QList<BoxSpec> specs = options.rig.isEmpty() ? QList<BoxSpec>{options.box} : options.rig;
     for (const BoxSpec &spec : specs)
@@ -338,6 +281,101 @@ int runMonitor(const MonitorOptions &options)
         box->finish(deadline);
     QCoreApplication::processEvents(); // the last lines, now stored, are printed
     return status;
+}
+
+namespace {
+
+// The boxes of the command line: one by --port or --device, or a rig by --box and --rig.
+bool readBoxes(const cmdline::Arguments &arguments, MonitorOptions *options, QString *error)
+{
+    options->box.identify = arguments.has(QStringLiteral("--identify"));
+    if (arguments.has(QStringLiteral("--port")))
+        options->box.port = cmdline::number(arguments.value(QStringLiteral("--port")),
+                                            QStringLiteral("--port"), 1, 255, error)
+                                .value_or(0);
+    options->box.device = arguments.value(QStringLiteral("--device"));
+    if (error->isEmpty() && arguments.has(QStringLiteral("--variant"))) {
+        options->box.variant =
+            cmdline::number(arguments.value(QStringLiteral("--variant")),
+                            QStringLiteral("--variant"), 1, variantTable().highest(), error)
+                .value_or(1);
+        if (error->isEmpty() && !variantTable().find(VariantId(options->box.variant)))
+            *error = QStringLiteral("--variant: no variant %1").arg(options->box.variant);
+    }
+    for (const QString &box : arguments.values(QStringLiteral("--box"))) {
+        if (!error->isEmpty())
+            break;
+        const auto spec = parseBoxSpec(box, error);
+        if (!spec) {
+            *error = QStringLiteral("--box %1: %2").arg(box, *error);
+            break;
+        }
+        for (const BoxSpec &other : std::as_const(options->rig)) {
+            if (other.name == spec->name)
+                *error = QStringLiteral("two boxes are called %1").arg(spec->name);
+        }
+        options->rig.append(*spec);
+    }
+    return error->isEmpty();
+}
+
+// The rules between the monitor's options, all in one place.
+QString monitorRules(const Config &config, const MonitorOptions &options)
+{
+    const bool single = options.box.port != 0 || !options.box.device.isEmpty();
+    if (config.given(QStringLiteral("HTTP"), QStringLiteral("LISTEN")) &&
+        !config.given(QStringLiteral("HISTORY"), QStringLiteral("FILE")))
+        return QStringLiteral("--http serves the call history: give --history FILE");
+    if (config.given(QStringLiteral("HOMEASSISTANT"), QStringLiteral("PREFIX")) &&
+        !config.given(QStringLiteral("MQTT"), QStringLiteral("URL")))
+        return QStringLiteral("--ha-discovery publishes to the broker: give --mqtt URL");
+    if (options.rig.isEmpty() && options.box.port != 0 && !options.box.device.isEmpty())
+        return QStringLiteral("one of --port and --device, not both");
+    if (single == !options.rig.isEmpty())
+        return QStringLiteral("--port or --device for one box, or --box / --rig for several");
+    if (!options.rig.isEmpty() && config.given(QStringLiteral("CAPTURE"), QStringLiteral("FILE")))
+        return QStringLiteral(
+            "--capture records one box; give each box of a rig a monitor of its own to record it");
+    return {};
+}
+
+} // namespace
+
+int monitorCommand(const Invocation &invocation)
+{
+    const cmdline::Arguments &arguments = invocation.arguments;
+    MonitorOptions options;
+    options.settingsPath = invocation.config.settingsPath;
+    QString error;
+    if (!readBoxes(arguments, &options, &error))
+        return usageError(invocation.command, error);
+    if (const QString rig = arguments.value(QStringLiteral("--rig")); !rig.isEmpty()) {
+        QFile file(rig);
+        if (!file.open(QIODevice::ReadOnly)) {
+            say(QStringLiteral("cannot read %1: %2").arg(rig, file.errorString()));
+            return 1;
+        }
+        const QList<BoxSpec> boxes = parseRigFile(file.read(Settings::kMaxFileSize), &error);
+        if (boxes.isEmpty())
+            return usageError(invocation.command, rig + QStringLiteral(": ") + error);
+        options.rig += boxes;
+    }
+    if (arguments.has(QStringLiteral("--count"))) {
+        options.count = cmdline::number(arguments.value(QStringLiteral("--count")),
+                                        QStringLiteral("--count"), 1, 1000000000, &error)
+                            .value_or(0);
+        if (!error.isEmpty())
+            return usageError(invocation.command, error);
+    }
+    if (const QString broken = monitorRules(invocation.config, options); !broken.isEmpty())
+        return usageError(invocation.command, broken);
+    auto plan = planOutputs(invocation.config, FrontEnd::Monitor, {}, &error);
+    if (!plan)
+        return usageError(invocation.command, error);
+    // --identify asks every box of a rig, as IDENTIFY=1 asks one.
+    for (BoxSpec &spec : options.rig)
+        spec.identify = spec.identify || options.box.identify;
+    return runMonitor(options, std::move(*plan));
 }
 
 } // namespace dialkite::cli

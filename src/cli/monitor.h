@@ -9,7 +9,7 @@
 // --rig FILE): every line then names its box, and a box that fails or goes away is
 // reported and opened again after a growing delay while the others go on.
 
-#include "outputs/web.h"
+#include "outputs/registry.h"
 
 #include <QList>
 #include <QString>
@@ -29,14 +29,7 @@ struct MonitorOptions {
     BoxSpec box;        // the single box
     QList<BoxSpec> rig; // or these
     QString settingsPath;
-    int count = 0;   // stop after this many caller-ID rows in all; 0: run until stopped
-    QString capture; // write the session to this capture file (one box)
-    QString history; // store every event in this call history
-    QString mqtt;    // publish every event to this broker
-    QString spool;   // where undelivered events wait (default beside the history)
-    QString confirm; // what delivers an event: "collector" (default) or "broker"
-    std::optional<WebOptions> web; // the page, served from `history`
-    QString discovery;             // Home Assistant's discovery prefix; "" for none
+    int count = 0; // stop after this many caller-ID rows in all; 0: run until stopped
 };
 
 // "NAME=DEVICE_OR_COMn[:VARIANT]"; nothing (and `error`) when it is not one.
@@ -46,6 +39,7 @@ QList<BoxSpec> parseRigFile(const QByteArray &content, QString *error);
 
 // Runs until stopped (SIGINT, SIGTERM, `count` rows) and returns the exit status:
 // 0 when stopped; for a single box 1 when its port could not be opened or went away.
-int runMonitor(const MonitorOptions &options);
+// `plan`: the outputs every box's events go to (the printed lines are the monitor's own).
+int runMonitor(const MonitorOptions &options, OutputPlan plan);
 
 } // namespace dialkite::cli

@@ -1,5 +1,8 @@
 #include "runner.h"
 
+#include "commands.h"
+#include "printer.h"
+
 #include "console/notation.h"
 #include "outputs/json.h"
 
@@ -10,8 +13,10 @@
 #include "operations/select.h"
 #include "operations/volume.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QStringList>
+#include <cstdio>
 #include <functional>
 
 namespace dialkite::cli {
@@ -252,6 +257,42 @@ QByteArray ScenarioRunner::json() const
     out += "  \"messages\": [" + messages.join(", ") + "]\n";
     out += "}\n";
     return out;
+}
+
+} // namespace dialkite::cli
+
+// ---- dialkite-cli run ----
+
+namespace dialkite::cli {
+
+int runScriptCommand(const Invocation &invocation)
+{
+    const QString scriptPath = invocation.arguments.words.front();
+    QFile file;
+    const bool opened = scriptPath == QLatin1String("-")
+                            ? file.open(stdin, QIODevice::ReadOnly)
+                            : (file.setFileName(scriptPath), file.open(QIODevice::ReadOnly));
+    if (!opened) {
+        say(QStringLiteral("cannot read %1: %2").arg(scriptPath, file.errorString()));
+        return 1;
+    }
+    const Script script = scenario::parseScript(file.readAll());
+    if (!script.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(script.error));
+        return 2;
+    }
+    ScenarioRunner runner(invocation.config.settingsPath);
+    if (invocation.arguments.has(QStringLiteral("--check"))) {
+        if (const auto difference = runner.runChecked(script.steps)) {
+            std::fprintf(stderr, "%s\n", qUtf8Printable(*difference));
+            return 1;
+        }
+    } else {
+        runner.run(script.steps);
+    }
+    const QByteArray out = runner.json();
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    return 0;
 }
 
 } // namespace dialkite::cli

@@ -11,8 +11,11 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QJsonObject>
+#include <QList>
 #include <QString>
 #include <optional>
+#include <utility>
 #include <variant>
 
 namespace dialkite::events {
@@ -109,6 +112,29 @@ struct PortOpenFailed {
     QString reason;
 };
 
+// What a collector hears of the fleet from the broker (a console never emits these).
+
+// An event another console published, as the collector took it: checked, its content as
+// it came, and its publisher's place in the box's sequence.
+struct Published {
+    QString box;
+    QJsonObject event;
+    QString instance;
+    qint64 seq = 0;
+    qint64 first = 0; // the lowest sequence the publisher still kept
+};
+
+// A box's retained status: its console runs, or has stopped.
+struct BoxStatus {
+    QString box;
+    bool online = false;
+};
+
+// How many events of each box wait in a publisher's spool, as it last said.
+struct SpoolWaiting {
+    QList<std::pair<QString, qint64>> boxes;
+};
+
 } // namespace dialkite::events
 
 namespace dialkite {
@@ -117,7 +143,8 @@ using Event =
     std::variant<events::BytesReceived, events::BytesSent, events::RecordLogged, events::CallerId,
                  events::Identification, events::DetectionState, events::OutgoingCallEnded,
                  events::OperatorStep, events::PortOpened, events::SessionStarted,
-                 events::PortClosed, events::PortLost, events::PortOpenFailed>;
+                 events::PortClosed, events::PortLost, events::PortOpenFailed,
+                 events::Published, events::BoxStatus, events::SpoolWaiting>;
 
 } // namespace dialkite
 

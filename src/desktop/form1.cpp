@@ -246,29 +246,6 @@ void Form1::showNotice(const MessageBox &box)
     message->show();
 }
 
-namespace {
-
-// Tells the history window of every call the history has stored: it shows new calls
-// while it is open.
-class HistoryWindowFeed : public Output {
-public:
-    explicit HistoryWindowFeed(QPointer<HistoryWindow> &window)
-        : Output(QStringLiteral("history-window"))
-        , m_window(window)
-    {}
-    void consume(const Event &event) override
-    {
-        if (m_window && std::holds_alternative<events::CallerId>(event))
-            m_window->newCalls();
-    }
-    QString finish(QDeadlineTimer) override { return {}; }
-
-private:
-    QPointer<HistoryWindow> &m_window;
-};
-
-} // namespace
-
 void Form1::identifyAtStart()
 {
     // After the second timer and the variant chosen at start, with the port open.
@@ -281,16 +258,20 @@ void Form1::identifyAtStart()
         Qt::QueuedConnection);
 }
 
-void Form1::startOutputs(const OutputPlan &plan)
+void Form1::startOutputs(OutputPlan plan)
 {
     if (m_outputs)
         m_outputs->finish(QDeadlineTimer(5000));
     m_outputs.reset();
+    // The history window, while it is open, shows each call once it is stored.
+    plan.hooks.callsStored = [this] {
+        if (m_historyWindow)
+            m_historyWindow->newCalls();
+    };
+    const auto *history = plan.get<HistoryPlan>(QStringLiteral("history"));
+    m_historyFile = history ? history->path : QString();
     m_factory = std::make_unique<OutputFactory>(plan);
-    m_historyFile = plan.history.value_or(QString());
     m_outputs = m_factory->build();
-    if (plan.history)
-        m_outputs->addFollower(std::make_unique<HistoryWindowFeed>(m_historyWindow));
     connect(&m_console, &Console::observed, m_outputs.get(), &OutputSet::consume);
     connect(m_outputs.get(), &OutputSet::news, this, &Form1::showNews);
     for (const QString &problem : plan.problems)
@@ -305,18 +286,14 @@ void Form1::finishOutputs(int ms)
 
 void Form1::showNews(const QString &output, Severity severity, const QString &text)
 {
-    const auto notice = [this, &text](const QString &what, const QString &title) {
-        showNotice({what, title, text, MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok});
-    };
-    if (output == u"capture" && severity == Severity::Stopped)
-        notice(texts::kRecordingStoppedText, texts::kRecordingStoppedTitle);
-    else if (output == u"history" && severity == Severity::Stopped)
-        notice(texts::kHistoryStoppedText, texts::kHistoryStoppedTitle);
-    else if (output == u"history")
-        notice(texts::kHistoryMovedText, texts::kHistoryTitle);
+    // As each kind of output says its news is shown: what has no box (the broker's news)
+    // goes to standard error, the operator's window being for the box.
+    const NewsShown shown = OutputRegistry::instance().news(output, severity, text);
+    if (shown.title.isEmpty())
+        qWarning("%s", qUtf8Printable(shown.line));
     else
-        // The broker's news goes to standard error: the operator's window is for the box.
-        qWarning("%s: %s", qUtf8Printable(output), qUtf8Printable(text));
+        showNotice({shown.text, shown.title, text, MessageBox::Icon::Exclamation,
+                    MessageBox::Buttons::Ok});
 }
 
 void Form1::addLogMenu(GridView *log, bool history)

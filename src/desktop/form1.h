@@ -15,6 +15,7 @@
 #include "console/consoleview.h"
 #include "historywindow.h"
 #include "outputs/factory.h"
+#include "outputs/history.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -47,7 +48,7 @@ public:
 
     // Starts the outputs of `plan` (capture, history, publishing) on the console's
     // events; what they report is shown. Outputs started before are finished first.
-    void startOutputs(const OutputPlan &plan);
+    void startOutputs(OutputPlan plan);
     OutputSet *outputs() { return m_outputs.get(); }
     // Waits until every output has what it was given (tests, the end of the program).
     void finishOutputs(int ms = 5000);

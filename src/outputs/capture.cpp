@@ -1,5 +1,7 @@
 #include "capture.h"
 
+#include "console/texts.h"
+
 #include "writer.h"
 
 #include "scenario/capture.h"
@@ -8,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -323,6 +326,106 @@ void CaptureOutput::consume(const Event &event)
         return;
     }
     m_writer->push({Item::Take, m_session, event});
+}
+
+// ---- The kind ----
+
+namespace {
+
+constexpr qint64 kMegabyte = 1024 * 1024;
+constexpr qint64 kLargestCaptureLimitMb = 1000000;
+const QString kCapture = QStringLiteral("capture");
+
+// Section CAPTURE: RECORD=0 turns it off, FOLDER moves it, LIMIT_MB caps all captures
+// together (default 200; 1 to 1,000,000).
+std::optional<CaptureOptions> folderOptions(const Config &config, QStringList *problems)
+{
+    const QString section = QStringLiteral("CAPTURE");
+    if (config.value(section, QStringLiteral("RECORD")).trimmed() == QLatin1String("0"))
+        return std::nullopt;
+    CaptureOptions options;
+    options.folder = config.value(section, QStringLiteral("FOLDER"));
+    if (options.folder.isEmpty())
+        options.folder = defaultCaptureFolder();
+    const QString limit = config.value(section, QStringLiteral("LIMIT_MB")).trimmed();
+    if (!limit.isEmpty()) {
+        bool ok = false;
+        const qint64 megabytes = limit.toLongLong(&ok);
+        if (ok && megabytes >= 1 && megabytes <= kLargestCaptureLimitMb)
+            options.folderLimit = megabytes * kMegabyte;
+        else
+            problems->append(
+                QStringLiteral("[CAPTURE] LIMIT_MB=%1 is not 1 to %2; captures keep to %3 MB")
+                    .arg(limit)
+                    .arg(kLargestCaptureLimitMb)
+                    .arg(options.folderLimit / kMegabyte));
+    }
+    options.program = QStringLiteral("dialkite " DIALKITE_VERSION);
+    return options;
+}
+
+bool readCapturePlan(const Config &config, FrontEnd frontEnd, OutputPlan *plan, QString *)
+{
+    if (frontEnd == FrontEnd::Desktop) {
+        if (const auto options = folderOptions(config, &plan->problems))
+            plan->set(kCapture, *options);
+    } else if (frontEnd == FrontEnd::Monitor &&
+               config.given(QStringLiteral("CAPTURE"), QStringLiteral("FILE"))) {
+        plan->set(kCapture,
+                  CaptureOptions{config.value(QStringLiteral("CAPTURE"), QStringLiteral("FILE")),
+                                 {},
+                                 0,
+                                 QStringLiteral("dialkite-cli " DIALKITE_VERSION)});
+    }
+    return true;
+}
+
+std::unique_ptr<Output> buildCapture(const OutputPlan &plan, SharedOutputs &shared, const QString &)
+{
+    const auto *options = plan.get<CaptureOptions>(kCapture);
+    if (!options)
+        return nullptr;
+    return std::make_unique<CaptureOutput>(
+        shared.get<CaptureWriter>(kCapture, [] { return startCaptureWriter(); }), *options);
+}
+
+NewsShown captureNews(Severity severity, const QString &text)
+{
+    if (severity == Severity::Stopped)
+        return {texts::kRecordingStoppedTitle, texts::kRecordingStoppedText,
+                QStringLiteral("recording stopped: ") + text};
+    return {{}, {}, QStringLiteral("capture: ") + text};
+}
+
+} // namespace
+
+QString defaultCaptureFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/dialkite/captures");
+}
+
+OutputKind captureKind()
+{
+    OutputKind kind;
+    kind.name = kCapture;
+    kind.section = QStringLiteral("CAPTURE");
+    kind.keys = {QStringLiteral("RECORD"), QStringLiteral("FOLDER"), QStringLiteral("LIMIT_MB")};
+    kind.options = {{{QStringLiteral("monitor")},
+                     {QStringLiteral("--capture"),
+                      QStringLiteral("FILE"),
+                      QStringLiteral("write the session to FILE as a capture (a script with times\n"
+                                     "that 'run --check' and dialkite-sim --replay play back)"),
+                      false,
+                      {},
+                      false,
+                      QStringLiteral("CAPTURE"),
+                      QStringLiteral("FILE")}}};
+    kind.role = OutputRole::Direct;
+    kind.read = readCapturePlan;
+    kind.build = buildCapture;
+    kind.news = captureNews;
+    return kind;
 }
 
 } // namespace dialkite

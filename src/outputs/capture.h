@@ -14,6 +14,7 @@
 // file keeps its whole lines, so it still replays; the console goes on.
 
 #include "output.h"
+#include "registry.h"
 
 #include <QString>
 #include <memory>
@@ -31,6 +32,13 @@ struct CaptureOptions {
     qint64 folderLimit = 200LL * 1024 * 1024;
     QString program; // "dialkite 0.2.0"
 };
+
+// The capture as a kind of output: the window records every port session in a folder
+// ([CAPTURE] RECORD=0 turns it off, FOLDER moves it, LIMIT_MB caps it); a monitor records
+// its box into --capture FILE.
+OutputKind captureKind();
+// Where the window keeps captures unless told otherwise.
+QString defaultCaptureFolder();
 
 // The writer thread every capture of a process shares.
 std::shared_ptr<CaptureWriter> startCaptureWriter();

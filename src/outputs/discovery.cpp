@@ -128,4 +128,93 @@ void HomeAssistantDiscovery::publishAll()
     }
 }
 
+// ---- As an output ----
+
+namespace {
+
+const QString kDiscovery = QStringLiteral("discovery");
+
+bool readDiscoveryPlan(const Config &config, FrontEnd frontEnd, OutputPlan *plan, QString *error)
+{
+    const QString section = QStringLiteral("HOMEASSISTANT");
+    if (frontEnd == FrontEnd::Desktop || !config.given(section, QStringLiteral("PREFIX")))
+        return true;
+    DiscoveryPlan part;
+    part.prefix = config.value(section, QStringLiteral("PREFIX"));
+    if (frontEnd == FrontEnd::Monitor) {
+        // The monitor's own broker; without one the command's rules say what is missing.
+        const auto *mqtt = plan->get<MqttPlan>(QStringLiteral("mqtt"));
+        if (!mqtt)
+            return true;
+        part.target = mqtt->target;
+    } else {
+        auto target = mqttTargetOf(config.value(QStringLiteral("MQTT"), QStringLiteral("URL")),
+                                   config, error);
+        if (!target)
+            return false;
+        part.target = *target;
+    }
+    plan->set(kDiscovery, part);
+    return true;
+}
+
+bool startDiscovery(const OutputPlan &plan, SharedOutputs &shared, QString *, QString *)
+{
+    if (const auto *part = plan.get<DiscoveryPlan>(kDiscovery))
+        shared.get<HomeAssistantDiscovery>(kDiscovery, [part] {
+            return std::make_shared<HomeAssistantDiscovery>(part->target, part->prefix);
+        });
+    return true;
+}
+
+std::unique_ptr<Output> buildDiscovery(const OutputPlan &, SharedOutputs &shared,
+                                       const QString &box)
+{
+    const auto discovery = shared.find<HomeAssistantDiscovery>(kDiscovery);
+    return discovery ? std::make_unique<DiscoveryOutput>(discovery, box) : nullptr;
+}
+
+} // namespace
+
+DiscoveryOutput::DiscoveryOutput(std::shared_ptr<HomeAssistantDiscovery> discovery,
+                                 const QString &box, QObject *parent)
+    : Output(kDiscovery, parent)
+    , m_discovery(std::move(discovery))
+    , m_box(box.isEmpty() ? QStringLiteral("box") : box)
+{}
+
+void DiscoveryOutput::consume(const Event &event)
+{
+    if (const auto *started = std::get_if<events::SessionStarted>(&event)) {
+        m_discovery->describe(m_box, {started->standing.variant.text(), {}});
+    } else if (const auto *id = std::get_if<events::Identification>(&event)) {
+        m_discovery->describe(m_box, {{}, id->version});
+    } else if (const auto *published = std::get_if<events::Published>(&event)) {
+        const QJsonObject &fields = published->event;
+        const bool identification = fields.value(u"event").toString() == u"identification";
+        m_discovery->describe(published->box,
+                              {fields.value(u"variant").toString(),
+                               identification ? fields.value(u"version").toString() : QString()});
+    } else if (const auto *status = std::get_if<events::BoxStatus>(&event)) {
+        m_discovery->describe(status->box, {});
+    }
+}
+
+OutputKind discoveryKind()
+{
+    OutputKind kind;
+    kind.name = kDiscovery;
+    kind.options = {{{QStringLiteral("monitor"), QStringLiteral("collect")},
+                     {QStringLiteral("--ha-discovery"), QStringLiteral("PREFIX"),
+                      QStringLiteral("describe every box to Home Assistant (retained configs\n"
+                                     "under PREFIX, default homeassistant)"),
+                      true, QStringLiteral("homeassistant"), false, QStringLiteral("HOMEASSISTANT"),
+                      QStringLiteral("PREFIX")}}};
+    kind.role = OutputRole::Follower;
+    kind.read = readDiscoveryPlan;
+    kind.start = startDiscovery;
+    kind.build = buildDiscovery;
+    return kind;
+}
+
 } // namespace dialkite

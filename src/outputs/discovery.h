@@ -8,6 +8,8 @@
 // "online" (it has restarted and forgotten them).
 
 #include "mqtt.h"
+#include "output.h"
+#include "registry.h"
 
 #include <QObject>
 #include <QString>
@@ -27,6 +29,13 @@ struct DiscoveredBox {
 std::map<QString, QByteArray> discoveryConfigs(const QString &prefix, const QString &box,
                                                const DiscoveredBox &info);
 
+// --ha-discovery [PREFIX] on a monitor (its broker) or a collector (the fleet's).
+struct DiscoveryPlan {
+    MqttTarget target;
+    QString prefix;
+};
+OutputKind discoveryKind();
+
 class HomeAssistantDiscovery : public QObject {
     Q_OBJECT
 public:
@@ -45,6 +54,21 @@ private:
     std::mutex m_mutex;
     std::map<QString, DiscoveredBox> m_boxes;
     std::unique_ptr<MqttSubscriber> m_client;
+};
+
+// What discovery learns from each box's events once they are kept: that it is there, its
+// variant, its identification.
+class DiscoveryOutput : public Output {
+    Q_OBJECT
+public:
+    DiscoveryOutput(std::shared_ptr<HomeAssistantDiscovery> discovery, const QString &box,
+                    QObject *parent = nullptr);
+    void consume(const Event &event) override;
+    QString finish(QDeadlineTimer) override { return {}; }
+
+private:
+    std::shared_ptr<HomeAssistantDiscovery> m_discovery;
+    QString m_box;
 };
 
 } // namespace dialkite

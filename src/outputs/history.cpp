@@ -3,9 +3,52 @@
 #include "json.h"
 #include "writer.h"
 
+#include "console/texts.h"
+#include "history/location.h"
+
 #include <QCoreApplication>
 
 namespace dialkite {
+
+namespace {
+
+// Rows waiting for a disk that refuses them; beyond this, events are left to their
+// publishers, who send them again.
+constexpr quint64 kRemoteWaitingLimit = 100000;
+
+const QString kHistory = QStringLiteral("history");
+
+// An event another console published, as the history keeps it.
+EventRow publishedRow(const events::Published &published)
+{
+    const QJsonObject &event = published.event;
+    const auto text = [&event](const char *key) {
+        return event.value(QLatin1String(key)).toString();
+    };
+    EventRow row;
+    row.kind = text("event");
+    row.box = published.box;
+    row.eventId = text("id");
+    row.instance = published.instance;
+    row.seq = published.seq;
+    row.first = published.first;
+    row.line = text("line");
+    row.boxTime = text("time");
+    const QDateTime at = QDateTime::fromString(text("pc_time"), Qt::ISODateWithMs);
+    row.pcUtc = (at.isValid() ? at : QDateTime::currentDateTimeUtc()).toMSecsSinceEpoch();
+    row.digits = text("digits");
+    row.status = text("status");
+    row.number = text("number");
+    row.colour = text("color");
+    row.variant = text("variant");
+    if (row.kind == QLatin1String("identification"))
+        row.detail = text("name") + QLatin1Char(' ') + text("version");
+    else if (row.kind == QLatin1String("detection"))
+        row.detail = text("state");
+    return row;
+}
+
+} // namespace
 
 // ---- The console's side ----
 
@@ -27,7 +70,12 @@ HistoryOutput::HistoryOutput(std::shared_ptr<HistoryStore> store, const QString 
                      Q_EMIT self->news(severity, text);
              });
          },
-         {}});
+         [this](const std::vector<Stored> &stored) {
+             onOwnerThread(this, [stored](HistoryOutput *self) {
+                 for (const Stored &each : stored)
+                     Q_EMIT self->stored(each);
+             });
+         }});
 }
 
 HistoryOutput::HistoryOutput(const QString &path, const QString &box, QObject *parent)
@@ -42,6 +90,11 @@ HistoryOutput::~HistoryOutput()
 const QString &HistoryOutput::path() const
 {
     return m_store->path();
+}
+
+bool HistoryOutput::accepting() const
+{
+    return m_store->waiting() <= kRemoteWaitingLimit;
 }
 
 quint64 HistoryOutput::committedCount() const
@@ -80,6 +133,8 @@ void HistoryOutput::onStopped(const QString &message)
 
 std::optional<EventRow> HistoryOutput::rowOf(const Event &event)
 {
+    if (const auto *published = std::get_if<events::Published>(&event))
+        return publishedRow(*published);
     EventRow row;
     if (const auto *started = std::get_if<events::SessionStarted>(&event)) {
         m_port = started->port > 0 ? QStringLiteral("COM%1").arg(started->port) : QString();
@@ -140,78 +195,84 @@ void HistoryOutput::consume(const Event &event)
         m_pending.push_back(m_given);
 }
 
-// ---- Events from other consoles (the collector) ----
+// ---- The kind ----
 
 namespace {
 
-// Rows waiting for a disk that refuses them; beyond this, events are left to their
-// publishers, who send them again.
-constexpr quint64 kRemoteWaitingLimit = 100000;
+bool readHistoryPlan(const Config &config, FrontEnd frontEnd, OutputPlan *plan, QString *error)
+{
+    const QString section = QStringLiteral("HISTORY");
+    const QString file = QStringLiteral("FILE");
+    HistoryPlan part;
+    switch (frontEnd) {
+    case FrontEnd::Desktop:
+        if (config.value(section, QStringLiteral("RECORD")).trimmed() == QLatin1String("0"))
+            return true;
+        part.path = config.value(section, file);
+        if (part.path.isEmpty())
+            part.path = defaultHistoryFile();
+        break;
+    case FrontEnd::Monitor:
+        if (!config.given(section, file))
+            return true;
+        part.path = config.value(section, file);
+        break;
+    case FrontEnd::Collector:
+        // A collector's history is its reason to be: its own unless told.
+        part.path = config.valueFrom(Config::Source::CommandLine, section, file);
+        if (part.path.isEmpty())
+            part.path = defaultHistoryFile();
+        part.retry = true;
+        break;
+    }
+    // An address that cannot be one is the command line's mistake (the window's settings
+    // say it when the history cannot be opened).
+    if (frontEnd != FrontEnd::Desktop && !historyLocation(part.path, error))
+        return false;
+    plan->set(kHistory, part);
+    return true;
+}
+
+std::unique_ptr<Output> buildHistory(const OutputPlan &plan, SharedOutputs &, const QString &box)
+{
+    const auto *part = plan.get<HistoryPlan>(kHistory);
+    if (!part)
+        return nullptr;
+    return std::make_unique<HistoryOutput>(historyStore(part->path, part->retry), box);
+}
+
+NewsShown historyNews(Severity severity, const QString &text)
+{
+    const QString line = QStringLiteral("history: ") + text;
+    if (severity == Severity::Stopped)
+        return {texts::kHistoryStoppedTitle, texts::kHistoryStoppedText, line};
+    return {texts::kHistoryTitle, texts::kHistoryMovedText, line};
+}
 
 } // namespace
 
-RemoteHistory::RemoteHistory(const QString &path, QObject *parent)
-    : QObject(parent)
-    , m_store(historyStore(path, true))
+OutputKind historyKind()
 {
-    m_origin = m_store->addOrigin(
-        {[this](qint64 count) {
-             onOwnerThread(this, [count](RemoteHistory *self) { Q_EMIT self->committed(count); });
-         },
-         [this](Severity severity, const QString &text) {
-             onOwnerThread(this, [severity, text](RemoteHistory *self) {
-                 Q_EMIT self->news(severity, text);
-             });
-         },
-         [this](const std::vector<Stored> &stored) {
-             onOwnerThread(this, [stored](RemoteHistory *self) {
-                 for (const Stored &each : stored)
-                     Q_EMIT self->stored(each);
-             });
-         }});
-}
-
-RemoteHistory::~RemoteHistory()
-{
-    m_store->removeOrigin(m_origin);
-}
-
-bool RemoteHistory::store(const Intake &intake)
-{
-    if (m_store->waiting() > kRemoteWaitingLimit)
-        return false;
-    const QJsonObject &event = intake.event;
-    const QString kind = event.value(u"event").toString();
-    const auto text = [&event](const char *key) {
-        return event.value(QLatin1String(key)).toString();
-    };
-    EventRow row;
-    row.kind = kind;
-    row.box = intake.box;
-    row.eventId = text("id");
-    row.instance = intake.instance;
-    row.seq = intake.seq;
-    row.first = intake.first;
-    row.line = text("line");
-    row.boxTime = text("time");
-    const QDateTime at = QDateTime::fromString(text("pc_time"), Qt::ISODateWithMs);
-    row.pcUtc = (at.isValid() ? at : QDateTime::currentDateTimeUtc()).toMSecsSinceEpoch();
-    row.digits = text("digits");
-    row.status = text("status");
-    row.number = text("number");
-    row.colour = text("color");
-    row.variant = text("variant");
-    if (kind == QLatin1String("identification"))
-        row.detail = text("name") + QLatin1Char(' ') + text("version");
-    else if (kind == QLatin1String("detection"))
-        row.detail = text("state");
-    return m_store->push(m_origin, std::move(row));
-}
-
-void RemoteHistory::flush()
-{
-    m_store->flush(QDeadlineTimer(QDeadlineTimer::Forever));
-    QCoreApplication::sendPostedEvents(this);
+    OutputKind kind;
+    kind.name = kHistory;
+    kind.section = QStringLiteral("HISTORY");
+    kind.keys = {QStringLiteral("RECORD"), QStringLiteral("FILE")};
+    kind.options = {{{QStringLiteral("monitor"), QStringLiteral("collect")},
+                     {QStringLiteral("--history"),
+                      QStringLiteral("FILE|postgresql://..."),
+                      QStringLiteral("keep every event in this call history (SQLite, or\n"
+                                     "PostgreSQL: postgresql://USER@HOST[:PORT]/DB, password\n"
+                                     "from DIALKITE_PG_PASSWORD, PGPASSWORD or ~/.pgpass)"),
+                      false,
+                      {},
+                      false,
+                      QStringLiteral("HISTORY"),
+                      QStringLiteral("FILE")}}};
+    kind.role = OutputRole::Durable;
+    kind.read = readHistoryPlan;
+    kind.build = buildHistory;
+    kind.news = historyNews;
+    return kind;
 }
 
 } // namespace dialkite

@@ -10,8 +10,8 @@
 // refuses a write stops the history with one message; the console goes on, and a failed
 // transaction leaves nothing half-written.
 
-#include "intake.h"
 #include "output.h"
+#include "registry.h"
 
 #include "history/store.h"
 
@@ -22,7 +22,18 @@
 
 namespace dialkite {
 
-// One console's events into a history.
+// Where a front end keeps its history: the window's settings ([HISTORY] FILE, RECORD=0),
+// a monitor's --history, a collector's --history (its own by default). `retry`: a refused
+// write is tried again until it goes in (a collector's publishers keep what it has not
+// confirmed) rather than stopping the history.
+struct HistoryPlan {
+    QString path;
+    bool retry = false;
+};
+OutputKind historyKind();
+
+// One console's events into a history, or (a collector) the events other consoles
+// published, each stored once however often it arrives (by its id).
 class HistoryOutput : public Output {
     Q_OBJECT
 public:
@@ -32,6 +43,11 @@ public:
     HistoryOutput(const QString &path, const QString &box = {}, QObject *parent = nullptr);
     ~HistoryOutput() override;
 
+    // Whether it takes more events from other consoles now: not while too many wait for a
+    // disk that refuses them (their publishers keep them and send them again). From any
+    // thread.
+    bool accepting() const;
+
     void consume(const Event &event) override;
     QString finish(QDeadlineTimer deadline) override;
     bool durable() const override { return true; }
@@ -39,6 +55,10 @@ public:
 
     bool stopped() const { return m_stopped; }
     const QString &path() const;
+
+Q_SIGNALS:
+    // After a commit: how far a publisher's events of a box are stored without a gap.
+    void stored(const dialkite::Stored &stored);
 
 private:
     void onCommitted(qint64 count);
@@ -57,31 +77,6 @@ private:
     quint64 m_given = 0;
     std::deque<quint64> m_pending; // the numbers (1-based) of the events handed over
     bool m_stopped = false;
-};
-
-// A history fed with events other consoles published (the collector): each is stored
-// once, however often it arrives (by its id). A refused write is tried again until it
-// goes in; stored() says, after each commit, how far each publisher's events are kept
-// without a gap. store() may be called from any thread.
-class RemoteHistory : public QObject {
-    Q_OBJECT
-public:
-    explicit RemoteHistory(const QString &path, QObject *parent = nullptr);
-    ~RemoteHistory() override;
-    // An event that passed acceptPublished(). False when it is not taken now (too many
-    // wait for a disk that refuses them): its publisher keeps it and sends it again.
-    bool store(const Intake &intake);
-    void flush();
-
-Q_SIGNALS:
-    void news(dialkite::Severity severity, const QString &message);
-    void stored(const dialkite::Stored &stored);
-    // The next `count` events taken by store() are committed.
-    void committed(qint64 count);
-
-private:
-    std::shared_ptr<HistoryStore> m_store;
-    int m_origin = 0;
 };
 
 } // namespace dialkite

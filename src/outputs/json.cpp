@@ -5,6 +5,12 @@
 
 namespace dialkite::json {
 
+namespace {
+
+const QString kLinesName = QStringLiteral("json");
+
+} // namespace
+
 QByteArray value(const QJsonValue &value)
 {
     // An array of one is the smallest document Qt's writer takes.
@@ -107,13 +113,25 @@ Fields eventFields(const Event &event)
 }
 
 LinesOutput::LinesOutput(QString box, Sink sink, QObject *parent)
-    : Output(QStringLiteral("json"), parent)
+    : Output(kLinesName, parent)
     , m_box(std::move(box))
     , m_sink(std::move(sink))
 {}
 
 void LinesOutput::consume(const Event &event)
 {
+    if (const auto *published = std::get_if<events::Published>(&event)) {
+        m_sink(QJsonDocument(published->event).toJson(QJsonDocument::Compact), event);
+        return;
+    }
+    if (const auto *status = std::get_if<events::BoxStatus>(&event)) {
+        m_sink(object({{QStringLiteral("event"), QStringLiteral("status")},
+                       {QStringLiteral("box"), status->box},
+                       {QStringLiteral("state"),
+                        status->online ? QStringLiteral("online") : QStringLiteral("offline")}}),
+               event);
+        return;
+    }
     Fields fields = eventFields(event);
     if (fields.isEmpty())
         return;
@@ -123,3 +141,28 @@ void LinesOutput::consume(const Event &event)
 }
 
 } // namespace dialkite::json
+
+namespace dialkite {
+
+namespace {
+
+const QString kLines = QStringLiteral("json"); // the printed lines, as the kind is named
+
+} // namespace
+
+OutputKind linesKind()
+{
+    OutputKind kind;
+    kind.name = kLines;
+    kind.role = OutputRole::Follower;
+    // Whenever a front end prints lines.
+    kind.build = [](const OutputPlan &plan, SharedOutputs &,
+                    const QString &box) -> std::unique_ptr<Output> {
+        if (!plan.hooks.printLine)
+            return nullptr;
+        return std::make_unique<json::LinesOutput>(box, plan.hooks.printLine);
+    };
+    return kind;
+}
+
+} // namespace dialkite

@@ -6,6 +6,7 @@
 // the lines read as they always have: {"event": "call", "row": 1, ...}.
 
 #include "output.h"
+#include "registry.h"
 
 #include "console/events.h"
 #include "console/grid.h"
@@ -41,7 +42,8 @@ QString statusName(NumberStatus status);
 Fields eventFields(const Event &event);
 
 // The monitor's lines as an output: one object a line for each event it prints, with
-// "box" after "event" for a box of a rig; `sink` writes the line.
+// "box" after "event" for a box of a rig; `sink` writes the line. A collector's lines:
+// each event as its publisher sent it, and each box's status.
 class LinesOutput : public Output {
     Q_OBJECT
 public:
@@ -56,3 +58,11 @@ private:
 };
 
 } // namespace dialkite::json
+
+namespace dialkite {
+
+// The printed lines as a kind: a monitor's and a collector's standard output, each line
+// once what it tells is kept.
+OutputKind linesKind();
+
+} // namespace dialkite

@@ -12,7 +12,9 @@
 // hands events over; the spool and the network have one thread each for the process.
 
 #include "output.h"
+#include "registry.h"
 
+#include "console/config.h"
 #include "console/settings.h"
 
 #include <QByteArray>
@@ -50,7 +52,19 @@ struct MqttTarget {
 // when set, else from the URL, else from the settings file's [MQTT] USER, PASSWORD, CA;
 // [MQTT] CONFIRM=broker or collector (the default) says what delivers an event.
 // Nothing, and `error`, when the URL or a setting is not one of these.
+std::optional<MqttTarget> mqttTargetOf(const QString &url, const Config &config, QString *error);
 std::optional<MqttTarget> mqttTarget(const QString &url, const Profile &settings, QString *error);
+// The settings the environment stands for ([MQTT] USER, PASSWORD, CA).
+QList<Config::Environment> mqttEnvironment();
+
+// What a front end publishes: to which broker, with which spool, as which box when its
+// console has no name of its own (the window: [MQTT] BOX or the host's name).
+struct MqttPlan {
+    MqttTarget target;
+    QString spool;
+    QString box;
+};
+OutputKind mqttKind();
 
 // Why `name` cannot be a box's name in a topic ("" when it can): not empty, no "+",
 // "#", "/" or control characters.

@@ -48,13 +48,14 @@ Output *OutputSet::find(const QString &name) const
 void OutputSet::consume(const Event &event)
 {
     ++m_given;
+    const SharedEvent shared = std::make_shared<const Event>(event);
     for (const auto &output : m_outputs)
-        output->consume(event);
+        output->take(shared);
     if (m_followers.empty()) {
         m_released = m_given;
         return;
     }
-    m_held.push_back(event);
+    m_held.push_back(shared);
     release();
 }
 
@@ -65,11 +66,11 @@ void OutputSet::release()
     for (const Output *output : m_durable)
         safe = std::min(safe, output->committedCount());
     while (m_released < safe && !m_held.empty()) {
-        const Event event = std::move(m_held.front());
+        const SharedEvent event = std::move(m_held.front());
         m_held.pop_front();
         ++m_released;
         for (const auto &follower : m_followers)
-            follower->consume(event);
+            follower->take(event);
     }
 }
 

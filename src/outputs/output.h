@@ -28,6 +28,10 @@
 
 namespace dialkite {
 
+// An event as an output set shares it with all its outputs: made once, kept by whichever
+// outputs hand it to a thread of their own, never copied for each.
+using SharedEvent = std::shared_ptr<const Event>;
+
 class Output : public QObject {
     Q_OBJECT
 public:
@@ -40,6 +44,8 @@ public:
     const QString &name() const { return m_name; }
 
     virtual void consume(const Event &event) = 0;
+    // The event as the set shares it: an output that keeps events for later keeps this.
+    virtual void take(const SharedEvent &event) { consume(*event); }
     // What is still undone when the deadline passes ("" when everything is in place).
     virtual QString finish(QDeadlineTimer deadline) = 0;
 
@@ -90,9 +96,9 @@ private:
     std::vector<std::unique_ptr<Output>> m_outputs;
     std::vector<std::unique_ptr<Output>> m_followers;
     std::vector<Output *> m_durable;
-    std::deque<Event> m_held; // given to the durable outputs, not yet to the followers
-    quint64 m_given = 0;      // events taken so far
-    quint64 m_released = 0;   // of which the followers have
+    std::deque<SharedEvent> m_held; // given to the durable outputs, not yet to the followers
+    quint64 m_given = 0;            // events taken so far
+    quint64 m_released = 0;         // of which the followers have
 };
 
 } // namespace dialkite

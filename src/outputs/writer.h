@@ -15,6 +15,7 @@
 
 #include <QDeadlineTimer>
 #include <QMetaObject>
+#include <QObject>
 #include <QPointer>
 #include <QtGlobal>
 #include <chrono>
@@ -228,5 +229,56 @@ template <typename Object, typename Call> void onOwnerThread(Object *object, Cal
         },
         Qt::QueuedConnection);
 }
+
+// Items from any thread to `owner`'s thread, taken there together: one queued call for
+// however many arrive before it runs (a burst of a broker's messages wakes the owner
+// once). The owner outlives the hand-over, which outlives whoever pushes.
+template <typename Item> class Handover {
+public:
+    using Take = std::function<void(std::deque<Item> &items)>;
+    Handover(QObject *owner, Take take)
+        : m_owner(owner)
+        , m_take(std::move(take))
+    {}
+
+    void push(Item item)
+    {
+        bool wake = false;
+        {
+            std::lock_guard lock(m_mutex);
+            m_items.push_back(std::move(item));
+            wake = !m_scheduled;
+            m_scheduled = true;
+        }
+        if (wake)
+            QMetaObject::invokeMethod(
+                m_owner, [this] { drain(); }, Qt::QueuedConnection);
+    }
+    // Items pushed and not taken yet.
+    size_t waiting() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_items.size();
+    }
+    // Takes what waits now, on the owner's thread.
+    void drain()
+    {
+        std::deque<Item> items;
+        {
+            std::lock_guard lock(m_mutex);
+            items.swap(m_items);
+            m_scheduled = false;
+        }
+        if (!items.empty())
+            m_take(items);
+    }
+
+private:
+    QObject *m_owner;
+    Take m_take;
+    mutable std::mutex m_mutex;
+    std::deque<Item> m_items;
+    bool m_scheduled = false;
+};
 
 } // namespace dialkite

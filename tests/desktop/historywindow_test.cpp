@@ -29,7 +29,8 @@ protected:
     HistoryWindowTest()
     {
         OutputPlan plan;
-        plan.history = dir.filePath(QStringLiteral("history.sqlite"));
+        plan.set(QStringLiteral("history"),
+                 HistoryPlan{dir.filePath(QStringLiteral("history.sqlite"))});
         form.startOutputs(plan);
         // Start-up is the test's: no timer opens a port (and a port error) behind its back.
         form.timer1().stop();

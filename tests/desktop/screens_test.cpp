@@ -116,7 +116,8 @@ TEST(Screens, TheHistoryWindowAsItLooks)
     form.timer1().stop();
     form.timer2().stop();
     OutputPlan plan;
-    plan.history = dir.filePath(QStringLiteral("history.sqlite"));
+    plan.set(QStringLiteral("history"),
+             HistoryPlan{dir.filePath(QStringLiteral("history.sqlite"))});
     form.startOutputs(plan);
     form.console().Timer2_Timer();
     form.console().ChangeComport(qint16(3));

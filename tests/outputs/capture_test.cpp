@@ -177,15 +177,18 @@ TEST_F(Capture, ADiskThatRefusesStopsTheRecordingOnceNeverTheConsole)
 
 TEST(RecorderSettings, OnByDefaultMovedOrOffByTheSettingsFile)
 {
-    const auto standard = desktopPlan(Profile::parse("")).capture;
+    const QString capture = QStringLiteral("capture");
+    const OutputPlan plain = desktopPlan(Profile::parse(""));
+    const auto *standard = plain.get<CaptureOptions>(capture);
     ASSERT_TRUE(standard);
     EXPECT_EQ(standard->folder, defaultCaptureFolder());
     EXPECT_TRUE(defaultCaptureFolder().endsWith(u"/dialkite/captures"));
     EXPECT_EQ(standard->folderLimit, 200LL * 1024 * 1024);
-    const auto moved =
-        desktopPlan(Profile::parse("[capture]\nfolder = /mnt/rig/captures\nLIMIT_MB=50\n")).capture;
+    const OutputPlan elsewhere =
+        desktopPlan(Profile::parse("[capture]\nfolder = /mnt/rig/captures\nLIMIT_MB=50\n"));
+    const auto *moved = elsewhere.get<CaptureOptions>(capture);
     ASSERT_TRUE(moved);
     EXPECT_EQ(moved->folder, QStringLiteral("/mnt/rig/captures"));
     EXPECT_EQ(moved->folderLimit, 50LL * 1024 * 1024);
-    EXPECT_FALSE(desktopPlan(Profile::parse("[CAPTURE]\nRECORD=0\n")).capture);
+    EXPECT_FALSE(desktopPlan(Profile::parse("[CAPTURE]\nRECORD=0\n")).has(capture));
 }

@@ -4,7 +4,12 @@
 #include "support/fixture.h"
 #include "support/outputs.h"
 
+#include "cli/commands.h"
+#include "history/location.h"
+#include "outputs/capture.h"
 #include "outputs/factory.h"
+#include "outputs/history.h"
+#include "outputs/mqtt.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -12,27 +17,50 @@
 using namespace dialkite;
 using namespace dialkite::test;
 
+namespace {
+
+const QString kCapture = QStringLiteral("capture");
+const QString kHistory = QStringLiteral("history");
+const QString kMqtt = QStringLiteral("mqtt");
+
+// A monitor's plan from its command line, as dialkite-cli reads it, over `settings`.
+std::optional<OutputPlan> monitorPlan(const QStringList &arguments, const Profile &settings,
+                                      QString *error)
+{
+    const cli::CliCommand *monitor = cli::findCommand(QStringLiteral("monitor"));
+    const auto parsed = cmdline::parse(monitor->syntax, arguments, error);
+    if (!parsed)
+        return std::nullopt;
+    const Config config = Config::build(settings, OutputRegistry::instance().environment(),
+                                        monitor->syntax.options, *parsed);
+    return planOutputs(config, FrontEnd::Monitor, {}, error);
+}
+
+} // namespace
+
 TEST(OutputPlans, TheWindowRecordsAndKeepsByDefaultAndPublishesWhenTold)
 {
     qunsetenv("DIALKITE_MQTT_USER");
     qunsetenv("DIALKITE_MQTT_PASSWORD");
     const OutputPlan plain = desktopPlan(Profile::parse(""));
-    EXPECT_TRUE(plain.capture);
-    EXPECT_EQ(plain.history, defaultHistoryFile());
-    EXPECT_FALSE(plain.mqtt);
+    EXPECT_TRUE(plain.has(kCapture));
+    ASSERT_TRUE(plain.get<HistoryPlan>(kHistory));
+    EXPECT_EQ(plain.get<HistoryPlan>(kHistory)->path, defaultHistoryFile());
+    EXPECT_FALSE(plain.has(kMqtt));
     EXPECT_TRUE(plain.problems.isEmpty());
 
     const OutputPlan off =
         desktopPlan(Profile::parse("[CAPTURE]\nRECORD=0\n[HISTORY]\nRECORD=0\n"));
-    EXPECT_FALSE(off.capture);
-    EXPECT_FALSE(off.history);
+    EXPECT_FALSE(off.has(kCapture));
+    EXPECT_FALSE(off.has(kHistory));
 
     const OutputPlan publishing =
         desktopPlan(Profile::parse("[MQTT]\nURL=mqtt://broker.shop.lan\nBOX=front\nUSER=shop\n"));
-    ASSERT_TRUE(publishing.mqtt);
-    EXPECT_EQ(publishing.mqtt->host, QStringLiteral("broker.shop.lan"));
-    EXPECT_EQ(publishing.mqtt->user, QStringLiteral("shop"));
-    EXPECT_EQ(publishing.mqttBox, QStringLiteral("front"));
+    const auto *mqtt = publishing.get<MqttPlan>(kMqtt);
+    ASSERT_TRUE(mqtt);
+    EXPECT_EQ(mqtt->target.host, QStringLiteral("broker.shop.lan"));
+    EXPECT_EQ(mqtt->target.user, QStringLiteral("shop"));
+    EXPECT_EQ(mqtt->box, QStringLiteral("front"));
 }
 
 TEST(OutputPlans, WhatCannotBeHadIsSaidNotGuessed)
@@ -41,7 +69,7 @@ TEST(OutputPlans, WhatCannotBeHadIsSaidNotGuessed)
     for (const char *settings :
          {"[MQTT]\nURL=mqtt://b\nBOX=front/back\n", "[MQTT]\nURL=http://b\n"}) {
         const OutputPlan plan = desktopPlan(Profile::parse(settings));
-        EXPECT_FALSE(plan.mqtt) << settings;
+        EXPECT_FALSE(plan.has(kMqtt)) << settings;
         ASSERT_EQ(plan.problems.size(), 1) << settings;
         EXPECT_TRUE(plan.problems[0].startsWith(u"settings [MQTT]: ")) << settings;
         EXPECT_TRUE(plan.problems[0].endsWith(u"nothing is published")) << settings;
@@ -50,40 +78,46 @@ TEST(OutputPlans, WhatCannotBeHadIsSaidNotGuessed)
     for (const char *limit : {"0", "-5", "8796093022208", "lots"}) {
         const OutputPlan plan =
             desktopPlan(Profile::parse(QByteArray("[CAPTURE]\nLIMIT_MB=") + limit + "\n"));
-        ASSERT_TRUE(plan.capture) << limit;
-        EXPECT_EQ(plan.capture->folderLimit, 200LL * 1024 * 1024) << limit;
+        ASSERT_TRUE(plan.has(kCapture)) << limit;
+        EXPECT_EQ(plan.get<CaptureOptions>(kCapture)->folderLimit, 200LL * 1024 * 1024) << limit;
         ASSERT_EQ(plan.problems.size(), 1) << limit;
         EXPECT_TRUE(plan.problems[0].contains(QString::fromLatin1(limit))) << limit;
     }
-    EXPECT_EQ(desktopPlan(Profile::parse("[CAPTURE]\nLIMIT_MB=1000000\n")).capture->folderLimit,
-              1000000LL * 1024 * 1024);
+    const OutputPlan largest = desktopPlan(Profile::parse("[CAPTURE]\nLIMIT_MB=1000000\n"));
+    EXPECT_EQ(largest.get<CaptureOptions>(kCapture)->folderLimit, 1000000LL * 1024 * 1024);
 }
 
 TEST(OutputPlans, TheCommandLineRunsOnlyWhatItAsksFor)
 {
     QString error;
-    const auto nothing = commandLinePlan(Profile::parse(""), {}, &error);
-    ASSERT_TRUE(nothing);
-    EXPECT_FALSE(nothing->capture || nothing->history || nothing->mqtt);
+    // The settings file names a broker and a history: a monitor asked for neither has none.
+    const Profile settings =
+        Profile::parse("[MQTT]\nURL=mqtt://elsewhere\nPASSWORD=secret\nUSER=shop\n"
+                       "[HISTORY]\nFILE=/tmp/window.sqlite\n");
+    const auto nothing = monitorPlan({}, settings, &error);
+    ASSERT_TRUE(nothing) << error.toStdString();
+    EXPECT_FALSE(nothing->has(kCapture) || nothing->has(kHistory) || nothing->has(kMqtt));
 
-    const auto all = commandLinePlan(Profile::parse("[MQTT]\nPASSWORD=secret\nUSER=shop\n"),
-                                     {QStringLiteral("/tmp/c.scn"), QStringLiteral("/tmp/h.sqlite"),
-                                      QStringLiteral("mqtt://127.0.0.1:1884"),
-                                      QStringLiteral("/tmp/s.sqlite"), QStringLiteral("rig-1"),
-                                      QStringLiteral("broker")},
-                                     &error);
+    const auto all = monitorPlan({QStringLiteral("--capture"), QStringLiteral("/tmp/c.scn"),
+                                  QStringLiteral("--history"), QStringLiteral("/tmp/h.sqlite"),
+                                  QStringLiteral("--mqtt"), QStringLiteral("mqtt://127.0.0.1:1884"),
+                                  QStringLiteral("--spool"), QStringLiteral("/tmp/s.sqlite"),
+                                  QStringLiteral("--confirm"), QStringLiteral("broker")},
+                                 settings, &error);
     ASSERT_TRUE(all) << error.toStdString();
-    EXPECT_EQ(all->capture->file, QStringLiteral("/tmp/c.scn"));
-    EXPECT_EQ(all->history, QStringLiteral("/tmp/h.sqlite"));
-    EXPECT_EQ(all->spool, QStringLiteral("/tmp/s.sqlite"));
-    EXPECT_EQ(all->mqtt->port, 1884);
-    EXPECT_EQ(all->mqtt->password, QStringLiteral("secret"));
-    EXPECT_EQ(all->mqtt->clientId, QStringLiteral("rig-1"));
-    EXPECT_TRUE(all->mqtt->confirmByBroker);
-    EXPECT_FALSE(commandLinePlan({}, {{}, {}, QStringLiteral("mqtt://b"), {}, {}, QStringLiteral("x")},
-                                 &error));
-
-    EXPECT_FALSE(commandLinePlan({}, {{}, {}, QStringLiteral("mqtt:/nohost"), {}, {}, {}}, &error));
+    EXPECT_EQ(all->get<CaptureOptions>(kCapture)->file, QStringLiteral("/tmp/c.scn"));
+    EXPECT_EQ(all->get<HistoryPlan>(kHistory)->path, QStringLiteral("/tmp/h.sqlite"));
+    const auto *mqtt = all->get<MqttPlan>(kMqtt);
+    EXPECT_EQ(mqtt->spool, QStringLiteral("/tmp/s.sqlite"));
+    EXPECT_EQ(mqtt->target.port, 1884);
+    EXPECT_EQ(mqtt->target.password, QStringLiteral("secret"));
+    EXPECT_TRUE(mqtt->target.confirmByBroker);
+    EXPECT_FALSE(monitorPlan({QStringLiteral("--mqtt"), QStringLiteral("mqtt://b"),
+                              QStringLiteral("--confirm"), QStringLiteral("x")},
+                             {}, &error));
+    EXPECT_EQ(error, QStringLiteral("--confirm takes collector or broker, not 'x'"));
+    EXPECT_FALSE(
+        monitorPlan({QStringLiteral("--mqtt"), QStringLiteral("mqtt:/nohost")}, {}, &error));
     EXPECT_FALSE(error.isEmpty());
 }
 
@@ -91,15 +125,15 @@ TEST(OutputFactories, AConsolesOutputsAreWhatThePlanSays)
 {
     QTemporaryDir dir;
     OutputPlan plan;
-    plan.history = dir.filePath(QStringLiteral("h.sqlite"));
-    plan.capture = CaptureOptions{dir.filePath(QStringLiteral("c.scn")), {}, 0, {}};
-    plan.printer = [](const QByteArray &, const Event &) {};
+    plan.set(kHistory, HistoryPlan{dir.filePath(QStringLiteral("h.sqlite"))});
+    plan.set(kCapture, CaptureOptions{dir.filePath(QStringLiteral("c.scn")), {}, 0, {}});
+    plan.hooks.printLine = [](const QByteArray &, const Event &) {};
     OutputFactory factory(plan);
     const auto outputs = factory.build(QStringLiteral("front"));
-    EXPECT_TRUE(outputs->find(QStringLiteral("history")));
-    EXPECT_TRUE(outputs->find(QStringLiteral("capture")));
+    EXPECT_TRUE(outputs->find(kHistory));
+    EXPECT_TRUE(outputs->find(kCapture));
     EXPECT_TRUE(outputs->find(QStringLiteral("json")));
-    EXPECT_FALSE(outputs->find(QStringLiteral("mqtt")));
+    EXPECT_FALSE(outputs->find(kMqtt));
     EXPECT_TRUE(OutputFactory(OutputPlan{}).build()->isEmpty());
 }
 

@@ -1,0 +1,45 @@
+#include "printer.h"
+
+#include "console/notation.h"
+
+#include <cstdio>
+#include <mutex>
+
+namespace dialkite::cli {
+
+namespace {
+
+// Lines come from several threads (a collector's network thread, the main one).
+std::mutex &printing()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+} // namespace
+
+void say(const QString &text)
+{
+    const QByteArray line = "dialkite-cli: " + text.toUtf8() + '\n';
+    std::lock_guard lock(printing());
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+}
+
+void printLine(const QByteArray &line)
+{
+    std::lock_guard lock(printing());
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+int usageError(const QString &command, const QString &problem)
+{
+    const QString where = command.isEmpty() ? QString() : command + QStringLiteral(": ");
+    const QString see = command.isEmpty() ? QStringLiteral("dialkite-cli --help")
+                                          : QStringLiteral("dialkite-cli %1 --help").arg(command);
+    say(QStringLiteral("%1%2 (see '%3')").arg(where, visibleControls(problem), see));
+    return 2;
+}
+
+} // namespace dialkite::cli
