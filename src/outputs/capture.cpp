@@ -334,7 +334,8 @@ namespace {
 
 constexpr qint64 kMegabyte = 1024 * 1024;
 constexpr qint64 kLargestCaptureLimitMb = 1000000;
-const QString kCapture = QStringLiteral("capture");
+// Constant at compile time: the registry is made during static initialisation.
+constexpr QLatin1StringView kCapture("capture");
 
 // Section CAPTURE: RECORD=0 turns it off, FOLDER moves it, LIMIT_MB caps all captures
 // together (default 200; 1 to 1,000,000).

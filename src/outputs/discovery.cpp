@@ -132,7 +132,8 @@ void HomeAssistantDiscovery::publishAll()
 
 namespace {
 
-const QString kDiscovery = QStringLiteral("discovery");
+// Constant at compile time: the registry is made during static initialisation.
+constexpr QLatin1StringView kDiscovery("discovery");
 
 bool readDiscoveryPlan(const Config &config, FrontEnd frontEnd, OutputPlan *plan, QString *error)
 {

@@ -16,7 +16,8 @@ namespace {
 // publishers, who send them again.
 constexpr quint64 kRemoteWaitingLimit = 100000;
 
-const QString kHistory = QStringLiteral("history");
+// Constant at compile time: the registry is made during static initialisation.
+constexpr QLatin1StringView kHistory("history");
 
 // An event another console published, as the history keeps it.
 EventRow publishedRow(const events::Published &published)

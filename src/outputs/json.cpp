@@ -7,7 +7,8 @@ namespace dialkite::json {
 
 namespace {
 
-const QString kLinesName = QStringLiteral("json");
+// Constant at compile time: the registry is made during static initialisation.
+constexpr QLatin1StringView kLinesName("json");
 
 } // namespace
 
@@ -146,7 +147,8 @@ namespace dialkite {
 
 namespace {
 
-const QString kLines = QStringLiteral("json"); // the printed lines, as the kind is named
+// Constant at compile time: the registry is made during static initialisation.
+constexpr QLatin1StringView kLines("json"); // the printed lines, as the kind is named
 
 } // namespace
 

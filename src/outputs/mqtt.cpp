@@ -1093,7 +1093,8 @@ MqttSubscriber::~MqttSubscriber() = default;
 
 namespace {
 
-const QString kMqtt = QStringLiteral("mqtt");
+// Constant at compile time: the registry is made during static initialisation.
+constexpr QLatin1StringView kMqtt("mqtt");
 
 // The window publishes when its settings name a broker; what cannot be had is said and
 // nothing is published.

@@ -9,7 +9,8 @@ namespace dialkite {
 
 namespace {
 
-const QString kPage = QStringLiteral("page");
+// Constant at compile time: the registry is made during static initialisation.
+constexpr QLatin1StringView kPage("page");
 
 } // namespace
 

@@ -4,7 +4,8 @@ namespace dialkite {
 
 namespace {
 
-const QString kWindowFeed = QStringLiteral("history-window");
+// Constant at compile time: the registry is made during static initialisation.
+constexpr QLatin1StringView kWindowFeed("history-window");
 
 } // namespace
 

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
@@ -96,4 +97,37 @@ TEST(Usage, AMonitorWhosePortWillNotOpenLeavesNoFiles)
     EXPECT_EQ(outcome.status, 1);
     EXPECT_TRUE(outcome.err.contains("cannot open")) << outcome.err.constData();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+TEST(Usage, EachCommandsHelpShowsThatCommandAlone)
+{
+    // What only each command takes: its help shows its own and none of the others'.
+    const std::map<QString, QStringList> own = {
+        {QStringLiteral("run"), {QStringLiteral("--check")}},
+        {QStringLiteral("monitor"),
+         {QStringLiteral("--rig"), QStringLiteral("--capture"), QStringLiteral("--spool"),
+          QStringLiteral("--count")}},
+        {QStringLiteral("test"), {QStringLiteral("--junit"), QStringLiteral("--keep-going")}},
+        {QStringLiteral("collect"), {QStringLiteral("--share"), QStringLiteral("--client-id")}},
+        {QStringLiteral("history"), {QStringLiteral("--number"), QStringLiteral("--copy-to")}},
+    };
+    for (const auto &[command, options] : own) {
+        const Outcome asked = cli({command, QStringLiteral("--help")});
+        const QString help = QString::fromUtf8(asked.out);
+        EXPECT_EQ(asked.status, 0) << command.toStdString();
+        EXPECT_TRUE(help.startsWith(QStringLiteral("Usage: dialkite-cli %1 ").arg(command)))
+            << help.toStdString();
+        for (const auto &[other, theirs] : own) {
+            for (const QString &option : theirs)
+                EXPECT_EQ(help.contains(option + u' ') || help.contains(option + u'\n'),
+                          other == command)
+                    << command.toStdString() << " " << option.toStdString();
+        }
+    }
+    // Without a command: every command, and where to read more.
+    const QString general = QString::fromUtf8(cli({QStringLiteral("--help")}).out);
+    for (const auto &[command, options] : own)
+        EXPECT_TRUE(general.contains(QStringLiteral("\n  %1 ").arg(command)))
+            << command.toStdString();
+    EXPECT_TRUE(general.contains(QStringLiteral("'dialkite-cli COMMAND --help'")));
 }
