@@ -25,6 +25,8 @@ constexpr int kLockedRetries = 30;
 // committed together, at most this long after the first of them. A monitor prints an
 // event once it is committed, so its lines come at most this much later.
 constexpr int kGatherMs = 50;
+// While calls keep coming (a busy rig, a flood), up to this long: far fewer commits.
+constexpr int kBusyGatherMs = 200;
 
 struct Pending {
     int origin = 0; // which output handed it over
@@ -48,7 +50,7 @@ public:
         : m_path(std::move(path))
         , m_name(uniqueConnectionName(QStringLiteral("history-writer")))
         , m_retry(retry)
-        , m_thread(*this, kGatherMs)
+        , m_thread(*this, Gathering(kGatherMs, kBusyGatherMs))
     {
         m_thread.start();
     }

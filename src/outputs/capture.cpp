@@ -22,7 +22,9 @@ namespace {
 const QString kSuffix = QStringLiteral(".scn");
 // Lines are written a batch at a time: a killed console loses at most this much of the
 // end of its capture.
+// Lines are written together, 50 ms after the first, up to 200 ms apart under load.
 constexpr int kGatherMs = 50;
+constexpr int kBusyGatherMs = 200;
 
 // Deletes the oldest captures in `folder` (never `keep`) until the others, with room
 // for one more piece, fit under `limit`.
@@ -218,7 +220,7 @@ private:
 class CaptureWriter : public Worker<Item> {
 public:
     CaptureWriter()
-        : m_thread(*this, kGatherMs)
+        : m_thread(*this, Gathering(kGatherMs, kBusyGatherMs))
     {
         m_thread.start();
     }

@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <algorithm>
 
 namespace dialkite::json {
 
@@ -33,6 +34,89 @@ QByteArray object(const Fields &fields)
         out += string(fields[i].first) + ": " + value(fields[i].second);
     }
     return out + '}';
+}
+
+namespace {
+
+void appendString(QByteArray &out, const QString &text)
+{
+    out += '"';
+    const QByteArray utf8 = text.toUtf8();
+    for (const char c : utf8) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                static const char hex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += hex[(c >> 4) & 0xf];
+                out += hex[c & 0xf];
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+}
+
+void appendValue(QByteArray &out, const QJsonValue &value)
+{
+    switch (value.type()) {
+    case QJsonValue::String:
+        appendString(out, value.toString());
+        return;
+    case QJsonValue::Double:
+        if (const double number = value.toDouble(); number == double(qint64(number)))
+            out += QByteArray::number(qint64(number));
+        else
+            out += json::value(value);
+        return;
+    case QJsonValue::Bool:
+        out += value.toBool() ? "true" : "false";
+        return;
+    default:
+        out += json::value(value);
+    }
+}
+
+} // namespace
+
+QByteArray compact(Fields fields)
+{
+    std::sort(fields.begin(), fields.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    QByteArray out;
+    out.reserve(256);
+    out += '{';
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        appendString(out, fields[i].first);
+        out += ':';
+        appendValue(out, fields[i].second);
+    }
+    out += '}';
+    return out;
 }
 
 QJsonObject toObject(const Fields &fields)

@@ -29,6 +29,9 @@ QByteArray value(const QJsonValue &value);
 QByteArray string(const QString &text);
 // {"key": value, ...} on one line, in the order of `fields`.
 QByteArray object(const Fields &fields);
+// The same as Qt's compact JSON of the object (keys in their sorted order, no blanks),
+// written in one pass: what is sent for every event.
+QByteArray compact(Fields fields);
 QJsonObject toObject(const Fields &fields);
 
 // A cell colour as the outputs name it: "", "#0000ff" or "#ff0000".

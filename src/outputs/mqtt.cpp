@@ -22,6 +22,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <map>
 #include <mosquitto.h>
 #include <mutex>
@@ -38,7 +39,33 @@ constexpr int kLastRetrySeconds = 30;
 constexpr int kWindow = 200;           // QoS 1 messages in flight at once, all boxes together
 constexpr qint64 kSpoolLimit = 200000; // events a box may keep while the broker is away
 constexpr int kDeleteAfterMs = 1000;   // delivered events leave the spool in batches
-constexpr int kGatherMs = 50;          // events and acknowledgements are taken together
+constexpr int kGatherMs = 50;          // events and acknowledgements are taken together,
+constexpr int kBusyGatherMs = 200;     // and for longer while they keep coming
+
+// The PC's local time with its offset, as ISO 8601 to the millisecond: worked out once a
+// second (a burst of events shares its second; the time zone's rules are not cheap).
+class LocalClock {
+public:
+    QString text(qint64 utcMs)
+    {
+        const qint64 second = utcMs / 1000 - (utcMs % 1000 < 0 ? 1 : 0);
+        if (second != m_second) {
+            m_second = second;
+            const QDateTime at = QDateTime::fromSecsSinceEpoch(second);
+            const QString whole = at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODate);
+            // "2026-12-08T09:15:04+09:00": the milliseconds go before the offset.
+            m_head = whole.left(19) + QLatin1Char('.');
+            m_tail = whole.mid(19);
+        }
+        return m_head + QStringLiteral("%1").arg(utcMs - second * 1000, 3, 10, QLatin1Char('0')) +
+               m_tail;
+    }
+
+private:
+    qint64 m_second = std::numeric_limits<qint64>::min();
+    QString m_head;
+    QString m_tail;
+};
 
 QString topicOf(const QString &box, const QString &leaf)
 {
@@ -153,16 +180,21 @@ QString boxNameProblem(const QString &name)
     return {};
 }
 
+json::Fields publishedFields(const Event &event, const QString &box)
+{
+    json::Fields fields = json::eventFields(event);
+    fields.append({QStringLiteral("box"), box});
+    if (const auto *call = std::get_if<events::CallerId>(&event)) {
+        fields.append({QStringLiteral("digits"), QString::fromLatin1(call->digits)});
+        fields.append({QStringLiteral("status"), json::statusName(call->status)});
+        fields.append({QStringLiteral("variant"), call->variant.text()});
+    }
+    return fields;
+}
+
 QJsonObject publishedEvent(const Event &event, const QString &box)
 {
-    QJsonObject object = json::toObject(json::eventFields(event));
-    object.insert(QStringLiteral("box"), box);
-    if (const auto *call = std::get_if<events::CallerId>(&event)) {
-        object.insert(QStringLiteral("digits"), QString::fromLatin1(call->digits));
-        object.insert(QStringLiteral("status"), json::statusName(call->status));
-        object.insert(QStringLiteral("variant"), call->variant.text());
-    }
-    return object;
+    return json::toObject(publishedFields(event, box));
 }
 
 // ---- One connection to the broker ----
@@ -337,9 +369,9 @@ public:
         std::lock_guard lock(m_mutex);
         m_boxes.erase(box);
     }
-    void add(const QString &box, const Event &event, qint64 atMs)
+    void add(const QString &box, SharedEvent event, qint64 atMs)
     {
-        change([&](Work &w) { w.events.push_back({box, event, atMs}); });
+        change([&](Work &w) { w.events.push_back({box, std::move(event), atMs}); });
     }
     // Events of the box not delivered yet: in the spool, or waiting to go into it.
     qint64 backlog(const QString &box) const
@@ -364,8 +396,8 @@ private:
 
     struct Pending {
         QString box;
-        Event event;
-        qint64 atMs; // when the console emitted it
+        SharedEvent event; // as the box's output set shares it: kept, not copied
+        qint64 atMs;       // when the console emitted it
     };
     struct Message {
         QString topic;
@@ -476,6 +508,12 @@ private:
             m_client.subscribe(dialkite::confirmationTopic(name, QStringLiteral("+")));
     }
 
+    qint64 spooled(const QString &box) const
+    {
+        std::lock_guard lock(m_mutex);
+        const auto at = m_backlog.find(box);
+        return at == m_backlog.end() ? 0 : at->second;
+    }
     void setBacklog(const QString &box, qint64 count)
     {
         {
@@ -503,10 +541,9 @@ private:
         for (const auto &[name, event, atMs] : m_unspooled) {
             Box &box = m_state[name];
             const qint64 seq = box.sequence + 1 + added[name];
-            const QJsonObject object = payloadOf(name, event, atMs, seq, box.confirmed + 1);
-            add.push_back({name, seq,
-                           topicOf(name, object.value(QLatin1String("event")).toString()),
-                           QJsonDocument(object).toJson(QJsonDocument::Compact)});
+            json::Fields fields = payloadOf(name, *event, atMs, seq, box.confirmed + 1);
+            add.push_back({name, seq, topicOf(name, fields.front().second.toString()),
+                           json::compact(std::move(fields))});
             ++added[name];
         }
         QString problem;
@@ -546,6 +583,9 @@ private:
     void trim(const QString &name, Box &box)
     {
         const qint64 limit = m_spool->inMemory() ? kMemoryLimit : kSpoolLimit;
+        // The backlog is what the spool holds of the box: asked only once it is over.
+        if (spooled(name) <= limit)
+            return;
         const qint64 gone = m_spool->trim(name, limit);
         if (gone == 0)
             return;
@@ -717,19 +757,17 @@ private:
         }
     }
 
-    // The JSON a box's event is published as, with its id, the lowest sequence still
-    // kept and the PC's time.
-    QJsonObject payloadOf(const QString &box, const Event &event, qint64 atMs, qint64 seq,
-                          qint64 first) const
+    // The fields a box's event is published with ("event" first), with its id, the
+    // lowest sequence still kept and the PC's time.
+    json::Fields payloadOf(const QString &box, const Event &event, qint64 atMs, qint64 seq,
+                           qint64 first)
     {
-        QJsonObject object = publishedEvent(event, box);
-        object.insert(QStringLiteral("id"),
-                      QStringLiteral("%1:%2:%3").arg(box, m_spool->instance()).arg(seq));
-        object.insert(QStringLiteral("first"), first);
-        const QDateTime at = QDateTime::fromMSecsSinceEpoch(atMs);
-        object.insert(QStringLiteral("pc_time"),
-                      at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODateWithMs));
-        return object;
+        json::Fields fields = publishedFields(event, box);
+        fields.append({QStringLiteral("id"), box + QLatin1Char(':') + m_spool->instance() +
+                                                 QLatin1Char(':') + QString::number(seq)});
+        fields.append({QStringLiteral("first"), first});
+        fields.append({QStringLiteral("pc_time"), m_clock.text(atMs)});
+        return fields;
     }
 
     // ---- the statuses ----
@@ -832,11 +870,13 @@ private:
                 m_idle = true;
                 const bool woken = m_wake.wait_until(lock, until, ready);
                 m_idle = false;
-                if (woken && !m_work.quit && !m_work.connected)
+                if (woken && !m_work.quit && !m_work.connected) {
                     // More of the burst, and the acknowledgements of what went out: one
                     // spool transaction and one wake-up for all of it.
-                    m_wake.wait_for(lock, std::chrono::milliseconds(kGatherMs),
+                    m_wake.wait_for(lock, m_gathering.now(),
                                     [this] { return m_work.quit || m_work.connected; });
+                    m_gathering.taken();
+                }
                 std::swap(work, m_work);
                 m_memory += qint64(work.events.size());
             }
@@ -922,6 +962,8 @@ private:
     qint64 m_memory = 0; // under m_mutex: taken, not yet in the spool
     // This thread only:
     std::unique_ptr<Spool> m_spool;
+    LocalClock m_clock;
+    Gathering m_gathering{kGatherMs, kBusyGatherMs};
     std::map<QString, Box> m_state;
     std::deque<Pending> m_unspooled;
     std::map<QString, std::vector<Spooled>> m_fresh;
@@ -993,6 +1035,12 @@ void MqttOutput::onSpooled(qint64 count)
 
 void MqttOutput::consume(const Event &event)
 {
+    take(std::make_shared<const Event>(event));
+}
+
+void MqttOutput::take(const SharedEvent &shared)
+{
+    const Event &event = *shared;
     ++m_given;
     // The events the monitor prints are published; the JSON is made on the link's thread.
     if (!std::holds_alternative<events::CallerId>(event) &&
@@ -1004,7 +1052,7 @@ void MqttOutput::consume(const Event &event)
         return;
     }
     m_pending.push_back(m_given);
-    m_link->add(m_box, event, QDateTime::currentMSecsSinceEpoch());
+    m_link->add(m_box, shared, QDateTime::currentMSecsSinceEpoch());
 }
 
 QString MqttOutput::finish(QDeadlineTimer deadline)

@@ -11,6 +11,7 @@
 // backlog goes out in each box's order before anything new. The console's thread only
 // hands events over; the spool and the network have one thread each for the process.
 
+#include "json.h"
 #include "output.h"
 #include "registry.h"
 
@@ -73,6 +74,8 @@ QString boxNameProblem(const QString &name);
 // The JSON a published event carries: the monitor's event object and the box; the
 // publisher adds a unique id and the PC's time ("pc_time").
 QJsonObject publishedEvent(const Event &event, const QString &box);
+// The same as fields, "event" first.
+json::Fields publishedFields(const Event &event, const QString &box);
 
 // A client id for a process: `role` ("collect-"), the host and a digest of what makes
 // the process (its spool file, its history), so that the same process started again is
@@ -92,6 +95,7 @@ public:
     ~MqttOutput() override;
 
     void consume(const Event &event) override;
+    void take(const SharedEvent &event) override;
     // Waits for the box's spool to empty; says how many events still wait in it.
     QString finish(QDeadlineTimer deadline) override;
     bool durable() const override { return true; }

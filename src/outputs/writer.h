@@ -2,8 +2,8 @@
 
 // How an output writes on a thread of its own without slowing the console's thread:
 // the console's thread only appends under a short lock and wakes the writer when it
-// sleeps; the writer, once woken, lets more arrive for `gatherMs` (the events of one
-// record come one after another; a rig's boxes report at once) and takes everything
+// sleeps; the writer, once woken, lets more arrive for a while (Gathering: the events of
+// one record come one after another; a rig's boxes report at once) and takes everything
 // waiting together: one wake-up and one write or commit for all of it, not one an
 // event. Whoever waits for the writer (a printed line, a flush) waits that long more.
 //
@@ -30,6 +30,32 @@ namespace dialkite {
 // What a worker made of a batch.
 enum class Outcome { Done, Retry, Stop };
 
+// How long a writer lets a burst gather once its first item wakes it: `quietMs` when it
+// had been quiet (a lone call is written at once, nearly), up to `busyMs` while items keep
+// coming (a busy line or a rig: one commit for many, not one for every few). Whoever waits
+// for the writer waits that much more.
+class Gathering {
+public:
+    using Clock = std::chrono::steady_clock;
+    Gathering(int quietMs, int busyMs)
+        : m_quiet(quietMs)
+        , m_busy(busyMs)
+    {}
+    // How long to gather now.
+    std::chrono::milliseconds now() const
+    {
+        const bool busy = Clock::now() - m_lastTaken < m_busy;
+        return busy ? m_busy : m_quiet;
+    }
+    // A batch was taken.
+    void taken() { m_lastTaken = Clock::now(); }
+
+private:
+    std::chrono::milliseconds m_quiet;
+    std::chrono::milliseconds m_busy;
+    Clock::time_point m_lastTaken;
+};
+
 template <typename Item> class Worker {
 public:
     virtual ~Worker() = default;
@@ -49,9 +75,9 @@ public:
     static constexpr int kFirstRetryMs = 100;
     static constexpr int kLongestRetryMs = 5000;
 
-    WriterThread(Worker<Item> &worker, int gatherMs)
+    WriterThread(Worker<Item> &worker, Gathering gathering)
         : m_worker(worker)
-        , m_gatherMs(gatherMs)
+        , m_gathering(gathering)
     {}
     ~WriterThread() { stop(); }
 
@@ -171,9 +197,9 @@ private:
                 return false; // stopped with nothing left
             // The rest of the burst: pushes meanwhile do not wake anybody.
             if (!m_quit)
-                m_wake.wait_for(lock, std::chrono::milliseconds(m_gatherMs),
-                                [this] { return m_quit; });
+                m_wake.wait_for(lock, m_gathering.now(), [this] { return m_quit; });
         }
+        m_gathering.taken();
         if (batch.empty()) {
             batch.swap(m_queue);
         } else {
@@ -202,7 +228,7 @@ private:
     }
 
     Worker<Item> &m_worker;
-    const int m_gatherMs;
+    Gathering m_gathering;
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_done;

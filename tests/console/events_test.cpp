@@ -202,3 +202,22 @@ TEST(EventJson, MonitorLinesKeepTheirOrderAndEveryCharacter)
     EXPECT_EQ(line, QByteArray("{\"name\": \"a\\\"b\\\\c\\u0002\xF0\x9F\x93\x9E\", \"n\": 1}"));
     EXPECT_EQ(QJsonDocument::fromJson(line).object().value(u"name").toString(), tricky);
 }
+
+// What the publisher sends is written in one pass; it must read as Qt's own writer would
+// have written it, whatever a box or a name holds.
+TEST(EventJson, PublishedTextIsQtsCompactJsonByteForByte)
+{
+    const QString hostile = QStringLiteral("a\"b\\c\n\r\t\b\f") + QChar(0x01) + QChar(0x1f) +
+                            QChar(0x7f) + QStringLiteral("전화 /</") + QChar(0x2028) +
+                            QString::fromUcs4(U"\U0001F4DE");
+    const json::Fields fields{{QStringLiteral("event"), QStringLiteral("call")},
+                              {QStringLiteral("row"), 9999},
+                              {QStringLiteral("number"), hostile},
+                              {QStringLiteral("first"), qint64(1) << 40},
+                              {QStringLiteral("box"), QString()},
+                              {QStringLiteral("ok"), true},
+                              {QStringLiteral("ratio"), 0.5}};
+    EXPECT_EQ(json::compact(fields),
+              QJsonDocument(json::toObject(fields)).toJson(QJsonDocument::Compact));
+    EXPECT_EQ(json::compact({}), QByteArray("{}"));
+}
