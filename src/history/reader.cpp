@@ -1,6 +1,7 @@
 #include "reader.h"
 
 #include "connection.h"
+#include "schema.h"
 
 #include <QFileInfo>
 #include <QSqlError>
@@ -39,14 +40,22 @@ struct Search {
 
 // Any three or more digits anywhere in a number: the trigram index of an SQLite history,
 // pg_trgm's (which serves LIKE itself) on PostgreSQL; fewer digits, or text, by reading.
-void numberCondition(const QString &text, Dialect dialect, QStringList *where, QVariantList *values)
+void numberCondition(const QString &text, Dialect dialect, int schema, QStringList *where,
+                     QVariantList *values)
 {
     QString digits;
     for (const QChar c : text) {
         if (c.isDigit() && c.unicode() < 128)
             digits += c;
     }
-    if (digits.size() >= 3 && dialect == Dialect::Sqlite) {
+    if (digits.size() >= 3 && dialect == Dialect::Sqlite && schema >= kBatchedNumberIndex) {
+        // The index, and the few events after what it holds.
+        *where << QStringLiteral("id IN (SELECT rowid FROM numbers WHERE numbers MATCH ?"
+                                 " UNION ALL SELECT id FROM events WHERE id >"
+                                 " (SELECT up_to FROM number_index) AND digits LIKE ?)");
+        *values << QLatin1Char('"') + digits + QLatin1Char('"')
+                << QLatin1Char('%') + digits + QLatin1Char('%');
+    } else if (digits.size() >= 3 && dialect == Dialect::Sqlite) {
         *where << QStringLiteral("id IN (SELECT rowid FROM numbers WHERE numbers MATCH ?)");
         *values << QLatin1Char('"') + digits + QLatin1Char('"');
     } else if (!digits.isEmpty()) {
@@ -62,13 +71,13 @@ void numberCondition(const QString &text, Dialect dialect, QStringList *where, Q
     }
 }
 
-Search searchOf(const HistoryFilter &filter, Dialect dialect)
+Search searchOf(const HistoryFilter &filter, Dialect dialect, int schema)
 {
     QStringList where;
     QVariantList values;
     if (filter.callsOnly)
         where << QStringLiteral("kind = 'call'");
-    numberCondition(filter.number.trimmed(), dialect, &where, &values);
+    numberCondition(filter.number.trimmed(), dialect, schema, &where, &values);
     if (!filter.line.isEmpty()) {
         // "2" finds line 2 of a four-line box and line "02" of a sixteen-line one.
         where << QStringLiteral("(line = ? OR ltrim(line, '0') = ltrim(?, '0'))");
@@ -159,7 +168,16 @@ HistoryReader::Status HistoryReader::open(QString *problem)
     // A history file not made yet (nothing stored so far) has nothing to show.
     if (!location->isPostgres() && !QFileInfo::exists(location->file))
         return Status::Missing;
-    return connectHistory(*location, m_connection, true, problem) ? Status::Ready : Status::Failed;
+    if (!connectHistory(*location, m_connection, true, problem))
+        return Status::Failed;
+    if (m_dialect == Dialect::Sqlite) {
+        // An older history's number index holds every event as it is stored.
+        QSqlQuery version(QSqlDatabase::database(m_connection, false));
+        m_schema = version.exec(QStringLiteral("PRAGMA user_version")) && version.next()
+                       ? version.value(0).toInt()
+                       : 0;
+    }
+    return Status::Ready;
 }
 
 void HistoryReader::reset()
@@ -183,7 +201,7 @@ std::unique_ptr<CallCursor> HistoryReader::calls(const HistoryFilter &filter, QS
 {
     if (open(problem) != Status::Ready)
         return nullptr;
-    const Search search = searchOf(filter, m_dialect);
+    const Search search = searchOf(filter, m_dialect, m_schema);
     auto query = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_connection, false));
     if (!prepared(*query, search.sql, search.values, problem))
         return nullptr;

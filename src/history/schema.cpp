@@ -75,6 +75,15 @@ const std::vector<std::vector<const char *>> kMigrations = {
      " duration_ms INTEGER NOT NULL,"
      " capture TEXT NOT NULL DEFAULT '')",
      "CREATE INDEX runs_time ON runs(started_utc)"},
+    // 5: the number index follows the events in batches (the writer's), not row by row in
+    //    every commit; `up_to` is the last event it holds, and a search reads the few
+    //    events after it directly
+    {"DROP TRIGGER events_numbers", "CREATE TABLE number_index (up_to INTEGER NOT NULL)",
+     "INSERT INTO number_index (up_to) SELECT coalesce(max(id), 0) FROM events",
+     "DROP TRIGGER events_numbers_gone",
+     "CREATE TRIGGER events_numbers_gone AFTER DELETE ON events"
+     " WHEN old.id <= (SELECT up_to FROM number_index) BEGIN"
+     " INSERT INTO numbers(numbers, rowid, digits) VALUES ('delete', old.id, old.digits); END"},
 };
 
 // The same schema on PostgreSQL, version for version. The number index of version 2 is
@@ -123,8 +132,10 @@ const std::vector<std::vector<const char *>> kPostgresMigrations = {
      " duration_ms BIGINT NOT NULL,"
      " capture TEXT NOT NULL DEFAULT '')",
      "CREATE INDEX runs_time ON runs(started_utc)"},
+    // 5: pg_trgm's index follows every row as it is: nothing to change
+    {},
 };
-static_assert(kHistorySchema == 4, "a step of the schema on each engine");
+static_assert(kHistorySchema == 5, "a step of the schema on each engine");
 
 std::optional<qint64> pragma(QSqlDatabase &db, const char *name)
 {
@@ -395,6 +406,25 @@ bool openHistory(const QString &path, const QString &name, QString *moved, QStri
     }
     *problem = QStringLiteral("cannot start a history at %1").arg(path);
     return false;
+}
+
+bool indexNumbers(QSqlDatabase &db, QString *problem)
+{
+    if (dialectOf(db) != Dialect::Sqlite)
+        return true;
+    if (!sql::exec(db, QStringLiteral("BEGIN IMMEDIATE"), problem))
+        return false;
+    const bool ok =
+        sql::exec(db,
+                  QStringLiteral("INSERT INTO numbers(rowid, digits) SELECT id, digits FROM events"
+                                 " WHERE id > (SELECT up_to FROM number_index)"),
+                  problem) &&
+        sql::exec(db,
+                  QStringLiteral("UPDATE number_index SET up_to ="
+                                 " (SELECT coalesce(max(id), 0) FROM events)"),
+                  problem) &&
+        sql::exec(db, QStringLiteral("COMMIT"), problem);
+    return ok || rollback(db);
 }
 
 FileKind inspectFile(QSqlDatabase &db, qint64 *version)

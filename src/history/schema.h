@@ -15,7 +15,7 @@
 namespace dialkite {
 
 // The schema's version (PRAGMA user_version) and the program's mark on its files.
-inline constexpr int kHistorySchema = 4;
+inline constexpr int kHistorySchema = 5;
 inline constexpr int kHistoryApplicationId = 0x444B4954; // "DKIT"
 
 // Opens (creating or migrating as needed) the history at `path` (a file, or a
@@ -30,6 +30,13 @@ bool migrateHistory(QSqlDatabase &db, int version, QString *problem);
 // date; `notice` says what it could not have (the number index).
 bool openPostgresHistory(const HistoryLocation &location, const QString &name, QString *notice,
                          QString *problem);
+
+// The schema from which an SQLite history's number index follows the events in batches.
+inline constexpr int kBatchedNumberIndex = 5;
+// Puts the events after the number index's last into it, in one transaction (SQLite; a
+// no-op elsewhere). False (and `problem`) when it could not, which loses nothing: a search
+// reads those events directly.
+bool indexNumbers(QSqlDatabase &db, QString *problem);
 
 // What an SQLite file opened for reading is.
 enum class FileKind { History, NewerHistory, Empty, Other };

@@ -27,6 +27,10 @@ constexpr int kLockedRetries = 30;
 constexpr int kGatherMs = 50;
 // While calls keep coming (a busy rig, a flood), up to this long: far fewer commits.
 constexpr int kBusyGatherMs = 200;
+// The number index takes the events in batches of about this many, or once the first of
+// them waited this long (a search reads the events it does not hold yet directly).
+constexpr qint64 kIndexEvery = 1000;
+constexpr auto kIndexWithin = std::chrono::seconds(10);
 
 struct Pending {
     int origin = 0; // which output handed it over
@@ -97,6 +101,9 @@ public:
             return false;
         }
         prepare();
+        // What a program that was killed left out of the number index.
+        m_unindexed = 1;
+        indexNumbersNow();
         return true;
     }
 
@@ -124,16 +131,40 @@ public:
                     QStringLiteral("%1 takes events again").arg(shownLocation(m_path)), false);
         m_failing = false;
         tellCommitted(batch, stored);
+        if (m_unindexed == 0)
+            m_firstUnindexed = std::chrono::steady_clock::now();
+        m_unindexed += qint64(batch.size());
+        if (m_unindexed >= kIndexEvery)
+            indexNumbersNow();
         return Outcome::Done;
+    }
+
+    void idle() override
+    {
+        if (m_unindexed > 0 && std::chrono::steady_clock::now() - m_firstUnindexed >= kIndexWithin)
+            indexNumbersNow();
     }
 
     void end() override
     {
+        indexNumbersNow();
         forgetStatements();
         closeConnection(m_name);
     }
 
 private:
+    // The events the number index does not hold yet into it; a failure (another writer's
+    // lock) is tried again at the next occasion.
+    void indexNumbersNow()
+    {
+        if (m_unindexed == 0 || m_dialect != Dialect::Sqlite)
+            return;
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        QString problem;
+        if (db.isOpen() && indexNumbers(db, &problem))
+            m_unindexed = 0;
+    }
+
     // The statements, on the connection as it is now (again after a reconnection).
     void prepare()
     {
@@ -260,6 +291,8 @@ private:
     Dialect m_dialect = Dialect::Sqlite;
     std::unique_ptr<QSqlQuery> m_insert;
     DeliveryLedger m_ledger;
+    qint64 m_unindexed = 0; // events committed since the number index last took them
+    std::chrono::steady_clock::time_point m_firstUnindexed;
     qint64 m_second = -1;
     QString m_secondText;
     std::mutex m_mutex;

@@ -48,7 +48,7 @@ void prune(const QString &folder, qint64 limit, qint64 piece, const QString &kee
 struct Item {
     enum Kind { Take, End, Forget } kind; // an event, the session's end, the output's end
     int session;
-    Event event;
+    SharedEvent event; // as the console's output set shares it
 };
 
 using Report = std::function<void(const QString &)>;
@@ -95,7 +95,7 @@ private:
     {
         if (item.kind == Item::End)
             return closeFile();
-        const Event &event = item.event;
+        const Event &event = *item.event;
         if (const auto *started = std::get_if<events::SessionStarted>(&event)) {
             m_session = *started;
             return startFile(started->standing, started->at);
@@ -309,6 +309,12 @@ void CaptureOutput::onStopped(const QString &message)
 
 void CaptureOutput::consume(const Event &event)
 {
+    take(std::make_shared<const Event>(event));
+}
+
+void CaptureOutput::take(const SharedEvent &shared)
+{
+    const Event &event = *shared;
     if (m_stopped)
         return;
     if (std::holds_alternative<events::SessionStarted>(event)) {
@@ -317,7 +323,7 @@ void CaptureOutput::consume(const Event &event)
         return;
     } else if (std::holds_alternative<events::PortClosed>(event)) {
         m_inSession = false;
-        m_writer->push({Item::End, m_session, event});
+        m_writer->push({Item::End, m_session, shared});
         return;
     } else if (std::holds_alternative<events::PortLost>(event)) {
         m_inSession = false;
@@ -327,7 +333,7 @@ void CaptureOutput::consume(const Event &event)
                !std::holds_alternative<events::CallerId>(event)) {
         return;
     }
-    m_writer->push({Item::Take, m_session, event});
+    m_writer->push({Item::Take, m_session, shared});
 }
 
 // ---- The kind ----

@@ -53,6 +53,7 @@ public:
     ~CaptureOutput() override;
 
     void consume(const Event &event) override;
+    void take(const SharedEvent &event) override;
     QString finish(QDeadlineTimer deadline) override;
     bool stopped() const { return m_stopped; }
 
