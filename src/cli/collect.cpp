@@ -215,8 +215,7 @@ private:
         // Not taken now: its publisher keeps it, unconfirmed, and sends it again.
         if (!m_history->accepting() || m_intake.waiting() > kLargestHandover)
             return;
-        m_intake.push(events::Published{intake->box, std::move(intake->event), intake->instance,
-                                        intake->seq, intake->first});
+        m_intake.push(std::move(*intake));
     }
 
     // A box's retained status is a plain word.

@@ -6,6 +6,8 @@
 // id "BOX:INSTANCE:SEQUENCE" naming the box of its topic, and its time not far in the
 // future. Everything else is refused with a reason the collector counts.
 
+#include "console/events.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
@@ -16,13 +18,8 @@ namespace dialkite {
 inline constexpr qsizetype kLargestPayload = 64 * 1024;
 inline constexpr qsizetype kLongestField = 64;
 
-struct Intake {
-    QString box;
-    QJsonObject event;
-    QString instance;
-    qint64 seq = 0;
-    qint64 first = 0; // the lowest sequence the publisher still kept
-};
+// A published event as the collector takes it: the event its outputs consume.
+using Intake = events::Published;
 
 // A published event (dialkite/BOX/EVENT) checked; nothing, and a short `reason` ("too
 // large", "no id", ...) when it is refused.
