@@ -6,6 +6,7 @@
 #include "console/notation.h"
 #include "history/location.h"
 #include "outputs/factory.h"
+#include "outputs/fleetkey.h"
 #include "outputs/history.h"
 #include "outputs/intake.h"
 #include "outputs/mqtt.h"
@@ -32,6 +33,10 @@ constexpr qint64 kGapToldAfterMs = 60000; // a gap still open after this is repo
 // Events handed to the outputs and not yet taken; beyond this the broker's are left to
 // their publishers, who send them again.
 constexpr size_t kLargestHandover = 10000;
+// Refusals are counted by their reason, which may name a topic: this many reasons at most,
+// the rest counted together.
+constexpr size_t kMostReasons = 100;
+constexpr qsizetype kLongestTopicShown = 100;
 
 // What the broker brought that was not stored, by reason, since the last report.
 class Refusals {
@@ -39,7 +44,10 @@ public:
     void count(const QString &reason)
     {
         std::lock_guard lock(m_mutex);
-        ++m_counts[reason];
+        if (m_counts.size() < kMostReasons || m_counts.count(reason))
+            ++m_counts[reason];
+        else
+            ++m_counts[QStringLiteral("for other reasons")];
     }
     // "refused 3 events: 2 no id, 1 too large"; "" when there were none.
     QString take()
@@ -130,6 +138,8 @@ public:
 
     bool start()
     {
+        if (m_target.fleetKey.isEmpty())
+            say(unsignedFleetWarning());
         QString error;
         if (!m_factory.start(&error)) {
             say(error);
@@ -185,8 +195,9 @@ private:
         // Subscribed (again): publishers send at once what they have not had confirmed,
         // which a broker that lost this collector's session while it was away has dropped.
         m_subscriber->onConnected([this] {
-            m_subscriber->publish(
-                QStringLiteral("dialkite-collector/%1/status").arg(m_target.clientId), "online");
+            const QString topic =
+                QStringLiteral("dialkite-collector/%1/status").arg(m_target.clientId);
+            m_subscriber->publish(topic, signedIfKeyed(topic, "{\"state\":\"online\"}", "online"));
         });
         connect(m_subscriber.get(), &MqttSubscriber::status, this,
                 [](const QString &message) { say(QStringLiteral("mqtt: ") + message); });
@@ -206,8 +217,19 @@ private:
             takeStatus(parts[1], payload);
             return;
         }
+        QByteArray content = payload;
+        if (!m_target.fleetKey.isEmpty()) {
+            // Anyone may publish: with a fleet key only what a publisher of the fleet signed.
+            auto verified = verifiedMessage(m_target.fleetKey, topic, payload);
+            if (!verified) {
+                m_refusals.count(QStringLiteral("without the fleet's signature on %1")
+                                     .arg(visibleControls(topic.left(kLongestTopicShown))));
+                return;
+            }
+            content = std::move(*verified);
+        }
         QString reason;
-        auto intake = acceptPublished(topic, payload, &reason);
+        auto intake = acceptPublished(topic, content, &reason);
         if (!intake) {
             m_refusals.count(reason);
             return;
@@ -234,13 +256,23 @@ private:
     // Each publisher hears how far its events of a box are stored.
     void confirm()
     {
-        for (const auto &[key, upTo] : m_toConfirm)
-            m_subscriber->publishRetained(
-                confirmationTopic(key.first, key.second),
+        for (const auto &[key, upTo] : m_toConfirm) {
+            const QString topic = confirmationTopic(key.first, key.second);
+            const QByteArray payload =
                 QJsonDocument(QJsonObject{{QStringLiteral("stored"), upTo},
                                           {QStringLiteral("collector"), m_target.clientId}})
-                    .toJson(QJsonDocument::Compact));
+                    .toJson(QJsonDocument::Compact);
+            m_subscriber->publishRetained(topic, signedIfKeyed(topic, payload, payload));
+        }
         m_toConfirm.clear();
+    }
+
+    // With a fleet key, `signable` signed; without, `plain` as it always was.
+    QByteArray signedIfKeyed(const QString &topic, const QByteArray &signable,
+                             const QByteArray &plain) const
+    {
+        return m_target.fleetKey.isEmpty() ? plain
+                                           : signMessage(m_target.fleetKey, topic, signable);
     }
 
     void report()

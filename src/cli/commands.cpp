@@ -3,6 +3,7 @@
 #include "printer.h"
 
 #include "console/settings.h"
+#include "outputs/fleetkey.h"
 #include "outputs/registry.h"
 
 #include <QCoreApplication>
@@ -195,6 +196,39 @@ cmdline::Command historySyntax()
                          "(again: nothing twice)")}}};
 }
 
+cmdline::Command fleetKeySyntax()
+{
+    cmdline::Command command{
+        QStringLiteral("fleet-key"),
+        QStringLiteral("new PATH"),
+        QStringLiteral("Writes a new fleet key to PATH: 32 random bytes as hexadecimal digits,\n"
+                       "readable by its owner alone (mode 0600). An existing file is never\n"
+                       "replaced. Give the same file to every monitor and collector of the\n"
+                       "fleet (--fleet-key-file, [MQTT] KEY_FILE or DIALKITE_FLEET_KEY_FILE).\n"),
+        {}};
+    command.minWords = 2;
+    command.maxWords = 2;
+    command.missingWord = QStringLiteral("new PATH is needed");
+    return command;
+}
+
+int fleetKeyCommand(const Invocation &invocation)
+{
+    const QStringList &words = invocation.arguments.words;
+    if (words[0] != u"new")
+        return usageError(invocation.command,
+                          QStringLiteral("only 'new PATH' is known, not '%1'").arg(words[0]));
+    QString error;
+    if (!writeNewFleetKey(words[1], &error)) {
+        say(error);
+        return 1;
+    }
+    say(QStringLiteral("a new fleet key is in %1; give it to every monitor and collector of the"
+                       " fleet")
+            .arg(words[1]));
+    return 0;
+}
+
 // A command's options: its own, the output kinds', the settings file's.
 CliCommand complete(CliCommand command)
 {
@@ -212,9 +246,11 @@ QString generalHelp()
         QStringLiteral("serve a box (or a rig of them) on its port, printing its events"),
         QStringLiteral("run acceptance suites against a box"),
         QStringLiteral("store every box's events from a broker in one history"),
-        QStringLiteral("search the call history")};
+        QStringLiteral("search the call history"),
+        QStringLiteral("make the key that signs a fleet's events and confirmations")};
     for (qsizetype i = 0; i < commands().size(); ++i)
-        text += QStringLiteral("  %1  %2\n").arg(commands()[i].syntax.name, -8).arg(about.value(i));
+        text +=
+            QStringLiteral("  %1  %2\n").arg(commands()[i].syntax.name, -10).arg(about.value(i));
     return text + QStringLiteral("\n'dialkite-cli COMMAND --help' shows a command's options.\n");
 }
 
@@ -255,6 +291,7 @@ const QList<CliCommand> &commands()
         complete({testSyntax(), true, testCommand}),
         complete({collectSyntax(), true, collectCommand}),
         complete({historySyntax(), false, historyCommand}),
+        complete({fleetKeySyntax(), false, fleetKeyCommand}),
     };
     return list;
 }

@@ -113,27 +113,52 @@ QStringList pick(const QStringList &row, const QList<int> &shown)
 
 // A table: the widths first, then the rows, each pass reading as it goes. A cell shows
 // control characters as <HH> and at most kWidest columns.
+bool printRows(Search &search, const QStringList &header, const QList<int> &shown,
+               const QList<int> &widths, QString *problem);
+
+// A table's cell: control characters as <HH>, at most kWidest columns.
+QString cell(const QString &text)
+{
+    QString shown = visibleControls(text);
+    if (displayWidth(shown) <= kWidest)
+        return shown;
+    while (displayWidth(shown) > kWidest - 1)
+        shown.chop(1);
+    return shown + QChar(0x2026);
+}
+
 bool printTable(Search &search, const QStringList &header, const QList<int> &shown,
                 QString *problem)
 {
-    const auto cell = [](const QString &text) {
-        QString shown = visibleControls(text);
-        if (displayWidth(shown) <= kWidest)
-            return shown;
-        while (displayWidth(shown) > kWidest - 1)
-            shown.chop(1);
-        return shown + QChar(0x2026);
-    };
     QList<int> widths;
     for (const QString &title : header)
         widths << displayWidth(title);
+    // A mark shown only where there is one: its column goes when no row has it.
+    const qsizetype marked = search.runs() ? -1 : shown.indexOf(historyConflictColumn());
+    bool anyMark = false;
     if (!search.each(
             [&](const QStringList &row) {
                 for (int k = 0; k < shown.size(); ++k)
                     widths[k] = qMax(widths[k], displayWidth(cell(row[shown[k]])));
+                anyMark = anyMark || (marked >= 0 && !row[shown[marked]].isEmpty());
             },
             problem))
         return false;
+    if (marked >= 0 && !anyMark) {
+        QList<int> kept = shown;
+        kept.removeAt(marked);
+        QStringList titles = header;
+        titles.removeAt(marked);
+        widths.removeAt(marked);
+        return printRows(search, titles, kept, widths, problem);
+    }
+    return printRows(search, header, shown, widths, problem);
+}
+
+// The rows of a table whose widths are known.
+bool printRows(Search &search, const QStringList &header, const QList<int> &shown,
+               const QList<int> &widths, QString *problem)
+{
     const auto line = [&](const QStringList &cells) {
         QString text;
         for (int k = 0; k < cells.size(); ++k) {
@@ -171,8 +196,15 @@ bool print(Search &search, HistoryFormat format, QString *problem)
         return search.each(
             [&](const QStringList &row) {
                 json::Fields fields{{QStringLiteral("event"), kind}};
-                for (const int i : shown)
+                for (const int i : shown) {
+                    // A conflict is marked where there is one.
+                    if (!search.runs() && i == historyConflictColumn()) {
+                        if (!row[i].isEmpty())
+                            fields.append({search.keys()[i], true});
+                        continue;
+                    }
                     fields.append({search.keys()[i], row[i]});
+                }
                 out(json::object(fields) + '\n');
             },
             problem);

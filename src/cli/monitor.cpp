@@ -249,6 +249,8 @@ int runMonitor(const MonitorOptions &options, OutputPlan plan)
             ++printed >= options.count)
             QCoreApplication::exit(0);
     };
+    for (const QString &problem : std::as_const(plan.problems))
+        say(problem);
     OutputFactory factory(std::move(plan));
     QString error;
     if (!factory.start(&error)) {

@@ -18,6 +18,8 @@ const QList<HistoryColumn> &historyTable()
         {QStringLiteral("장비명"), "device", [](const CallRow &r) { return r.deviceName; }},
         {QStringLiteral("포트"), "port",
          [](const CallRow &r) { return (r.port + QLatin1Char(' ') + r.device).trimmed(); }},
+        {QStringLiteral("충돌"), "conflict",
+         [](const CallRow &r) { return r.conflict ? QStringLiteral("충돌") : QString(); }},
     };
     return columns;
 }
@@ -45,6 +47,12 @@ int historyColourColumn()
 int historyBoxColumn()
 {
     static const int column = columnOf("box");
+    return column;
+}
+
+int historyConflictColumn()
+{
+    static const int column = columnOf("conflict");
     return column;
 }
 

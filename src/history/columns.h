@@ -24,6 +24,8 @@ const QList<HistoryColumn> &historyTable();
 int historyColourColumn();
 // Where the box is among them (shown only when a rig's boxes are in the history).
 int historyBoxColumn();
+// Where a conflict is marked (shown only where there is one; CSV has it always).
+int historyConflictColumn();
 
 struct RunColumn {
     QString title;

@@ -29,9 +29,14 @@ enum CallField {
     Device,
     Kind,
     Detail,
+    Conflict,
 };
 const char kCallFields[] = "id, pc_utc, pc_time, box, line, box_time, number, digits, status,"
                            " colour, variant, device_name, port, device, kind, detail";
+// Whether the event is one of a pair of one id (a history that marks them; else never).
+const char kConflict[] = "EXISTS (SELECT 1 FROM conflicts c WHERE c.kept = events.id OR"
+                         " c.other = events.id)";
+const char kNoConflict[] = "0 = 1";
 
 struct Search {
     QString sql;
@@ -73,6 +78,7 @@ void numberCondition(const QString &text, Dialect dialect, int schema, QStringLi
 
 Search searchOf(const HistoryFilter &filter, Dialect dialect, int schema)
 {
+    const bool marked = schema >= kConflictsKept;
     QStringList where;
     QVariantList values;
     if (filter.callsOnly)
@@ -95,7 +101,9 @@ Search searchOf(const HistoryFilter &filter, Dialect dialect, int schema)
         where << QStringLiteral("box = ?");
         values << filter.box;
     }
-    QString sql = QStringLiteral("SELECT %1 FROM events").arg(QLatin1String(kCallFields));
+    QString sql =
+        QStringLiteral("SELECT %1, %2 FROM events")
+            .arg(QLatin1String(kCallFields), QLatin1String(marked ? kConflict : kNoConflict));
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY pc_utc DESC, id DESC");
@@ -144,6 +152,7 @@ bool CallCursor::next(CallRow *row)
     row->device = text(q, Device);
     row->kind = text(q, Kind);
     row->detail = text(q, Detail);
+    row->conflict = q.value(Conflict).toBool();
     return true;
 }
 
@@ -170,13 +179,15 @@ HistoryReader::Status HistoryReader::open(QString *problem)
         return Status::Missing;
     if (!connectHistory(*location, m_connection, true, problem))
         return Status::Failed;
-    if (m_dialect == Dialect::Sqlite) {
-        // An older history's number index holds every event as it is stored.
-        QSqlQuery version(QSqlDatabase::database(m_connection, false));
-        m_schema = version.exec(QStringLiteral("PRAGMA user_version")) && version.next()
-                       ? version.value(0).toInt()
-                       : 0;
-    }
+    // An older history's number index holds every event as it is stored, and it marks no
+    // conflicts.
+    QSqlQuery version(QSqlDatabase::database(m_connection, false));
+    m_schema = version.exec(m_dialect == Dialect::Sqlite
+                                ? QStringLiteral("PRAGMA user_version")
+                                : QStringLiteral("SELECT version FROM dialkite_schema")) &&
+                       version.next()
+                   ? version.value(0).toInt()
+                   : 0;
     return Status::Ready;
 }
 

@@ -76,7 +76,7 @@ private:
     QString m_path;
     QString m_connection;
     Dialect m_dialect = Dialect::Sqlite;
-    int m_schema = 0; // an SQLite history's
+    int m_schema = 0;
 };
 
 } // namespace dialkite

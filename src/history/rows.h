@@ -32,6 +32,7 @@ struct CallRow {
     QString pcTime; // local, "2026-12-08 09:15:04"
     QString box, line, boxTime, number, digits, status, colour, variant, deviceName, port, device,
         kind, detail;
+    bool conflict = false; // another event came with its id and other content
 };
 
 // A box acceptance run (dialkite-cli test) as the history keeps it.

@@ -55,6 +55,11 @@ const std::vector<std::vector<const char *>> kMigrations = {
      " INSERT INTO numbers(rowid, digits) VALUES (new.id, new.digits); END",
      "CREATE TRIGGER events_numbers_gone AFTER DELETE ON events BEGIN"
      " INSERT INTO numbers(numbers, rowid, digits) VALUES ('delete', old.id, old.digits); END"},
+    // 6: two events of one id with other content, both kept: which rows make the pair
+    {"CREATE TABLE conflicts (event_id TEXT NOT NULL, box TEXT NOT NULL DEFAULT '',"
+     " kept INTEGER NOT NULL, other INTEGER NOT NULL, pc_utc INTEGER NOT NULL)",
+     "CREATE INDEX conflicts_kept ON conflicts(kept)",
+     "CREATE INDEX conflicts_other ON conflicts(other)"},
     // 3: how far each publisher's events are stored without a gap (the collector
     //    confirms that much to the publisher, which may then forget them)
     {"CREATE TABLE deliveries (box TEXT NOT NULL, instance TEXT NOT NULL,"
@@ -134,8 +139,12 @@ const std::vector<std::vector<const char *>> kPostgresMigrations = {
      "CREATE INDEX runs_time ON runs(started_utc)"},
     // 5: pg_trgm's index follows every row as it is: nothing to change
     {},
+    {"CREATE TABLE conflicts (event_id TEXT NOT NULL, box TEXT NOT NULL DEFAULT '',"
+     " kept BIGINT NOT NULL, other BIGINT NOT NULL, pc_utc BIGINT NOT NULL)",
+     "CREATE INDEX conflicts_kept ON conflicts(kept)",
+     "CREATE INDEX conflicts_other ON conflicts(other)"},
 };
-static_assert(kHistorySchema == 5, "a step of the schema on each engine");
+static_assert(kHistorySchema == 6, "a step of the schema on each engine");
 
 std::optional<qint64> pragma(QSqlDatabase &db, const char *name)
 {

@@ -15,7 +15,7 @@
 namespace dialkite {
 
 // The schema's version (PRAGMA user_version) and the program's mark on its files.
-inline constexpr int kHistorySchema = 5;
+inline constexpr int kHistorySchema = 6;
 inline constexpr int kHistoryApplicationId = 0x444B4954; // "DKIT"
 
 // Opens (creating or migrating as needed) the history at `path` (a file, or a
@@ -33,6 +33,8 @@ bool openPostgresHistory(const HistoryLocation &location, const QString &name, Q
 
 // The schema from which an SQLite history's number index follows the events in batches.
 inline constexpr int kBatchedNumberIndex = 5;
+// The schema from which a history marks the events of one id with other content.
+inline constexpr int kConflictsKept = 6;
 // Puts the events after the number index's last into it, in one transaction (SQLite; a
 // no-op elsewhere). False (and `problem`) when it could not, which loses nothing: a search
 // reads those events directly.

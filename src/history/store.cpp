@@ -1,5 +1,6 @@
 #include "store.h"
 
+#include "conflicts.h"
 #include "connection.h"
 #include "ledger.h"
 #include "schema.h"
@@ -130,6 +131,9 @@ public:
             tellAll(Severity::Notice,
                     QStringLiteral("%1 takes events again").arg(shownLocation(m_path)), false);
         m_failing = false;
+        // The conflicts are told before the publisher hears that its events are stored.
+        for (const QString &news : std::as_const(m_conflictNews))
+            tellAll(Severity::Problem, news, false);
         tellCommitted(batch, stored);
         if (m_unindexed == 0)
             m_firstUnindexed = std::chrono::steady_clock::now();
@@ -174,12 +178,14 @@ private:
         m_insert = std::make_unique<QSqlQuery>(db);
         m_insert->prepare(statements::insertEvent(m_dialect));
         m_ledger.prepare(db);
+        m_conflicts.prepare(db);
     }
     // The prepared statements go with the connection they were made on.
     void forgetStatements()
     {
         m_insert.reset();
         m_ledger.forget();
+        m_conflicts.forget();
     }
 
     // A database server that went away (restarted, the network): connected again
@@ -238,6 +244,7 @@ private:
         QSqlDatabase db = QSqlDatabase::database(m_name, false);
         for (int attempt = 0; attempt < kLockedRetries; ++attempt) {
             stored->clear();
+            m_conflictNews.clear();
             DeliveryLedger::Touched touched;
             for (const Pending &pending : batch)
                 DeliveryLedger::note(pending.row, &touched);
@@ -263,11 +270,16 @@ private:
     bool insertAll(const std::deque<Pending> &batch, QString *problem)
     {
         for (const Pending &pending : batch) {
-            statements::bindEvent(*m_insert, pending.row, localTime(pending.row.pcUtc));
+            const QString pcTime = localTime(pending.row.pcUtc);
+            statements::bindEvent(*m_insert, pending.row, pcTime);
             if (!m_insert->exec()) {
                 *problem = m_insert->lastError().text();
                 return false;
             }
+            // A publisher's id there already: sent again, or somebody else's under its id.
+            if (!pending.row.eventId.isEmpty() && m_insert->numRowsAffected() <= 0 &&
+                !m_conflicts.check(pending.row, pcTime, *m_insert, &m_conflictNews, problem))
+                return false;
         }
         return true;
     }
@@ -291,7 +303,9 @@ private:
     Dialect m_dialect = Dialect::Sqlite;
     std::unique_ptr<QSqlQuery> m_insert;
     DeliveryLedger m_ledger;
-    qint64 m_unindexed = 0; // events committed since the number index last took them
+    ConflictKeeper m_conflicts;
+    QStringList m_conflictNews; // of the transaction at hand
+    qint64 m_unindexed = 0;     // events committed since the number index last took them
     std::chrono::steady_clock::time_point m_firstUnindexed;
     qint64 m_second = -1;
     QString m_secondText;

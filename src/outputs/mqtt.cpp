@@ -1,5 +1,6 @@
 #include "mqtt.h"
 
+#include "fleetkey.h"
 #include "json.h"
 #include "spool.h"
 
@@ -110,7 +111,8 @@ QList<Config::Environment> mqttEnvironment()
     const QString section = QStringLiteral("MQTT");
     return {{section, QStringLiteral("USER"), "DIALKITE_MQTT_USER"},
             {section, QStringLiteral("PASSWORD"), "DIALKITE_MQTT_PASSWORD"},
-            {section, QStringLiteral("CA"), "DIALKITE_MQTT_CA"}};
+            {section, QStringLiteral("CA"), "DIALKITE_MQTT_CA"},
+            {section, QStringLiteral("KEY_FILE"), "DIALKITE_FLEET_KEY_FILE"}};
 }
 
 std::optional<MqttTarget> mqttTarget(const QString &url, const Profile &settings, QString *error)
@@ -162,7 +164,21 @@ std::optional<MqttTarget> mqttTargetOf(const QString &url, const Config &config,
     }
     target.clientId = config.value(section, QStringLiteral("CLIENT_ID"));
     target.shareGroup = config.value(section, QStringLiteral("SHARE"));
+    if (const QString keyFile = config.value(section, QStringLiteral("KEY_FILE"));
+        !keyFile.isEmpty()) {
+        const auto key = loadFleetKey(keyFile, error);
+        if (!key)
+            return std::nullopt;
+        target.fleetKey = *key;
+    }
     return target;
+}
+
+QString unsignedFleetWarning()
+{
+    return QStringLiteral("no fleet key: anyone who may publish on the broker can confirm or"
+                          " forge events (give one with --fleet-key-file, [MQTT] KEY_FILE or"
+                          " DIALKITE_FLEET_KEY_FILE)");
 }
 
 QString boxNameProblem(const QString &name)
@@ -439,6 +455,7 @@ private:
     static constexpr int kLongestOverdueMs = 300000;
     static constexpr int kSilentMs = 300000;      // no confirmation for this long is news
     static constexpr qint64 kMemoryLimit = 50000; // events a box may keep without a spool file
+    static constexpr size_t kOthersTold = 16;     // other publishers of a box told of
 
     // `urgent`: the thread hears of it even while it gathers a burst.
     void change(const std::function<void(Work &)> &what, bool urgent = false)
@@ -542,8 +559,11 @@ private:
             Box &box = m_state[name];
             const qint64 seq = box.sequence + 1 + added[name];
             json::Fields fields = payloadOf(name, *event, atMs, seq, box.confirmed + 1);
-            add.push_back({name, seq, topicOf(name, fields.front().second.toString()),
-                           json::compact(std::move(fields))});
+            const QString topic = topicOf(name, fields.front().second.toString());
+            QByteArray payload = json::compact(std::move(fields));
+            if (!m_target.fleetKey.isEmpty())
+                payload = signMessage(m_target.fleetKey, topic, payload);
+            add.push_back({name, seq, topic, std::move(payload)});
             ++added[name];
         }
         QString problem;
@@ -642,11 +662,30 @@ private:
     // A collector's word on a box: everything up to "stored" is in a history. Or a
     // collector that has just (re)subscribed: what it may have missed while it was away
     // (a broker restarted without its session) goes again now, not once overdue.
+    // What a collector sent, as far as it is to be believed: with a fleet key only what
+    // a collector of the fleet signed.
+    std::optional<QByteArray> believed(const Message &message) const
+    {
+        if (m_target.fleetKey.isEmpty())
+            return message.payload;
+        return verifiedMessage(m_target.fleetKey, message.topic, message.payload);
+    }
+
     void confirm(const Message &message)
     {
         const QStringList parts = message.topic.split(QLatin1Char('/'));
+        if (message.payload.size() > 4096)
+            return;
+        const std::optional<QByteArray> payload = believed(message);
+        if (!payload)
+            return;
         if (parts.size() == 3 && parts[0] == u"dialkite-collector") {
-            if (message.payload != "online" || byBroker())
+            const bool online =
+                m_target.fleetKey.isEmpty()
+                    ? *payload == "online"
+                    : QJsonDocument::fromJson(*payload).object().value(u"state").toString() ==
+                          u"online";
+            if (!online || byBroker())
                 return;
             for (auto &[name, box] : m_state) {
                 if (box.sentUpTo > box.confirmed) {
@@ -661,11 +700,12 @@ private:
         const QString &name = parts[1];
         const QString &instance = parts[3];
         const auto at = m_state.find(name);
-        if (at == m_state.end() || message.payload.size() > 4096)
+        if (at == m_state.end())
             return;
         Box &box = at->second;
         if (instance != m_spool->instance()) {
-            if (box.others.insert(instance).second)
+            // Told of a few; more would only be noise (or somebody's flood).
+            if (box.others.size() < kOthersTold && box.others.insert(instance).second)
                 tell(name, Severity::Problem,
                      QStringLiteral("another publisher (instance %1) also publishes as box %2;"
                                     " both are stored, but their events are told apart only by"
@@ -676,7 +716,7 @@ private:
         if (byBroker())
             return;
         const qint64 stored =
-            QJsonDocument::fromJson(message.payload).object().value(u"stored").toInteger(-1);
+            QJsonDocument::fromJson(*payload).object().value(u"stored").toInteger(-1);
         if (stored <= box.confirmed || stored > box.sequence)
             return;
         box.confirmed = stored;
@@ -1168,6 +1208,8 @@ void readDesktopPlan(const Config &config, OutputPlan *plan)
     }
     part.target = *target;
     part.target.clientId.clear();
+    if (part.target.fleetKey.isEmpty())
+        plan->problems.append(unsignedFleetWarning());
     plan->set(kMqtt, part);
 }
 
@@ -1196,6 +1238,8 @@ bool readMqttPlan(const Config &config, FrontEnd frontEnd, OutputPlan *plan, QSt
                   QStringLiteral("box")};
     if (part.spool.isEmpty())
         part.spool = defaultSpoolFile();
+    if (part.target.fleetKey.isEmpty())
+        plan->problems.append(unsignedFleetWarning());
     plan->set(kMqtt, part);
     return true;
 }
@@ -1219,7 +1263,8 @@ OutputKind mqttKind()
     kind.name = kMqtt;
     kind.section = section;
     kind.keys = {QStringLiteral("URL"),      QStringLiteral("BOX"), QStringLiteral("USER"),
-                 QStringLiteral("PASSWORD"), QStringLiteral("CA"),  QStringLiteral("CONFIRM")};
+                 QStringLiteral("PASSWORD"), QStringLiteral("CA"),  QStringLiteral("CONFIRM"),
+                 QStringLiteral("KEY_FILE")};
     kind.environment = mqttEnvironment();
     const QStringList monitor{QStringLiteral("monitor")};
     kind.options = {
@@ -1257,6 +1302,18 @@ OutputKind mqttKind()
           section,
           QStringLiteral("CONFIRM")}},
     };
+    kind.options.append(
+        {{QStringLiteral("monitor"), QStringLiteral("collect")},
+         {QStringLiteral("--fleet-key-file"),
+          QStringLiteral("PATH"),
+          QStringLiteral("the fleet's key (at least 32 random bytes, mode 0600; dialkite-cli\n"
+                         "fleet-key new PATH makes one): events, confirmations and\n"
+                         "announcements are signed, and unsigned ones refused"),
+          false,
+          {},
+          false,
+          section,
+          QStringLiteral("KEY_FILE")}});
     kind.role = OutputRole::Durable;
     kind.read = readMqttPlan;
     kind.build = buildMqtt;

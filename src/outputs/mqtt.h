@@ -43,6 +43,9 @@ struct MqttTarget {
     // A collector of a group that splits the events (an MQTT 5 shared subscription,
     // $share/GROUP/...); "" for one that takes them all.
     QString shareGroup;
+    // The fleet's key ([MQTT] KEY_FILE): events, confirmations and announcements are
+    // signed with it, and what is not signed with it is refused. Empty: no key.
+    QByteArray fleetKey;
 
     // "host:port", for messages.
     QString where() const;
@@ -51,11 +54,15 @@ struct MqttTarget {
 // mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://...; user, password and CA file come
 // from the environment (DIALKITE_MQTT_USER, DIALKITE_MQTT_PASSWORD, DIALKITE_MQTT_CA)
 // when set, else from the URL, else from the settings file's [MQTT] USER, PASSWORD, CA;
-// [MQTT] CONFIRM=broker or collector (the default) says what delivers an event.
+// [MQTT] CONFIRM=broker or collector (the default) says what delivers an event; [MQTT]
+// KEY_FILE (DIALKITE_FLEET_KEY_FILE, --fleet-key-file) names the fleet key.
 // Nothing, and `error`, when the URL or a setting is not one of these.
 std::optional<MqttTarget> mqttTargetOf(const QString &url, const Config &config, QString *error);
 std::optional<MqttTarget> mqttTarget(const QString &url, const Profile &settings, QString *error);
-// The settings the environment stands for ([MQTT] USER, PASSWORD, CA).
+// What a program says once at start when it talks to a broker without a fleet key.
+QString unsignedFleetWarning();
+
+// The settings the environment stands for ([MQTT] USER, PASSWORD, CA, KEY_FILE).
 QList<Config::Environment> mqttEnvironment();
 
 // What a front end publishes: to which broker, with which spool, as which box when its

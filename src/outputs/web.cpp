@@ -445,6 +445,10 @@ private:
             QJsonObject object{{QStringLiteral("event"), QStringLiteral("call")}};
             for (const HistoryColumn &column : columns)
                 object.insert(QLatin1String(column.key), column.cell(row));
+            // A conflict is marked where there is one.
+            object.remove(QStringLiteral("conflict"));
+            if (row.conflict)
+                object.insert(QStringLiteral("conflict"), true);
             rows.append(object);
         }
         json(response, rows);

@@ -189,7 +189,14 @@ async function search() {
     cell(row, call.box);
     cell(row, call.line);
     cell(row, call.time);
-    cell(row, call.number, colourOf(call)).classList.add('number');
+    const number = cell(row, call.number, colourOf(call));
+    number.classList.add('number');
+    if (call.conflict) {
+      // Another event came with this one's id and other content: both are kept.
+      number.classList.add('conflict');
+      number.title = '같은 번호(id)로 다른 내용이 온 통화: 둘 다 보관됨';
+      row.classList.add('conflict');
+    }
     cell(row, STATUS[call.status] || call.status);
     cell(row, call.variant);
     body.appendChild(row);
@@ -269,6 +276,8 @@ td.red { color: #ff0000; }
 .online { color: #2f855a; }
 .offline { color: #c53030; }
 td.waiting { color: #b7791f; font-weight: bold; }
+tr.conflict { background: #fefcbf; }
+td.conflict::after { content: " ⚠"; color: #b7791f; }
 header .online, header .offline { color: #fff; font-size: 0.85em; }
 #chart svg { width: 100%; max-width: 560px; background: #fff; }
 #chart rect { fill: #2b6cb0; }

@@ -67,9 +67,9 @@ TEST_F(HistoryCommand, CsvJsonAndFilters)
     EXPECT_EQ(csv.count("\r\n"), 2);
     // The window's columns, Korean titles and a byte-order mark, as its own CSV.
     EXPECT_TRUE(csv.startsWith("\xEF\xBB\xBF"
-                               "PC 시각,장비,채널,수신시각,수신번호,상태,색,종류,장비명,포트\r\n"))
+                               "PC 시각,장비,채널,수신시각,수신번호,상태,색,종류,장비명,포트,충돌\r\n"))
         << csv.constData();
-    EXPECT_TRUE(csv.endsWith(",,1,,02-123-4567,number,,1,,\r\n")) << csv.constData();
+    EXPECT_TRUE(csv.endsWith(",,1,,02-123-4567,number,,1,,,\r\n")) << csv.constData();
 
     const QList<QByteArray> lines = run({QStringLiteral("--format"), QStringLiteral("json"),
                                          QStringLiteral("--number"), QStringLiteral("345")})

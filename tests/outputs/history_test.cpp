@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -341,4 +342,54 @@ TEST(HistoryLocation, AFileOrAPostgresAddressWhosePasswordIsNeverShown)
         EXPECT_FALSE(historyLocation(QString::fromLatin1(wrong), &error)) << wrong;
         EXPECT_FALSE(error.isEmpty()) << wrong;
     }
+}
+
+// A publisher's event sent again is stored once; another event under its id (somebody
+// else's on the broker) is kept beside it and the pair marked, never dropped as a repeat.
+TEST(HistoryConflicts, AnIdWithOtherContentIsKeptBesideTheFirstAndMarked)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fleet.sqlite"));
+    const auto published = [](const char *id, const char *number) {
+        QJsonObject event{
+            {QStringLiteral("event"), QStringLiteral("call")},
+            {QStringLiteral("id"), QString::fromLatin1(id)},
+            {QStringLiteral("line"), QStringLiteral("1")},
+            {QStringLiteral("number"), QString::fromLatin1(number)},
+            {QStringLiteral("digits"), QString::fromLatin1(number).remove(u'-')},
+            {QStringLiteral("pc_time"), QStringLiteral("2026-12-08T09:15:04.000+09:00")}};
+        return Event(events::Published{QStringLiteral("front"), event, QStringLiteral("a1"), 5, 1});
+    };
+    QStringList told;
+    {
+        HistoryOutput history(historyStore(path, true), {});
+        QObject::connect(&history, &Output::news,
+                         [&told](Severity, const QString &text) { told << text; });
+        history.consume(published("front:a1:5", "02-123-4567"));
+        history.consume(published("front:a1:5", "02-123-4567")); // sent again
+        history.consume(published("front:a1:5", "000-FORGED-1"));
+        history.consume(published("front:a1:5", "000-FORGED-1")); // the forgery again
+        history.finish(QDeadlineTimer(QDeadlineTimer::Forever));
+        QCoreApplication::processEvents();
+    }
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].contains(u"front:a1:5") && told[0].contains(u"conflict"))
+        << told[0].toStdString();
+    HistoryReader reader(path);
+    QString problem;
+    QStringList rows;
+    HistoryFilter all;
+    ASSERT_TRUE(reader.eachCall(
+        all,
+        [&rows](const CallRow &row) {
+            rows << row.number + (row.conflict ? QStringLiteral(" marked") : QString());
+        },
+        &problem))
+        << problem.toStdString();
+    rows.sort();
+    EXPECT_EQ(rows, (QStringList{QStringLiteral("000-FORGED-1 marked"),
+                                 QStringLiteral("02-123-4567 marked")}));
+    Db db(path);
+    EXPECT_EQ(db.rows(QStringLiteral("SELECT event_id, box FROM conflicts")),
+              (QList<QStringList>{{QStringLiteral("front:a1:5"), QStringLiteral("front")}}));
 }

@@ -1,0 +1,235 @@
+// The fleet among strangers: what anyone who may publish on the broker tries, each with a
+// real mosquitto, a simulated box, a monitor and a collector as separate processes. With a
+// fleet key a forged confirmation leaves the monitor's spool as it was and forged events
+// are refused while every real call is stored once; without one, events forged under a
+// real publisher's next ids are kept beside the real calls and marked, never taken for
+// them.
+
+#include "support/broker.h"
+#include "support/cliprocess.h"
+#include "support/pty.h"
+#include "support/simprocess.h"
+
+#include "outputs/fleetkey.h"
+#include "outputs/mqtt.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+
+using namespace dialkite;
+using namespace dialkite::test;
+
+namespace {
+
+class Strangers : public ::testing::Test {
+protected:
+    QString file(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QString url() const { return QStringLiteral("mqtt://127.0.0.1:%1").arg(port); }
+    QStringList keyed(QStringList arguments, const QString &key) const
+    {
+        if (!key.isEmpty())
+            arguments << QStringLiteral("--fleet-key-file") << key;
+        return arguments << QStringLiteral("--settings") << file("none.ini");
+    }
+    void startCollector(const QString &key = {})
+    {
+        collector.start(keyed({QStringLiteral("collect"), QStringLiteral("--mqtt"), url(),
+                               QStringLiteral("--history"), file("fleet.sqlite")},
+                              key));
+        ASSERT_TRUE(waitFor([&] { return collector.err().contains("connected"); }, 10000));
+    }
+    std::unique_ptr<SimProcess> startBox(const QString &key = {})
+    {
+        auto box = std::make_unique<SimProcess>(QStringList{QStringLiteral("--keep-running")});
+        EXPECT_TRUE(box->ok());
+        monitor.start(keyed({QStringLiteral("monitor"), QStringLiteral("--box"),
+                             QStringLiteral("front=") + box->path(), QStringLiteral("--mqtt"),
+                             url(), QStringLiteral("--spool"), file("spool.sqlite")},
+                            key));
+        EXPECT_TRUE(waitFor([&] { return monitor.out().contains("\"open\""); }, 10000))
+            << monitor.err().constData();
+        return box;
+    }
+    // One value of the first row of `sql` in the SQLite file `path`.
+    static QString scalar(const QString &path, const QString &sql)
+    {
+        QString value;
+        {
+            QSqlDatabase db =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("strangers"));
+            db.setDatabaseName(path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+            if (db.open()) {
+                QSqlQuery query(db);
+                if (query.exec(sql) && query.next())
+                    value = query.value(0).toString();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("strangers"));
+        return value;
+    }
+    QString spoolInstance() const
+    {
+        return scalar(file("spool.sqlite"), QStringLiteral("SELECT instance FROM meta"));
+    }
+    int spooled() const
+    {
+        return scalar(file("spool.sqlite"), QStringLiteral("SELECT count(*) FROM outbox")).toInt();
+    }
+    // How often each number was stored.
+    QMap<QString, int> stored() const
+    {
+        QMap<QString, int> counts;
+        {
+            QSqlDatabase db =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("stored"));
+            db.setDatabaseName(file("fleet.sqlite"));
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+            if (db.open()) {
+                QSqlQuery query(db);
+                query.exec(QStringLiteral(
+                    "SELECT number, count(*) FROM events WHERE kind = 'call' GROUP BY number"));
+                while (query.next())
+                    counts[query.value(0).toString()] = query.value(1).toInt();
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("stored"));
+        return counts;
+    }
+    // A call under box front's name and `id`, as a stranger publishes it.
+    static QByteArray forged(const QString &id, const QString &number)
+    {
+        return QJsonDocument(QJsonObject{{QStringLiteral("event"), QStringLiteral("call")},
+                                         {QStringLiteral("box"), QStringLiteral("front")},
+                                         {QStringLiteral("id"), id},
+                                         {QStringLiteral("line"), QStringLiteral("1")},
+                                         {QStringLiteral("number"), number},
+                                         {QStringLiteral("digits"), QStringLiteral("000")},
+                                         {QStringLiteral("pc_time"),
+                                          QStringLiteral("2026-12-08T09:00:00.000Z")}})
+            .toJson(QJsonDocument::Compact);
+    }
+    std::unique_ptr<MqttSubscriber> stranger()
+    {
+        MqttTarget target;
+        target.host = QStringLiteral("127.0.0.1");
+        target.port = port;
+        target.clientId = QStringLiteral("stranger");
+        auto client =
+            std::make_unique<MqttSubscriber>(target, [](const QString &, const QByteArray &) {});
+        QThread::msleep(500);
+        return client;
+    }
+
+    QTemporaryDir dir;
+    int port = freePort();
+    CliProcess monitor;
+    CliProcess collector;
+};
+
+} // namespace
+
+TEST_F(Strangers, WithAFleetKeyForgedConfirmationsAndEventsComeToNothing)
+{
+    Broker broker({}, port);
+    const QString key = file("fleet.key");
+    QString error;
+    ASSERT_TRUE(writeNewFleetKey(key, &error)) << error.toStdString();
+    const auto box = startBox(key);
+    box->send(numberedCalls(0, 11));
+    ASSERT_TRUE(waitFor([&] { return monitor.printedCalls() == 11 && spooled() == 11; }, 10000));
+    const QString instance = spoolInstance();
+    ASSERT_FALSE(instance.isEmpty());
+
+    // A confirmation without a signature, and one signed with another key.
+    const auto client = stranger();
+    const QString topic = QStringLiteral("dialkite/front/stored/") + instance;
+    client->publishRetained(topic, R"({"stored":10})");
+    client->publishRetained(topic, signMessage(QByteArray(32, 'x'), topic, R"({"stored":10})"));
+    // Events under the next ids, unsigned.
+    for (int seq = 12; seq <= 16; ++seq)
+        client->publish(QStringLiteral("dialkite/front/call"),
+                        forged(QStringLiteral("front:%1:%2").arg(instance).arg(seq),
+                               QStringLiteral("000-FORGED-%1").arg(seq)));
+    QThread::msleep(1500);
+    EXPECT_EQ(spooled(), 11);
+
+    // The fleet's collector: every real call stored once, no forgery, all confirmed.
+    startCollector(key);
+    box->send(numberedCalls(11, 5));
+    ASSERT_TRUE(waitFor([&] { return stored().size() == 16 && spooled() == 0; }, 30000))
+        << stored().size() << " stored, " << spooled() << " spooled\n"
+        << monitor.err().constData() << collector.err().constData();
+    for (int seq = 12; seq <= 16; ++seq)
+        client->publish(QStringLiteral("dialkite/front/call"),
+                        forged(QStringLiteral("front:%1:%2").arg(instance).arg(seq + 10),
+                               QStringLiteral("000-FORGED-%1").arg(seq)));
+    QThread::msleep(1000);
+    const QMap<QString, int> counts = stored();
+    EXPECT_EQ(counts.size(), 16);
+    for (auto at = counts.begin(); at != counts.end(); ++at) {
+        EXPECT_EQ(at.value(), 1) << at.key().toStdString();
+        EXPECT_FALSE(at.key().startsWith(u"000")) << at.key().toStdString();
+    }
+    collector.stop();
+    EXPECT_TRUE(collector.err().contains("refused 5 events from the broker"))
+        << collector.err().constData();
+    EXPECT_TRUE(collector.err().contains("without the fleet's signature on dialkite/front/call"))
+        << collector.err().constData();
+    EXPECT_FALSE(monitor.err().contains("no fleet key"));
+    monitor.stop();
+}
+
+TEST_F(Strangers, WithoutAKeySquattedIdsAreKeptBesideTheRealCallsAndMarked)
+{
+    Broker broker({}, port);
+    startCollector();
+    EXPECT_TRUE(collector.err().contains("no fleet key: anyone who may publish on the broker"));
+    const auto box = startBox();
+    EXPECT_TRUE(monitor.err().contains("--fleet-key-file")) << monitor.err().constData();
+    box->send(numberedCalls(0, 4));
+    ASSERT_TRUE(waitFor([&] { return stored().size() == 4; }, 15000));
+    const QString instance = spoolInstance();
+    const auto client = stranger();
+    for (int seq = 5; seq <= 9; ++seq)
+        client->publish(QStringLiteral("dialkite/front/call"),
+                        forged(QStringLiteral("front:%1:%2").arg(instance).arg(seq),
+                               QStringLiteral("000-FORGED-%1").arg(seq)));
+    ASSERT_TRUE(waitFor([&] { return stored().size() == 9; }, 10000));
+    box->send(numberedCalls(4, 5));
+    ASSERT_TRUE(waitFor([&] { return stored().size() == 14 && spooled() == 0; }, 30000))
+        << stored().size() << " stored\n"
+        << collector.err().constData();
+    collector.stop();
+    monitor.stop();
+    EXPECT_EQ(collector.err().count("came again with other content"), 5)
+        << collector.err().constData();
+    // Every real call is there beside its forgery, and the pairs are marked.
+    QProcess history;
+    history.start(QStringLiteral(DIALKITE_CLI),
+                  {QStringLiteral("history"), QStringLiteral("--db"), file("fleet.sqlite"),
+                   QStringLiteral("--format"), QStringLiteral("json")});
+    history.waitForFinished(10000);
+    const QList<QByteArray> lines = history.readAllStandardOutput().trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 14);
+    int marked = 0;
+    for (const QByteArray &line : lines) {
+        const QJsonObject call = QJsonDocument::fromJson(line).object();
+        marked += call.value(u"conflict").toBool() ? 1 : 0;
+    }
+    EXPECT_EQ(marked, 10);
+    int real = 0;
+    int forgeries = 0;
+    const QMap<QString, int> counts = stored();
+    for (auto at = counts.begin(); at != counts.end(); ++at) {
+        EXPECT_EQ(at.value(), 1) << at.key().toStdString();
+        ++(at.key().startsWith(u"000-FORGED") ? forgeries : real);
+    }
+    EXPECT_EQ(real, 9);
+    EXPECT_EQ(forgeries, 5);
+}
