@@ -306,13 +306,6 @@ QString moveAside(const QString &path, QString *problem)
     return aside;
 }
 
-// Why a file is moved aside, as the notice says it.
-QString whyUnusable(Found found)
-{
-    return found == Found::Damaged ? QStringLiteral("not an SQLite database or damaged")
-                                   : QStringLiteral("a database of another program");
-}
-
 } // namespace
 
 bool openPostgresHistory(const HistoryLocation &location, const QString &name, QString *notice,
@@ -400,6 +393,12 @@ bool openHistory(const QString &path, const QString &name, QString *moved, QStri
             // A failure now is the disk's, not the file's: it stays where it is.
             return configure(db, problem) && migrateHistory(db, kHistorySchema, problem);
         case Found::Foreign:
+            // Another program's: it would break if its file were moved. Left as it is.
+            *problem = QStringLiteral("%1 is a database of another program; this one leaves it"
+                                      " as it is and keeps no history there (give the history"
+                                      " a file of its own)")
+                           .arg(path);
+            return false;
         case Found::Damaged:
             break;
         }
@@ -410,8 +409,9 @@ bool openHistory(const QString &path, const QString &name, QString *moved, QStri
         const QString aside = moveAside(path, problem);
         if (aside.isEmpty())
             return false;
-        *moved = QStringLiteral("%1 was %2; it was moved to %3 and a new history started")
-                     .arg(path, whyUnusable(found), aside);
+        *moved = QStringLiteral("%1 was not an SQLite database or damaged; it was moved to %2 and"
+                                " a new history started")
+                     .arg(path, aside);
     }
     *problem = QStringLiteral("cannot start a history at %1").arg(path);
     return false;

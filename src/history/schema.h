@@ -5,7 +5,8 @@
 // it is a newer program's or another program's.
 //
 // A file that is not an SQLite database (damaged, or something else) is moved aside under
-// a time-stamped name and a new history starts, with a notice; a database is never moved.
+// a time-stamped name and a new history starts, with a notice; a database (another
+// program's, a newer program's, a server's) is never moved nor changed: it is refused.
 
 #include "location.h"
 
@@ -19,10 +20,10 @@ inline constexpr int kHistorySchema = 6;
 inline constexpr int kHistoryApplicationId = 0x444B4954; // "DKIT"
 
 // Opens (creating or migrating as needed) the history at `path` (a file, or a
-// postgresql:// address) as connection `name`. A file that cannot be used as a history
-// is moved aside and a new one started; `moved` then names where it went (for a database,
-// which is never moved, a notice such as a missing number index). False (and `problem`)
-// when not even that works.
+// postgresql:// address) as connection `name`. A damaged file is moved aside and a new
+// history started; `moved` then names where it went (for a database server, a notice such
+// as a missing number index). False (and `problem`) when it cannot be had: another
+// program's database, a newer program's history, a disk or server that refuses.
 bool openHistory(const QString &path, const QString &name, QString *moved, QString *problem);
 // Brings an open history up to `version` (for tests of the migration path).
 bool migrateHistory(QSqlDatabase &db, int version, QString *problem);

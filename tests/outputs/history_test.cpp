@@ -196,7 +196,7 @@ TEST_F(History, ACallIsFoundBeforeAndAfterTheNumberIndexTakesIt)
     EXPECT_EQ(db.numbers(f), all);
 }
 
-TEST_F(History, AFileThatIsNotAHistoryIsMovedAsideNeverOverwritten)
+TEST_F(History, ADamagedFileIsMovedAsideAnotherProgramsDatabaseLeftAlone)
 {
     for (const bool foreign : {false, true}) {
         QTemporaryDir place;
@@ -218,10 +218,21 @@ TEST_F(History, AFileThatIsNotAHistoryIsMovedAsideNeverOverwritten)
         keep(path);
         feed(framed("1I021234567   "));
         history->finish();
-        EXPECT_EQ(history->told(Severity::Notice), 1);
         const QStringList aside =
             QDir(place.path()).entryList({QStringLiteral("history.sqlite.*.unusable")});
-        ASSERT_EQ(aside.size(), 1) << foreign;
+        if (foreign) {
+            // Refused, said, and exactly as it was: the other program goes on with it.
+            EXPECT_EQ(history->told(Severity::Stopped), 1);
+            EXPECT_TRUE(history->news.value(0).second.contains(u"another program"));
+            EXPECT_TRUE(aside.isEmpty());
+            history.reset();
+            QFile same(path);
+            ASSERT_TRUE(same.open(QIODevice::ReadOnly));
+            EXPECT_EQ(same.readAll(), before);
+            continue;
+        }
+        EXPECT_EQ(history->told(Severity::Notice), 1);
+        ASSERT_EQ(aside.size(), 1);
         QFile moved(place.filePath(aside[0]));
         ASSERT_TRUE(moved.open(QIODevice::ReadOnly));
         EXPECT_EQ(moved.readAll(), before);
