@@ -157,6 +157,9 @@ public:
             m_toConfirm[{stored.box, stored.instance}] = stored.upTo;
             m_gaps.update(stored);
         });
+        // What went with a deleted history and was not confirmed: the publishers send it
+        // again at once, as to a collector that has just come.
+        connect(m_history, &HistoryOutput::replaced, this, [this] { announce(); });
         subscribe();
         connect(&m_confirming, &QTimer::timeout, this, [this] { confirm(); });
         m_confirming.start(kConfirmEveryMs);
@@ -194,13 +197,16 @@ private:
             nullptr, patterns, !shared);
         // Subscribed (again): publishers send at once what they have not had confirmed,
         // which a broker that lost this collector's session while it was away has dropped.
-        m_subscriber->onConnected([this] {
-            const QString topic =
-                QStringLiteral("dialkite-collector/%1/status").arg(m_target.clientId);
-            m_subscriber->publish(topic, signedIfKeyed(topic, "{\"state\":\"online\"}", "online"));
-        });
+        m_subscriber->onConnected([this] { announce(); });
         connect(m_subscriber.get(), &MqttSubscriber::status, this,
                 [](const QString &message) { say(QStringLiteral("mqtt: ") + message); });
+    }
+
+    // This collector is here: publishers send at once what they have not had confirmed.
+    void announce()
+    {
+        const QString topic = QStringLiteral("dialkite-collector/%1/status").arg(m_target.clientId);
+        m_subscriber->publish(topic, signedIfKeyed(topic, "{\"state\":\"online\"}", "online"));
     }
 
     // On the client's thread, with each message as it came: nothing is trusted yet.

@@ -3,6 +3,8 @@
 #include "connection.h"
 #include "schema.h"
 
+#include "platform/fileowner.h"
+
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -168,8 +170,12 @@ HistoryReader::~HistoryReader()
 
 HistoryReader::Status HistoryReader::open(QString *problem)
 {
-    if (QSqlDatabase::database(m_connection, false).isOpen())
-        return Status::Ready;
+    if (QSqlDatabase::database(m_connection, false).isOpen()) {
+        // A file deleted or replaced since: what the connection reads is not at the path.
+        if (m_dialect == Dialect::Postgres || platform::fileIdentity(m_path) == m_identity)
+            return Status::Ready;
+        QSqlDatabase::database(m_connection, false).close();
+    }
     const auto location = historyLocation(m_path, problem);
     if (!location)
         return Status::Failed;
@@ -179,6 +185,8 @@ HistoryReader::Status HistoryReader::open(QString *problem)
         return Status::Missing;
     if (!connectHistory(*location, m_connection, true, problem))
         return Status::Failed;
+    if (m_dialect == Dialect::Sqlite)
+        m_identity = platform::fileIdentity(m_path);
     // An older history's number index holds every event as it is stored, and it marks no
     // conflicts.
     QSqlQuery version(QSqlDatabase::database(m_connection, false));

@@ -77,6 +77,7 @@ private:
     QString m_connection;
     Dialect m_dialect = Dialect::Sqlite;
     int m_schema = 0;
+    std::optional<std::pair<quint64, quint64>> m_identity; // the file connected to
 };
 
 } // namespace dialkite

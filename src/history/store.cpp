@@ -7,6 +7,7 @@
 #include "statements.h"
 
 #include "outputs/writer.h"
+#include "platform/fileowner.h"
 
 #include <QFileInfo>
 #include <QSqlError>
@@ -102,6 +103,7 @@ public:
             return false;
         }
         prepare();
+        rememberFile();
         // What a program that was killed left out of the number index.
         m_unindexed = 1;
         indexNumbersNow();
@@ -112,8 +114,16 @@ public:
     {
         QString problem;
         std::vector<Stored> stored;
-        const bool connected = m_dialect == Dialect::Sqlite || !m_failing || reconnect(&problem);
-        if (!connected || !store(batch, &stored, &problem)) {
+        const bool connected = m_dialect == Dialect::Sqlite ? inPlace() || reopenFile(&problem)
+                                                            : !m_failing || reconnect(&problem);
+        const bool ok = connected && store(batch, &stored, &problem);
+        if (ok && !inPlace()) {
+            // Committed into a file that is no longer at the path (deleted, replaced while
+            // the transaction ran): nothing of it is told; the batch goes into the one there.
+            reopenFile(&problem);
+            return Outcome::Retry;
+        }
+        if (!ok) {
             if (!m_retry) {
                 stop(problem);
                 return Outcome::Stop;
@@ -157,6 +167,43 @@ public:
     }
 
 private:
+    // Whether the file at the path is the one the connection writes to (a cleanup job or a
+    // mistaken rm may have taken it away while the program runs).
+    bool inPlace() const { return !m_identity || platform::fileIdentity(m_path) == m_identity; }
+    void rememberFile()
+    {
+        m_identity = m_dialect == Dialect::Sqlite ? platform::fileIdentity(m_path) : std::nullopt;
+    }
+    // The history at the path again: a new one, or the file now there if it is one.
+    bool reopenFile(QString *problem)
+    {
+        if (m_identity != kNoFile)
+            tellAll(Severity::Problem,
+                    QStringLiteral("the history %1 was deleted or replaced while it was written;"
+                                   " nothing more is confirmed from the file that went, and what"
+                                   " was not yet told stored goes into the history at %1 now")
+                        .arg(m_path),
+                    false);
+        forgetStatements();
+        closeConnection(m_name);
+        QString moved;
+        if (!openHistory(m_path, m_name, &moved, problem)) {
+            m_identity = kNoFile; // tried again at the next batch
+            return false;
+        }
+        if (!moved.isEmpty())
+            tellAll(Severity::Notice, moved, false);
+        prepare();
+        rememberFile();
+        m_unindexed = 1;
+        std::lock_guard lock(m_mutex);
+        for (const auto &[id, origin] : m_origins) {
+            if (origin.replaced)
+                origin.replaced();
+        }
+        return true;
+    }
+
     // The events the number index does not hold yet into it; a failure (another writer's
     // lock) is tried again at the next occasion.
     void indexNumbersNow()
@@ -303,6 +350,9 @@ private:
     Dialect m_dialect = Dialect::Sqlite;
     std::unique_ptr<QSqlQuery> m_insert;
     DeliveryLedger m_ledger;
+    // The file the connection writes, or kNoFile while none could be opened at the path.
+    static constexpr std::pair<quint64, quint64> kNoFile{0, 0};
+    std::optional<std::pair<quint64, quint64>> m_identity;
     ConflictKeeper m_conflicts;
     QStringList m_conflictNews; // of the transaction at hand
     qint64 m_unindexed = 0;     // events committed since the number index last took them

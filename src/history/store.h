@@ -26,6 +26,9 @@ struct StoreListener {
     std::function<void(qint64 committed)> committed;
     std::function<void(Severity, const QString &)> news;
     std::function<void(const std::vector<Stored> &)> stored;
+    // The history at the path was replaced under the writer and opened anew: what was
+    // committed to the one that went is not there.
+    std::function<void()> replaced;
 };
 
 class HistoryStore {

@@ -76,7 +76,8 @@ HistoryOutput::HistoryOutput(std::shared_ptr<HistoryStore> store, const QString 
                  for (const Stored &each : stored)
                      Q_EMIT self->stored(each);
              });
-         }});
+         },
+         [this] { onOwnerThread(this, [](HistoryOutput *self) { Q_EMIT self->replaced(); }); }});
 }
 
 HistoryOutput::HistoryOutput(const QString &path, const QString &box, QObject *parent)

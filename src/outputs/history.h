@@ -59,6 +59,8 @@ public:
 Q_SIGNALS:
     // After a commit: how far a publisher's events of a box are stored without a gap.
     void stored(const dialkite::Stored &stored);
+    // The history was replaced under the writer (deleted, renamed over) and opened anew.
+    void replaced();
 
 private:
     void onCommitted(qint64 count);

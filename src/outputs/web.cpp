@@ -196,6 +196,7 @@ private:
             reader().boxes(QDate::currentDate().startOfDay().toMSecsSinceEpoch(), &problem);
         if (!boxes)
             return;
+        m_historySeen = true;
         std::lock_guard lock(m_boardMutex);
         for (const BoxSummary &summary : *boxes) {
             BoxState &box = m_board[summary.box];
@@ -399,8 +400,14 @@ private:
         QString problem;
         switch (history.open(&problem)) {
         case HistoryReader::Status::Ready:
+            m_historySeen = true;
             break;
         case HistoryReader::Status::Missing:
+            // Gone since it was read (deleted under the program): said, never an empty list.
+            if (m_historySeen) {
+                failedAnswer(response, "the history is missing");
+                return;
+            }
             // Nothing stored yet: no calls.
             if (csvWanted) {
                 csvDownload(response);
@@ -528,6 +535,7 @@ private:
     quint64 m_lastSeq = 0;
     bool m_closing = false;
     std::atomic<int> m_liveClients = 0;
+    std::atomic<bool> m_historySeen = false;
 };
 
 WebServer::WebServer(WebOptions options)
