@@ -2,26 +2,29 @@
 
 #include "console/variant.h"
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <utility>
 
 namespace dialkite {
 
 namespace {
 
 // What Home Assistant takes as part of an id: letters, digits, '_' and '-'; a box's name
-// may hold more (Hangul), which is kept as its hexadecimal bytes.
+// may hold more (Hangul, dots). Every other byte, and '_' itself, is written as '_' and its
+// two hexadecimal digits, so that two names never make one id ("col.x" and "col_2ex"
+// stay apart); a name of letters, digits and '-' is its own id.
 QString idOf(const QString &box)
 {
     QString id;
     for (const char c : box.toUtf8()) {
-        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '_')
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-')
             id += QLatin1Char(c);
         else
-            id += QStringLiteral("x%1").arg(quint8(c), 2, 16, QLatin1Char('0'));
+            id += QStringLiteral("_%1").arg(quint8(c), 2, 16, QLatin1Char('0'));
     }
     return id;
 }
@@ -88,44 +91,95 @@ HomeAssistantDiscovery::HomeAssistantDiscovery(const MqttTarget &target, const Q
         mine,
         [this](const QString &topic, const QByteArray &payload) {
             // Home Assistant (re)started: it has forgotten what was not retained by it.
+            // Anyone may say so, so all is sent again at most once a minute.
             if (topic == m_prefix + QStringLiteral("/status") && payload == "online")
-                publishAll();
+                republishSoon();
         },
         nullptr, QStringList{prefix + QStringLiteral("/status")}, false);
     m_client->onConnected([this] { publishAll(); });
+    m_republish.setInterval(kRepublishEveryMs);
+    connect(&m_republish, &QTimer::timeout, this, [this] {
+        std::lock_guard lock(m_mutex);
+        if (!std::exchange(m_republishWanted, false))
+            return;
+        m_lastRepublish = QDateTime::currentMSecsSinceEpoch();
+        for (const auto &[box, known] : m_boxes)
+            publish(box, known.info);
+    });
+    m_republish.start();
 }
 
 HomeAssistantDiscovery::~HomeAssistantDiscovery() = default;
 
+void HomeAssistantDiscovery::republishSoon()
+{
+    std::lock_guard lock(m_mutex);
+    if (QDateTime::currentMSecsSinceEpoch() - m_lastRepublish < kRepublishEveryMs) {
+        m_republishWanted = true; // when the minute is over
+        return;
+    }
+    m_lastRepublish = QDateTime::currentMSecsSinceEpoch();
+    for (const auto &[box, known] : m_boxes)
+        publish(box, known.info);
+}
+
 void HomeAssistantDiscovery::describe(const QString &box, const DiscoveredBox &info)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        const bool isNew = m_boxes.find(box) == m_boxes.end();
-        DiscoveredBox &known = m_boxes[box];
-        const bool changed = (!info.variant.isEmpty() && info.variant != known.variant) ||
-                             (!info.version.isEmpty() && info.version != known.version);
-        if (!isNew && !changed)
-            return; // nothing new: every call of a box would otherwise send its configs
-        if (!info.variant.isEmpty())
-            known.variant = info.variant;
-        if (!info.version.isEmpty())
-            known.version = info.version;
+    std::lock_guard lock(m_mutex);
+    auto at = m_boxes.find(box);
+    if (at == m_boxes.end()) {
+        if (m_boxes.size() >= size_t(kMostBoxes))
+            forgetOldest();
+        at = m_boxes.emplace(box, Known{info, ++m_clock}).first;
+        publish(box, at->second.info);
+        return;
     }
-    publishAll();
+    Known &known = at->second;
+    known.seen = ++m_clock;
+    const bool changed = (!info.variant.isEmpty() && info.variant != known.info.variant) ||
+                         (!info.version.isEmpty() && info.version != known.info.version);
+    if (!changed)
+        return; // nothing new: every call of a box would otherwise send its configs
+    if (!info.variant.isEmpty())
+        known.info.variant = info.variant;
+    if (!info.version.isEmpty())
+        known.info.version = info.version;
+    publish(box, known.info); // this box's configs only
+}
+
+int HomeAssistantDiscovery::boxes() const
+{
+    std::lock_guard lock(m_mutex);
+    return int(m_boxes.size());
+}
+
+// Under m_mutex.
+void HomeAssistantDiscovery::forgetOldest()
+{
+    auto oldest = m_boxes.begin();
+    for (auto at = m_boxes.begin(); at != m_boxes.end(); ++at) {
+        if (at->second.seen < oldest->second.seen)
+            oldest = at;
+    }
+    // Its retained configs go too, or Home Assistant would keep a device nobody serves.
+    for (const auto &[topic, payload] :
+         discoveryConfigs(m_prefix, oldest->first, oldest->second.info))
+        m_client->publishRetained(topic, {});
+    m_boxes.erase(oldest);
+}
+
+// Under m_mutex.
+void HomeAssistantDiscovery::publish(const QString &box, const DiscoveredBox &info)
+{
+    for (const auto &[topic, payload] : discoveryConfigs(m_prefix, box, info))
+        m_client->publishRetained(topic, payload);
 }
 
 void HomeAssistantDiscovery::publishAll()
 {
-    std::map<QString, DiscoveredBox> boxes;
-    {
-        std::lock_guard lock(m_mutex);
-        boxes = m_boxes;
-    }
-    for (const auto &[box, info] : boxes) {
-        for (const auto &[topic, payload] : discoveryConfigs(m_prefix, box, info))
-            m_client->publishRetained(topic, payload);
-    }
+    std::lock_guard lock(m_mutex);
+    for (const auto &[box, known] : m_boxes)
+        publish(box, known.info);
 }
 
 // ---- As an output ----

@@ -13,6 +13,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -39,20 +40,37 @@ OutputKind discoveryKind();
 class HomeAssistantDiscovery : public QObject {
     Q_OBJECT
 public:
+    // Boxes described at once; beyond, the one heard of longest ago is forgotten.
+    static constexpr int kMostBoxes = 1000;
+    // Home Assistant's "online" sends every config again at most this often.
+    static constexpr int kRepublishEveryMs = 60000;
+
     HomeAssistantDiscovery(const MqttTarget &target, const QString &prefix,
                            QObject *parent = nullptr);
     ~HomeAssistantDiscovery() override;
 
-    // A box is there, or what is known of it changed (its identification): its configs
-    // go out (again). From any thread.
+    // A box is there, or what is known of it changed (its identification): its own
+    // configs go out (again). From any thread.
     void describe(const QString &box, const DiscoveredBox &info);
+    int boxes() const;
 
 private:
+    struct Known {
+        DiscoveredBox info;
+        quint64 seen = 0; // when it was last heard of, in describe() calls
+    };
+    void publish(const QString &box, const DiscoveredBox &info);
     void publishAll();
+    void republishSoon();
+    void forgetOldest();
 
     QString m_prefix;
-    std::mutex m_mutex;
-    std::map<QString, DiscoveredBox> m_boxes;
+    mutable std::mutex m_mutex;
+    std::map<QString, Known> m_boxes;
+    quint64 m_clock = 0;
+    qint64 m_lastRepublish = 0;
+    bool m_republishWanted = false;
+    QTimer m_republish;
     std::unique_ptr<MqttSubscriber> m_client;
 };
 

@@ -19,6 +19,7 @@
 #include <atomic>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include <httplib.h>
@@ -331,4 +332,53 @@ TEST(HomeAssistant, DiscoveryConfigsAreRetainedAndSentAgainWhenItComesBack)
     QThread::msleep(300);
     std::lock_guard lock(mutex);
     EXPECT_EQ(arrivals, settled + 5);
+}
+
+// Anyone on the broker may invent boxes or say Home Assistant is back: discovery sends a
+// new box's own configs once, all of them again at most once a minute, and never gives two
+// names one id.
+TEST(HomeAssistant, DiscoveryScalesWithWhatChangedNotWithWhoAsks)
+{
+    Broker broker;
+    QTemporaryDir dir;
+    CliProcess collector;
+    collector.start({QStringLiteral("collect"), QStringLiteral("--mqtt"), broker.url(),
+                     QStringLiteral("--history"), dir.filePath(QStringLiteral("fleet.sqlite")),
+                     QStringLiteral("--ha-discovery"), QStringLiteral("--settings"),
+                     dir.filePath(QStringLiteral("none.ini"))});
+    ASSERT_TRUE(waitFor([&] { return collector.err().contains("connected"); }, 10000));
+    QString error;
+    auto target = mqttTarget(broker.url(), {}, &error);
+    ASSERT_TRUE(target);
+    std::atomic<int> configs = 0;
+    std::mutex mutex;
+    std::set<QString> ids;
+    target->clientId = QStringLiteral("ha-listener");
+    MqttSubscriber ha(
+        *target,
+        [&](const QString &, const QByteArray &payload) {
+            ++configs;
+            std::lock_guard lock(mutex);
+            ids.insert(QJsonDocument::fromJson(payload).object().value(u"unique_id").toString());
+        },
+        nullptr, {QStringLiteral("homeassistant/sensor/#")}, false);
+    target->clientId = QStringLiteral("stranger");
+    MqttSubscriber stranger(*target, [](const QString &, const QByteArray &) {});
+    QThread::msleep(500);
+    for (int i = 0; i < 198; ++i)
+        stranger.publish(QStringLiteral("dialkite/fake%1/status").arg(i), "online");
+    // Two names an id escape could once confuse.
+    stranger.publish(QStringLiteral("dialkite/col.x/status"), "online");
+    stranger.publish(QStringLiteral("dialkite/colx2ex/status"), "online");
+    // Four lines and the detection for each box of an unknown variant: 200 boxes' worth.
+    ASSERT_TRUE(waitFor([&] { return configs >= 1000; }, 20000)) << configs;
+    for (int i = 0; i < 3; ++i)
+        stranger.publish(QStringLiteral("homeassistant/status"), "online");
+    QThread::msleep(2000);
+    EXPECT_LE(configs, 2000) << "all again once, not for each who asks";
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(ids.size(), 1000u) << "every box's five sensors apart";
+    }
+    collector.stop();
 }
