@@ -37,6 +37,7 @@ constexpr size_t kLargestHandover = 10000;
 // the rest counted together.
 constexpr size_t kMostReasons = 100;
 constexpr qsizetype kLongestTopicShown = 100;
+constexpr qsizetype kMostWaitingBoxes = 64; // boxes a publisher's status may name
 
 // What the broker brought that was not stored, by reason, since the last report.
 class Refusals {
@@ -114,6 +115,9 @@ std::optional<events::SpoolWaiting> waitingOf(const QByteArray &payload)
     const QJsonObject waiting =
         QJsonDocument::fromJson(payload).object().value(u"waiting").toObject();
     events::SpoolWaiting out;
+    // A publisher serves a rig of a few dozen boxes; more is somebody's flood.
+    if (waiting.size() > kMostWaitingBoxes)
+        return std::nullopt;
     for (auto at = waiting.begin(); at != waiting.end(); ++at) {
         const qint64 count = at.value().toInteger(-1);
         if (at.key().size() <= kLongestField && !at.key().contains(u'/') && count >= 0)

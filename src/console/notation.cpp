@@ -63,6 +63,19 @@ std::optional<QByteArray> parseNotation(const QByteArray &text, QString *error, 
     return bytes;
 }
 
+namespace {
+
+// Characters that steer a terminal or the direction of the text around them instead of
+// being read: C1 controls, and the bidirectional marks, embeddings, overrides and isolates
+// (a number could otherwise show reversed, or hide what follows it).
+bool invisibleControl(char16_t u)
+{
+    return (u >= 0x80 && u <= 0x9F) || u == 0x061C || u == 0x200E || u == 0x200F ||
+           (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069);
+}
+
+} // namespace
+
 QString visibleControls(const QString &text)
 {
     QString shown;
@@ -71,6 +84,8 @@ QString visibleControls(const QString &text)
         const char16_t u = c.unicode();
         if (u < 0x20 || u == 0x7F)
             shown += controlName(u);
+        else if (invisibleControl(u))
+            shown += QStringLiteral("<U+%1>").arg(u, 4, 16, QLatin1Char('0')).toUpper();
         else
             shown += c;
     }

@@ -3,8 +3,9 @@
 // CSV as spreadsheets read it: a field with a comma, a quote or a line break is quoted,
 // its quotes doubled; lines end with CRLF. Files for people start with a UTF-8
 // byte-order mark so that the Hangul opens right. What goes into a cell may come from
-// anyone (a box, a broker): control characters are shown as <HH>, and a cell that a
-// spreadsheet would take for a formula (=, +, -, @ first) is led by an apostrophe.
+// anyone (a box, a broker): control characters are shown as <HH> (C1 and bidirectional
+// controls as <U+HHHH>), and a cell that a spreadsheet would take for a formula (=, +, -,
+// @ first, blanks before it or not) is led by an apostrophe.
 
 #include "console/notation.h"
 
@@ -17,8 +18,11 @@ namespace dialkite::csv {
 inline QString safe(const QString &text)
 {
     const QString shown = visibleControls(text);
-    if (!shown.isEmpty() &&
-        (shown[0] == u'=' || shown[0] == u'+' || shown[0] == u'-' || shown[0] == u'@'))
+    qsizetype first = 0;
+    while (first < shown.size() && shown[first].isSpace())
+        ++first;
+    if (first < shown.size() && (shown[first] == u'=' || shown[first] == u'+' ||
+                                 shown[first] == u'-' || shown[first] == u'@'))
         return QLatin1Char('\'') + shown;
     return shown;
 }

@@ -5,7 +5,9 @@
 #include "support/outputs.h"
 
 #include "cli/history.h"
+#include "console/notation.h"
 #include "console/texts.h"
+#include "outputs/csv.h"
 #include "outputs/history.h"
 
 #include <QJsonDocument>
@@ -66,8 +68,9 @@ TEST_F(HistoryCommand, CsvJsonAndFilters)
                                 QStringLiteral("--line"), QStringLiteral("1")});
     EXPECT_EQ(csv.count("\r\n"), 2);
     // The window's columns, Korean titles and a byte-order mark, as its own CSV.
-    EXPECT_TRUE(csv.startsWith("\xEF\xBB\xBF"
-                               "PC 시각,장비,채널,수신시각,수신번호,상태,색,종류,장비명,포트,충돌\r\n"))
+    EXPECT_TRUE(
+        csv.startsWith("\xEF\xBB\xBF"
+                       "PC 시각,장비,채널,수신시각,수신번호,상태,색,종류,장비명,포트,충돌\r\n"))
         << csv.constData();
     EXPECT_TRUE(csv.endsWith(",,1,,02-123-4567,number,,1,,,\r\n")) << csv.constData();
 
@@ -114,4 +117,24 @@ TEST(HistoryCommandFiles, MissingOrForeignFileIsAClearFailure)
               QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59, 999)));
     EXPECT_EQ(cli::parseLocalTime(QStringLiteral("2026-12-07T09:15"), false),
               QDateTime(QDate(2026, 12, 7), QTime(9, 15)));
+}
+
+// What anyone on a broker may put in a number reaches a spreadsheet or a terminal as text:
+// no control of any kind acts, no formula runs, blanks before it or not.
+TEST(SafeCells, ControlsAndFormulasOfEveryKindAreShownNotObeyed)
+{
+    const std::pair<QString, QString> cases[] = {
+        {QStringLiteral("02") + QChar(0x85) + QStringLiteral("12"), QStringLiteral("02<U+0085>12")},
+        {QChar(0x202E) + QStringLiteral("4321-20"), QStringLiteral("<U+202E>4321-20")},
+        {QChar(0x2066) + QStringLiteral("x") + QChar(0x2069), QStringLiteral("<U+2066>x<U+2069>")},
+        {QStringLiteral("a\x1b[31m"), QStringLiteral("a<1B>[31m")},
+    };
+    for (const auto &[text, shown] : cases)
+        EXPECT_EQ(visibleControls(text), shown) << shown.toStdString();
+    EXPECT_EQ(csv::line({QStringLiteral("  =HYPERLINK(\"x\")")}),
+              QByteArray("\"'  =HYPERLINK(\"\"x\"\")\"\r\n"));
+    EXPECT_EQ(csv::line({QChar(0x3000) + QStringLiteral("@SUM(A1)")}),
+              (QStringLiteral("'") + QChar(0x3000) + QStringLiteral("@SUM(A1)\r\n")).toUtf8());
+    EXPECT_EQ(csv::line({QStringLiteral("02-123-4567"), QStringLiteral(" 1")}),
+              QByteArray("02-123-4567, 1\r\n"));
 }
