@@ -17,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <gtest/gtest.h>
@@ -270,4 +271,57 @@ TEST_F(Strangers, AHistoryDeletedUnderTheCollectorLosesNothingAfter)
     monitor.stop();
     EXPECT_TRUE(collector.err().contains("was deleted or replaced while it was written"))
         << collector.err().constData();
+}
+
+// The broker's access control list as the package ships it: monitors publish events and
+// read confirmations, only collectors confirm. A monitor's user that forges a
+// confirmation reaches no monitor, and the fleet works.
+TEST_F(Strangers, TheShippedAclKeepsConfirmationsToCollectors)
+{
+    const QString passwords = file("passwords");
+    for (const char *user : {"monitor", "collector", "homeassistant"}) {
+        const QStringList create = QString::fromLatin1(user) == u"monitor"
+                                       ? QStringList{QStringLiteral("-c")}
+                                       : QStringList{};
+        ASSERT_EQ(QProcess::execute(
+                      QStringLiteral("mosquitto_passwd"),
+                      QStringList{QStringLiteral("-b")} + create +
+                          QStringList{passwords, QString::fromLatin1(user),
+                                      QStringLiteral("secret-") + QString::fromLatin1(user)}),
+                  0);
+    }
+    Broker broker(passwords, port, false, true,
+                  QStringLiteral(DIALKITE_DOCS) + QStringLiteral("/mosquitto-acl.conf"));
+    const auto as = [](const char *user) {
+        qputenv("DIALKITE_MQTT_USER", user);
+        qputenv("DIALKITE_MQTT_PASSWORD", QByteArray("secret-") + user);
+    };
+    as("monitor");
+    const auto box = startBox();
+    box->send(numberedCalls(0, 6));
+    ASSERT_TRUE(waitFor([&] { return monitor.printedCalls() == 6 && spooled() == 6; }, 10000));
+
+    MqttTarget target;
+    target.host = QStringLiteral("127.0.0.1");
+    target.port = port;
+    target.user = QStringLiteral("monitor");
+    target.password = QStringLiteral("secret-monitor");
+    target.clientId = QStringLiteral("forger");
+    MqttSubscriber forger(target, [](const QString &, const QByteArray &) {});
+    QThread::msleep(500);
+    forger.publishRetained(QStringLiteral("dialkite/front/stored/") + spoolInstance(),
+                           R"({"stored":5})");
+    QThread::msleep(1500);
+    EXPECT_EQ(spooled(), 6);
+
+    as("collector");
+    startCollector();
+    qunsetenv("DIALKITE_MQTT_USER");
+    qunsetenv("DIALKITE_MQTT_PASSWORD");
+    EXPECT_TRUE(waitFor([&] { return stored().size() == 6 && spooled() == 0; }, 20000))
+        << monitor.err().constData() << collector.err().constData();
+    for (const int count : stored())
+        EXPECT_EQ(count, 1);
+    collector.stop();
+    monitor.stop();
 }

@@ -36,8 +36,9 @@ public:
     // `passwordFile`: a mosquitto_passwd file; empty for anonymous access. `port`: 0 for
     // a free one. `defaults`: mosquitto as installed (no persistence, 1,000 queued
     // messages at most for a client that is away), not kept for the tests' sake.
+    // `aclFile`: mosquitto's access control list, with the password file.
     explicit Broker(const QString &passwordFile = {}, int port = 0, bool defaults = false,
-                    bool startNow = true)
+                    bool startNow = true, const QString &aclFile = {})
         : m_port(port ? port : freePort())
     {
         QFile config(m_dir.filePath(QStringLiteral("mosquitto.conf")));
@@ -49,6 +50,8 @@ public:
         config.write(passwordFile.isEmpty() ? "allow_anonymous true\n"
                                             : "allow_anonymous false\npassword_file " +
                                                   QFile::encodeName(passwordFile) + "\n");
+        if (!aclFile.isEmpty())
+            config.write("acl_file " + QFile::encodeName(aclFile) + "\n");
         if (!defaults)
             config.write("persistence true\npersistence_location " +
                          QFile::encodeName(m_dir.path()) +
