@@ -192,6 +192,12 @@ bool configure(QSqlDatabase &db, QString *problem)
         *problem = mode.lastError().text();
         return false;
     }
+    // A reader that held the new file at that moment keeps it in its old mode, where
+    // writers and readers wait for each other: said, and tried again by the writer.
+    if (mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
+        *problem = QStringLiteral("the history is locked: it could not be put in WAL mode");
+        return false;
+    }
     // WAL with synchronous NORMAL: a commit survives the program being killed.
     return sql::exec(db, QStringLiteral("PRAGMA synchronous=NORMAL"), problem) &&
            sql::exec(db, QStringLiteral("PRAGMA foreign_keys=ON"), problem);
