@@ -24,17 +24,6 @@ QByteArray signature(const QByteArray &key, const QString &topic, QByteArrayView
     return code.result().toHex();
 }
 
-// Whether two signatures are the same, in a time that does not tell where they differ.
-bool same(QByteArrayView a, QByteArrayView b)
-{
-    if (a.size() != b.size())
-        return false;
-    unsigned char difference = 0;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        difference |= static_cast<unsigned char>(a[i] ^ b[i]);
-    return difference == 0;
-}
-
 bool isHex(QByteArrayView text)
 {
     for (const char c : text) {
@@ -45,6 +34,15 @@ bool isHex(QByteArrayView text)
 }
 
 } // namespace
+
+bool sameSecret(QByteArrayView given, QByteArrayView secret)
+{
+    unsigned char difference = given.size() == secret.size() ? 0 : 1;
+    for (qsizetype i = 0; i < given.size(); ++i)
+        difference |=
+            static_cast<unsigned char>(given[i] ^ secret[secret.isEmpty() ? 0 : i % secret.size()]);
+    return difference == 0 && !secret.isEmpty();
+}
 
 std::optional<QByteArray> loadFleetKey(const QString &path, QString *error)
 {
@@ -115,7 +113,7 @@ std::optional<QByteArray> verifiedMessage(const QByteArray &key, const QString &
     const QByteArrayView given =
         QByteArrayView(payload).sliced(lead + sizeof kSignatureLead - 1, kSignatureDigits);
     const QByteArray text = payload.left(lead) + '}';
-    if (!same(given, signature(key, topic, text)))
+    if (!sameSecret(given, signature(key, topic, text)))
         return std::nullopt;
     return text;
 }

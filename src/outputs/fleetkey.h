@@ -10,12 +10,17 @@
 // hexadecimal digits, mode 0600); a file others may read is refused.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <optional>
 
 namespace dialkite {
 
 inline constexpr qsizetype kFleetKeyBytes = 32;
+
+// Whether `given` is the secret `secret`, in a time that does not tell where they differ
+// (nor how long the secret is); never for an empty secret.
+bool sameSecret(QByteArrayView given, QByteArrayView secret);
 
 // The key in the file at `path`; nothing (and `error`, a sentence naming the file) when it
 // cannot be read, is too short, or others may read it.

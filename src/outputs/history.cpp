@@ -208,11 +208,10 @@ bool readHistoryPlan(const Config &config, FrontEnd frontEnd, OutputPlan *plan, 
     HistoryPlan part;
     switch (frontEnd) {
     case FrontEnd::Desktop:
-        if (config.value(section, QStringLiteral("RECORD")).trimmed() == QLatin1String("0"))
+        if (const auto kept = historyFile(config.file()))
+            part.path = *kept;
+        else
             return true;
-        part.path = config.value(section, file);
-        if (part.path.isEmpty())
-            part.path = defaultHistoryFile();
         break;
     case FrontEnd::Monitor:
         if (!config.given(section, file))

@@ -1,6 +1,7 @@
 #include "web.h"
 
 #include "csv.h"
+#include "fleetkey.h"
 #include "json.h"
 #include "webpage.h"
 
@@ -56,15 +57,6 @@ QString param(const httplib::Request &request, const char *name)
 {
     return request.has_param(name) ? QString::fromStdString(request.get_param_value(name)).trimmed()
                                    : QString();
-}
-
-// Whether two texts are equal, in a time that does not tell where they differ.
-bool sameSecret(const std::string &a, const std::string &b)
-{
-    unsigned char difference = a.size() == b.size() ? 0 : 1;
-    for (size_t i = 0; i < a.size(); ++i)
-        difference |= static_cast<unsigned char>(a[i] ^ b[i % (b.empty() ? 1 : b.size())]);
-    return difference == 0 && !b.empty();
 }
 
 struct BoxState {

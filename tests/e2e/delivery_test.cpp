@@ -7,6 +7,7 @@
 
 #include "support/broker.h"
 #include "support/cliprocess.h"
+#include "support/readdb.h"
 #include "support/simprocess.h"
 
 #include "outputs/mqtt.h"
@@ -56,22 +57,10 @@ protected:
     // How often each number was stored, by the collector's history.
     QMap<QByteArray, int> stored(const QString &history = {}) const
     {
-        QMap<QByteArray, int> counts;
-        {
-            QSqlDatabase db =
-                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("delivery"));
-            db.setDatabaseName(history.isEmpty() ? file("fleet.sqlite") : history);
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-            if (db.open()) {
-                QSqlQuery query(db);
-                query.exec(QStringLiteral(
-                    "SELECT digits, count(*) FROM events WHERE kind = 'call' GROUP BY digits"));
-                while (query.next())
-                    counts[query.value(0).toByteArray()] = query.value(1).toInt();
-            }
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("delivery"));
-        return counts;
+        return readCounts<QByteArray>(
+            history.isEmpty() ? file("fleet.sqlite") : history,
+            QStringLiteral(
+                "SELECT digits, count(*) FROM events WHERE kind = 'call' GROUP BY digits"));
     }
     // Every call from `first` to `first + count` stored, each once, and nothing else.
     ::testing::AssertionResult storedOnce(int first, int count, int ms, const QString &history = {})

@@ -8,6 +8,7 @@
 #include "support/broker.h"
 #include "support/cliprocess.h"
 #include "support/pty.h"
+#include "support/readdb.h"
 #include "support/simprocess.h"
 
 #include "outputs/fleetkey.h"
@@ -18,8 +19,6 @@
 #include <QJsonObject>
 #include <QMap>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <gtest/gtest.h>
 
 using namespace dialkite;
@@ -59,20 +58,7 @@ protected:
     // One value of the first row of `sql` in the SQLite file `path`.
     static QString scalar(const QString &path, const QString &sql)
     {
-        QString value;
-        {
-            QSqlDatabase db =
-                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("strangers"));
-            db.setDatabaseName(path);
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-            if (db.open()) {
-                QSqlQuery query(db);
-                if (query.exec(sql) && query.next())
-                    value = query.value(0).toString();
-            }
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("strangers"));
-        return value;
+        return readRows(path, sql).value(0).value(0);
     }
     QString spoolInstance() const
     {
@@ -85,22 +71,10 @@ protected:
     // How often each number was stored.
     QMap<QString, int> stored() const
     {
-        QMap<QString, int> counts;
-        {
-            QSqlDatabase db =
-                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("stored"));
-            db.setDatabaseName(file("fleet.sqlite"));
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-            if (db.open()) {
-                QSqlQuery query(db);
-                query.exec(QStringLiteral(
-                    "SELECT number, count(*) FROM events WHERE kind = 'call' GROUP BY number"));
-                while (query.next())
-                    counts[query.value(0).toString()] = query.value(1).toInt();
-            }
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("stored"));
-        return counts;
+        return readCounts<QString>(
+            file("fleet.sqlite"),
+            QStringLiteral(
+                "SELECT number, count(*) FROM events WHERE kind = 'call' GROUP BY number"));
     }
     // A call under box front's name and `id`, as a stranger publishes it.
     static QByteArray forged(const QString &id, const QString &number)
@@ -257,17 +231,10 @@ TEST_F(Strangers, DISABLED_AHistoryDeletedUnderTheCollectorLosesNothingAfter)
         << " stored\n"
         << collector.err().constData() << monitor.err().constData();
     QThread::msleep(500);
-    QMap<QByteArray, int> counts;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("d"));
-        db.setDatabaseName(file("fleet.sqlite"));
-        ASSERT_TRUE(db.open());
-        QSqlQuery query(db);
-        query.exec(QStringLiteral("SELECT digits, count(*) FROM events GROUP BY digits"));
-        while (query.next())
-            counts[query.value(0).toByteArray()] = query.value(1).toInt();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("d"));
+    const QMap<QByteArray, int> counts = readCounts<QByteArray>(
+        file("fleet.sqlite"),
+        QStringLiteral("SELECT digits, count(*) FROM events GROUP BY digits"));
+    ASSERT_FALSE(counts.isEmpty());
     for (int n = 250; n < 500; ++n)
         EXPECT_EQ(counts.value(numberedDigits(n)), 1) << n;
     for (const int count : counts)
