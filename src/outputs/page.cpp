@@ -1,5 +1,7 @@
 #include "page.h"
 
+#include <QRegularExpression>
+
 #include "history.h"
 #include "mqtt.h"
 
@@ -60,6 +62,8 @@ bool readPagePlan(const Config &config, FrontEnd frontEnd, OutputPlan *plan, QSt
     if (!parseListenAddress(config.value(section, QStringLiteral("LISTEN")), &options, error))
         return false;
     options.token = config.value(section, QStringLiteral("TOKEN"));
+    options.hosts = config.value(section, QStringLiteral("HOSTS"))
+                        .split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts);
     options.history = history->path;
     plan->set(kPage, options);
     return true;
@@ -92,7 +96,7 @@ OutputKind pageKind()
     OutputKind kind;
     kind.name = kPage;
     kind.section = QStringLiteral("HTTP");
-    kind.keys = {QStringLiteral("TOKEN")};
+    kind.keys = {QStringLiteral("TOKEN"), QStringLiteral("HOSTS")};
     kind.environment = {{kind.section, QStringLiteral("TOKEN"), "DIALKITE_HTTP_TOKEN"}};
     kind.options = {{{QStringLiteral("monitor"), QStringLiteral("collect")},
                      {QStringLiteral("--http"),

@@ -3,6 +3,8 @@
 #include "csv.h"
 #include "fleetkey.h"
 #include "json.h"
+#include "webgate.h"
+#include "webguard.h"
 #include "webpage.h"
 
 #include "history/columns.h"
@@ -30,33 +32,22 @@ namespace {
 
 constexpr size_t kFeedSize = 1000; // events a slow page may lag behind
 constexpr size_t kLargestRequest = 16 * 1024;
-constexpr int kThreads = 4; // besides the live pages'
-constexpr int kLargestPage = 1000;
+constexpr int kThreads = 4;             // besides the live pages'
 constexpr size_t kCsvPiece = 64 * 1024; // a CSV download is written in pieces this big
-const char kCookie[] = "dialkite_token";
+const char kCookie[] = "dialkite_session";
 
-// The security every answer carries: nothing but this program's own files run, and
-// nothing of the page is framed elsewhere.
-void secure(httplib::Response &response)
+// A JSON answer naming what went wrong.
+void fault(httplib::Response &response, int status, const QString &message)
 {
-    response.set_header("Content-Security-Policy",
-                        "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self';"
-                        " connect-src 'self'; form-action 'self'; frame-ancestors 'none';"
-                        " base-uri 'none'");
-    response.set_header("X-Content-Type-Options", "nosniff");
-    response.set_header("Referrer-Policy", "no-referrer");
-    response.set_header("X-Frame-Options", "DENY");
+    response.status = status;
+    response.set_header("Cache-Control", "no-store");
+    response.set_content(json::value(QJsonObject{{QStringLiteral("error"), message}}).toStdString(),
+                         "application/json; charset=utf-8");
 }
 
 std::string utf8(const QString &text)
 {
     return text.toStdString();
-}
-
-QString param(const httplib::Request &request, const char *name)
-{
-    return request.has_param(name) ? QString::fromStdString(request.get_param_value(name)).trimmed()
-                                   : QString();
 }
 
 struct BoxState {
@@ -67,6 +58,25 @@ struct BoxState {
     QDate today;
     std::optional<qint64> waiting;
 };
+
+// What httplib's own refusals mean, for their answers' text.
+QString refusalText(int status)
+{
+    switch (status) {
+    case 400:
+        return QStringLiteral("the request cannot be read");
+    case 404:
+        return QStringLiteral("no such page");
+    case 405:
+        return QStringLiteral("not a method this page takes");
+    case 413:
+        return QStringLiteral("the request's body is too large");
+    case 414:
+        return QStringLiteral("the address is too long");
+    default:
+        return QStringLiteral("refused (HTTP %1)").arg(status);
+    }
+}
 
 } // namespace
 
@@ -89,7 +99,13 @@ class WebServer::Impl {
 public:
     explicit Impl(WebOptions options)
         : m_options(std::move(options))
-    {}
+        , m_server(GateLimits{.largestBody = kLargestRequest,
+                              .workers = m_options.maxLiveClients + kThreads})
+        , m_hosts(m_options.address, m_options.hosts)
+    {
+        loadBoard();
+        routes();
+    }
     ~Impl()
     {
         {
@@ -100,6 +116,7 @@ public:
         m_server.stop();
         if (m_thread.joinable())
             m_thread.join();
+        m_server.closeGate();
     }
 
     bool start(QString *error)
@@ -111,13 +128,8 @@ public:
                          .arg(m_options.address);
             return false;
         }
-        loadBoard();
-        routes();
-        // Each live page holds a thread while it is open: the pool has room for all of
+        // Each live page holds a worker while it is open: there are workers for all of
         // them and for the other requests besides.
-        m_server.new_task_queue = [this] {
-            return new httplib::ThreadPool(size_t(m_options.maxLiveClients) + kThreads);
-        };
         m_server.set_payload_max_length(kLargestRequest);
         m_server.set_keep_alive_max_count(100);
         m_server.set_read_timeout(5, 0);
@@ -132,10 +144,18 @@ public:
         }
         if (m_options.port != 0)
             m_port = m_options.port;
+        if (std::string why; !m_server.openGate(&why)) {
+            *error = QStringLiteral("cannot serve the page: %1").arg(QString::fromStdString(why));
+            return false;
+        }
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
         return true;
     }
     int port() const { return m_port; }
+    std::string answer(const std::string &request, const std::string &peer)
+    {
+        return m_server.answer(request, peer);
+    }
 
     void publish(const QJsonObject &event)
     {
@@ -229,38 +249,35 @@ private:
 
     // ---- the answers ----
 
-    bool allowed(const httplib::Request &request) const
+    // Whether the request comes from a signed-in browser (its session's cookie) or a
+    // program with the token (its Authorization header); a wrong token counts against its
+    // address.
+    bool allowed(const httplib::Request &request)
     {
         if (m_options.token.isEmpty())
             return true;
-        const std::string token = m_options.token.toStdString();
-        const std::string authorization = request.get_header_value("Authorization");
-        if (authorization.rfind("Bearer ", 0) == 0 && sameSecret(authorization.substr(7), token))
+        const auto now = WebClock::now();
+        if (m_sessions.valid(cookieValue(request.get_header_value("Cookie"), kCookie), now))
             return true;
-        const std::string cookies = request.get_header_value("Cookie");
-        const std::string key = std::string(kCookie) + "=";
-        for (size_t at = cookies.find(key); at != std::string::npos;
-             at = cookies.find(key, at + 1)) {
-            if (at > 0 && cookies[at - 1] != ' ' && cookies[at - 1] != ';')
-                continue;
-            const size_t end = cookies.find(';', at);
-            if (sameSecret(cookies.substr(at + key.size(), end == std::string::npos
-                                                               ? std::string::npos
-                                                               : end - at - key.size()),
-                           token))
-                return true;
-        }
+        const std::string authorization = request.get_header_value("Authorization");
+        if (authorization.rfind("Bearer ", 0) != 0)
+            return false;
+        if (sameSecret(authorization.substr(7), m_options.token.toStdString()))
+            return true;
+        m_signIns.wrong(request.remote_addr, now);
         return false;
     }
 
     // The API's answers to a browser that has not signed in.
-    bool refused(const httplib::Request &request, httplib::Response &response) const
+    bool refused(const httplib::Request &request, httplib::Response &response)
     {
-        secure(response);
+        if (!m_signIns.mayTry(request.remote_addr, WebClock::now())) {
+            fault(response, 429, QStringLiteral("too many wrong tokens: wait a minute"));
+            return true;
+        }
         if (allowed(request))
             return false;
-        response.status = 401;
-        response.set_content("{\"error\": \"sign in first\"}", "application/json");
+        fault(response, 401, QStringLiteral("sign in first"));
         return true;
     }
 
@@ -270,41 +287,80 @@ private:
         response.set_content(json::value(value).toStdString(), "application/json; charset=utf-8");
     }
 
+    // Before any route: only this PC's names (a page elsewhere that has rebound its own
+    // name to this PC is not answered).
+    httplib::Server::HandlerResponse checkHost(const httplib::Request &request,
+                                               httplib::Response &response) const
+    {
+        if (m_hosts.allowed(request.get_header_value("Host"), request.local_addr))
+            return httplib::Server::HandlerResponse::Unhandled;
+        fault(response, 421,
+              QStringLiteral("this page answers to 127.0.0.1, localhost, [::1], %1 and the names"
+                             " in [HTTP] HOSTS only")
+                  .arg(m_options.address));
+        return httplib::Server::HandlerResponse::Handled;
+    }
+
+    // The token comes from the sign-in form's body only (never a URL, where it would be
+    // kept in histories and logs); the browser keeps a random session id instead.
+    void signIn(const httplib::Request &request, httplib::Response &response)
+    {
+        const auto now = WebClock::now();
+        if (!m_signIns.mayTry(request.remote_addr, now)) {
+            response.status = 429;
+            std::string page = webpage::kSignIn;
+            page.replace(page.find("<!--message-->"), 14, webpage::kTooManyTries);
+            response.set_content(page, "text/html; charset=utf-8");
+            return;
+        }
+        httplib::Params form;
+        if (request.get_header_value("Content-Type")
+                .rfind("application/x-www-form-urlencoded", 0) == 0)
+            httplib::detail::parse_query_text(request.body, form);
+        const auto token = form.find("token");
+        if (m_options.token.isEmpty() || token == form.end() ||
+            !sameSecret(token->second, m_options.token.toStdString())) {
+            m_signIns.wrong(request.remote_addr, now);
+            response.status = 401;
+            std::string page = webpage::kSignIn;
+            page.replace(page.find("<!--message-->"), 14, webpage::kWrongToken);
+            response.set_content(page, "text/html; charset=utf-8");
+            return;
+        }
+        const auto lifetime = std::chrono::seconds(Sessions::kLifetime).count();
+        response.set_header("Set-Cookie", std::string(kCookie) + "=" + m_sessions.open(now) +
+                                              "; Path=/; Max-Age=" + std::to_string(lifetime) +
+                                              "; HttpOnly; SameSite=Strict");
+        response.set_redirect("/", 303);
+    }
+
     void routes()
     {
+        m_server.set_default_headers(securityHeaders());
+        m_server.set_pre_routing_handler(
+            [this](const httplib::Request &request, httplib::Response &response) {
+                return checkHost(request, response);
+            });
+        // httplib's own refusals (no such path, a request too large) say what they are.
+        m_server.set_error_handler([](const httplib::Request &, httplib::Response &response) {
+            if (response.body.empty())
+                fault(response, response.status, refusalText(response.status));
+        });
         m_server.Get("/", [this](const httplib::Request &request, httplib::Response &response) {
-            secure(response);
             response.set_content(allowed(request) ? webpage::kIndex : webpage::kSignIn,
                                  "text/html; charset=utf-8");
         });
-        m_server.Get("/app.js", [](const httplib::Request &, httplib::Response &response) {
-            secure(response);
-            response.set_content(webpage::kScript, "text/javascript; charset=utf-8");
-        });
-        m_server.Get("/app.css", [](const httplib::Request &, httplib::Response &response) {
-            secure(response);
-            response.set_content(webpage::kStyle, "text/css; charset=utf-8");
-        });
-        m_server.Get("/favicon.svg", [](const httplib::Request &, httplib::Response &response) {
-            secure(response);
-            response.set_header("Cache-Control", "max-age=86400");
-            response.set_content(webpage::kIcon, "image/svg+xml");
-        });
+        const auto file = [this](const char *path, const char *content, const char *type) {
+            m_server.Get(path,
+                         [content, type](const httplib::Request &, httplib::Response &response) {
+                             response.set_content(content, type);
+                         });
+        };
+        file("/app.js", webpage::kScript, "text/javascript; charset=utf-8");
+        file("/app.css", webpage::kStyle, "text/css; charset=utf-8");
+        file("/favicon.svg", webpage::kIcon, "image/svg+xml");
         m_server.Post("/login", [this](const httplib::Request &request,
-                                       httplib::Response &response) {
-            secure(response);
-            const std::string token = request.get_param_value("token");
-            if (m_options.token.isEmpty() || !sameSecret(token, m_options.token.toStdString())) {
-                response.status = 401;
-                std::string page = webpage::kSignIn;
-                page.replace(page.find("<!--message-->"), 14, webpage::kWrongToken);
-                response.set_content(page, "text/html; charset=utf-8");
-                return;
-            }
-            response.set_header("Set-Cookie", std::string(kCookie) + "=" + token +
-                                                  "; Path=/; HttpOnly; SameSite=Strict");
-            response.set_redirect("/", 303);
-        });
+                                       httplib::Response &response) { signIn(request, response); });
         m_server.Get("/api/boxes",
                      [this](const httplib::Request &request, httplib::Response &response) {
                          if (!refused(request, response))
@@ -318,7 +374,7 @@ private:
         m_server.Get("/api/chart",
                      [this](const httplib::Request &request, httplib::Response &response) {
                          if (!refused(request, response))
-                             json(response, chart(param(request, "box"), param(request, "line")));
+                             chart(request, response);
                      });
         m_server.Get("/api/events",
                      [this](const httplib::Request &request, httplib::Response &response) {
@@ -355,39 +411,21 @@ private:
     {
         response.set_header("Content-Disposition", "attachment; filename=\"calls.csv\"");
     }
-    void failedAnswer(httplib::Response &response, const char *what)
+    static void failedAnswer(httplib::Response &response, const char *what)
     {
-        response.status = 503;
-        json(response, QJsonObject{{QStringLiteral("error"), QString::fromLatin1(what)}});
-    }
-
-    static HistoryFilter callFilter(const httplib::Request &request, bool csvWanted)
-    {
-        HistoryFilter filter;
-        filter.number = param(request, "number").left(64);
-        filter.box = param(request, "box").left(64);
-        bool ok = true;
-        if (const QString line = param(request, "line"); !line.isEmpty()) {
-            const int number = line.toInt(&ok);
-            filter.line = ok && number >= 1 && number <= 16 ? QString::number(number) : QString();
-        }
-        for (const auto &[name, endOfDay] : {std::pair{"since", false}, std::pair{"until", true}}) {
-            const QDate date = QDate::fromString(param(request, name), Qt::ISODate);
-            if (date.isValid())
-                (endOfDay ? filter.until : filter.since) =
-                    endOfDay ? date.endOfDay() : date.startOfDay();
-        }
-        filter.limit = csvWanted ? 0 : qBound(1, param(request, "limit").toInt(), kLargestPage);
-        if (!csvWanted && param(request, "limit").isEmpty())
-            filter.limit = 100;
-        filter.offset = qMax(0, param(request, "offset").toInt());
-        return filter;
+        fault(response, 503, QString::fromLatin1(what));
     }
 
     void calls(const httplib::Request &request, httplib::Response &response)
     {
-        const bool csvWanted = param(request, "format") == u"csv";
-        const HistoryFilter filter = callFilter(request, csvWanted);
+        QString wrong;
+        const auto query = callQuery(request.params, &wrong);
+        if (!query) {
+            fault(response, 400, wrong);
+            return;
+        }
+        const bool csvWanted = query->csv;
+        const HistoryFilter &filter = query->filter;
         HistoryReader &history = reader();
         QString problem;
         switch (history.open(&problem)) {
@@ -450,27 +488,40 @@ private:
                 object.insert(QStringLiteral("conflict"), true);
             rows.append(object);
         }
+        if (rows.isEmpty() && filter.offset > 0) {
+            fault(
+                response, 400,
+                QStringLiteral("offset=%1: beyond the calls this search finds").arg(filter.offset));
+            return;
+        }
         json(response, rows);
     }
 
     // Calls in each of the last 24 hours, oldest first.
-    QJsonArray chart(const QString &box, const QString &line)
+    void chart(const httplib::Request &request, httplib::Response &response)
     {
+        QString wrong;
+        const auto line = lineParameter(request.params, &wrong);
+        const QString box = QString::fromStdString(request.get_param_value("box")).trimmed();
+        if (box.size() > 64)
+            wrong = QStringLiteral("box=%1…: at most 64 characters").arg(box.left(40));
+        if (!line || !wrong.isEmpty()) {
+            fault(response, 400, wrong);
+            return;
+        }
         const QDateTime now = QDateTime::currentDateTime();
         const QDateTime first(now.date(), QTime(now.time().hour(), 0));
         const qint64 from = first.addSecs(-23 * 3600).toMSecsSinceEpoch();
         QString problem;
         const std::map<int, int> counts =
-            reader()
-                .callsPerHour(from, box.left(64), line.left(4), &problem)
-                .value_or(std::map<int, int>{});
+            reader().callsPerHour(from, box, *line, &problem).value_or(std::map<int, int>{});
         QJsonArray hours;
         for (int h = 0; h < 24; ++h)
             hours.append(QJsonObject{
                 {QStringLiteral("hour"),
                  first.addSecs((h - 23) * 3600).toString(QStringLiteral("yyyy-MM-dd HH:00"))},
                 {QStringLiteral("calls"), counts.count(h) ? counts.at(h) : 0}});
-        return hours;
+        json(response, hours);
     }
 
     // The live feed: each client reads the ring at its own pace; one too slow skips ahead.
@@ -478,8 +529,7 @@ private:
     {
         if (m_liveClients.fetch_add(1) >= m_options.maxLiveClients) {
             m_liveClients.fetch_sub(1);
-            response.status = 503;
-            response.set_content("{\"error\": \"too many live pages\"}", "application/json");
+            fault(response, 503, QStringLiteral("too many live pages"));
             return;
         }
         quint64 next;
@@ -488,13 +538,16 @@ private:
             next = m_lastSeq + 1;
         }
         response.set_header("Cache-Control", "no-store");
+        // The feed waits a second at a time, so that a page that closed (noticed by the
+        // stream as a client gone) frees its slot at once; a comment every 15 s keeps
+        // proxies from thinking the feed dead.
         response.set_chunked_content_provider(
             "text/event-stream",
-            [this, next](size_t, httplib::DataSink &sink) mutable {
+            [this, next, quiet = 0](size_t, httplib::DataSink &sink) mutable {
                 std::string out;
                 {
                     std::unique_lock lock(m_feedMutex);
-                    m_feedChanged.wait_for(lock, std::chrono::seconds(15), [&] {
+                    m_feedChanged.wait_for(lock, std::chrono::seconds(1), [&] {
                         return m_closing || (!m_feed.empty() && m_feed.back().first >= next);
                     });
                     if (m_closing)
@@ -508,6 +561,9 @@ private:
                         next = seq + 1;
                     }
                 }
+                if (out.empty() && ++quiet < 15)
+                    return sink.is_writable();
+                quiet = 0;
                 if (out.empty())
                     out = ": still here\n\n";
                 return sink.write(out.data(), out.size());
@@ -516,7 +572,10 @@ private:
     }
 
     WebOptions m_options;
-    httplib::Server m_server;
+    GatedServer m_server;
+    HostCheck m_hosts;
+    Sessions m_sessions;
+    SignInLimit m_signIns;
     std::thread m_thread;
     int m_port = 0;
     std::mutex m_boardMutex;
@@ -544,6 +603,11 @@ bool WebServer::start(QString *error)
 int WebServer::port() const
 {
     return m_impl->port();
+}
+
+std::string WebServer::answer(const std::string &request, const std::string &peer)
+{
+    return m_impl->answer(request, peer);
 }
 
 void WebServer::publish(const QJsonObject &event)

@@ -67,6 +67,9 @@ const char kSignIn[] = R"HTML(<!DOCTYPE html>
 const char kWrongToken[] =
     R"HTML(<p class="offline" id="wrong-token">토큰이 맞지 않습니다.</p>)HTML";
 
+const char kTooManyTries[] =
+    R"HTML(<p class="offline" id="too-many-tries">틀린 토큰이 너무 많습니다. 1분 뒤에 다시 하십시오.</p>)HTML";
+
 // The desktop's kite: a blue diamond with light spars, a white centre and a red tail.
 const char kIcon[] = R"SVG(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 64 64">
 <path d="M32 4 L54 26 L32 46 L10 26 Z" fill="#2b6cb0" stroke="#1a365d" stroke-width="2"/>
@@ -179,7 +182,13 @@ async function search() {
   csv.delete('limit'); csv.delete('offset'); csv.set('format', 'csv');
   document.getElementById('csv').href = '/api/calls?' + csv.toString();
   const response = await fetch('/api/calls?' + params.toString(), {credentials: 'same-origin'});
-  if (!response.ok) return;
+  if (!response.ok) {
+    // The server names what it could not take (a date, a line, a page past the end).
+    const problem = await response.json().catch(() => ({}));
+    document.getElementById('page').textContent = problem.error || ('오류 ' + response.status);
+    document.getElementById('older').disabled = true;
+    return;
+  }
   const calls = await response.json();
   const body = document.querySelector('#calls tbody');
   body.replaceChildren();
