@@ -36,8 +36,7 @@ constexpr size_t kLargestHandover = 10000;
 // Refusals are counted by their reason, which may name a topic: this many reasons at most,
 // the rest counted together.
 constexpr size_t kMostReasons = 100;
-constexpr qsizetype kLongestTopicShown = 100;
-constexpr qsizetype kMostWaitingBoxes = 64; // boxes a publisher's status may name
+constexpr size_t kMostStatuses = 1000; // boxes whose last status is remembered
 
 // What the broker brought that was not stored, by reason, since the last report.
 class Refusals {
@@ -105,26 +104,6 @@ private:
     };
     std::map<std::pair<QString, QString>, Gap> m_open;
 };
-
-// {"waiting": {"BOX": N, ...}} from a publisher's status, for the page; anything else in
-// it is not ours to read, and nothing in it is trusted.
-std::optional<events::SpoolWaiting> waitingOf(const QByteArray &payload)
-{
-    if (payload.size() > kLargestPayload)
-        return std::nullopt;
-    const QJsonObject waiting =
-        QJsonDocument::fromJson(payload).object().value(u"waiting").toObject();
-    events::SpoolWaiting out;
-    // A publisher serves a rig of a few dozen boxes; more is somebody's flood.
-    if (waiting.size() > kMostWaitingBoxes)
-        return std::nullopt;
-    for (auto at = waiting.begin(); at != waiting.end(); ++at) {
-        const qint64 count = at.value().toInteger(-1);
-        if (at.key().size() <= kLongestField && !at.key().contains(u'/') && count >= 0)
-            out.boxes.append({at.key(), count});
-    }
-    return out;
-}
 
 // The collector: what the broker brings, checked on the client's thread and handed to
 // the outputs on the main one (the history first; the lines, the page and discovery once
@@ -216,57 +195,35 @@ private:
     // On the client's thread, with each message as it came: nothing is trusted yet.
     void take(const QString &topic, const QByteArray &payload)
     {
-        const QStringList parts = topic.split(QLatin1Char('/'));
-        if (parts.size() == 3 && parts[0] == u"dialkite-monitor") {
-            // A publisher's own status: how many events of each box wait in its spool.
-            if (auto waiting = waitingOf(payload))
-                m_intake.push(std::move(*waiting));
-            return;
-        }
-        if (parts.size() == 3 && parts[2] == u"status") {
-            takeStatus(parts[1], payload);
-            return;
-        }
-        QByteArray content = payload;
-        if (!m_target.fleetKey.isEmpty()) {
-            // Anyone may publish: with a fleet key only what a publisher of the fleet signed.
-            auto verified = verifiedMessage(m_target.fleetKey, topic, payload);
-            if (!verified) {
-                m_refusals.count(QStringLiteral("without the fleet's signature on %1")
-                                     .arg(visibleControls(topic.left(kLongestTopicShown))));
+        Heard heard = hearMessage(topic, payload, m_target.fleetKey);
+        if (auto *refused = std::get_if<Refused>(&heard)) {
+            m_refusals.count(refused->reason);
+        } else if (auto *status = std::get_if<events::BoxStatus>(&heard)) {
+            // A collector of a group hears a status on both its subscriptions; a flood of
+            // invented boxes makes it forget some, never grow without end.
+            const QString state =
+                status->online ? QStringLiteral("online") : QStringLiteral("offline");
+            if (m_statuses.size() >= kMostStatuses && !m_statuses.count(status->box))
+                m_statuses.erase(m_statuses.begin());
+            if (std::exchange(m_statuses[status->box], state) != state)
+                m_intake.push(std::move(*status));
+        } else if (auto *waiting = std::get_if<events::SpoolWaiting>(&heard)) {
+            m_intake.push(std::move(*waiting));
+        } else if (auto *intake = std::get_if<Intake>(&heard)) {
+            // Not taken now: its publisher keeps it, unconfirmed, and sends it again.
+            if (!m_history->accepting() || m_intake.waiting() > kLargestHandover)
                 return;
-            }
-            content = std::move(*verified);
+            m_intake.push(std::move(*intake));
         }
-        QString reason;
-        auto intake = acceptPublished(topic, content, &reason);
-        if (!intake) {
-            m_refusals.count(reason);
-            return;
-        }
-        // Not taken now: its publisher keeps it, unconfirmed, and sends it again.
-        if (!m_history->accepting() || m_intake.waiting() > kLargestHandover)
-            return;
-        m_intake.push(std::move(*intake));
-    }
-
-    // A box's retained status is a plain word.
-    void takeStatus(const QString &box, const QByteArray &payload)
-    {
-        const QString state = QString::fromUtf8(payload);
-        if (box.size() > kLongestField || (state != u"online" && state != u"offline")) {
-            m_refusals.count(QStringLiteral("a status that is not one"));
-            return;
-        }
-        // A collector of a group hears a status on both its subscriptions.
-        if (std::exchange(m_statuses[box], state) != state)
-            m_intake.push(events::BoxStatus{box, state == u"online"});
     }
 
     // Each publisher hears how far its events of a box are stored.
     void confirm()
     {
         for (const auto &[key, upTo] : m_toConfirm) {
+            // A box forgotten for this one has its confirmations cleared on the broker.
+            for (const QString &cleared : m_confirmed.note(key.first, key.second))
+                m_subscriber->publishRetained(cleared, {});
             const QString topic = confirmationTopic(key.first, key.second);
             const QByteArray payload =
                 QJsonDocument(QJsonObject{{QStringLiteral("stored"), upTo},
@@ -300,6 +257,7 @@ private:
     Gaps m_gaps;
     std::map<QString, QString> m_statuses; // on the client's thread
     std::map<std::pair<QString, QString>, qint64> m_toConfirm;
+    ConfirmedBoxes m_confirmed;
     QTimer m_confirming;
     QTimer m_reporting;
     // Last: its thread stops first, before what it hands events to.

@@ -1,7 +1,13 @@
 #include "intake.h"
 
+#include "fleetkey.h"
+#include "mqtt.h"
+
+#include "console/notation.h"
+
 #include <QDateTime>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QRegularExpression>
 #include <QStringList>
@@ -102,6 +108,93 @@ std::optional<Intake> acceptPublished(const QString &topic, const QByteArray &pa
             return refuse("a time far in the future");
     }
     return intake;
+}
+
+namespace {
+
+constexpr qsizetype kLongestTopicShown = 100;
+
+// {"waiting": {"BOX": N, ...}} from a publisher's status, for the page; anything else in
+// it is not ours to read, and nothing in it is trusted.
+std::optional<events::SpoolWaiting> waitingOf(const QByteArray &payload)
+{
+    if (payload.size() > kLargestPayload)
+        return std::nullopt;
+    const QJsonObject waiting =
+        QJsonDocument::fromJson(payload).object().value(u"waiting").toObject();
+    events::SpoolWaiting out;
+    // A publisher serves a rig of a few dozen boxes; more is somebody's flood.
+    if (waiting.size() > kMostWaitingBoxes)
+        return std::nullopt;
+    for (auto at = waiting.begin(); at != waiting.end(); ++at) {
+        const qint64 count = at.value().toInteger(-1);
+        if (at.key().size() <= kLongestField && !at.key().contains(u'/') && count >= 0)
+            out.boxes.append({at.key(), count});
+    }
+    return out;
+}
+
+} // namespace
+
+Heard hearMessage(const QString &topic, const QByteArray &payload, const QByteArray &fleetKey)
+{
+    const QStringList parts = topic.split(QLatin1Char('/'));
+    if (parts.size() == 3 && parts[0] == u"dialkite-monitor") {
+        if (auto waiting = waitingOf(payload))
+            return std::move(*waiting);
+        return Ignored{};
+    }
+    if (parts.size() == 3 && parts[2] == u"status") {
+        // A box's retained status is a plain word.
+        const QString state = QString::fromUtf8(payload);
+        if (parts[1].isEmpty() || parts[1].size() > kLongestField ||
+            (state != u"online" && state != u"offline"))
+            return Refused{QStringLiteral("a status that is not one")};
+        return events::BoxStatus{parts[1], state == u"online"};
+    }
+    QByteArray content = payload;
+    if (!fleetKey.isEmpty()) {
+        // Anyone may publish: with a fleet key only what a publisher of the fleet signed.
+        auto verified = verifiedMessage(fleetKey, topic, payload);
+        if (!verified)
+            return Refused{QStringLiteral("without the fleet's signature on %1")
+                               .arg(visibleControls(topic.left(kLongestTopicShown)))};
+        content = std::move(*verified);
+    }
+    QString reason;
+    if (auto intake = acceptPublished(topic, content, &reason))
+        return std::move(*intake);
+    return Refused{reason};
+}
+
+QStringList ConfirmedBoxes::note(const QString &box, const QString &instance)
+{
+    QStringList cleared;
+    auto found = m_boxes.find(box);
+    if (found == m_boxes.end()) {
+        if (m_boxes.size() >= kMost) {
+            const auto oldest = m_byOrder.begin();
+            for (const auto &[gone, order] : m_boxes.at(oldest->second).instances)
+                cleared << confirmationTopic(oldest->second, gone);
+            m_boxes.erase(oldest->second);
+            m_byOrder.erase(oldest);
+        }
+        found = m_boxes.emplace(box, Box{}).first;
+    } else {
+        m_byOrder.erase(found->second.order);
+    }
+    Box &known = found->second;
+    known.order = ++m_next;
+    m_byOrder[known.order] = box;
+    known.instances[instance] = m_next;
+    if (known.instances.size() > kInstancesABox) {
+        const auto oldest =
+            std::min_element(known.instances.begin(), known.instances.end(),
+                             [](const auto &a, const auto &b) { return a.second < b.second; });
+        cleared << confirmationTopic(box, oldest->first);
+        known.instances.erase(oldest);
+    }
+    return cleared;
 }
 
 } // namespace dialkite

@@ -436,7 +436,11 @@ private:
         int overdueMs = 10000;
         bool toldSilent = false;
         bool toldFull = false;
-        std::set<QString> others; // other instances publishing as this box
+        // Confirmations for other instances of this box since they were last told: another
+        // publisher with this box's name, or somebody inventing them.
+        qint64 othersHeard = 0;
+        std::set<QString> othersNamed; // the first few, to name them
+        bool othersMore = false;       // and more than those
 
         // Everything not confirmed goes again, in order, and waits afresh for its
         // confirmation.
@@ -455,7 +459,8 @@ private:
     static constexpr int kLongestOverdueMs = 300000;
     static constexpr int kSilentMs = 300000;      // no confirmation for this long is news
     static constexpr qint64 kMemoryLimit = 50000; // events a box may keep without a spool file
-    static constexpr size_t kOthersTold = 16;     // other publishers of a box told of
+    static constexpr size_t kOthersNamed = 4;     // other publishers named in a report
+    static constexpr auto kOthersToldEvery = std::chrono::minutes(1);
 
     // `urgent`: the thread hears of it even while it gathers a burst.
     void change(const std::function<void(Work &)> &what, bool urgent = false)
@@ -704,13 +709,13 @@ private:
             return;
         Box &box = at->second;
         if (instance != m_spool->instance()) {
-            // Told of a few; more would only be noise (or somebody's flood).
-            if (box.others.size() < kOthersTold && box.others.insert(instance).second)
-                tell(name, Severity::Problem,
-                     QStringLiteral("another publisher (instance %1) also publishes as box %2;"
-                                    " both are stored, but their events are told apart only by"
-                                    " their ids")
-                         .arg(visibleControls(instance.left(32)), name));
+            // Counted and told once a minute: one warning each would be a flood's echo.
+            ++box.othersHeard;
+            const QString shown = visibleControls(instance.left(32));
+            if (box.othersNamed.size() < kOthersNamed)
+                box.othersNamed.insert(shown);
+            else if (!box.othersNamed.count(shown))
+                box.othersMore = true;
             return;
         }
         if (byBroker())
@@ -727,6 +732,30 @@ private:
         m_removeUpTo[name] = stored;
         setBacklog(name, box.sequence - box.confirmed);
         deliverySoon();
+    }
+
+    // What was heard for other instances of each box, told once a minute at most.
+    void tellOthers()
+    {
+        const auto now = Clock::now();
+        if (now < m_othersToldAt + kOthersToldEvery)
+            return;
+        m_othersToldAt = now;
+        for (auto &[name, box] : m_state) {
+            if (box.othersHeard == 0)
+                continue;
+            QStringList named(box.othersNamed.begin(), box.othersNamed.end());
+            tell(name, Severity::Problem,
+                 QStringLiteral("%1 confirmations for other publishers of box %2 (instance %3):"
+                                " another publisher also publishes as this box (its events are"
+                                " stored too, told apart by their ids), or somebody invents them")
+                     .arg(box.othersHeard)
+                     .arg(name, named.join(QStringLiteral(", ")) +
+                                    (box.othersMore ? QStringLiteral(", ...") : QString())));
+            box.othersHeard = 0;
+            box.othersNamed.clear();
+            box.othersMore = false;
+        }
     }
 
     // Sent and not confirmed for too long: sent again, less and less often; after a
@@ -965,6 +994,7 @@ private:
             if (Clock::now() >= overdueAt) {
                 checkOverdue();
                 tellWaiting();
+                tellOthers();
                 overdueAt = Clock::now() + std::chrono::seconds(1);
             }
             send();
@@ -1005,6 +1035,7 @@ private:
     LocalClock m_clock;
     Gathering m_gathering{kGatherMs, kBusyGatherMs};
     std::map<QString, Box> m_state;
+    Clock::time_point m_othersToldAt;
     std::deque<Pending> m_unspooled;
     std::map<QString, std::vector<Spooled>> m_fresh;
     std::map<int, std::pair<QString, qint64>> m_inFlight; // message id -> box, sequence

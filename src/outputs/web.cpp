@@ -33,6 +33,7 @@ namespace {
 constexpr size_t kFeedSize = 1000; // events a slow page may lag behind
 constexpr size_t kLargestRequest = 16 * 1024;
 constexpr int kThreads = 4;             // besides the live pages'
+constexpr size_t kMostBoxes = 1000;     // boxes on the board at once
 constexpr size_t kCsvPiece = 64 * 1024; // a CSV download is written in pieces this big
 const char kCookie[] = "dialkite_session";
 
@@ -57,6 +58,7 @@ struct BoxState {
     int callsToday = 0;
     QDate today;
     std::optional<qint64> waiting;
+    quint64 heard = 0; // when it was last heard of, in the board's own count
 };
 
 // What httplib's own refusals mean, for their answers' text.
@@ -174,7 +176,7 @@ public:
     {
         {
             std::lock_guard lock(m_boardMutex);
-            m_board[box].online = online;
+            boxOf(box).online = online;
         }
         publish({{QStringLiteral("event"), QStringLiteral("status")},
                  {QStringLiteral("box"), box},
@@ -186,10 +188,26 @@ public:
     void setWaiting(const QString &box, qint64 waiting)
     {
         std::lock_guard lock(m_boardMutex);
-        m_board[box].waiting = waiting;
+        boxOf(box).waiting = waiting;
     }
 
 private:
+    // A box of the board (with the board's mutex held): at most kMostBoxes, the one heard
+    // of longest ago forgotten for a new one, so invented boxes cannot grow it without end.
+    BoxState &boxOf(const QString &name)
+    {
+        if (m_board.size() >= kMostBoxes && !m_board.count(name)) {
+            const auto oldest =
+                std::min_element(m_board.begin(), m_board.end(), [](const auto &a, const auto &b) {
+                    return a.second.heard < b.second.heard;
+                });
+            m_board.erase(oldest);
+        }
+        BoxState &box = m_board[name];
+        box.heard = ++m_heard;
+        return box;
+    }
+
     // ---- the history, one reader (and connection) a thread of the pool ----
 
     HistoryReader &reader()
@@ -211,7 +229,7 @@ private:
         m_historySeen = true;
         std::lock_guard lock(m_boardMutex);
         for (const BoxSummary &summary : *boxes) {
-            BoxState &box = m_board[summary.box];
+            BoxState &box = boxOf(summary.box);
             box.lastEvent = summary.lastKind;
             box.lastTime = summary.lastTime;
             box.variant = summary.variant;
@@ -229,7 +247,7 @@ private:
         if (kind == u"status")
             return;
         std::lock_guard lock(m_boardMutex);
-        BoxState &box = m_board[name];
+        BoxState &box = boxOf(name);
         const QDate today = QDate::currentDate();
         if (box.today != today) {
             box.today = today;
@@ -580,6 +598,7 @@ private:
     int m_port = 0;
     std::mutex m_boardMutex;
     std::map<QString, BoxState> m_board;
+    quint64 m_heard = 0;
     std::mutex m_feedMutex;
     std::condition_variable m_feedChanged;
     std::deque<std::pair<quint64, std::string>> m_feed;

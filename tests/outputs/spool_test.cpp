@@ -3,12 +3,14 @@
 // for another's; and what a collector takes from the broker is checked field by field.
 
 #include "history/schema.h"
+#include "outputs/fleetkey.h"
 #include "outputs/history.h"
 #include "outputs/intake.h"
 #include "outputs/spool.h"
 
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -211,6 +213,80 @@ TEST(Intake, APublishersEventIsTakenOnlyWhenEveryFieldIsRight)
     EXPECT_FALSE(acceptPublished(QStringLiteral("dialkite/a:b/call"),
                                  QByteArray(kLargestPayload + 1, ' '), &reason));
     EXPECT_EQ(reason, QStringLiteral("too large"));
+}
+
+TEST(Intake, EachMessageIsAnEventAStatusASpoolCountOrRefused)
+{
+    const QByteArray key(32, 'k');
+    const QString topic = QStringLiteral("dialkite/front/call");
+    const QByteArray event = R"({"event":"call","box":"front","id":"front:a1:5","line":"1",)"
+                             R"("number":"02-123-4567","pc_time":"2026-12-08T09:00:00.000+09:00"})";
+    const auto reason = [](const Heard &heard) {
+        return std::holds_alternative<Refused>(heard) ? std::get<Refused>(heard).reason
+                                                      : QStringLiteral("(taken)");
+    };
+    EXPECT_TRUE(std::holds_alternative<Intake>(hearMessage(topic, event, {})));
+    // With a fleet key: only what the fleet signed, for the topic it was signed for.
+    EXPECT_TRUE(
+        std::holds_alternative<Intake>(hearMessage(topic, signMessage(key, topic, event), key)));
+    EXPECT_TRUE(
+        reason(hearMessage(topic, event, key)).startsWith(u"without the fleet's signature"));
+    EXPECT_TRUE(reason(hearMessage(QStringLiteral("dialkite/back/call"),
+                                   signMessage(key, topic, event), key))
+                    .startsWith(u"without the fleet's signature"));
+
+    const auto status = hearMessage(QStringLiteral("dialkite/front/status"), "offline", key);
+    ASSERT_TRUE(std::holds_alternative<events::BoxStatus>(status));
+    EXPECT_EQ(std::get<events::BoxStatus>(status).box, QStringLiteral("front"));
+    EXPECT_FALSE(std::get<events::BoxStatus>(status).online);
+    EXPECT_EQ(reason(hearMessage(QStringLiteral("dialkite/front/status"), "<b>on</b>", {})),
+              QStringLiteral("a status that is not one"));
+    EXPECT_EQ(reason(hearMessage(QStringLiteral("dialkite/") + QString(65, u'x') +
+                                     QStringLiteral("/status"),
+                                 "online", {})),
+              QStringLiteral("a status that is not one"));
+
+    // A publisher's spool count: at most 64 boxes, nothing odd in a name or a count.
+    const auto waiting =
+        hearMessage(QStringLiteral("dialkite-monitor/pc1/status"),
+                    R"({"state":"online","waiting":{"front":3,"a/b":1,"c":-2}})", {});
+    ASSERT_TRUE(std::holds_alternative<events::SpoolWaiting>(waiting));
+    const auto &boxes = std::get<events::SpoolWaiting>(waiting).boxes;
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0], std::make_pair(QStringLiteral("front"), qint64(3)));
+    QJsonObject many;
+    for (int i = 0; i <= kMostWaitingBoxes; ++i)
+        many.insert(QStringLiteral("b%1").arg(i), 1);
+    EXPECT_TRUE(std::holds_alternative<Ignored>(
+        hearMessage(QStringLiteral("dialkite-monitor/pc1/status"),
+                    QJsonDocument(QJsonObject{{QStringLiteral("waiting"), many}}).toJson(), {})));
+}
+
+TEST(Intake, ACollectorRemembersAThousandBoxesAndClearsWhatItForgets)
+{
+    ConfirmedBoxes confirmed;
+    EXPECT_TRUE(confirmed.note(QStringLiteral("front"), QStringLiteral("a1")).isEmpty());
+    EXPECT_TRUE(confirmed.note(QStringLiteral("front"), QStringLiteral("b2")).isEmpty());
+    for (size_t i = 1; i < ConfirmedBoxes::kMost; ++i)
+        EXPECT_TRUE(confirmed.note(QStringLiteral("fake%1").arg(i), QStringLiteral("x")).isEmpty());
+    EXPECT_EQ(confirmed.size(), ConfirmedBoxes::kMost);
+    // Heard again, "fake1" is no longer the oldest: "front" is, and goes with both its
+    // publishers' confirmations.
+    EXPECT_TRUE(confirmed.note(QStringLiteral("fake1"), QStringLiteral("x")).isEmpty());
+    QStringList cleared = confirmed.note(QStringLiteral("one-more"), QStringLiteral("x"));
+    cleared.sort();
+    EXPECT_EQ(cleared, (QStringList{QStringLiteral("dialkite/front/stored/a1"),
+                                    QStringLiteral("dialkite/front/stored/b2")}));
+    EXPECT_EQ(confirmed.note(QStringLiteral("two-more"), QStringLiteral("x")),
+              QStringList{QStringLiteral("dialkite/fake2/stored/x")});
+    EXPECT_EQ(confirmed.size(), ConfirmedBoxes::kMost);
+    // A box's publishers are bounded too: the one confirmed longest ago is cleared.
+    EXPECT_EQ(confirmed.note(QStringLiteral("rig"), QStringLiteral("i0")),
+              QStringList{QStringLiteral("dialkite/fake3/stored/x")});
+    for (size_t i = 1; i < ConfirmedBoxes::kInstancesABox; ++i)
+        EXPECT_TRUE(confirmed.note(QStringLiteral("rig"), QStringLiteral("i%1").arg(i)).isEmpty());
+    EXPECT_EQ(confirmed.note(QStringLiteral("rig"), QStringLiteral("new")),
+              QStringList{QStringLiteral("dialkite/rig/stored/i0")});
 }
 
 TEST(HistoryFiles, ANewerProgramsHistoryIsLeftAloneNotMovedAside)
