@@ -61,7 +61,8 @@ std::optional<Intake> acceptPublished(const QString &topic, const QByteArray &pa
         return std::nullopt;
     };
     const QStringList parts = topic.split(QLatin1Char('/'));
-    if (parts.size() != 3 || parts[1].isEmpty() || parts[1].size() > kLongestField)
+    if (parts.size() != 3 || parts[0] != u"dialkite" || parts[1].isEmpty() ||
+        parts[1].size() > kLongestField)
         return refuse("a topic that is not dialkite/BOX/EVENT");
     if (payload.size() > kLargestPayload)
         return refuse("too large");
@@ -144,7 +145,7 @@ Heard hearMessage(const QString &topic, const QByteArray &payload, const QByteAr
             return std::move(*waiting);
         return Ignored{};
     }
-    if (parts.size() == 3 && parts[2] == u"status") {
+    if (parts.size() == 3 && parts[0] == u"dialkite" && parts[2] == u"status") {
         // A box's retained status is a plain word.
         const QString state = QString::fromUtf8(payload);
         if (parts[1].isEmpty() || parts[1].size() > kLongestField ||

@@ -1,0 +1,67 @@
+// Fuzz target: the page's handling of a request (its path, query, headers, cookie and
+// sign-in form), as bytes from a connection. Every answer is HTTP with the security
+// headers, and the API answers 200 only to a request that carries the token.
+
+#include "outputs/web.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+using namespace dialkite;
+
+namespace {
+
+void check(bool condition, const char *what, const std::string &answer)
+{
+    if (!condition) {
+        std::fprintf(stderr, "invariant broken: %s\n%.400s\n", what, answer.c_str());
+        std::abort();
+    }
+}
+
+constexpr char kToken[] = "fuzz-token-7c1d93";
+
+WebServer &server()
+{
+    static QTemporaryDir dir;
+    static WebServer page([] {
+        WebOptions options;
+        options.token = QString::fromLatin1(kToken);
+        options.history = dir.filePath(QStringLiteral("none.sqlite"));
+        options.hosts = {QStringLiteral("shop-pc.lan")};
+        return options;
+    }());
+    return page;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    new QCoreApplication(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const std::string request(reinterpret_cast<const char *>(data), size);
+    // Each input from its own address, so that wrong tokens of earlier ones do not make
+    // every later answer 429.
+    static unsigned counter = 0;
+    ++counter;
+    const std::string peer = "10." + std::to_string((counter >> 16) & 255) + "." +
+                             std::to_string((counter >> 8) & 255) + "." +
+                             std::to_string(counter & 255);
+    const std::string answer = server().answer(request, peer);
+    check(answer.rfind("HTTP/1.1 ", 0) == 0, "an answer that is not HTTP", answer);
+    check(answer.find("\r\nContent-Security-Policy: default-src 'none'") != std::string::npos,
+          "an answer without its security headers", answer);
+    const bool api = request.find(" /api/") != std::string::npos;
+    if (api && answer.rfind("HTTP/1.1 200", 0) == 0)
+        check(request.find(kToken) != std::string::npos, "the API opened without the token",
+              answer);
+    return 0;
+}
