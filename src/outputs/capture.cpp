@@ -187,12 +187,20 @@ private:
         if (m_buffer.isEmpty() || !m_file.isOpen())
             return true;
         const qint64 before = m_written - m_buffer.size();
-        const qint64 wrote = m_file.write(m_buffer);
+        qint64 wrote = m_file.write(m_buffer);
+        if (wrote >= 0 && wrote < m_buffer.size()) {
+            // A write the disk took in part sets no error: the rest, tried again, says why
+            // (a full disk), or goes in after all.
+            const qint64 more = m_file.write(m_buffer.constData() + wrote, m_buffer.size() - wrote);
+            wrote += std::max<qint64>(more, 0);
+        }
         const bool whole = wrote == m_buffer.size();
         m_buffer.clear();
         if (whole)
             return true;
-        const QString reason = m_file.errorString();
+        const QString reason = m_file.error() == QFileDevice::NoError
+                                   ? QStringLiteral("the disk took only part of it")
+                                   : m_file.errorString();
         if (wrote > 0)
             m_file.resize(before);
         return fail(QStringLiteral("cannot write capture %1: %2").arg(m_file.fileName(), reason));

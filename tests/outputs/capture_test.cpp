@@ -16,6 +16,11 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <cerrno>
+#include <cstring>
+
+#include <sys/mount.h>
+#include <unistd.h>
 
 using namespace dialkite;
 using namespace dialkite::test;
@@ -173,6 +178,41 @@ TEST_F(Capture, ADiskThatRefusesStopsTheRecordingOnceNeverTheConsole)
     EXPECT_TRUE(r.output<CaptureOutput>().stopped());
     EXPECT_EQ(state().CallRow, 3);
     EXPECT_EQ(callCell(2, 2), QStringLiteral("02-123-4567"));
+}
+
+TEST_F(Capture, AFullDiskIsSaidAsSuchAndTheFileEndsAtAWholeLine)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "a full disk is a small tmpfs, which only root may mount";
+    const QString disk = dir.filePath(QStringLiteral("disk"));
+    QDir().mkpath(disk);
+    if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(disk)};
+    Watched &r = record({{}, disk, 1 << 20, {}});
+    link.setOpen(false);
+    console.ChangeComport(qint16(1));
+    for (int burst = 0; burst < 40 && r.told(Severity::Stopped) == 0; ++burst) {
+        for (int i = 0; i < 50; ++i)
+            feed(framed("1I021234567   "));
+        r.finish();
+    }
+    ASSERT_EQ(r.told(Severity::Stopped), 1);
+    QString said;
+    for (const auto &[severity, text] : r.news)
+        if (severity == Severity::Stopped)
+            said = text;
+    EXPECT_TRUE(said.contains(u"No space left on device")) << said.toStdString();
+    EXPECT_FALSE(said.contains(u"Unknown error")) << said.toStdString();
+    const QStringList files = QDir(disk).entryList({QStringLiteral("*.scn")}, QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    QFile capture(QDir(disk).filePath(files[0]));
+    ASSERT_TRUE(capture.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(capture.readAll().endsWith('\n'));
+    EXPECT_EQ(state().CallRow > 100, true); // the console went on serving the box
 }
 
 TEST(RecorderSettings, OnByDefaultMovedOrOffByTheSettingsFile)
