@@ -254,8 +254,7 @@ int printHistory(const HistoryOptions &options)
         say(QStringLiteral("no call history at %1").arg(path));
         return 1;
     case HistoryReader::Status::Failed:
-        say(QStringLiteral("%1 is not a call history this program can read: %2")
-                .arg(location->shown(), problem));
+        say(problem);
         return 1;
     case HistoryReader::Status::Ready:
         break;

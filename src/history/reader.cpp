@@ -183,20 +183,67 @@ HistoryReader::Status HistoryReader::open(QString *problem)
     // A history file not made yet (nothing stored so far) has nothing to show.
     if (!location->isPostgres() && !QFileInfo::exists(location->file))
         return Status::Missing;
-    if (!connectHistory(*location, m_connection, true, problem))
+    if (!connectHistory(*location, m_connection, true, problem)) {
+        *problem = QStringLiteral("cannot open %1: %2").arg(location->shown(), *problem);
         return Status::Failed;
+    }
     if (m_dialect == Dialect::Sqlite)
         m_identity = platform::fileIdentity(m_path);
-    // An older history's number index holds every event as it is stored, and it marks no
-    // conflicts.
-    QSqlQuery version(QSqlDatabase::database(m_connection, false));
-    m_schema = version.exec(m_dialect == Dialect::Sqlite
-                                ? QStringLiteral("PRAGMA user_version")
-                                : QStringLiteral("SELECT version FROM dialkite_schema")) &&
-                       version.next()
-                   ? version.value(0).toInt()
-                   : 0;
-    return Status::Ready;
+    // What is there: ours (an older history's number index holds every event as it is
+    // stored, and it marks no conflicts), nothing yet, or another program's database.
+    const Status status = m_dialect == Dialect::Sqlite ? inspectSqlite(*location, problem)
+                                                       : inspectPostgres(*location, problem);
+    if (status != Status::Ready)
+        QSqlDatabase::database(m_connection, false).close();
+    return status;
+}
+
+HistoryReader::Status HistoryReader::inspectSqlite(const HistoryLocation &location,
+                                                   QString *problem)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    qint64 version = 0;
+    switch (inspectFile(db, &version)) {
+    case FileKind::History:
+        m_schema = int(version);
+        return Status::Ready;
+    case FileKind::Empty:
+        return Status::Missing;
+    case FileKind::NewerHistory:
+        *problem = QStringLiteral("%1 was written by a newer version of this program (history"
+                                  " version %2; this one reads up to %3)")
+                       .arg(location.shown())
+                       .arg(version)
+                       .arg(kHistorySchema);
+        return Status::Failed;
+    case FileKind::Other:
+        break;
+    }
+    *problem = QStringLiteral("%1 is another program's database (or not a database), not a call"
+                              " history; it is left as it is")
+                   .arg(location.shown());
+    return Status::Failed;
+}
+
+HistoryReader::Status HistoryReader::inspectPostgres(const HistoryLocation &location,
+                                                     QString *problem)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery version(db);
+    if (version.exec(QStringLiteral("SELECT version FROM dialkite_schema")) && version.next()) {
+        m_schema = version.value(0).toInt();
+        return Status::Ready;
+    }
+    QSqlQuery tables(db);
+    const bool empty = tables.exec(QStringLiteral("SELECT count(*) FROM information_schema.tables"
+                                                  " WHERE table_schema = current_schema()")) &&
+                       tables.next() && tables.value(0).toLongLong() == 0;
+    if (empty)
+        return Status::Missing;
+    *problem = QStringLiteral("the database %1 holds another program's tables and no call"
+                              " history; it is left as it is")
+                   .arg(location.shown());
+    return Status::Failed;
 }
 
 void HistoryReader::reset()

@@ -70,6 +70,8 @@ public:
                                                    const QString &line, QString *problem);
 
 private:
+    Status inspectSqlite(const HistoryLocation &location, QString *problem);
+    Status inspectPostgres(const HistoryLocation &location, QString *problem);
     bool prepared(QSqlQuery &query, const QString &statement, const QVariantList &values,
                   QString *problem);
 

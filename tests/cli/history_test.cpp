@@ -13,6 +13,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 using namespace dialkite;
 using namespace dialkite::test;
@@ -99,9 +101,28 @@ TEST_F(HistoryCommand, CsvJsonAndFilters)
 TEST(HistoryCommandFiles, MissingOrForeignFileIsAClearFailure)
 {
     QTemporaryDir dir;
-    for (const QByteArray &content : {QByteArray(), QByteArray("not a database")}) {
-        const QString path = dir.filePath(QStringLiteral("x.sqlite"));
-        if (!content.isEmpty()) {
+    // Another program's SQLite database: a sentence, and the file as it was.
+    const QString theirs = dir.filePath(QStringLiteral("theirs.sqlite"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("t"));
+        db.setDatabaseName(theirs);
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec(QStringLiteral("CREATE TABLE orders (what TEXT)"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("t"));
+    QFile before(theirs);
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray bytes = before.readAll();
+    before.close();
+    for (const auto &[content, says] :
+         {std::pair{QByteArray(), "no call history at"},
+          std::pair{QByteArray("not a database"), "not a call history"},
+          std::pair{QByteArray("theirs"), "another program's database"}}) {
+        QString path = dir.filePath(QStringLiteral("x.sqlite"));
+        if (content == "theirs") {
+            path = theirs;
+        } else if (!content.isEmpty()) {
             QFile file(path);
             file.open(QIODevice::WriteOnly);
             file.write(content);
@@ -111,8 +132,13 @@ TEST(HistoryCommandFiles, MissingOrForeignFileIsAClearFailure)
                   {QStringLiteral("history"), QStringLiteral("--db"), path});
         cli.waitForFinished(15000);
         EXPECT_EQ(cli.exitCode(), 1);
-        EXPECT_TRUE(cli.readAllStandardError().contains(path.toUtf8()));
+        const QByteArray err = cli.readAllStandardError();
+        EXPECT_TRUE(err.contains(path.toUtf8())) << err.constData();
+        EXPECT_TRUE(err.contains(says)) << err.constData();
     }
+    QFile after(theirs);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), bytes);
     EXPECT_EQ(cli::parseLocalTime(QStringLiteral("2026-12-07"), true),
               QDateTime(QDate(2026, 12, 7), QTime(23, 59, 59, 999)));
     EXPECT_EQ(cli::parseLocalTime(QStringLiteral("2026-12-07T09:15"), false),
