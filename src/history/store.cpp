@@ -145,6 +145,7 @@ public:
         for (const QString &news : std::as_const(m_conflictNews))
             tellAll(Severity::Problem, news, false);
         tellCommitted(batch, stored);
+        remember(stored);
         if (m_unindexed == 0)
             m_firstUnindexed = std::chrono::steady_clock::now();
         m_unindexed += qint64(batch.size());
@@ -202,6 +203,19 @@ private:
                 origin.replaced();
         }
         return true;
+    }
+
+    // How far each publisher was told its events are stored (bounded: publishers invented
+    // by the thousand make it forget, which only matters if the history is then deleted).
+    void remember(const std::vector<Stored> &stored)
+    {
+        for (const Stored &each : stored) {
+            const auto publisher = std::make_pair(each.box, each.instance);
+            if (m_toldStored.size() >= kPublishersRemembered && !m_toldStored.count(publisher))
+                m_toldStored.clear();
+            qint64 &upTo = m_toldStored[publisher];
+            upTo = std::max(upTo, each.upTo);
+        }
     }
 
     // The events the number index does not hold yet into it; a failure (another writer's
@@ -295,6 +309,12 @@ private:
             DeliveryLedger::Touched touched;
             for (const Pending &pending : batch)
                 DeliveryLedger::note(pending.row, &touched);
+            // What was told stored is no longer the publisher's to send, whatever an event
+            // it sent before it heard so says: a history made anew under the writer (the old
+            // one deleted) starts its ledger there, not below events it will never get.
+            for (auto &[publisher, range] : touched)
+                if (const auto told = m_toldStored.find(publisher); told != m_toldStored.end())
+                    range.first = std::max(range.first, told->second + 1);
             if (!db.transaction()) {
                 *problem = db.lastError().text();
             } else if (insertAll(batch, problem) && m_ledger.advance(touched, stored, problem) &&
@@ -355,7 +375,9 @@ private:
     std::optional<std::pair<quint64, quint64>> m_identity;
     ConflictKeeper m_conflicts;
     QStringList m_conflictNews; // of the transaction at hand
-    qint64 m_unindexed = 0;     // events committed since the number index last took them
+    static constexpr size_t kPublishersRemembered = 100000;
+    std::map<std::pair<QString, QString>, qint64> m_toldStored; // (box, instance) -> up to
+    qint64 m_unindexed = 0; // events committed since the number index last took them
     std::chrono::steady_clock::time_point m_firstUnindexed;
     qint64 m_second = -1;
     QString m_secondText;

@@ -404,3 +404,47 @@ TEST(HistoryConflicts, AnIdWithOtherContentIsKeptBesideTheFirstAndMarked)
     EXPECT_EQ(db.rows(QStringLiteral("SELECT event_id, box FROM conflicts")),
               (QList<QStringList>{{QStringLiteral("front:a1:5"), QStringLiteral("front")}}));
 }
+
+// A history deleted under its writer: the new one starts where the publishers were told
+// their events are stored, though the events they sent before hearing it (and send again)
+// still say they keep the older ones; the calls that follow are confirmed as they are
+// stored, never those that went with the old file.
+TEST(HistoryReplaced, ANewHistoryConfirmsOnFromWhatWasToldStored)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fleet.sqlite"));
+    const auto published = [](int seq) {
+        const QJsonObject event{
+            {QStringLiteral("event"), QStringLiteral("call")},
+            {QStringLiteral("id"), QStringLiteral("front:a1:%1").arg(seq)},
+            {QStringLiteral("line"), QStringLiteral("1")},
+            {QStringLiteral("number"), QStringLiteral("02-123-%1").arg(4000 + seq)},
+            {QStringLiteral("pc_time"), QStringLiteral("2026-12-08T09:15:04.000+09:00")}};
+        // Sent before any confirmation came: the publisher still kept everything from 1.
+        return Event(
+            events::Published{QStringLiteral("front"), event, QStringLiteral("a1"), seq, 1});
+    };
+    HistoryOutput history(historyStore(path, true), {});
+    qint64 upTo = 0;
+    QObject::connect(&history, &HistoryOutput::stored,
+                     [&upTo](const Stored &stored) { upTo = std::max(upTo, stored.upTo); });
+    for (int seq = 1; seq <= 10; ++seq)
+        history.consume(published(seq));
+    history.finish(QDeadlineTimer(10000));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(upTo, 10);
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(suffix));
+    for (int seq = 11; seq <= 20; ++seq)
+        history.consume(published(seq));
+    history.finish(QDeadlineTimer(10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(upTo, 20);
+    HistoryReader reader(path);
+    QString problem;
+    QStringList numbers;
+    ASSERT_TRUE(reader.eachCall(
+        {}, [&numbers](const CallRow &row) { numbers << row.number; }, &problem))
+        << problem.toStdString();
+    EXPECT_EQ(numbers.size(), 10); // the ten after the deletion, in the file at the path
+}
