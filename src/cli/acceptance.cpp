@@ -172,8 +172,16 @@ public:
         m_console.setVariant(VariantId(options.variant));
         m_outputs = outputs.build();
         connect(&m_console, &Console::observed, m_outputs.get(), &OutputSet::consume);
+        // The capture is the run's evidence: one that stopped is a record lost.
+        connect(m_outputs.get(), &OutputSet::news, this,
+                [this](const QString &, Severity severity, const QString &text) {
+                    if (severity == Severity::Stopped)
+                        m_lostRecords << text;
+                });
         connect(&m_console, &Console::observed, this, [this](const Event &event) {
             m_seen.push_back({event, m_clock.elapsed()});
+            if (const auto *lost = std::get_if<events::PortLost>(&event); lost && !m_lost)
+                m_lost = lost->reason;
             if (const auto *id = std::get_if<events::Identification>(&event)) {
                 m_report.boxName = id->name.trimmed();
                 m_report.boxVersion = id->version.trimmed();
@@ -203,7 +211,14 @@ public:
         m_report.started = QDateTime::currentDateTimeUtc();
         m_clock.start();
         bool stopped = false;
+        bool unprompted = false;
         for (const SuiteStep &step : steps) {
+            // A box that went away fails the step at hand; nothing after it runs.
+            stopped = stopped || m_lostTold;
+            // What a person was to do first, unasked in a --batch run: the expectations
+            // that follow are not run, up to the next operator step or prompt.
+            if (step.kind != SuiteStep::Kind::Expect)
+                unprompted = false;
             if (step.kind == SuiteStep::Kind::Operator) {
                 if (!stopped)
                     runOperatorStep(m_console, step.step);
@@ -213,11 +228,19 @@ public:
             if (step.kind == SuiteStep::Kind::Wait) {
                 if (!stopped)
                     spin(step.waitMs);
+                m_settled = m_seen.size();
                 continue;
             }
             Result result{Result::Skipped, step.lineNumber, step.text, 0, {}};
-            if (!stopped)
+            if (!stopped && !unprompted)
                 result = step.kind == SuiteStep::Kind::Prompt ? prompt(step) : expect(step);
+            unprompted = unprompted || (step.kind == SuiteStep::Kind::Prompt &&
+                                        result.verdict == Result::Failed && m_options.batch);
+            if (result.verdict != Result::Skipped && m_lost && !m_lostTold) {
+                result.verdict = Result::Failed;
+                result.message = lostMessage();
+            }
+            m_lostTold = m_lostTold || (m_lost && result.verdict == Result::Failed);
             show(result);
             m_report.results << result;
             stopped = stopped || (result.verdict == Result::Failed && !m_options.keepGoing);
@@ -227,8 +250,13 @@ public:
         return m_report;
     }
 
-    // The capture of the run, written to its end.
-    void finish() { m_outputs->finish(QDeadlineTimer(5000)); }
+    // The capture of the run, written to its end; what of the run's record was lost.
+    QStringList finish()
+    {
+        m_lostRecords << m_outputs->finish(QDeadlineTimer(5000));
+        QCoreApplication::processEvents();
+        return m_lostRecords;
+    }
     QString device() const
     {
         return m_options.device.isEmpty() ? m_link.device() : m_options.device;
@@ -245,16 +273,21 @@ private:
     {
         const Expectation &e = step.expectation;
         const qint64 start = m_clock.elapsed();
-        // Both look at what came since the last expectation was met, then on: "expect no"
-        // means nothing more of it after what was expected.
-        size_t scan = m_cursor;
+        // An expectation looks at what came since the last one was met (an operator
+        // step's frames too), then on; "expect no" not across a wait: what came before a
+        // `wait` step was let settle, and is not this step's.
+        size_t scan = e.none ? std::max(m_cursor, m_settled) : m_cursor;
         for (;;) {
+            if (m_lost) // nothing more will come: failed at once, whatever was expected
+                return {Result::Failed, step.lineNumber, step.text, m_clock.elapsed() - start,
+                        lostMessage()};
             for (; scan < m_seen.size(); ++scan) {
                 if (!matches(e, m_seen[scan].event))
                     continue;
                 if (e.none)
                     return {
-                        Result::Failed, step.lineNumber, step.text, m_seen[scan].at - start,
+                        Result::Failed, step.lineNumber, step.text,
+                        std::max<qint64>(0, m_seen[scan].at - start),
                         QStringLiteral("expected none, got %1").arg(describe(m_seen[scan].event))};
                 m_cursor = scan + 1;
                 return {Result::Passed,
@@ -271,6 +304,11 @@ private:
             }
             spin(int(std::min<qint64>(5, e.withinMs - waited)));
         }
+    }
+
+    QString lostMessage() const
+    {
+        return QStringLiteral("장비 연결이 끊겼습니다: %1").arg(visibleControls(*m_lost));
     }
 
     // What came most recently, for a failure: the expected thing did not.
@@ -341,6 +379,10 @@ private:
     std::unique_ptr<OutputSet> m_outputs;
     std::vector<Seen> m_seen;
     size_t m_cursor = 0;
+    size_t m_settled = 0; // what came before the last wait ended
+    QStringList m_lostRecords;
+    std::optional<QString> m_lost; // why the port went, once it has
+    bool m_lostTold = false;       // a step failed for it
     QElapsedTimer m_clock;
     SuiteReport m_report;
 };
@@ -452,6 +494,13 @@ int runTests(const TestOptions &options)
             return 1;
         }
         scenario::Suite suite = scenario::parseSuite(in.readAll());
+        // A suite that expects nothing would pass whatever the box did.
+        if (suite.error.isEmpty() &&
+            std::none_of(suite.steps.begin(), suite.steps.end(), [](const SuiteStep &step) {
+                return step.kind == SuiteStep::Kind::Expect;
+            }))
+            suite.error =
+                QStringLiteral("no expectation: a suite needs at least one 'expect' step");
         if (!suite.error.isEmpty()) {
             std::fprintf(stderr, "%s: %s\n", qUtf8Printable(file), qUtf8Printable(suite.error));
             return 2;
@@ -460,6 +509,7 @@ int runTests(const TestOptions &options)
     }
     Settings settings(options.settingsPath);
     QList<SuiteReport> reports;
+    QStringList lost; // what of the runs' records could not be kept
     int passed = 0;
     int failed = 0;
     int skipped = 0;
@@ -482,7 +532,8 @@ int runTests(const TestOptions &options)
         }
         report(QStringLiteral("suite %1 on %2").arg(file, run.device()));
         SuiteReport report = run.run(file, suite.steps);
-        run.finish();
+        for (const QString &what : run.finish())
+            lost << QStringLiteral("the capture %1: %2").arg(capture, what);
         const QString named =
             QDir(options.captures)
                 .filePath(
@@ -509,8 +560,7 @@ int runTests(const TestOptions &options)
                            report.ms,
                            report.capture};
             if (!recordRun(options.history, record, &problem))
-                say(QStringLiteral("the run is not in the history %1: %2")
-                        .arg(options.history, problem));
+                lost << QStringLiteral("the history %1: %2").arg(options.history, problem);
         }
         reports << report;
     }
@@ -520,10 +570,14 @@ int runTests(const TestOptions &options)
                .arg(skipped ? QStringLiteral(", %1 not run").arg(skipped) : QString()));
     if (!options.junit.isEmpty()) {
         QString problem;
-        if (!writeJunit(options.junit, reports, &problem)) {
-            say(QStringLiteral("cannot write %1: %2").arg(options.junit, problem));
-            return 1;
-        }
+        if (!writeJunit(options.junit, reports, &problem))
+            lost << QStringLiteral("the JUnit report %1: %2").arg(options.junit, problem);
+    }
+    // Never a verdict without its record.
+    if (!lost.isEmpty()) {
+        for (const QString &what : std::as_const(lost))
+            say(QStringLiteral("the run's record is not kept in %1").arg(what));
+        return 3;
     }
     return failed == 0 && skipped == 0 ? 0 : 1;
 }

@@ -15,7 +15,8 @@
 //
 // An expectation looks at what the console saw since the last expectation was met (an
 // operator step's frames too), then waits for the rest of its time: "expect no X" passes
-// when nothing of X came after what was expected, up to its time limit.
+// when nothing of X came after what was expected (and after the last `wait`), up to its
+// time limit. Times are measured from the step's start and are never negative.
 //
 // GLOB: `*` any characters, `?` one. A time limit is N followed by ms, s or m. A line's
 // text from a blank and `#` on is a comment (not inside byte notation: rx and tx patterns

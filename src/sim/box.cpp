@@ -2,6 +2,7 @@
 
 #include "console/bytes.h"
 #include "console/notation.h"
+#include "console/variant.h"
 
 namespace dialkite::sim {
 
@@ -38,12 +39,19 @@ bool parseFault(const QString &text, Faults *faults, QString *why)
         faults->ignore += value.toLatin1();
     else if (kind == u"no-ack-wait" && value.isEmpty())
         faults->noAckWait = true;
+    else if (kind == u"die-after")
+        faults->dieAfterMs = value.toInt(&ok);
+    else if (kind == u"wrong-variant")
+        faults->wrongVariant = value.toInt(&ok);
     else
         ok = false;
     if (!ok || faults->slowMs < 0 || faults->slowMs > 600000 || faults->garble < 0 ||
-        faults->garble > 1) {
+        faults->garble > 1 || faults->dieAfterMs < 0 || faults->dieAfterMs > 86400000 ||
+        faults->wrongVariant < 0 || faults->wrongVariant > variantTable().highest()) {
         *why = QStringLiteral("--fault takes no-identify, wrong-version, slow:MS, drop-call-end,"
-                              " garble:P (0 to 1), ignore:LETTER or no-ack-wait, not '%1'")
+                              " garble:P (0 to 1), ignore:LETTER, no-ack-wait, die-after:MS or"
+                              " wrong-variant:N (1 to %1), not '%2'")
+                   .arg(variantTable().highest())
                    .arg(text);
         return false;
     }
@@ -52,7 +60,7 @@ bool parseFault(const QString &text, Faults *faults, QString *why)
 
 Box::Box(const BoxOptions &options, QObject *parent)
     : QObject(parent)
-    , m_variant(options.variant)
+    , m_variant(options.faults.wrongVariant ? options.faults.wrongVariant : options.variant)
     , m_options(options)
     , m_random(options.seed)
 {}
@@ -71,7 +79,9 @@ void Box::send(const QByteArray &bytes, bool record)
 
 void Box::setVariant(int variant)
 {
-    m_variant = variant;
+    // A box of the wrong kind stays what it is, whatever it is told.
+    if (!m_options.faults.wrongVariant)
+        m_variant = variant;
     m_identified = false;
 }
 

@@ -26,6 +26,8 @@ struct Faults {
     double garble = 0;         // each record has one byte changed with this probability
     QByteArray ignore;         // command letters it ignores (no answer, no effect)
     bool noAckWait = false;    // does not wait for acknowledgements: sends each call twice
+    int dieAfterMs = 0;        // goes away (the line closes) this long after it starts
+    int wrongVariant = 0;      // speaks this variant whatever it is told to be
 };
 
 // A fault as written on the command line ("no-identify", "slow:500", "garble:0.5",

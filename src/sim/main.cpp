@@ -112,7 +112,9 @@ struct Options {
             "Play a faulty box (repeatable): no-identify, wrong-version, slow:MS (every\n"
             "answer MS late), drop-call-end, garble:P (a byte of a record changed\n"
             "with probability P), ignore:LETTER (a command letter ignored),\n"
-            "no-ack-wait (every call record sent twice, not waiting for its answer)."),
+            "no-ack-wait (every call record sent twice, not waiting for its answer),\n"
+            "die-after:MS (the box goes away MS after it starts: the line closes),\n"
+            "wrong-variant:N (it speaks variant N whatever it is told to be)."),
         QStringLiteral("KIND")};
 
     QList<QCommandLineOption> all() const
@@ -400,6 +402,11 @@ int serve(Endpoint &line, Run run)
     }
     if (run.rate > 0)
         session.startRandom(run.rate);
+    if (run.box.faults.dieAfterMs > 0)
+        QTimer::singleShot(run.box.faults.dieAfterMs, [] {
+            log("!!", QStringLiteral("the box goes away"));
+            QCoreApplication::exit(0);
+        });
     const int status = QCoreApplication::exec();
     reportAcknowledgements(box, counts);
     return status;

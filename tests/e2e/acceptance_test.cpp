@@ -6,8 +6,11 @@
 #include "support/pty.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
@@ -52,14 +55,14 @@ SuiteRun runSuite(QTemporaryDir &dir, int variant, const QString &suite,
         path += sim.readAllStandardOutput();
         return path.contains('\n') || sim.state() == QProcess::NotRunning;
     });
+    QStringList arguments{QStringLiteral("test"),       suite,
+                          QStringLiteral("--device"),   QString::fromLocal8Bit(path.trimmed()),
+                          QStringLiteral("--captures"), dir.filePath(QStringLiteral("runs")),
+                          QStringLiteral("--settings"), dir.filePath(QStringLiteral("none.ini"))};
+    if (!extra.contains(QStringLiteral("--history")))
+        arguments << QStringLiteral("--history") << dir.filePath(QStringLiteral("history.sqlite"));
     QProcess test;
-    test.start(QStringLiteral(DIALKITE_CLI),
-               QStringList{QStringLiteral("test"), suite, QStringLiteral("--device"),
-                           QString::fromLocal8Bit(path.trimmed()), QStringLiteral("--captures"),
-                           dir.filePath(QStringLiteral("runs")), QStringLiteral("--history"),
-                           dir.filePath(QStringLiteral("history.sqlite")),
-                           QStringLiteral("--settings"), dir.filePath(QStringLiteral("none.ini"))} +
-                   extra);
+    test.start(QStringLiteral(DIALKITE_CLI), arguments + extra);
     SuiteRun run;
     bool rang = false;
     waitFor(
@@ -223,4 +226,90 @@ TEST(Reports, APromptFailsAtOnceInABatchRun)
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(firstFailure(run.out).contains("prompt")) << run.out.constData();
     EXPECT_TRUE(run.out.contains("needs a person")) << run.out.constData();
+}
+
+// A box that goes away in the middle fails every shipped suite: the step at hand at once,
+// with the reason, and nothing after it runs ("expect no" included, which nothing from a
+// dead box would ever break).
+TEST_P(EverySuite, FailsWhenItsBoxGoesAwayMidway)
+{
+    QTemporaryDir dir;
+    const SuiteRun run =
+        runSuite(dir, GetParam(), suiteOf(GetParam()), {QStringLiteral("die-after:1200")},
+                 {QStringLiteral("--keep-going")});
+    EXPECT_EQ(run.status, 1) << run.out.constData() << run.err.constData();
+    const QByteArray failure = firstFailure(run.out);
+    const QByteArray after = run.out.mid(run.out.indexOf(failure) + failure.size(), 200);
+    EXPECT_TRUE(after.contains("장비 연결이 끊겼습니다")) << run.out.constData();
+    EXPECT_FALSE(run.out.contains(" passed, 0 failed")) << run.out.constData();
+    // One failure for it, however many steps were left (--keep-going or not).
+    EXPECT_EQ(run.out.count("  FAIL  "), 1) << run.out.constData();
+    EXPECT_LT(run.out.lastIndexOf("  ok  "), run.out.indexOf("  FAIL  ")) << run.out.constData();
+}
+
+// A suite's times: an "expect no" looks at what follows its step only, and no time is
+// ever negative; a suite that expects nothing is refused before the box is touched.
+TEST(HonestVerdicts, ExpectNoWatchesOnlyItsOwnTimeAndAnEmptySuiteIsRefused)
+{
+    QTemporaryDir dir;
+    const QString suite = dir.filePath(QStringLiteral("after-a-wait.suite"));
+    QFile file(suite);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    // A variant 3 box's identification is answered by the console (a tx) after it came:
+    // before the wait, so not the "expect no tx"'s business.
+    file.write("select 3\nidentify\nexpect identification within 2s\nwait 1s\n"
+               "expect no tx within 500ms\nexpect no identification within 300ms\n");
+    file.close();
+    const QString junit = dir.filePath(QStringLiteral("report.xml"));
+    const SuiteRun run = runSuite(dir, 3, suite, {}, {QStringLiteral("--junit"), junit});
+    EXPECT_EQ(run.status, 0) << run.out.constData() << run.err.constData();
+    EXPECT_TRUE(run.out.contains("3 passed, 0 failed")) << run.out.constData();
+    EXPECT_FALSE(run.out.contains("(-")) << run.out.constData();
+    QFile report(junit);
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(report.readAll().contains("time=\"-")) << junit.toStdString();
+
+    const QString empty = dir.filePath(QStringLiteral("empty.suite"));
+    QFile comments(empty);
+    ASSERT_TRUE(comments.open(QIODevice::WriteOnly));
+    comments.write("# only comments\nidentify\nwait 1s\n");
+    comments.close();
+    QProcess test;
+    test.start(
+        QStringLiteral(DIALKITE_CLI),
+        {QStringLiteral("test"), empty, QStringLiteral("--device"), QStringLiteral("/dev/null")});
+    ASSERT_TRUE(test.waitForFinished(10000));
+    EXPECT_EQ(test.exitCode(), 2);
+    EXPECT_TRUE(test.readAllStandardError().contains("no expectation"));
+}
+
+// A --batch run whose prompt cannot be answered does not wait for what the person was to
+// do; a run whose history cannot be written ends with status 3, never as a pass.
+TEST(HonestVerdicts, AnUnansweredPromptWaitsForNothingAndALostRecordIsNoPass)
+{
+    QTemporaryDir dir;
+    QElapsedTimer timer;
+    timer.start();
+    const SuiteRun batch = runSuite(dir, 1, suiteOf(1), {},
+                                    {QStringLiteral("--batch"), QStringLiteral("--keep-going")});
+    EXPECT_LT(timer.elapsed(), 30000); // not the 60 s of the call a person was to make
+    EXPECT_EQ(batch.status, 1);
+    EXPECT_TRUE(batch.out.contains("  skip  line 13: expect call")) << batch.out.constData();
+    EXPECT_TRUE(batch.out.contains("  skip  line 14: expect no rx")) << batch.out.constData();
+
+    // Another program's database where the history should be: refused, so the run's
+    // record is lost.
+    const QString theirs = dir.filePath(QStringLiteral("theirs.sqlite"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("t"));
+        db.setDatabaseName(theirs);
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec(QStringLiteral("CREATE TABLE orders (what TEXT)"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("t"));
+    const SuiteRun unkept = runSuite(dir, 1, suiteOf(1), {}, {QStringLiteral("--history"), theirs});
+    EXPECT_EQ(unkept.status, 3) << unkept.out.constData() << unkept.err.constData();
+    EXPECT_TRUE(unkept.err.contains("the run's record is not kept in the history"))
+        << unkept.err.constData();
 }
