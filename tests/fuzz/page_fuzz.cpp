@@ -59,7 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(answer.rfind("HTTP/1.1 ", 0) == 0, "an answer that is not HTTP", answer);
     check(answer.find("\r\nContent-Security-Policy: default-src 'none'") != std::string::npos,
           "an answer without its security headers", answer);
-    const bool api = request.find(" /api/") != std::string::npos;
+    // The request's target: the first line's second word.
+    const size_t first = request.find(' ');
+    const bool api = first != std::string::npos && request.compare(first + 1, 5, "/api/") == 0;
     if (api && answer.rfind("HTTP/1.1 200", 0) == 0)
         check(request.find(kToken) != std::string::npos, "the API opened without the token",
               answer);
