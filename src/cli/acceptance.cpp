@@ -136,12 +136,70 @@ bool matches(const Expectation &e, const Event &event)
     return false;
 }
 
+// The same kind of event as an expectation waits for, whatever its fields.
+bool sameKind(const Expectation &e, const Event &event)
+{
+    Expectation any;
+    any.what = e.what;
+    any.none = true; // tx and rx: any bytes
+    return matches(any, event);
+}
+
+// What an expectation wanted, as its line says it: "identification version=V1.*".
+QString wanted(const SuiteStep &step)
+{
+    QString text = step.text;
+    if (text.startsWith(u"expect "))
+        text.remove(0, 7);
+    const qsizetype within = text.lastIndexOf(u" within ");
+    return within < 0 ? text : text.left(within);
+}
+
+// An event as an expectation's fields name it: "identification name=DK-C0001 version=V9.9".
+QString received(const Event &event)
+{
+    if (const auto *call = std::get_if<events::CallerId>(&event))
+        return QStringLiteral("call line=%1 number=%2 status=%3 color=%4")
+            .arg(lineNumber(QString::fromLatin1(call->line)), call->number,
+                 json::statusName(call->status),
+                 call->colour == CellColour::Blue  ? QStringLiteral("blue")
+                 : call->colour == CellColour::Red ? QStringLiteral("red")
+                                                   : QStringLiteral("none"));
+    if (const auto *id = std::get_if<events::Identification>(&event)) {
+        QString version = id->version.trimmed();
+        if (version.startsWith(texts::kVersionPrefix))
+            version.remove(0, texts::kVersionPrefix.size());
+        return QStringLiteral("identification name=%1 version=%2")
+            .arg(id->name.trimmed(), version.trimmed());
+    }
+    return describe(event);
+}
+
+// The box's own name for its kind, when what it sent names another variant than the one
+// the console speaks ("DK-A0001" from a box taken for a variant 3 one).
+QString otherVariantHint(const QByteArray &bytes, const QString &current)
+{
+    static const QRegularExpression named(QStringLiteral("DK-[A-Z][0-9]{0,4}"));
+    const QRegularExpressionMatch found = named.match(QString::fromLatin1(bytes));
+    if (!found.hasMatch())
+        return {};
+    for (const VariantInfo &info : variantTable().all()) {
+        if (!found.captured().startsWith(info.deviceName) || info.code.text() == current)
+            continue;
+        return QStringLiteral("장비가 %1(%2번 종류)로 응답했습니다")
+            .arg(found.captured(), info.code.text());
+    }
+    return {};
+}
+
 struct Result {
     enum Verdict { Passed, Failed, Skipped } verdict = Passed;
     int lineNumber = 0;
     QString text;
     qint64 ms = 0;
     QString message;
+    bool prompt = false; // a person's step, not a test of the box
+    int limitMs = 0;     // an expectation's time limit
 };
 
 struct SuiteReport {
@@ -151,10 +209,17 @@ struct SuiteReport {
     qint64 ms = 0;
     QString capture;
     QList<Result> results;
-    int count(Result::Verdict verdict) const
+    int count(Result::Verdict verdict, bool promptsToo = true) const
+    {
+        return int(std::count_if(results.begin(), results.end(), [&](const Result &r) {
+            return r.verdict == verdict && (promptsToo || !r.prompt);
+        }));
+    }
+    // The box's tests: its expectations, not the person's prompts.
+    int tests() const
     {
         return int(std::count_if(results.begin(), results.end(),
-                                 [verdict](const Result &r) { return r.verdict == verdict; }));
+                                 [](const Result &r) { return !r.prompt; }));
     }
 };
 
@@ -236,6 +301,8 @@ public:
                 result = step.kind == SuiteStep::Kind::Prompt ? prompt(step) : expect(step);
             unprompted = unprompted || (step.kind == SuiteStep::Kind::Prompt &&
                                         result.verdict == Result::Failed && m_options.batch);
+            result.prompt = step.kind == SuiteStep::Kind::Prompt;
+            result.limitMs = result.prompt ? 0 : step.expectation.withinMs;
             if (result.verdict != Result::Skipped && m_lost && !m_lostTold) {
                 result.verdict = Result::Failed;
                 result.message = lostMessage();
@@ -282,25 +349,30 @@ private:
                 return {Result::Failed, step.lineNumber, step.text, m_clock.elapsed() - start,
                         lostMessage()};
             for (; scan < m_seen.size(); ++scan) {
-                if (!matches(e, m_seen[scan].event))
+                const qint64 at = std::max<qint64>(0, m_seen[scan].at - start);
+                if (!matches(e, m_seen[scan].event)) {
+                    // A box identifies itself once a request: another identification means
+                    // the one wanted will not come.
+                    if (!e.none && e.what == Expectation::What::Identification &&
+                        sameKind(e, m_seen[scan].event))
+                        return {Result::Failed, step.lineNumber, step.text, at,
+                                unmet(step, start, scan)};
                     continue;
+                }
                 if (e.none)
-                    return {
-                        Result::Failed, step.lineNumber, step.text,
-                        std::max<qint64>(0, m_seen[scan].at - start),
-                        QStringLiteral("expected none, got %1").arg(describe(m_seen[scan].event))};
+                    return {Result::Failed, step.lineNumber, step.text, at,
+                            QStringLiteral("원했던 것: %1 없음; 받은 것: %2 (%3 ms)")
+                                .arg(wanted(step).mid(3), received(m_seen[scan].event))
+                                .arg(at)};
                 m_cursor = scan + 1;
-                return {Result::Passed,
-                        step.lineNumber,
-                        step.text,
-                        std::max<qint64>(0, m_seen[scan].at - start),
-                        {}};
+                return {Result::Passed, step.lineNumber, step.text, at, {}};
             }
             const qint64 waited = m_clock.elapsed() - start;
             if (waited >= e.withinMs) {
                 if (e.none)
                     return {Result::Passed, step.lineNumber, step.text, waited, {}};
-                return {Result::Failed, step.lineNumber, step.text, waited, lastSeen()};
+                return {Result::Failed, step.lineNumber, step.text, waited,
+                        unmet(step, start, m_seen.size())};
             }
             spin(int(std::min<qint64>(5, e.withinMs - waited)));
         }
@@ -309,6 +381,37 @@ private:
     QString lostMessage() const
     {
         return QStringLiteral("장비 연결이 끊겼습니다: %1").arg(visibleControls(*m_lost));
+    }
+
+    // Why an expectation was not met: what it wanted, the nearest thing of its kind that
+    // came since it looked (the one at `until` when that is what ended it) and when; with
+    // nothing of its kind, what came last; and a box that answered as another variant named.
+    QString unmet(const SuiteStep &step, qint64 start, size_t until) const
+    {
+        const Expectation &e = step.expectation;
+        QString message = QStringLiteral("원했던 것: %1; ").arg(wanted(step));
+        std::optional<size_t> nearest;
+        if (until < m_seen.size())
+            nearest = until;
+        for (size_t i = m_seen.size(); !nearest && i > m_cursor; --i)
+            if (sameKind(e, m_seen[i - 1].event))
+                nearest = i - 1;
+        if (nearest)
+            message += QStringLiteral("받은 것: %1 (%2 ms)")
+                           .arg(received(m_seen[*nearest].event))
+                           .arg(std::max<qint64>(0, m_seen[*nearest].at - start));
+        else
+            message += QStringLiteral("받은 것: 없음; %1").arg(lastSeen());
+        QByteArray bytes;
+        for (const Seen &seen : m_seen) {
+            if (const auto *logged = std::get_if<events::RecordLogged>(&seen.event))
+                bytes += logged->text;
+            else if (const auto *in = std::get_if<events::BytesReceived>(&seen.event))
+                bytes += in->bytes;
+        }
+        if (const QString hint = otherVariantHint(bytes, variant()); !hint.isEmpty())
+            message += QStringLiteral("; ") + hint;
+        return message;
     }
 
     // What came most recently, for a failure: the expected thing did not.
@@ -410,9 +513,9 @@ bool writeJunit(const QString &path, const QList<SuiteReport> &reports, QString 
     int skipped = 0;
     qint64 ms = 0;
     for (const SuiteReport &report : reports) {
-        tests += int(report.results.size());
-        failures += report.count(Result::Failed);
-        skipped += report.count(Result::Skipped);
+        tests += report.tests();
+        failures += report.count(Result::Failed, false);
+        skipped += report.count(Result::Skipped, false);
         ms += report.ms;
     }
     const auto seconds = [](qint64 ms) { return QString::number(double(ms) / 1000.0, 'f', 3); };
@@ -427,12 +530,12 @@ bool writeJunit(const QString &path, const QList<SuiteReport> &reports, QString 
         const QString suite = QFileInfo(report.file).completeBaseName();
         xml.writeStartElement(QStringLiteral("testsuite"));
         xml.writeAttribute(QStringLiteral("name"), suite);
-        xml.writeAttribute(QStringLiteral("tests"), QString::number(report.results.size()));
+        xml.writeAttribute(QStringLiteral("tests"), QString::number(report.tests()));
         xml.writeAttribute(QStringLiteral("failures"),
-                           QString::number(report.count(Result::Failed)));
+                           QString::number(report.count(Result::Failed, false)));
         xml.writeAttribute(QStringLiteral("errors"), QStringLiteral("0"));
         xml.writeAttribute(QStringLiteral("skipped"),
-                           QString::number(report.count(Result::Skipped)));
+                           QString::number(report.count(Result::Skipped, false)));
         xml.writeAttribute(QStringLiteral("time"), seconds(report.ms));
         xml.writeAttribute(QStringLiteral("timestamp"),
                            report.started.toString(Qt::ISODate).left(19));
@@ -449,12 +552,25 @@ bool writeJunit(const QString &path, const QList<SuiteReport> &reports, QString 
         }
         xml.writeEndElement();
         for (const Result &result : report.results) {
+            if (result.prompt)
+                continue;
             xml.writeStartElement(QStringLiteral("testcase"));
             xml.writeAttribute(QStringLiteral("classname"), suite);
             xml.writeAttribute(
                 QStringLiteral("name"),
                 QStringLiteral("line %1: %2").arg(result.lineNumber).arg(result.text));
             xml.writeAttribute(QStringLiteral("time"), seconds(result.ms));
+            // What was measured against its limit, for a trend across units.
+            if (result.verdict != Result::Skipped) {
+                xml.writeStartElement(QStringLiteral("properties"));
+                for (const auto &[name, value] : {std::pair{"measured_ms", result.ms},
+                                                  std::pair{"limit_ms", qint64(result.limitMs)}}) {
+                    xml.writeEmptyElement(QStringLiteral("property"));
+                    xml.writeAttribute(QStringLiteral("name"), QLatin1String(name));
+                    xml.writeAttribute(QStringLiteral("value"), QString::number(value));
+                }
+                xml.writeEndElement();
+            }
             if (result.verdict == Result::Failed) {
                 xml.writeStartElement(QStringLiteral("failure"));
                 xml.writeAttribute(QStringLiteral("message"), visibleControls(result.message));
@@ -479,6 +595,31 @@ bool writeJunit(const QString &path, const QList<SuiteReport> &reports, QString 
         return false;
     }
     return true;
+}
+
+// The verdict as one sees it from across the room: 합격 or 불합격 in a band (coloured on
+// a terminal), the time, and where the evidence is.
+void showBanner(bool passed, const QList<SuiteReport> &reports)
+{
+    qint64 ms = 0;
+    for (const SuiteReport &report : reports)
+        ms += report.ms;
+#if defined(Q_OS_UNIX)
+    const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+#else
+    const bool terminal = false;
+#endif
+    const QString word = passed ? QStringLiteral("합격") : QStringLiteral("불합격");
+    const QString band = QStringLiteral("==================== %1 ====================").arg(word);
+    if (terminal)
+        report((passed ? QStringLiteral("\x1b[1;97;42m") : QStringLiteral("\x1b[1;97;41m")) + band +
+               QStringLiteral("\x1b[0m"));
+    else
+        report(band);
+    report(QStringLiteral("시간: %1 s").arg(double(ms) / 1000.0, 0, 'f', 1));
+    for (const SuiteReport &report : reports)
+        if (!report.capture.isEmpty())
+            cli::report(QStringLiteral("통신 기록: %1").arg(report.capture));
 }
 
 } // namespace
@@ -568,6 +709,7 @@ int runTests(const TestOptions &options)
                .arg(passed)
                .arg(failed)
                .arg(skipped ? QStringLiteral(", %1 not run").arg(skipped) : QString()));
+    showBanner(failed == 0 && skipped == 0, reports);
     if (!options.junit.isEmpty()) {
         QString problem;
         if (!writeJunit(options.junit, reports, &problem))

@@ -87,18 +87,28 @@ public:
     {
         if (m_runs)
             return m_reader.eachRun(
-                m_filter.limit, [&](const RunRow &run) { row(cellsOf(runColumns(), run)); },
+                m_filter.limit,
+                [&](const RunRow &run) {
+                    QStringList cells = cellsOf(runColumns(), run);
+                    // People read the verdict in Korean; JSON keeps its English word.
+                    if (m_forPeople)
+                        cells[runVerdictColumn()] = verdictShown(cells[runVerdictColumn()]);
+                    row(cells);
+                },
                 problem);
         return m_reader.eachCall(
             m_filter, [&](const CallRow &call) { row(cellsOf(historyTable(), call)); }, problem);
     }
     // Whether any stored event names a box (a rig's history).
     bool anyBox() { return m_reader.anyBox(); }
+    // Rows for a table or a CSV file rather than for a program.
+    void setForPeople(bool people) { m_forPeople = people; }
 
 private:
     HistoryReader &m_reader;
     HistoryFilter m_filter;
     bool m_runs = false;
+    bool m_forPeople = false;
     QStringList m_titles;
     QStringList m_keys;
 };
@@ -191,6 +201,7 @@ bool print(Search &search, HistoryFormat format, QString *problem)
     }
     const QString kind = search.runs() ? QStringLiteral("run") : QStringLiteral("call");
     const QStringList header = pick(search.titles(), shown);
+    search.setForPeople(format != HistoryFormat::Json);
     switch (format) {
     case HistoryFormat::Json:
         return search.each(

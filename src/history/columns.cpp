@@ -77,6 +77,27 @@ const QList<RunColumn> &runColumns()
     return columns;
 }
 
+int runVerdictColumn()
+{
+    static const int column = [] {
+        const QList<RunColumn> &columns = runColumns();
+        for (int i = 0; i < columns.size(); ++i)
+            if (qstrcmp(columns[i].key, "verdict") == 0)
+                return i;
+        return 0;
+    }();
+    return column;
+}
+
+QString verdictShown(const QString &verdict)
+{
+    if (verdict == u"passed")
+        return QStringLiteral("합격");
+    if (verdict == u"failed")
+        return QStringLiteral("불합격");
+    return verdict;
+}
+
 QByteArray historyCsvHeader()
 {
     return csv::kBom + csv::line(titlesOf(historyTable()));

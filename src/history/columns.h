@@ -34,6 +34,9 @@ struct RunColumn {
 };
 // A run's columns, as `history --runs` shows them.
 const QList<RunColumn> &runColumns();
+int runVerdictColumn();
+// A run's verdict ("passed", "failed") as people read it: 합격, 불합격.
+QString verdictShown(const QString &verdict);
 
 // The cells of a row, in the columns' order.
 template <typename Column, typename Row>

@@ -111,6 +111,12 @@ TEST_P(EverySuite, PassesOnAHealthyBoxOfItsVariant)
     EXPECT_EQ(run.status, 0) << run.out.constData() << run.err.constData();
     EXPECT_TRUE(run.out.contains(" passed, 0 failed\n")) << run.out.constData();
     EXPECT_FALSE(run.out.contains("FAIL")) << run.out.constData();
+    // The verdict from across the room (plain: this is no terminal), and the evidence.
+    EXPECT_TRUE(run.out.contains("\n==================== 합격 ====================\n"))
+        << run.out.constData();
+    EXPECT_FALSE(run.out.contains("\x1b[")) << run.out.constData();
+    EXPECT_TRUE(run.out.contains("\n통신 기록: " + dir.filePath(QStringLiteral("runs")).toUtf8()))
+        << run.out.constData();
 }
 
 INSTANTIATE_TEST_SUITE_P(Suites, EverySuite, ::testing::Range(1, 9),
@@ -129,12 +135,15 @@ TEST(FaultyBoxes, EachFaultFailsTheStepThatSeesIt)
     };
     const Case cases[] = {
         {3, "no-identify", "expect identification", "last seen: tx"},
-        {3, "wrong-version", "expect identification", "identification DK-C0001 Ver V9.9"},
+        {3, "wrong-version", "expect identification",
+         "원했던 것: identification name=DK-C* version=V1.*; 받은 것: identification "
+         "name=DK-C0001 version=V9.9 ("},
+        {3, "wrong-variant:1", "expect identification", "장비가 DK-A0001(1번 종류)로 응답했습니다"},
         {3, "slow:2500", "expect identification", "last seen: tx"},
         {3, "drop-call-end", "expect call-end", "last seen"},
         {1, "ignore:x", "expect detection", "last seen"},
         {6, "garble:1", "expect detection", "last seen"}, // its answer is garbled
-        {3, "no-ack-wait", "expect no rx", "expected none, got rx <STX>2I"},
+        {3, "no-ack-wait", "expect no rx", "원했던 것: rx 없음; 받은 것: rx <STX>2I"},
     };
     for (const Case &c : cases) {
         QTemporaryDir dir;
@@ -143,8 +152,12 @@ TEST(FaultyBoxes, EachFaultFailsTheStepThatSeesIt)
         EXPECT_EQ(run.status, 1) << c.fault << "\n" << run.out.constData();
         const QByteArray failure = firstFailure(run.out);
         EXPECT_TRUE(failure.contains(c.failing)) << c.fault << "\n" << run.out.constData();
-        const QByteArray after = run.out.mid(run.out.indexOf(failure) + failure.size(), 300);
+        const QByteArray after = run.out.mid(run.out.indexOf(failure) + failure.size(), 400);
         EXPECT_TRUE(after.contains(c.message)) << c.fault << "\n" << run.out.constData();
+        // Another identification than the one wanted fails at once, not after 2 s.
+        if (QByteArray(c.fault).startsWith("wrong-")) {
+            EXPECT_FALSE(failure.contains("(20")) << run.out.constData();
+        }
         // It stopped there: what came after was not run.
         EXPECT_TRUE(run.out.contains("  skip  ") ||
                     run.out.indexOf(failure) > run.out.lastIndexOf("  ok"))
@@ -194,10 +207,17 @@ TEST(Reports, JUnitForCiTheRunInTheHistoryAndItsCapture)
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
     EXPECT_EQ(suites, 1);
-    EXPECT_EQ(cases, 9); // the suite's expectations and its prompt
+    EXPECT_EQ(cases, 8); // the suite's expectations; its prompt is the person's, not a test
     EXPECT_EQ(declaredTests, QString::number(cases));
     EXPECT_EQ(failures, 1);
-    EXPECT_TRUE(failureMessage.startsWith(u"last seen")) << failureMessage.toStdString();
+    EXPECT_TRUE(failureMessage.startsWith(u"원했던 것: call-end; 받은 것: 없음"))
+        << failureMessage.toStdString();
+    // Each expectation's measured time beside its limit.
+    EXPECT_TRUE(properties.contains(QStringLiteral("limit_ms=15000")))
+        << properties.join(u' ').toStdString();
+    EXPECT_TRUE(properties.contains(QStringLiteral("measured_ms=15000")) ||
+                properties.contains(QStringLiteral("measured_ms=15001")))
+        << properties.join(u' ').toStdString();
     EXPECT_TRUE(properties.contains(QStringLiteral("box.name=DK-C0001")))
         << properties.join(u' ').toStdString();
     EXPECT_TRUE(properties.contains(QStringLiteral("box.version=Ver V1.0")));
@@ -211,6 +231,15 @@ TEST(Reports, JUnitForCiTheRunInTheHistoryAndItsCapture)
     history.waitForFinished(10000);
     const QByteArray runs = history.readAllStandardOutput();
     EXPECT_TRUE(runs.contains("\"verdict\": \"failed\"")) << runs.constData();
+    // People read it in Korean.
+    QProcess table;
+    table.start(QStringLiteral(DIALKITE_CLI),
+                {QStringLiteral("history"), QStringLiteral("--db"),
+                 dir.filePath(QStringLiteral("history.sqlite")), QStringLiteral("--runs")});
+    table.waitForFinished(10000);
+    const QByteArray shown = table.readAllStandardOutput();
+    EXPECT_TRUE(shown.contains("불합격")) << shown.constData();
+    EXPECT_FALSE(shown.contains("failed")) << shown.constData();
     EXPECT_TRUE(runs.contains("\"box_name\": \"DK-C0001\"")) << runs.constData();
     const QStringList captures = QDir(dir.filePath(QStringLiteral("runs")))
                                      .entryList({QStringLiteral("DK-C0001-*-variant3-rez.scn")});
@@ -241,6 +270,7 @@ TEST_P(EverySuite, FailsWhenItsBoxGoesAwayMidway)
     const QByteArray failure = firstFailure(run.out);
     const QByteArray after = run.out.mid(run.out.indexOf(failure) + failure.size(), 200);
     EXPECT_TRUE(after.contains("장비 연결이 끊겼습니다")) << run.out.constData();
+    EXPECT_TRUE(run.out.contains("= 불합격 =")) << run.out.constData();
     EXPECT_FALSE(run.out.contains(" passed, 0 failed")) << run.out.constData();
     // One failure for it, however many steps were left (--keep-going or not).
     EXPECT_EQ(run.out.count("  FAIL  "), 1) << run.out.constData();
