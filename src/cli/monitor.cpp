@@ -184,10 +184,16 @@ std::optional<BoxSpec> parseBoxSpec(const QString &text, QString *error)
     }
     static const QRegularExpression comPort(QStringLiteral("^COM([0-9]+)$"),
                                             QRegularExpression::CaseInsensitiveOption);
-    if (const auto match = comPort.match(where); match.hasMatch())
+    if (const auto match = comPort.match(where); match.hasMatch()) {
         spec.port = match.captured(1).toInt();
-    else
+        if (spec.port < 1 || spec.port > 255) {
+            *error = QStringLiteral("box %1: no port %2 (COM1 to COM255)")
+                         .arg(spec.name, visibleControls(where.left(20)));
+            return std::nullopt;
+        }
+    } else {
         spec.device = where;
+    }
     return spec;
 }
 
@@ -205,6 +211,10 @@ QList<BoxSpec> parseRigFile(const QByteArray &content, QString *error)
         const QString section = heading.first;
         const int line = heading.second;
         const QString shown = visibleControls(section);
+        // The name is the box's as it is: one that '=' would cut short is refused.
+        if (section == u"[]" || section.contains(u'='))
+            return fail(line, QStringLiteral("[%1] is not a box name (no '=', not empty)")
+                                  .arg(section == u"[]" ? QString() : shown));
         if (seen.contains(section, Qt::CaseInsensitive))
             return fail(line, QStringLiteral("a second section [%1]; each box once").arg(shown));
         seen << section;

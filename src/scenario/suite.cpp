@@ -172,6 +172,8 @@ bool globMatch(const QString &glob, const QString &text)
 bool bytesMatch(const Expectation &expectation, const QByteArray &bytes)
 {
     const QList<QByteArray> &pieces = expectation.pieces;
+    if (pieces.isEmpty()) // not a pattern of bytes: nothing is one
+        return false;
     if (pieces.size() == 1)
         return bytes == pieces.front();
     if (!bytes.startsWith(pieces.front()) || !bytes.endsWith(pieces.back()) ||

@@ -24,7 +24,7 @@ TEST(Rig, BoxSpecsOnTheCommandLine)
     EXPECT_EQ(com->variant, 1);
     EXPECT_TRUE(com->device.isEmpty());
     for (const char *bad : {"noequals", "=/dev/x", "a/b=/dev/x", "a+=/dev/x", "#=/dev/x",
-                            "x=", "x=/dev/ttyS0:9", "x=/dev/ttyS0:0"})
+                            "x=", "x=/dev/ttyS0:9", "x=/dev/ttyS0:0", "x=COM0", "x=com256"})
         EXPECT_FALSE(parseBoxSpec(QString::fromLatin1(bad), &error)) << bad;
     EXPECT_FALSE(boxNameProblem(QStringLiteral("tab\there")).isEmpty());
     EXPECT_TRUE(boxNameProblem(QStringLiteral("가게-2")).isEmpty());
@@ -58,6 +58,10 @@ TEST(Rig, RigFileMistakesAtTheirLine)
         {"[a]\nDEVICE=/dev/x\nVARIANT=12\n", "line 1: [a] VARIANT=12 is not a variant (1 to 8)"},
         {"[a]\nDEVICE=/dev/x\nVARIANT=three\n", "line 1: [a] VARIANT=three is not a variant"},
         {"[e\x1b[2Jvil]\nDEVICE=/dev/x\n", "line 1: [e<1B>[2Jvil]"},
+        // A name '=' would cut short, two boxes then one; a heading with no name.
+        {"[ba=4\nPORT=4\n[ba]\nPORT=5\n", "line 1: [ba=4] is not a box name"},
+        {"[a]\nPORT=4\n[\nPORT=5\n", "line 3: [] is not a box name"},
+        {"[a]\nPORT=0\n", "line 1: [a]: box a: no port COM0"},
     };
     for (const auto &[file, expected] : cases) {
         QString error;
