@@ -55,11 +55,6 @@ const std::vector<std::vector<const char *>> kMigrations = {
      " INSERT INTO numbers(rowid, digits) VALUES (new.id, new.digits); END",
      "CREATE TRIGGER events_numbers_gone AFTER DELETE ON events BEGIN"
      " INSERT INTO numbers(numbers, rowid, digits) VALUES ('delete', old.id, old.digits); END"},
-    // 6: two events of one id with other content, both kept: which rows make the pair
-    {"CREATE TABLE conflicts (event_id TEXT NOT NULL, box TEXT NOT NULL DEFAULT '',"
-     " kept INTEGER NOT NULL, other INTEGER NOT NULL, pc_utc INTEGER NOT NULL)",
-     "CREATE INDEX conflicts_kept ON conflicts(kept)",
-     "CREATE INDEX conflicts_other ON conflicts(other)"},
     // 3: how far each publisher's events are stored without a gap (the collector
     //    confirms that much to the publisher, which may then forget them)
     {"CREATE TABLE deliveries (box TEXT NOT NULL, instance TEXT NOT NULL,"
@@ -89,6 +84,11 @@ const std::vector<std::vector<const char *>> kMigrations = {
      "CREATE TRIGGER events_numbers_gone AFTER DELETE ON events"
      " WHEN old.id <= (SELECT up_to FROM number_index) BEGIN"
      " INSERT INTO numbers(numbers, rowid, digits) VALUES ('delete', old.id, old.digits); END"},
+    // 6: two events of one id with other content, both kept: which rows make the pair
+    {"CREATE TABLE conflicts (event_id TEXT NOT NULL, box TEXT NOT NULL DEFAULT '',"
+     " kept INTEGER NOT NULL, other INTEGER NOT NULL, pc_utc INTEGER NOT NULL)",
+     "CREATE INDEX conflicts_kept ON conflicts(kept)",
+     "CREATE INDEX conflicts_other ON conflicts(other)"},
 };
 
 // The same schema on PostgreSQL, version for version. The number index of version 2 is

@@ -7,6 +7,7 @@
 
 #include "console/texts.h"
 
+#include "history/connection.h"
 #include "history/reader.h"
 #include "history/schema.h"
 #include "operations/detection.h"
@@ -301,6 +302,48 @@ TEST_F(History, TwoConsolesShareOneFile)
     EXPECT_EQ(db.rows(QStringLiteral("SELECT line, count(*) FROM events GROUP BY line")),
               (QList<QStringList>{{QStringLiteral("1"), QStringLiteral("300")},
                                   {QStringLiteral("2"), QStringLiteral("300")}}));
+}
+
+// Each version holds what it is documented to add, and a history left at any of them by
+// an older program is brought up to date with its calls: version 3 the delivery ledger,
+// 4 the runs, 5 the batched number index, 6 the conflicts.
+TEST(HistoryVersions, EachOlderVersionHoldsItsTablesAndIsBroughtUpToDate)
+{
+    const std::map<int, QStringList> added = {
+        {1, {QStringLiteral("events")}},       {2, {QStringLiteral("numbers")}},
+        {3, {QStringLiteral("deliveries")}},   {4, {QStringLiteral("runs")}},
+        {5, {QStringLiteral("number_index")}}, {6, {QStringLiteral("conflicts")}}};
+    for (int version = 1; version < kHistorySchema; ++version) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("old.sqlite"));
+        {
+            Db old(path);
+            QSqlDatabase db = old.db();
+            QString problem;
+            ASSERT_TRUE(migrateHistory(db, version, &problem)) << problem.toStdString();
+            for (const auto &[at, tables] : added)
+                for (const QString &table : tables)
+                    EXPECT_EQ(old.rows(QStringLiteral("SELECT name FROM sqlite_master WHERE"
+                                                      " name = ?"),
+                                       {table})
+                                  .size(),
+                              at <= version ? 1 : 0)
+                        << "version " << version << ": " << table.toStdString();
+            QSqlQuery(db).exec(QStringLiteral(
+                "INSERT INTO events (kind, line, pc_utc, pc_time, digits, number)"
+                " VALUES ('call', '1', 1, '1970-01-01 09:00:00', '0212345678', '02-1234-5678')"));
+        }
+        QString moved, problem;
+        ASSERT_TRUE(openHistory(path, QStringLiteral("up"), &moved, &problem))
+            << "version " << version << ": " << problem.toStdString();
+        closeConnection(QStringLiteral("up"));
+        Db db(path);
+        EXPECT_EQ(db.rows(QStringLiteral("PRAGMA user_version")).value(0).value(0),
+                  QString::number(kHistorySchema));
+        HistoryFilter f;
+        f.number = QStringLiteral("1234");
+        EXPECT_EQ(db.numbers(f), QStringList{QStringLiteral("02-1234-5678")}) << version;
+    }
 }
 
 TEST(HistorySettings, DefaultMovedOrOff)
