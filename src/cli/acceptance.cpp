@@ -198,8 +198,9 @@ struct Result {
     QString text;
     qint64 ms = 0;
     QString message;
-    bool prompt = false; // a person's step, not a test of the box
-    int limitMs = 0;     // an expectation's time limit
+    bool prompt = false;        // a person's step, not a test of the box
+    int limitMs = 0;            // an expectation's time limit
+    QString answer = QString(); // a prompt's
 };
 
 struct SuiteReport {
@@ -208,6 +209,7 @@ struct SuiteReport {
     QDateTime started;
     qint64 ms = 0;
     QString capture;
+    int attempt = 1;
     QList<Result> results;
     int count(Result::Verdict verdict, bool promptsToo = true) const
     {
@@ -622,6 +624,79 @@ void showBanner(bool passed, const QList<SuiteReport> &reports)
             cli::report(QStringLiteral("통신 기록: %1").arg(report.capture));
 }
 
+// The steps of a run as the history keeps them.
+QList<RunStep> stepsOf(const SuiteReport &report)
+{
+    QList<RunStep> steps;
+    for (const Result &result : report.results)
+        steps << RunStep{result.lineNumber,
+                         result.text,
+                         result.verdict == Result::Passed   ? QStringLiteral("passed")
+                         : result.verdict == Result::Failed ? QStringLiteral("failed")
+                                                            : QStringLiteral("not_run"),
+                         result.ms,
+                         result.limitMs,
+                         result.message,
+                         result.answer};
+    return steps;
+}
+
+// One attempt of a suite against the box: run, captured and kept in the history. Nothing
+// (and `problem`) when the box cannot be opened; what could not be kept goes to `lost`.
+std::optional<SuiteReport> runAttempt(const TestOptions &options, Settings &settings,
+                                      const QString &file, const scenario::Suite &suite,
+                                      int attempt, QStringList *lost, QString *problem)
+{
+    // The run's capture, under a name with the box and the time once the run is over.
+    QDir().mkpath(options.captures);
+    const QString capture = QDir(options.captures)
+                                .filePath(QStringLiteral("run-%1.scn")
+                                              .arg(QDateTime::currentDateTime().toString(
+                                                  QStringLiteral("yyyyMMdd-HHmmss-zzz"))));
+    OutputPlan plan;
+    plan.set(QStringLiteral("capture"),
+             CaptureOptions{capture, {}, 0, QStringLiteral("dialkite-cli " DIALKITE_VERSION)});
+    OutputFactory outputs(plan);
+    SuiteRun run(options, settings, outputs);
+    if (!run.open(problem))
+        return std::nullopt;
+    report(QStringLiteral("suite %1 on %2").arg(file, run.device()));
+    SuiteReport result = run.run(file, suite.steps);
+    for (const QString &what : run.finish())
+        *lost << QStringLiteral("the capture %1: %2").arg(capture, what);
+    const QString named =
+        QDir(options.captures)
+            .filePath(
+                QStringLiteral("%1-%2-%3%4.scn")
+                    .arg(fileSafe(result.boxName.isEmpty() ? QFileInfo(run.device()).fileName()
+                                                           : result.boxName),
+                         result.started.toLocalTime().toString(QStringLiteral("yyyyMMdd-HHmmss")),
+                         fileSafe(QFileInfo(file).completeBaseName()),
+                         attempt > 1 ? QStringLiteral("-%1").arg(attempt) : QString()));
+    result.capture = QFile::rename(capture, named) ? named : capture;
+    result.attempt = attempt;
+    if (!options.history.isEmpty()) {
+        TestRun record;
+        record.started = result.started;
+        record.suite = file;
+        record.device = run.device();
+        record.variant = run.variant();
+        record.boxName = result.boxName;
+        record.boxVersion = result.boxVersion;
+        record.passed = result.count(Result::Passed);
+        record.failed = result.count(Result::Failed);
+        record.skipped = result.count(Result::Skipped);
+        record.durationMs = result.ms;
+        record.capture = result.capture;
+        record.attempt = attempt;
+        record.steps = stepsOf(result);
+        QString unkept;
+        if (!recordRun(options.history, record, &unkept))
+            *lost << QStringLiteral("the history %1: %2").arg(options.history, unkept);
+    }
+    return result;
+}
+
 } // namespace
 
 int runTests(const TestOptions &options)
@@ -655,55 +730,24 @@ int runTests(const TestOptions &options)
     int failed = 0;
     int skipped = 0;
     for (const auto &[file, suite] : suites) {
-        // The run's capture, under a name with the box and the time once the run is over.
-        QDir().mkpath(options.captures);
-        const QString capture = QDir(options.captures)
-                                    .filePath(QStringLiteral("run-%1.scn")
-                                                  .arg(QDateTime::currentDateTime().toString(
-                                                      QStringLiteral("yyyyMMdd-HHmmss-zzz"))));
-        OutputPlan plan;
-        plan.set(QStringLiteral("capture"),
-                 CaptureOptions{capture, {}, 0, QStringLiteral("dialkite-cli " DIALKITE_VERSION)});
-        OutputFactory outputs(plan);
-        SuiteRun run(options, settings, outputs);
-        QString problem;
-        if (!run.open(&problem)) {
-            say(problem);
-            return 1;
+        // A failed suite again, up to --retry times: each attempt kept, the last deciding.
+        std::optional<SuiteReport> last;
+        for (int attempt = 1; attempt <= options.retries + 1; ++attempt) {
+            if (attempt > 1)
+                report(QStringLiteral("attempt %1 of %2").arg(attempt).arg(options.retries + 1));
+            QString problem;
+            last = runAttempt(options, settings, file, suite, attempt, &lost, &problem);
+            if (!last) {
+                say(problem);
+                return 1;
+            }
+            if (last->count(Result::Failed) == 0 && last->count(Result::Skipped) == 0)
+                break;
         }
-        report(QStringLiteral("suite %1 on %2").arg(file, run.device()));
-        SuiteReport report = run.run(file, suite.steps);
-        for (const QString &what : run.finish())
-            lost << QStringLiteral("the capture %1: %2").arg(capture, what);
-        const QString named =
-            QDir(options.captures)
-                .filePath(
-                    QStringLiteral("%1-%2-%3.scn")
-                        .arg(fileSafe(report.boxName.isEmpty() ? QFileInfo(run.device()).fileName()
-                                                               : report.boxName),
-                             report.started.toLocalTime().toString(
-                                 QStringLiteral("yyyyMMdd-HHmmss")),
-                             fileSafe(QFileInfo(file).completeBaseName())));
-        report.capture = QFile::rename(capture, named) ? named : capture;
-        passed += report.count(Result::Passed);
-        failed += report.count(Result::Failed);
-        skipped += report.count(Result::Skipped);
-        if (!options.history.isEmpty()) {
-            TestRun record{report.started,
-                           file,
-                           run.device(),
-                           run.variant(),
-                           report.boxName,
-                           report.boxVersion,
-                           report.count(Result::Passed),
-                           report.count(Result::Failed),
-                           report.count(Result::Skipped),
-                           report.ms,
-                           report.capture};
-            if (!recordRun(options.history, record, &problem))
-                lost << QStringLiteral("the history %1: %2").arg(options.history, problem);
-        }
-        reports << report;
+        passed += last->count(Result::Passed);
+        failed += last->count(Result::Failed);
+        skipped += last->count(Result::Skipped);
+        reports << *last;
     }
     report(QStringLiteral("%1 passed, %2 failed%3")
                .arg(passed)
@@ -743,6 +787,10 @@ std::optional<TestOptions> readTestOptions(const Invocation &invocation, QString
             cmdline::number(arguments.value(QStringLiteral("--variant")),
                             QStringLiteral("--variant"), 1, variantTable().highest(), error)
                 .value_or(1);
+    if (error->isEmpty() && arguments.has(QStringLiteral("--retry")))
+        options.retries = cmdline::number(arguments.value(QStringLiteral("--retry")),
+                                          QStringLiteral("--retry"), 0, 10, error)
+                              .value_or(0);
     options.junit = arguments.value(QStringLiteral("--junit"));
     options.captures = arguments.value(QStringLiteral("--captures"));
     options.history = arguments.value(QStringLiteral("--history"));

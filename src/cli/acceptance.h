@@ -19,13 +19,15 @@ struct TestOptions {
     QString junit;          // the JUnit XML report
     bool keepGoing = false; // a failure does not end its suite
     bool batch = false;     // no person at hand: a prompt fails at once
+    int retries = 0;        // a failed suite is run again this many times at most
     QString settingsPath;
     QString captures; // the folder of the runs' captures
     QString history;  // where runs are kept; "" for none
 };
 
 // Runs every suite; the exit status: 0 every expectation passed, 1 one failed (or the
-// port or a file could not be used), 2 a suite is not valid.
+// port or a file could not be used), 2 a suite is not valid, 3 a run's record (its
+// history, JUnit report or capture) could not be kept.
 int runTests(const TestOptions &options);
 
 } // namespace dialkite::cli

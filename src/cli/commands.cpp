@@ -92,15 +92,16 @@ cmdline::Command testSyntax()
 {
     cmdline::Command command{
         QStringLiteral("test"),
-        QStringLiteral(
-            "SUITE... (--device PATH | --port N) [--variant V] [--junit FILE]\n"
-            "                    [--keep-going] [--batch] [--captures DIR] [--history FILE]"),
+        QStringLiteral("SUITE... (--device PATH | --port N) [--variant V] [--junit FILE]\n"
+                       "                    [--keep-going] [--batch] [--retry N] [--captures DIR]\n"
+                       "                    [--history FILE]"),
         QStringLiteral(
             "Runs each SUITE (the runner's operator steps, waits, prompts and expectations\n"
             "with time limits, see the README's \"Testing a box\") against the box on the\n"
             "port, prints each expectation's verdict and time and \"N passed, M failed\",\n"
-            "captures the run and keeps it in the call history. Exit status 0 only when\n"
-            "all passed.\n"),
+            "captures the run and keeps it in the call history with each step's measured\n"
+            "time. Exit status 0 only when all passed, 1 when one failed, 2 for a suite that\n"
+            "is not valid, 3 when the run's record could not be kept.\n"),
         {{QStringLiteral("--device"), QStringLiteral("PATH"), QStringLiteral("the box to test")},
          {QStringLiteral("--port"), QStringLiteral("N"),
           QStringLiteral("the box to test on serial port COMn")},
@@ -114,6 +115,9 @@ cmdline::Command testSyntax()
          {QStringLiteral("--batch"),
           {},
           QStringLiteral("no person at hand: a prompt fails at once")},
+         {QStringLiteral("--retry"), QStringLiteral("N"),
+          QStringLiteral("run a failed suite again up to N times (0 to 10), each attempt\n"
+                         "kept, the last deciding")},
          {QStringLiteral("--captures"), QStringLiteral("DIR"),
           QStringLiteral("where runs are captured (default ~/.local/share/dialkite/runs)")},
          {QStringLiteral("--history"), QStringLiteral("FILE|postgresql://..."),
@@ -171,7 +175,8 @@ cmdline::Command historySyntax()
         QStringLiteral(
             "[--db FILE|postgresql://...] [--number TEXT] [--line L]\n"
             "                    [--since DATE] [--until DATE] [--box NAME] [--limit N]\n"
-            "                    [--format table|csv|json] [--runs] [--copy-to postgresql://...]"),
+            "                    [--format table|csv|json] [--runs [--steps RUN]]\n"
+            "                    [--copy-to postgresql://...]"),
         QStringLiteral("Searches the call history and prints what it finds, newest first. Exit\n"
                        "status 1 when there is no history or it cannot be read.\n"),
         {{QStringLiteral("--db"), QStringLiteral("FILE|postgresql://..."),
@@ -191,6 +196,9 @@ cmdline::Command historySyntax()
          {QStringLiteral("--runs"),
           {},
           QStringLiteral("the box acceptance runs instead of the calls")},
+         {QStringLiteral("--steps"), QStringLiteral("RUN"),
+          QStringLiteral("with --runs: the steps of run RUN (its number in the list),\n"
+                         "each with its measured time and limit")},
          {QStringLiteral("--copy-to"), QStringLiteral("postgresql://..."),
           QStringLiteral("copy the whole history file into a PostgreSQL history\n"
                          "(again: nothing twice)")}}};

@@ -64,12 +64,17 @@ namespace {
 // it is read: nothing but the row at hand is kept, whatever the number of rows.
 class Search {
 public:
-    Search(HistoryReader &reader, const HistoryFilter &filter, bool runs)
+    Search(HistoryReader &reader, const HistoryFilter &filter, bool runs, qint64 steps)
         : m_reader(reader)
         , m_filter(filter)
         , m_runs(runs)
+        , m_steps(steps)
     {
-        if (runs) {
+        if (steps > 0) {
+            m_titles = titlesOf(stepColumns());
+            for (const StepColumn &column : stepColumns())
+                m_keys << QString::fromLatin1(column.key);
+        } else if (runs) {
             m_titles = titlesOf(runColumns());
             for (const RunColumn &column : runColumns())
                 m_keys << QString::fromLatin1(column.key);
@@ -82,9 +87,20 @@ public:
     const QStringList &titles() const { return m_titles; }
     const QStringList &keys() const { return m_keys; }
     bool runs() const { return m_runs; }
+    bool steps() const { return m_steps > 0; }
     // Calls `row` for every row found; false (and `problem`) when the search failed.
     bool each(const std::function<void(const QStringList &row)> &row, QString *problem)
     {
+        if (m_steps > 0)
+            return m_reader.eachStep(
+                m_steps,
+                [&](const RunStep &step) {
+                    QStringList cells = cellsOf(stepColumns(), step);
+                    if (m_forPeople)
+                        cells[stepVerdictColumn()] = verdictShown(cells[stepVerdictColumn()]);
+                    row(cells);
+                },
+                problem);
         if (m_runs)
             return m_reader.eachRun(
                 m_filter.limit,
@@ -108,6 +124,7 @@ private:
     HistoryReader &m_reader;
     HistoryFilter m_filter;
     bool m_runs = false;
+    qint64 m_steps = 0; // the run whose steps are shown
     bool m_forPeople = false;
     QStringList m_titles;
     QStringList m_keys;
@@ -199,7 +216,9 @@ bool print(Search &search, HistoryFormat format, QString *problem)
         if (i != historyBoxColumn() || boxes)
             shown << i;
     }
-    const QString kind = search.runs() ? QStringLiteral("run") : QStringLiteral("call");
+    const QString kind = search.steps()  ? QStringLiteral("step")
+                         : search.runs() ? QStringLiteral("run")
+                                         : QStringLiteral("call");
     const QStringList header = pick(search.titles(), shown);
     search.setForPeople(format != HistoryFormat::Json);
     switch (format) {
@@ -272,7 +291,7 @@ int printHistory(const HistoryOptions &options)
     }
     if (!options.copyTo.isEmpty())
         return copyToDatabase(path, options.copyTo);
-    Search search(reader, options.filter, options.runs);
+    Search search(reader, options.filter, options.runs, options.steps);
     const bool printed = print(search, options.format, &problem);
     std::fflush(stdout);
     if (!printed) {
@@ -290,6 +309,13 @@ std::optional<HistoryOptions> readHistoryOptions(const cmdline::Arguments &argum
 {
     HistoryOptions options;
     options.runs = arguments.has(QStringLiteral("--runs"));
+    if (arguments.has(QStringLiteral("--steps"))) {
+        options.steps = cmdline::number(arguments.value(QStringLiteral("--steps")),
+                                        QStringLiteral("--steps"), 1, 1000000000, error)
+                            .value_or(0);
+        if (error->isEmpty() && !options.runs)
+            *error = QStringLiteral("--steps RUN shows a run's steps: give --runs too");
+    }
     options.file = arguments.value(QStringLiteral("--db"));
     if (arguments.has(QStringLiteral("--copy-to"))) {
         options.copyTo = arguments.value(QStringLiteral("--copy-to"));

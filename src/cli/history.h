@@ -16,6 +16,7 @@ struct HistoryOptions {
     HistoryFilter filter;
     HistoryFormat format = HistoryFormat::Table;
     bool runs = false; // the box acceptance runs instead of the calls (their limit counts)
+    qint64 steps = 0;  // with runs: the steps of this run instead
     QString copyTo;    // copy the whole history there instead (postgresql://...)
 };
 

@@ -59,8 +59,11 @@ int historyConflictColumn()
 const QList<RunColumn> &runColumns()
 {
     static const QList<RunColumn> columns = {
+        {QStringLiteral("번호"), "run", [](const RunRow &r) { return QString::number(r.id); }},
         {QStringLiteral("PC 시각"), "pc_time", [](const RunRow &r) { return r.pcTime; }},
         {QStringLiteral("시험"), "suite", [](const RunRow &r) { return r.suite; }},
+        {QStringLiteral("시도"), "attempt",
+         [](const RunRow &r) { return QString::number(r.attempt); }},
         {QStringLiteral("판정"), "verdict", [](const RunRow &r) { return r.verdict; }},
         {QStringLiteral("통과"), "passed",
          [](const RunRow &r) { return QString::number(r.passed); }},
@@ -95,7 +98,30 @@ QString verdictShown(const QString &verdict)
         return QStringLiteral("합격");
     if (verdict == u"failed")
         return QStringLiteral("불합격");
+    if (verdict == u"not_run")
+        return QStringLiteral("실행 안 함");
     return verdict;
+}
+
+const QList<StepColumn> &stepColumns()
+{
+    static const QList<StepColumn> columns = {
+        {QStringLiteral("줄"), "line", [](const RunStep &r) { return QString::number(r.line); }},
+        {QStringLiteral("단계"), "step", [](const RunStep &r) { return r.step; }},
+        {QStringLiteral("판정"), "verdict", [](const RunStep &r) { return r.verdict; }},
+        {QStringLiteral("측정(ms)"), "measured_ms",
+         [](const RunStep &r) { return QString::number(r.measuredMs); }},
+        {QStringLiteral("한도(ms)"), "limit_ms",
+         [](const RunStep &r) { return r.limitMs ? QString::number(r.limitMs) : QString(); }},
+        {QStringLiteral("메시지"), "message", [](const RunStep &r) { return r.message; }},
+        {QStringLiteral("답"), "answer", [](const RunStep &r) { return r.answer; }},
+    };
+    return columns;
+}
+
+int stepVerdictColumn()
+{
+    return 2;
 }
 
 QByteArray historyCsvHeader()

@@ -34,8 +34,17 @@ struct RunColumn {
 };
 // A run's columns, as `history --runs` shows them.
 const QList<RunColumn> &runColumns();
+struct StepColumn {
+    QString title;
+    const char *key;
+    QString (*cell)(const RunStep &row);
+};
+// A run's steps, as `history --runs --steps RUN` shows them.
+const QList<StepColumn> &stepColumns();
+int stepVerdictColumn();
 int runVerdictColumn();
-// A run's verdict ("passed", "failed") as people read it: 합격, 불합격.
+// A verdict ("passed", "failed"; a step's "not_run") as people read it: 합격, 불합격,
+// 실행 안 함.
 QString verdictShown(const QString &verdict);
 
 // The cells of a row, in the columns' order.

@@ -143,33 +143,57 @@ bool copyDeliveries(QSqlDatabase &in, QSqlDatabase &out, QString *problem)
 }
 
 // A run is the same run when it started at the same moment with the same suite on the
-// same device.
+// same device; a run copied brings its steps.
 bool copyRuns(QSqlDatabase &in, QSqlDatabase &out, CopyCounts *counts, QString *problem)
 {
     if (!hasTable(in, "runs"))
         return true;
-    enum { Started, PcTime, Suite, Device };
+    const bool steps = hasTable(in, "run_steps");
+    enum { Started, PcTime, Suite, Device, Attempt = 12, Id = 13 };
     QSqlQuery runs(in);
     QSqlQuery add(out);
     add.prepare(QStringLiteral(
         "INSERT INTO runs (started_utc, pc_time, suite, device, variant, box_name, box_version,"
-        " verdict, passed, failed, duration_ms, capture) SELECT ?, ?, ?, ?, ?, ?, ?, ?, ?, ?,"
-        " ?, ? WHERE NOT EXISTS (SELECT 1 FROM runs WHERE started_utc = ? AND suite = ? AND"
-        " device = ?)"));
+        " verdict, passed, failed, duration_ms, capture, attempt) SELECT ?, ?, ?, ?, ?, ?, ?, ?,"
+        " ?, ?, ?, ?, ? WHERE NOT EXISTS (SELECT 1 FROM runs WHERE started_utc = ? AND suite = ?"
+        " AND device = ?) RETURNING id"));
+    QSqlQuery read(in);
+    read.prepare(QStringLiteral("SELECT line, step, verdict, measured_ms, limit_ms, message, answer"
+                                " FROM run_steps WHERE run_id = ? ORDER BY line"));
+    QSqlQuery write(out);
+    write.prepare(QStringLiteral("INSERT INTO run_steps (run_id, line, step, verdict, measured_ms,"
+                                 " limit_ms, message, answer) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
     if (!runs.exec(QStringLiteral("SELECT started_utc, pc_time, suite, device, variant, box_name,"
-                                  " box_version, verdict, passed, failed, duration_ms, capture"
-                                  " FROM runs ORDER BY id")))
+                                  " box_version, verdict, passed, failed, duration_ms, capture,"
+                                  " %1, id FROM runs ORDER BY id")
+                       .arg(steps ? QStringLiteral("attempt") : QStringLiteral("1"))))
         return failed(out, runs, problem);
     while (runs.next()) {
         QVariantList values;
-        for (int i = 0; i < 12; ++i)
+        for (int i = 0; i <= Attempt; ++i)
             values << runs.value(i);
         values << runs.value(Started) << runs.value(Suite) << runs.value(Device);
         if (!sql::run(add, values, problem)) {
             out.rollback();
             return false;
         }
-        counts->runs += add.numRowsAffected() > 0 ? 1 : 0;
+        if (!add.next())
+            continue; // there already
+        ++counts->runs;
+        const qint64 id = add.value(0).toLongLong();
+        if (steps && !sql::run(read, {runs.value(Id)}, problem)) {
+            out.rollback();
+            return false;
+        }
+        while (steps && read.next()) {
+            QVariantList step{id};
+            for (int i = 0; i < 7; ++i)
+                step << read.value(i);
+            if (!sql::run(write, step, problem)) {
+                out.rollback();
+                return false;
+            }
+        }
     }
     return true;
 }

@@ -292,6 +292,7 @@ bool HistoryReader::eachRun(int limit, const std::function<void(const RunRow &)>
     if (open(problem) != Status::Ready)
         return false;
     enum {
+        Id,
         PcTime,
         Suite,
         Verdict,
@@ -302,11 +303,15 @@ bool HistoryReader::eachRun(int limit, const std::function<void(const RunRow &)>
         BoxVersion,
         Variant,
         Device,
-        Capture
+        Capture,
+        Attempt
     };
-    QString statement = QStringLiteral(
-        "SELECT pc_time, suite, verdict, passed, failed, duration_ms, box_name, box_version,"
-        " variant, device, capture FROM runs ORDER BY started_utc DESC, id DESC");
+    // An older history knows no attempts: each run was the only one.
+    QString statement =
+        QStringLiteral("SELECT id, pc_time, suite, verdict, passed, failed, duration_ms, box_name, "
+                       "box_version,"
+                       " variant, device, capture, %1 FROM runs ORDER BY started_utc DESC, id DESC")
+            .arg(m_schema >= kRunSteps ? QStringLiteral("attempt") : QStringLiteral("1"));
     if (limit > 0)
         statement += QStringLiteral(" LIMIT %1").arg(limit);
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
@@ -314,6 +319,7 @@ bool HistoryReader::eachRun(int limit, const std::function<void(const RunRow &)>
         return false;
     while (query.next()) {
         RunRow row;
+        row.id = query.value(Id).toLongLong();
         row.pcTime = text(query, PcTime);
         row.suite = text(query, Suite);
         row.verdict = text(query, Verdict);
@@ -325,7 +331,36 @@ bool HistoryReader::eachRun(int limit, const std::function<void(const RunRow &)>
         row.variant = text(query, Variant);
         row.device = text(query, Device);
         row.capture = text(query, Capture);
+        row.attempt = query.value(Attempt).toInt();
         each(row);
+    }
+    return true;
+}
+
+bool HistoryReader::eachStep(qint64 run, const std::function<void(const RunStep &)> &each,
+                             QString *problem)
+{
+    if (open(problem) != Status::Ready)
+        return false;
+    if (m_schema < kRunSteps)
+        return true; // an older history kept no steps
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!prepared(
+            query,
+            QStringLiteral("SELECT line, step, verdict, measured_ms, limit_ms, message, answer"
+                           " FROM run_steps WHERE run_id = ? ORDER BY line"),
+            {run}, problem))
+        return false;
+    while (query.next()) {
+        RunStep step;
+        step.line = query.value(0).toInt();
+        step.step = text(query, 1);
+        step.verdict = text(query, 2);
+        step.measuredMs = query.value(3).toLongLong();
+        step.limitMs = query.value(4).toLongLong();
+        step.message = text(query, 5);
+        step.answer = text(query, 6);
+        each(step);
     }
     return true;
 }

@@ -60,6 +60,8 @@ public:
                   QString *problem);
     // The newest `limit` runs (0: all), newest first.
     bool eachRun(int limit, const std::function<void(const RunRow &)> &each, QString *problem);
+    // The steps of run `run` (its number in eachRun's rows), in the suite's order.
+    bool eachStep(qint64 run, const std::function<void(const RunStep &)> &each, QString *problem);
     // Whether any stored event names a box (a rig's history).
     bool anyBox();
     // Every box the history knows, with its calls since `sinceUtcMs`.

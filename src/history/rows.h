@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 namespace dialkite {
@@ -36,6 +37,17 @@ struct CallRow {
 };
 
 // A box acceptance run (dialkite-cli test) as the history keeps it.
+// One step of a run: an expectation or a prompt.
+struct RunStep {
+    int line = 0;
+    QString step;    // as the suite writes it
+    QString verdict; // passed, failed, not_run
+    qint64 measuredMs = 0;
+    qint64 limitMs = 0;
+    QString message;
+    QString answer; // a prompt's
+};
+
 struct TestRun {
     QDateTime started;
     QString suite;
@@ -48,16 +60,20 @@ struct TestRun {
     int skipped = 0;
     qint64 durationMs = 0;
     QString capture;
+    int attempt = 1; // of a retried suite
+    QList<RunStep> steps;
     int total() const { return passed + failed + skipped; }
     bool passedAll() const { return passed == total(); }
 };
 
 // A run as `history --runs` finds it.
 struct RunRow {
+    qint64 id = 0;
     QString pcTime, suite, verdict, boxName, boxVersion, variant, device, capture;
     int passed = 0;
     int failed = 0;
     qint64 durationMs = 0;
+    int attempt = 1;
 };
 
 // What the history says about one box: the page's board.

@@ -89,6 +89,19 @@ const std::vector<std::vector<const char *>> kMigrations = {
      " kept INTEGER NOT NULL, other INTEGER NOT NULL, pc_utc INTEGER NOT NULL)",
      "CREATE INDEX conflicts_kept ON conflicts(kept)",
      "CREATE INDEX conflicts_other ON conflicts(other)"},
+    // 7: each step of a box acceptance run (its measured time against its limit, a
+    //    prompt's answer), and which attempt of a retried suite a run was
+    {"CREATE TABLE run_steps ("
+     " run_id INTEGER NOT NULL,"
+     " line INTEGER NOT NULL,"
+     " step TEXT NOT NULL,"
+     " verdict TEXT NOT NULL," // passed, failed, not_run
+     " measured_ms INTEGER NOT NULL,"
+     " limit_ms INTEGER NOT NULL,"
+     " message TEXT NOT NULL DEFAULT '',"
+     " answer TEXT NOT NULL DEFAULT '')",
+     "CREATE INDEX run_steps_run ON run_steps(run_id)",
+     "ALTER TABLE runs ADD COLUMN attempt INTEGER NOT NULL DEFAULT 1"},
 };
 
 // The same schema on PostgreSQL, version for version. The number index of version 2 is
@@ -143,8 +156,19 @@ const std::vector<std::vector<const char *>> kPostgresMigrations = {
      " kept BIGINT NOT NULL, other BIGINT NOT NULL, pc_utc BIGINT NOT NULL)",
      "CREATE INDEX conflicts_kept ON conflicts(kept)",
      "CREATE INDEX conflicts_other ON conflicts(other)"},
+    {"CREATE TABLE run_steps ("
+     " run_id BIGINT NOT NULL,"
+     " line INTEGER NOT NULL,"
+     " step TEXT NOT NULL,"
+     " verdict TEXT NOT NULL,"
+     " measured_ms BIGINT NOT NULL,"
+     " limit_ms BIGINT NOT NULL,"
+     " message TEXT NOT NULL DEFAULT '',"
+     " answer TEXT NOT NULL DEFAULT '')",
+     "CREATE INDEX run_steps_run ON run_steps(run_id)",
+     "ALTER TABLE runs ADD COLUMN attempt INTEGER NOT NULL DEFAULT 1"},
 };
-static_assert(kHistorySchema == 6, "a step of the schema on each engine");
+static_assert(kHistorySchema == 7, "a step of the schema on each engine");
 
 std::optional<qint64> pragma(QSqlDatabase &db, const char *name)
 {

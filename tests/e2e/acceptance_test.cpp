@@ -343,3 +343,51 @@ TEST(HonestVerdicts, AnUnansweredPromptWaitsForNothingAndALostRecordIsNoPass)
     EXPECT_TRUE(unkept.err.contains("the run's record is not kept in the history"))
         << unkept.err.constData();
 }
+
+// Every step's measured time and limit kept with the run, read back by `history --runs
+// --steps RUN`; a failed suite run again with --retry, each attempt kept, the last deciding.
+TEST(MeasuredSteps, EachAttemptAndEachStepAreKept)
+{
+    QTemporaryDir dir;
+    const QString suite = dir.filePath(QStringLiteral("wrong-name.suite"));
+    QFile file(suite);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("select 1\nidentify\nexpect identification name=DK-Z* within 300ms\n"
+               "expect no rx within 200ms\n");
+    file.close();
+    const SuiteRun run =
+        runSuite(dir, 1, suite, {}, {QStringLiteral("--retry"), QStringLiteral("2")});
+    EXPECT_EQ(run.status, 1) << run.out.constData() << run.err.constData();
+    EXPECT_TRUE(run.out.contains("attempt 3 of 3")) << run.out.constData();
+    EXPECT_EQ(run.out.count(" on /dev/"), 3) << run.out.constData();
+
+    const auto history = [&](const QStringList &extra) {
+        QProcess cli;
+        cli.start(QStringLiteral(DIALKITE_CLI),
+                  QStringList{QStringLiteral("history"), QStringLiteral("--db"),
+                              dir.filePath(QStringLiteral("history.sqlite")),
+                              QStringLiteral("--runs")} +
+                      extra);
+        cli.waitForFinished(10000);
+        return cli.readAllStandardOutput();
+    };
+    const QByteArray runs = history({QStringLiteral("--format"), QStringLiteral("json")});
+    EXPECT_EQ(runs.count("\"event\": \"run\""), 3) << runs.constData();
+    for (const char *attempt : {"\"attempt\": \"1\"", "\"attempt\": \"2\"", "\"attempt\": \"3\""})
+        EXPECT_TRUE(runs.contains(attempt)) << runs.constData();
+    // The newest first: its number is the last of the three.
+    const qsizetype at = runs.indexOf("\"run\": \"") + 8;
+    const QByteArray newest = runs.mid(at, runs.indexOf('"', at) - at);
+    const QByteArray steps = history({QStringLiteral("--steps"), QString::fromLatin1(newest),
+                                      QStringLiteral("--format"), QStringLiteral("json")});
+    EXPECT_EQ(steps.count("\"event\": \"step\""), 2) << steps.constData();
+    EXPECT_TRUE(steps.contains("\"line\": \"3\"") && steps.contains("\"verdict\": \"failed\"") &&
+                steps.contains("\"limit_ms\": \"300\"") &&
+                steps.contains("원했던 것: identification name=DK-Z*"))
+        << steps.constData();
+    EXPECT_TRUE(steps.contains("\"line\": \"4\"") && steps.contains("\"verdict\": \"not_run\""))
+        << steps.constData();
+    // For people: Korean verdicts.
+    const QByteArray table = history({QStringLiteral("--steps"), QString::fromLatin1(newest)});
+    EXPECT_TRUE(table.contains("불합격") && table.contains("실행 안 함")) << table.constData();
+}
