@@ -430,36 +430,80 @@ private:
     }
 
     // A step that needs a person: Enter goes on, the end of the input or --batch fails.
+    // A line the person types (without its end); nothing when the input ended.
+    std::optional<QByteArray> readAnswer()
+    {
+        QByteArray line;
+#if defined(Q_OS_UNIX)
+        // The console goes on answering the box while the person does what is asked.
+        QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+        QEventLoop loop;
+        bool ended = false;
+        connect(&input, &QSocketNotifier::activated, &loop, [&] {
+            char c = 0;
+            const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+            if (n <= 0 || c == '\n') {
+                ended = n <= 0;
+                loop.quit();
+            } else if (line.size() < 200) {
+                line += c;
+            }
+        });
+        loop.exec();
+#else
+        char buffer[256];
+        const bool ended = std::fgets(buffer, sizeof buffer, stdin) == nullptr;
+        if (!ended)
+            line = QByteArray(buffer).chopped(QByteArray(buffer).endsWith('\n') ? 1 : 0);
+#endif
+        if (ended)
+            return std::nullopt;
+        return line.trimmed();
+    }
+
+    // A step that needs a person: Enter goes on, the end of the input or --batch fails. A
+    // prompt that ends with choices ("소리가 났습니까? 예|아니요") takes one of them (its
+    // text or its number): the first passes, another fails; the answer is kept.
     Result prompt(const SuiteStep &step)
     {
         if (m_options.batch)
             return {Result::Failed, step.lineNumber, step.text, 0,
                     QStringLiteral("needs a person, and the run is --batch")};
-        std::fprintf(stderr, "  ?     %s  (Enter when done) ", step.prompt.toUtf8().constData());
-        std::fflush(stderr);
+        QString question = step.prompt;
+        QStringList choices;
+        if (const qsizetype blank = question.lastIndexOf(u' ');
+            blank > 0 && question.mid(blank + 1).contains(u'|')) {
+            choices = question.mid(blank + 1).split(u'|', Qt::SkipEmptyParts);
+            question = question.left(blank);
+        }
+        QString offered;
+        for (int i = 0; i < choices.size(); ++i)
+            offered += QStringLiteral(" [%1] %2").arg(i + 1).arg(choices[i]);
         const qint64 start = m_clock.elapsed();
-#if defined(Q_OS_UNIX)
-        // The console goes on answering the box while the person does what is asked.
-        QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
-        QEventLoop loop;
-        bool answered = false;
-        connect(&input, &QSocketNotifier::activated, &loop, [&] {
-            char c = 0;
-            const ssize_t n = ::read(STDIN_FILENO, &c, 1);
-            if (n <= 0 || c == '\n') {
-                answered = n > 0;
-                loop.quit();
-            }
-        });
-        loop.exec();
-#else
-        const bool answered = std::fgetc(stdin) != EOF;
-#endif
-        const qint64 ms = m_clock.elapsed() - start;
-        if (!answered)
-            return {Result::Failed, step.lineNumber, step.text, ms,
-                    QStringLiteral("no answer: the input ended")};
-        return {Result::Passed, step.lineNumber, step.text, ms, {}};
+        for (;;) {
+            std::fprintf(stderr, "  ?     %s %s ", question.toUtf8().constData(),
+                         choices.isEmpty() ? "(Enter when done)" : offered.toUtf8().constData());
+            std::fflush(stderr);
+            const std::optional<QByteArray> line = readAnswer();
+            const qint64 ms = m_clock.elapsed() - start;
+            if (!line)
+                return {Result::Failed, step.lineNumber, step.text, ms,
+                        QStringLiteral("no answer: the input ended")};
+            if (choices.isEmpty())
+                return {Result::Passed, step.lineNumber, step.text, ms, {}};
+            const QString typed = QString::fromUtf8(*line);
+            bool number = false;
+            const int index = typed.toInt(&number) - 1;
+            const qsizetype chosen =
+                number && index >= 0 && index < choices.size() ? index : choices.indexOf(typed);
+            if (chosen < 0)
+                continue; // not one of them: asked again
+            Result result{chosen == 0 ? Result::Passed : Result::Failed, step.lineNumber, step.text,
+                          ms,
+                          chosen == 0 ? QString() : QStringLiteral("답: %1").arg(choices[chosen])};
+            result.answer = choices[chosen];
+            return result;
+        }
     }
 
     static void show(const Result &result)

@@ -391,3 +391,53 @@ TEST(MeasuredSteps, EachAttemptAndEachStepAreKept)
     const QByteArray table = history({QStringLiteral("--steps"), QString::fromLatin1(newest)});
     EXPECT_TRUE(table.contains("불합격") && table.contains("실행 안 함")) << table.constData();
 }
+
+// A prompt with choices takes one by its number or its text (anything else is asked
+// again); the first passes, another fails, and the answer is kept with the run.
+TEST(Prompts, AChoiceIsTakenCheckedAndKept)
+{
+    QTemporaryDir dir;
+    const QString suite = dir.filePath(QStringLiteral("sound.suite"));
+    QFile file(suite);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("select 1\nidentify\nexpect identification within 2s\n"
+               "prompt 소리가 났습니까? 예|아니요\nprompt 불이 켜졌습니까? 예|아니요\n");
+    file.close();
+    QProcess sim;
+    sim.start(QStringLiteral(DIALKITE_SIM), {QStringLiteral("--keep-running")});
+    QByteArray path;
+    ASSERT_TRUE(waitFor([&] {
+        path += sim.readAllStandardOutput();
+        return path.contains('\n');
+    }));
+    QProcess test;
+    test.start(QStringLiteral(DIALKITE_CLI),
+               {QStringLiteral("test"), suite, QStringLiteral("--device"),
+                QString::fromLocal8Bit(path.trimmed()), QStringLiteral("--keep-going"),
+                QStringLiteral("--captures"), dir.filePath(QStringLiteral("runs")),
+                QStringLiteral("--history"), dir.filePath(QStringLiteral("history.sqlite")),
+                QStringLiteral("--settings"), dir.filePath(QStringLiteral("none.ini"))});
+    test.write("maybe\n예\n2\n");
+    test.closeWriteChannel();
+    ASSERT_TRUE(test.waitForFinished(20000));
+    const QByteArray out = test.readAllStandardOutput();
+    const QByteArray err = test.readAllStandardError();
+    sim.kill();
+    sim.waitForFinished(3000);
+    EXPECT_EQ(test.exitCode(), 1) << out.constData() << err.constData();
+    EXPECT_TRUE(err.contains("[1] 예 [2] 아니요")) << err.constData();
+    EXPECT_EQ(err.count("소리가 났습니까?"), 2) << err.constData(); // "maybe" asked again
+    EXPECT_TRUE(out.contains("  ok    line 4: prompt")) << out.constData();
+    EXPECT_TRUE(out.contains("  FAIL  line 5: prompt")) << out.constData();
+    EXPECT_TRUE(out.contains("답: 아니요")) << out.constData();
+    QProcess history;
+    history.start(QStringLiteral(DIALKITE_CLI),
+                  {QStringLiteral("history"), QStringLiteral("--db"),
+                   dir.filePath(QStringLiteral("history.sqlite")), QStringLiteral("--runs"),
+                   QStringLiteral("--steps"), QStringLiteral("1"), QStringLiteral("--format"),
+                   QStringLiteral("json")});
+    history.waitForFinished(10000);
+    const QByteArray steps = history.readAllStandardOutput();
+    EXPECT_TRUE(steps.contains("\"answer\": \"예\"") && steps.contains("\"answer\": \"아니요\""))
+        << steps.constData();
+}
