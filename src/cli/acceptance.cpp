@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "printer.h"
 #include "runner.h"
+#include "testreport.h"
 
 #include "console/console.h"
 #include "console/notation.h"
@@ -685,6 +686,39 @@ QList<RunStep> stepsOf(const SuiteReport &report)
     return steps;
 }
 
+// The run's page for the box: --report FILE, or a file of its own in --reports DIR.
+void writeReport(const TestOptions &options, const QString &suite, const SuiteRun &run,
+                 const SuiteReport &result, QStringList *lost)
+{
+    TestReport report;
+    report.suite = suite;
+    report.boxName = result.boxName;
+    report.boxVersion = result.boxVersion;
+    report.variant = run.variant();
+    report.device = run.device();
+    report.operatorName = options.operatorName;
+    report.station = QSysInfo::machineHostName();
+    report.started = result.started;
+    report.ended = result.started.addMSecs(result.ms);
+    report.attempt = result.attempt;
+    report.passed = result.count(Result::Failed) == 0 && result.count(Result::Skipped) == 0;
+    report.steps = stepsOf(result);
+    report.capture = result.capture;
+    report.captureSha256 = fileSha256(result.capture);
+    const QString path =
+        !options.report.isEmpty()
+            ? options.report
+            : QDir(options.reports)
+                  .filePath(QFileInfo(result.capture).completeBaseName() + QStringLiteral(".html"));
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(reportHtml(report)) < 0 || !out.commit()) {
+        *lost << QStringLiteral("the report %1: %2").arg(path, out.errorString());
+        return;
+    }
+    cli::report(QStringLiteral("보고서: %1").arg(path));
+}
+
 // One attempt of a suite against the box: run, captured and kept in the history. Nothing
 // (and `problem`) when the box cannot be opened; what could not be kept goes to `lost`.
 std::optional<SuiteReport> runAttempt(const TestOptions &options, Settings &settings,
@@ -738,6 +772,8 @@ std::optional<SuiteReport> runAttempt(const TestOptions &options, Settings &sett
         if (!recordRun(options.history, record, &unkept))
             *lost << QStringLiteral("the history %1: %2").arg(options.history, unkept);
     }
+    if (!options.report.isEmpty() || !options.reports.isEmpty())
+        writeReport(options, file, run, result, lost);
     return result;
 }
 
@@ -836,6 +872,15 @@ std::optional<TestOptions> readTestOptions(const Invocation &invocation, QString
                                           QStringLiteral("--retry"), 0, 10, error)
                               .value_or(0);
     options.junit = arguments.value(QStringLiteral("--junit"));
+    options.report = arguments.value(QStringLiteral("--report"));
+    options.reports = arguments.value(QStringLiteral("--reports"));
+    options.operatorName = arguments.value(QStringLiteral("--operator"));
+    if (error->isEmpty() && !options.report.isEmpty() && !options.reports.isEmpty())
+        *error = QStringLiteral("--report FILE or --reports DIR, not both");
+    if (error->isEmpty() && !options.report.isEmpty() &&
+        (arguments.words.size() > 1 || arguments.has(QStringLiteral("--retry"))))
+        *error = QStringLiteral("--report FILE is one run's: give --reports DIR for several"
+                                " suites or attempts");
     options.captures = arguments.value(QStringLiteral("--captures"));
     options.history = arguments.value(QStringLiteral("--history"));
     if (error->isEmpty() && !options.history.isEmpty())

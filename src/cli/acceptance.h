@@ -4,7 +4,8 @@
 // port through the console's core, exactly as an operator would (the same frames, the
 // box's records answered as the console answers them), its expectations checked against
 // the console's events within their time limits. Every run is captured and kept in the
-// call history with its verdict; --junit writes a report that CI servers read.
+// call history with its verdict and steps; --junit writes a report that CI servers read,
+// --report a page to hand over with the box.
 
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,9 @@ struct TestOptions {
     QString settingsPath;
     QString captures; // the folder of the runs' captures
     QString history;  // where runs are kept; "" for none
+    QString report;   // the run's report (one suite)
+    QString reports;  // or a folder with one report a run
+    QString operatorName;
 };
 
 // Runs every suite; the exit status: 0 every expectation passed, 1 one failed (or the

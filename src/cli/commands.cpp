@@ -94,7 +94,8 @@ cmdline::Command testSyntax()
         QStringLiteral("test"),
         QStringLiteral("SUITE... (--device PATH | --port N) [--variant V] [--junit FILE]\n"
                        "                    [--keep-going] [--batch] [--retry N] [--captures DIR]\n"
-                       "                    [--history FILE]"),
+                       "                    [--history FILE] [--report FILE | --reports DIR]\n"
+                       "                    [--operator NAME]"),
         QStringLiteral(
             "Runs each SUITE (the runner's operator steps, waits, prompts and expectations\n"
             "with time limits, see the README's \"Testing a box\") against the box on the\n"
@@ -115,6 +116,12 @@ cmdline::Command testSyntax()
          {QStringLiteral("--batch"),
           {},
           QStringLiteral("no person at hand: a prompt fails at once")},
+         {QStringLiteral("--report"), QStringLiteral("FILE"),
+          QStringLiteral("write the run's report, a page to print or hand over with the box")},
+         {QStringLiteral("--reports"), QStringLiteral("DIR"),
+          QStringLiteral("write one report a run into DIR, named as its capture")},
+         {QStringLiteral("--operator"), QStringLiteral("NAME"),
+          QStringLiteral("who runs the test, for the report")},
          {QStringLiteral("--retry"), QStringLiteral("N"),
           QStringLiteral("run a failed suite again up to N times (0 to 10), each attempt\n"
                          "kept, the last deciding")},

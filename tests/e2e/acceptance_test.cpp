@@ -441,3 +441,47 @@ TEST(Prompts, AChoiceIsTakenCheckedAndKept)
     EXPECT_TRUE(steps.contains("\"answer\": \"예\"") && steps.contains("\"answer\": \"아니요\""))
         << steps.constData();
 }
+
+// A run's report: written where asked (or one a run in a folder), named in the output,
+// with the box, the operator, the verdict, every step, and its capture's SHA-256 as
+// sha256sum computes it.
+TEST(RunReports, APageForTheBoxWithItsEvidence)
+{
+    QTemporaryDir dir;
+    const QString page = dir.filePath(QStringLiteral("report.html"));
+    const SuiteRun run = runSuite(
+        dir, 3, suiteOf(3), {},
+        {QStringLiteral("--report"), page, QStringLiteral("--operator"), QStringLiteral("김시험")});
+    ASSERT_EQ(run.status, 0) << run.out.constData() << run.err.constData();
+    EXPECT_TRUE(run.out.contains("보고서: " + page.toUtf8())) << run.out.constData();
+    QFile file(page);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(html.contains(u"<p class=\"verdict passed\">합격</p>"));
+    EXPECT_TRUE(html.contains(u"DK-C0001") && html.contains(u"김시험"));
+    EXPECT_EQ(html.count(u"<tr class=\"passed\">"), 9); // the suite's expectations and prompt
+    const QStringList captures =
+        QDir(dir.filePath(QStringLiteral("runs"))).entryList({QStringLiteral("*.scn")});
+    ASSERT_EQ(captures.size(), 1);
+    QProcess sum;
+    sum.start(QStringLiteral("sha256sum"),
+              {QDir(dir.filePath(QStringLiteral("runs"))).filePath(captures[0])});
+    ASSERT_TRUE(sum.waitForFinished(5000));
+    const QString digest = QString::fromLatin1(sum.readAllStandardOutput().left(64));
+    EXPECT_EQ(digest.size(), 64);
+    EXPECT_TRUE(html.contains(digest)) << digest.toStdString();
+    EXPECT_TRUE(html.contains(captures[0]));
+
+    // One a run in a folder, each named as its capture.
+    const QString failing = dir.filePath(QStringLiteral("wrong-name.suite"));
+    QFile suite(failing);
+    ASSERT_TRUE(suite.open(QIODevice::WriteOnly));
+    suite.write("select 3\nidentify\nexpect identification name=DK-Z* within 300ms\n");
+    suite.close();
+    const SuiteRun two = runSuite(dir, 3, failing, {},
+                                  {QStringLiteral("--reports"), dir.filePath(QStringLiteral("r")),
+                                   QStringLiteral("--retry"), QStringLiteral("1")});
+    EXPECT_EQ(two.status, 1);
+    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("r"))).entryList({QStringLiteral("*.html")}).size(),
+              2);
+}
