@@ -2,6 +2,7 @@
 
 #include "commands.h"
 #include "printer.h"
+#include "promptdesk.h"
 #include "runner.h"
 #include "testreport.h"
 
@@ -44,10 +45,13 @@ namespace {
 using scenario::Expectation;
 using scenario::SuiteStep;
 
+// The box a station's thread runs, before each of its lines.
+thread_local QString t_box;
+
 // The run's progress and verdicts are its output, on standard output.
 void report(const QString &text)
 {
-    printLine(text.toUtf8());
+    printLine((t_box.isEmpty() ? text : QStringLiteral("[%1] %2").arg(t_box, text)).toUtf8());
 }
 
 // Lets the console work (the port's bytes, the outputs' news) for `ms`.
@@ -211,6 +215,7 @@ struct SuiteReport {
     qint64 ms = 0;
     QString capture;
     int attempt = 1;
+    QString box; // a station's box
     QList<Result> results;
     int count(Result::Verdict verdict, bool promptsToo = true) const
     {
@@ -482,10 +487,18 @@ private:
             offered += QStringLiteral(" [%1] %2").arg(i + 1).arg(choices[i]);
         const qint64 start = m_clock.elapsed();
         for (;;) {
-            std::fprintf(stderr, "  ?     %s %s ", question.toUtf8().constData(),
-                         choices.isEmpty() ? "(Enter when done)" : offered.toUtf8().constData());
-            std::fflush(stderr);
-            const std::optional<QByteArray> line = readAnswer();
+            const QString asked = QStringLiteral("%1%2 %3").arg(
+                m_options.boxName.isEmpty() ? QString()
+                                            : QStringLiteral("[%1] ").arg(m_options.boxName),
+                question, choices.isEmpty() ? QStringLiteral("(Enter when done)") : offered);
+            std::optional<QByteArray> line;
+            if (m_options.desk) {
+                line = m_options.desk->ask(asked);
+            } else {
+                std::fprintf(stderr, "  ?     %s ", asked.toUtf8().constData());
+                std::fflush(stderr);
+                line = readAnswer();
+            }
             const qint64 ms = m_clock.elapsed() - start;
             if (!line)
                 return {Result::Failed, step.lineNumber, step.text, ms,
@@ -574,7 +587,9 @@ bool writeJunit(const QString &path, const QList<SuiteReport> &reports, QString 
     xml.writeAttribute(QStringLiteral("skipped"), QString::number(skipped));
     xml.writeAttribute(QStringLiteral("time"), seconds(ms));
     for (const SuiteReport &report : reports) {
-        const QString suite = QFileInfo(report.file).completeBaseName();
+        const QString suite = report.box.isEmpty()
+                                  ? QFileInfo(report.file).completeBaseName()
+                                  : report.box + u'/' + QFileInfo(report.file).completeBaseName();
         xml.writeStartElement(QStringLiteral("testsuite"));
         xml.writeAttribute(QStringLiteral("name"), suite);
         xml.writeAttribute(QStringLiteral("tests"), QString::number(report.tests()));
@@ -646,11 +661,8 @@ bool writeJunit(const QString &path, const QList<SuiteReport> &reports, QString 
 
 // The verdict as one sees it from across the room: 합격 or 불합격 in a band (coloured on
 // a terminal), the time, and where the evidence is.
-void showBanner(bool passed, const QList<SuiteReport> &reports)
+void showBanner(bool passed, qint64 ms, const QList<SuiteReport> &reports)
 {
-    qint64 ms = 0;
-    for (const SuiteReport &report : reports)
-        ms += report.ms;
 #if defined(Q_OS_UNIX)
     const bool terminal = ::isatty(STDOUT_FILENO) == 1;
 #else
@@ -727,10 +739,13 @@ std::optional<SuiteReport> runAttempt(const TestOptions &options, Settings &sett
 {
     // The run's capture, under a name with the box and the time once the run is over.
     QDir().mkpath(options.captures);
-    const QString capture = QDir(options.captures)
-                                .filePath(QStringLiteral("run-%1.scn")
-                                              .arg(QDateTime::currentDateTime().toString(
-                                                  QStringLiteral("yyyyMMdd-HHmmss-zzz"))));
+    // A station's boxes each have their own files, though they may share a name.
+    const QString box = options.boxName.isEmpty() ? QString() : fileSafe(options.boxName) + u'-';
+    const QString capture =
+        QDir(options.captures)
+            .filePath(QStringLiteral("run-%1%2.scn")
+                          .arg(box, QDateTime::currentDateTime().toString(
+                                        QStringLiteral("yyyyMMdd-HHmmss-zzz"))));
     OutputPlan plan;
     plan.set(QStringLiteral("capture"),
              CaptureOptions{capture, {}, 0, QStringLiteral("dialkite-cli " DIALKITE_VERSION)});
@@ -745,14 +760,16 @@ std::optional<SuiteReport> runAttempt(const TestOptions &options, Settings &sett
     const QString named =
         QDir(options.captures)
             .filePath(
-                QStringLiteral("%1-%2-%3%4.scn")
-                    .arg(fileSafe(result.boxName.isEmpty() ? QFileInfo(run.device()).fileName()
+                QStringLiteral("%1%2-%3-%4%5.scn")
+                    .arg(box,
+                         fileSafe(result.boxName.isEmpty() ? QFileInfo(run.device()).fileName()
                                                            : result.boxName),
                          result.started.toLocalTime().toString(QStringLiteral("yyyyMMdd-HHmmss")),
                          fileSafe(QFileInfo(file).completeBaseName()),
                          attempt > 1 ? QStringLiteral("-%1").arg(attempt) : QString()));
     result.capture = QFile::rename(capture, named) ? named : capture;
     result.attempt = attempt;
+    result.box = options.boxName;
     if (!options.history.isEmpty()) {
         TestRun record;
         record.started = result.started;
@@ -779,11 +796,15 @@ std::optional<SuiteReport> runAttempt(const TestOptions &options, Settings &sett
 
 } // namespace
 
-int runTests(const TestOptions &options)
+namespace {
+
+using Suites = QList<std::pair<QString, scenario::Suite>>;
+
+// Every suite read and checked first: a mistake in any is reported before a box is
+// touched. The exit status when one is not fit to run.
+std::optional<int> readSuites(const QStringList &files, Suites *suites)
 {
-    // Every suite is read first: a mistake in any is reported before the box is touched.
-    QList<std::pair<QString, scenario::Suite>> suites;
-    for (const QString &file : options.suites) {
+    for (const QString &file : files) {
         QFile in(file);
         if (!in.open(QIODevice::ReadOnly)) {
             say(QStringLiteral("cannot read %1: %2").arg(file, in.errorString()));
@@ -801,39 +822,125 @@ int runTests(const TestOptions &options)
             std::fprintf(stderr, "%s: %s\n", qUtf8Printable(file), qUtf8Printable(suite.error));
             return 2;
         }
-        suites.append({file, suite});
+        suites->append({file, suite});
     }
-    Settings settings(options.settingsPath);
+    return std::nullopt;
+}
+
+// What the suites made of one box.
+struct BoxResult {
+    QString box;
     QList<SuiteReport> reports;
     QStringList lost; // what of the runs' records could not be kept
     int passed = 0;
     int failed = 0;
     int skipped = 0;
+    QString problem; // the box could not be opened
+    bool allPassed() const { return problem.isEmpty() && failed == 0 && skipped == 0; }
+};
+
+// Every suite against one box, a failed one again up to --retry times (each attempt kept,
+// the last deciding).
+BoxResult runBox(const TestOptions &options, const Suites &suites)
+{
+    t_box = options.boxName;
+    Settings settings(options.settingsPath);
+    BoxResult out;
+    out.box = options.boxName;
     for (const auto &[file, suite] : suites) {
-        // A failed suite again, up to --retry times: each attempt kept, the last deciding.
         std::optional<SuiteReport> last;
         for (int attempt = 1; attempt <= options.retries + 1; ++attempt) {
             if (attempt > 1)
                 report(QStringLiteral("attempt %1 of %2").arg(attempt).arg(options.retries + 1));
-            QString problem;
-            last = runAttempt(options, settings, file, suite, attempt, &lost, &problem);
-            if (!last) {
-                say(problem);
-                return 1;
-            }
+            last = runAttempt(options, settings, file, suite, attempt, &out.lost, &out.problem);
+            if (!last)
+                return out;
             if (last->count(Result::Failed) == 0 && last->count(Result::Skipped) == 0)
                 break;
         }
-        passed += last->count(Result::Passed);
-        failed += last->count(Result::Failed);
-        skipped += last->count(Result::Skipped);
-        reports << *last;
+        out.passed += last->count(Result::Passed);
+        out.failed += last->count(Result::Failed);
+        out.skipped += last->count(Result::Skipped);
+        out.reports << *last;
     }
+    return out;
+}
+
+// A station: every box at once, each with a console on a thread of its own; their
+// prompts are asked at one desk, one at a time.
+QList<BoxResult> runStation(const TestOptions &options, const Suites &suites)
+{
+    PromptDesk desk;
+    QList<BoxResult> results(options.boxes.size());
+    std::vector<std::unique_ptr<QThread>> threads;
+    QEventLoop loop;
+    int running = 0;
+    for (qsizetype i = 0; i < options.boxes.size(); ++i) {
+        TestOptions one = options;
+        one.boxes.clear();
+        one.boxName = options.boxes[i].name;
+        one.device = options.boxes[i].device;
+        one.port = options.boxes[i].port;
+        one.variant = options.boxes[i].variant;
+        one.desk = &desk;
+        threads.emplace_back(
+            QThread::create([one, &suites, &results, i] { results[i] = runBox(one, suites); }));
+        QObject::connect(threads.back().get(), &QThread::finished, &loop, [&] {
+            if (--running == 0)
+                loop.quit();
+        });
+        ++running;
+        threads.back()->start();
+    }
+    loop.exec();
+    for (const auto &thread : threads)
+        thread->wait();
+    return results;
+}
+
+} // namespace
+
+int runTests(const TestOptions &options)
+{
+    Suites suites;
+    if (const auto status = readSuites(options.suites, &suites))
+        return *status;
+    QElapsedTimer clock; // a station's boxes run at once: its time is the longest
+    clock.start();
+    const QList<BoxResult> boxes = options.boxes.size() > 1
+                                       ? runStation(options, suites)
+                                       : QList<BoxResult>{runBox(options, suites)};
+    QList<SuiteReport> reports;
+    QStringList lost;
+    int passed = 0, failed = 0, skipped = 0;
+    bool unopened = false;
+    for (const BoxResult &box : boxes) {
+        if (!box.problem.isEmpty()) {
+            say(box.box.isEmpty() ? box.problem
+                                  : QStringLiteral("[%1] %2").arg(box.box, box.problem));
+            unopened = true;
+        }
+        // A station says each box's verdict, as its tile would.
+        if (boxes.size() > 1)
+            cli::report(QStringLiteral("[%1] %2: %3 passed, %4 failed")
+                            .arg(box.box, box.allPassed() ? QStringLiteral("합격")
+                                                          : QStringLiteral("불합격"))
+                            .arg(box.passed)
+                            .arg(box.failed));
+        reports << box.reports;
+        lost << box.lost;
+        passed += box.passed;
+        failed += box.failed;
+        skipped += box.skipped;
+    }
+    if (unopened && boxes.size() == 1)
+        return 1;
+    const bool allPassed = !unopened && failed == 0 && skipped == 0;
     report(QStringLiteral("%1 passed, %2 failed%3")
                .arg(passed)
                .arg(failed)
                .arg(skipped ? QStringLiteral(", %1 not run").arg(skipped) : QString()));
-    showBanner(failed == 0 && skipped == 0, reports);
+    showBanner(allPassed, clock.elapsed(), reports);
     if (!options.junit.isEmpty()) {
         QString problem;
         if (!writeJunit(options.junit, reports, &problem))
@@ -845,10 +952,45 @@ int runTests(const TestOptions &options)
             say(QStringLiteral("the run's record is not kept in %1").arg(what));
         return 3;
     }
-    return failed == 0 && skipped == 0 ? 0 : 1;
+    return allPassed ? 0 : 1;
 }
 
 namespace {
+
+// The boxes of a station: --device given more than once (each named by its device's file
+// name) or a rig file (the monitor's); one --device stays the one box.
+void readStation(const cmdline::Arguments &arguments, TestOptions *options, QString *error)
+{
+    const QStringList devices = arguments.values(QStringLiteral("--device"));
+    if (devices.size() > 1) {
+        options->device.clear();
+        QStringList names;
+        for (const QString &device : devices) {
+            QString name = QFileInfo(device).fileName();
+            for (int n = 2; name.isEmpty() || names.contains(name); ++n)
+                name = QFileInfo(device).fileName() + QStringLiteral("-%1").arg(n);
+            names << name;
+            options->boxes.append({name, device, 0, options->variant, false});
+        }
+    }
+    if (const QString rig = arguments.value(QStringLiteral("--rig")); !rig.isEmpty()) {
+        QFile file(rig);
+        if (!file.open(QIODevice::ReadOnly)) {
+            *error = QStringLiteral("cannot read %1: %2").arg(rig, file.errorString());
+            return;
+        }
+        const QList<BoxSpec> boxes = parseRigFile(file.read(Settings::kMaxFileSize), error);
+        if (boxes.isEmpty()) {
+            *error = rig + QStringLiteral(": ") + *error;
+            return;
+        }
+        if (!options->boxes.isEmpty() || !options->device.isEmpty()) {
+            *error = QStringLiteral("--rig FILE names the boxes: no --device with it");
+            return;
+        }
+        options->boxes = boxes;
+    }
+}
 
 std::optional<TestOptions> readTestOptions(const Invocation &invocation, QString *error)
 {
@@ -886,8 +1028,14 @@ std::optional<TestOptions> readTestOptions(const Invocation &invocation, QString
     if (error->isEmpty() && !options.history.isEmpty())
         historyLocation(options.history, error);
     options.suites = arguments.words;
-    if (error->isEmpty() && (options.port != 0) == !options.device.isEmpty())
-        *error = QStringLiteral("--device PATH or --port N: the box to test");
+    if (error->isEmpty())
+        readStation(arguments, &options, error);
+    const int ways = (options.port != 0) + !options.device.isEmpty() + !options.boxes.isEmpty();
+    if (error->isEmpty() && ways != 1)
+        *error = QStringLiteral("--device PATH or --port N: the box to test (--device repeated"
+                                " or --rig FILE for several at once)");
+    if (error->isEmpty() && !options.report.isEmpty() && !options.boxes.isEmpty())
+        *error = QStringLiteral("--report FILE is one box's: give --reports DIR for a station");
     if (!error->isEmpty())
         return std::nullopt;
     if (options.captures.isEmpty())

@@ -7,10 +7,14 @@
 // call history with its verdict and steps; --junit writes a report that CI servers read,
 // --report a page to hand over with the box.
 
+#include "monitor.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace dialkite::cli {
+
+class PromptDesk;
 
 struct TestOptions {
     QStringList suites;
@@ -27,6 +31,11 @@ struct TestOptions {
     QString report;   // the run's report (one suite)
     QString reports;  // or a folder with one report a run
     QString operatorName;
+    // A station: every box at once (--device repeated, --rig), each on a thread of its own
+    // with its name before its lines, its prompts asked at the shared desk.
+    QList<BoxSpec> boxes;
+    QString boxName;            // the box of this run, in a station
+    PromptDesk *desk = nullptr; // where a station's prompts are asked
 };
 
 // Runs every suite; the exit status: 0 every expectation passed, 1 one failed (or the

@@ -92,9 +92,10 @@ cmdline::Command testSyntax()
 {
     cmdline::Command command{
         QStringLiteral("test"),
-        QStringLiteral("SUITE... (--device PATH | --port N) [--variant V] [--junit FILE]\n"
-                       "                    [--keep-going] [--batch] [--retry N] [--captures DIR]\n"
-                       "                    [--history FILE] [--report FILE | --reports DIR]\n"
+        QStringLiteral("SUITE... (--device PATH... | --port N | --rig FILE) [--variant V]\n"
+                       "                    [--junit FILE] [--keep-going] [--batch] [--retry N]\n"
+                       "                    [--captures DIR]"
+                       " [--history FILE] [--report FILE | --reports DIR]\n"
                        "                    [--operator NAME]"),
         QStringLiteral(
             "Runs each SUITE (the runner's operator steps, waits, prompts and expectations\n"
@@ -103,7 +104,14 @@ cmdline::Command testSyntax()
             "captures the run and keeps it in the call history with each step's measured\n"
             "time. Exit status 0 only when all passed, 1 when one failed, 2 for a suite that\n"
             "is not valid, 3 when the run's record could not be kept.\n"),
-        {{QStringLiteral("--device"), QStringLiteral("PATH"), QStringLiteral("the box to test")},
+        {{QStringLiteral("--device"),
+          QStringLiteral("PATH"),
+          QStringLiteral("the box to test (repeated: several boxes at once, a station)"),
+          false,
+          {},
+          true},
+         {QStringLiteral("--rig"), QStringLiteral("FILE"),
+          QStringLiteral("test the boxes of a rig file (the monitor's) at once")},
          {QStringLiteral("--port"), QStringLiteral("N"),
           QStringLiteral("the box to test on serial port COMn")},
          {QStringLiteral("--variant"), QStringLiteral("V"),

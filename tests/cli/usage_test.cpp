@@ -105,8 +105,7 @@ TEST(Usage, EachCommandsHelpShowsThatCommandAlone)
     const std::map<QString, QStringList> own = {
         {QStringLiteral("run"), {QStringLiteral("--check")}},
         {QStringLiteral("monitor"),
-         {QStringLiteral("--rig"), QStringLiteral("--capture"), QStringLiteral("--spool"),
-          QStringLiteral("--count")}},
+         {QStringLiteral("--capture"), QStringLiteral("--spool"), QStringLiteral("--count")}},
         {QStringLiteral("test"), {QStringLiteral("--junit"), QStringLiteral("--keep-going")}},
         {QStringLiteral("collect"), {QStringLiteral("--share"), QStringLiteral("--client-id")}},
         {QStringLiteral("history"), {QStringLiteral("--number"), QStringLiteral("--copy-to")}},

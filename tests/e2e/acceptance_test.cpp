@@ -485,3 +485,72 @@ TEST(RunReports, APageForTheBoxWithItsEvidence)
     EXPECT_EQ(QDir(dir.filePath(QStringLiteral("r"))).entryList({QStringLiteral("*.html")}).size(),
               2);
 }
+
+// A station: four boxes at once, one console each on a thread of its own; every line names
+// its box, their prompts are asked one at a time naming the box, each box has its own
+// capture, record and JUnit test suite, and one box's failure is its own.
+TEST(Station, FourBoxesAtOnceEachWithItsOwnVerdict)
+{
+    QTemporaryDir dir;
+    const QString suite = dir.filePath(QStringLiteral("ready.suite"));
+    QFile file(suite);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("select 1\nidentify\nexpect identification within 2s\n"
+               "prompt 준비됐습니까? 예|아니요\ndetect-read\n"
+               "expect detection NOT|HOOK|RING within 2s\n");
+    file.close();
+    std::vector<std::unique_ptr<QProcess>> boxes;
+    QStringList arguments{QStringLiteral("test"), suite};
+    for (int i = 0; i < 4; ++i) {
+        boxes.push_back(std::make_unique<QProcess>());
+        boxes.back()->start(QStringLiteral(DIALKITE_SIM), {QStringLiteral("--keep-running")});
+        QByteArray path;
+        ASSERT_TRUE(waitFor([&] {
+            path += boxes.back()->readAllStandardOutput();
+            return path.contains('\n');
+        }));
+        arguments << QStringLiteral("--device") << QString::fromLocal8Bit(path.trimmed());
+    }
+    const QString junit = dir.filePath(QStringLiteral("station.xml"));
+    arguments << QStringLiteral("--captures") << dir.filePath(QStringLiteral("runs"))
+              << QStringLiteral("--history") << dir.filePath(QStringLiteral("history.sqlite"))
+              << QStringLiteral("--junit") << junit << QStringLiteral("--settings")
+              << dir.filePath(QStringLiteral("none.ini"));
+    QProcess station;
+    station.start(QStringLiteral(DIALKITE_CLI), arguments);
+    QByteArray out, err, refused;
+    int answered = 0;
+    waitFor(
+        [&] {
+            out += station.readAllStandardOutput();
+            err += station.readAllStandardError();
+            // Each prompt names its box; the first is answered "no", the others "yes".
+            while (err.count("준비됐습니까?") > answered) {
+                if (answered == 0) {
+                    const qsizetype at = err.indexOf("  ?     [") + 9;
+                    refused = err.mid(at, err.indexOf(']', at) - at);
+                }
+                station.write(answered == 0 ? "2\n" : "1\n");
+                ++answered;
+            }
+            return station.state() == QProcess::NotRunning;
+        },
+        30000);
+    out += station.readAllStandardOutput();
+    for (auto &box : boxes)
+        box->kill();
+    EXPECT_EQ(station.exitCode(), 1) << out.constData() << err.constData();
+    EXPECT_EQ(answered, 4) << err.constData();
+    ASSERT_FALSE(refused.isEmpty()) << err.constData();
+    EXPECT_TRUE(out.contains("[" + refused + "] 불합격: 1 passed, 1 failed")) << out.constData();
+    EXPECT_EQ(out.count("] 합격: 3 passed, 0 failed"), 3) << out.constData();
+    // Every line of a box's run names it.
+    for (const QByteArray &line : out.split('\n'))
+        if (line.contains("line ") && !line.startsWith("["))
+            ADD_FAILURE() << "a line without its box: " << line.constData();
+    EXPECT_EQ(
+        QDir(dir.filePath(QStringLiteral("runs"))).entryList({QStringLiteral("*.scn")}).size(), 4);
+    QFile report(junit);
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    EXPECT_EQ(report.readAll().count("<testsuite "), 4);
+}
