@@ -143,11 +143,12 @@ QStringList pick(const QStringList &row, const QList<int> &shown)
 bool printRows(Search &search, const QStringList &header, const QList<int> &shown,
                const QList<int> &widths, QString *problem);
 
-// A table's cell: control characters as <HH>, at most kWidest columns.
-QString cell(const QString &text)
+// A table's cell: control characters as <HH>, at most kWidest columns unless it is the
+// last of its line (a capture's path, a step's message: nothing follows to keep aligned).
+QString cell(const QString &text, bool last = false)
 {
     QString shown = visibleControls(text);
-    if (displayWidth(shown) <= kWidest)
+    if (last || displayWidth(shown) <= kWidest)
         return shown;
     while (displayWidth(shown) > kWidest - 1)
         shown.chop(1);
@@ -199,8 +200,8 @@ bool printRows(Search &search, const QStringList &header, const QList<int> &show
     return search.each(
         [&](const QStringList &row) {
             QStringList cells;
-            for (const int i : shown)
-                cells << cell(row[i]);
+            for (qsizetype k = 0; k < shown.size(); ++k)
+                cells << cell(row[shown[k]], k + 1 == shown.size());
             line(cells);
         },
         problem);

@@ -113,8 +113,8 @@ const QList<StepColumn> &stepColumns()
          [](const RunStep &r) { return QString::number(r.measuredMs); }},
         {QStringLiteral("한도(ms)"), "limit_ms",
          [](const RunStep &r) { return r.limitMs ? QString::number(r.limitMs) : QString(); }},
-        {QStringLiteral("메시지"), "message", [](const RunStep &r) { return r.message; }},
         {QStringLiteral("답"), "answer", [](const RunStep &r) { return r.answer; }},
+        {QStringLiteral("메시지"), "message", [](const RunStep &r) { return r.message; }},
     };
     return columns;
 }

@@ -246,6 +246,10 @@ TEST(Reports, JUnitForCiTheRunInTheHistoryAndItsCapture)
     ASSERT_EQ(captures.size(), 1)
         << QDir(dir.filePath(QStringLiteral("runs"))).entryList().join(u' ').toStdString();
     EXPECT_TRUE(runs.contains(captures.front().toUtf8())) << runs.constData();
+    // The table shows the capture's whole path (its last column is never cut short).
+    EXPECT_TRUE(shown.contains(
+        QDir(dir.filePath(QStringLiteral("runs"))).filePath(captures.front()).toUtf8()))
+        << shown.constData();
 }
 
 TEST(Reports, APromptFailsAtOnceInABatchRun)
