@@ -37,7 +37,7 @@ std::string asHost(const QString &address)
 {
     const QHostAddress parsed(address);
     if (!parsed.isNull() && parsed.protocol() == QAbstractSocket::IPv6Protocol)
-        return lower("[" + parsed.toString().toStdString() + "]");
+        return lower((u'[' + parsed.toString() + u']').toStdString());
     return lower(address.toStdString());
 }
 
