@@ -88,6 +88,16 @@ SuiteRun runSuite(QTemporaryDir &dir, int variant, const QString &suite,
     return run;
 }
 
+// A suite of the test's own, `content` in a file `name` of `dir`; its path.
+QString writeSuite(const QTemporaryDir &dir, const char *name, const QByteArray &content)
+{
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        ADD_FAILURE() << "cannot write " << path.toStdString();
+    return path;
+}
+
 // The first line a run reports as failed.
 QByteArray firstFailure(const QByteArray &out)
 {
@@ -286,14 +296,12 @@ TEST_P(EverySuite, FailsWhenItsBoxGoesAwayMidway)
 TEST(HonestVerdicts, ExpectNoWatchesOnlyItsOwnTimeAndAnEmptySuiteIsRefused)
 {
     QTemporaryDir dir;
-    const QString suite = dir.filePath(QStringLiteral("after-a-wait.suite"));
-    QFile file(suite);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     // A variant 3 box's identification is answered by the console (a tx) after it came:
     // before the wait, so not the "expect no tx"'s business.
-    file.write("select 3\nidentify\nexpect identification within 2s\nwait 1s\n"
-               "expect no tx within 500ms\nexpect no identification within 300ms\n");
-    file.close();
+    const QString suite =
+        writeSuite(dir, "after-a-wait.suite",
+                   "select 3\nidentify\nexpect identification within 2s\nwait 1s\n"
+                   "expect no tx within 500ms\nexpect no identification within 300ms\n");
     const QString junit = dir.filePath(QStringLiteral("report.xml"));
     const SuiteRun run = runSuite(dir, 3, suite, {}, {QStringLiteral("--junit"), junit});
     EXPECT_EQ(run.status, 0) << run.out.constData() << run.err.constData();
@@ -303,11 +311,7 @@ TEST(HonestVerdicts, ExpectNoWatchesOnlyItsOwnTimeAndAnEmptySuiteIsRefused)
     ASSERT_TRUE(report.open(QIODevice::ReadOnly));
     EXPECT_FALSE(report.readAll().contains("time=\"-")) << junit.toStdString();
 
-    const QString empty = dir.filePath(QStringLiteral("empty.suite"));
-    QFile comments(empty);
-    ASSERT_TRUE(comments.open(QIODevice::WriteOnly));
-    comments.write("# only comments\nidentify\nwait 1s\n");
-    comments.close();
+    const QString empty = writeSuite(dir, "empty.suite", "# only comments\nidentify\nwait 1s\n");
     QProcess test;
     test.start(
         QStringLiteral(DIALKITE_CLI),
@@ -353,12 +357,10 @@ TEST(HonestVerdicts, AnUnansweredPromptWaitsForNothingAndALostRecordIsNoPass)
 TEST(MeasuredSteps, EachAttemptAndEachStepAreKept)
 {
     QTemporaryDir dir;
-    const QString suite = dir.filePath(QStringLiteral("wrong-name.suite"));
-    QFile file(suite);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("select 1\nidentify\nexpect identification name=DK-Z* within 300ms\n"
-               "expect no rx within 200ms\n");
-    file.close();
+    const QString suite =
+        writeSuite(dir, "wrong-name.suite",
+                   "select 1\nidentify\nexpect identification name=DK-Z* within 300ms\n"
+                   "expect no rx within 200ms\n");
     const SuiteRun run =
         runSuite(dir, 1, suite, {}, {QStringLiteral("--retry"), QStringLiteral("2")});
     EXPECT_EQ(run.status, 1) << run.out.constData() << run.err.constData();
@@ -401,12 +403,10 @@ TEST(MeasuredSteps, EachAttemptAndEachStepAreKept)
 TEST(Prompts, AChoiceIsTakenCheckedAndKept)
 {
     QTemporaryDir dir;
-    const QString suite = dir.filePath(QStringLiteral("sound.suite"));
-    QFile file(suite);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("select 1\nidentify\nexpect identification within 2s\n"
-               "prompt 소리가 났습니까? 예|아니요\nprompt 불이 켜졌습니까? 예|아니요\n");
-    file.close();
+    const QString suite =
+        writeSuite(dir, "sound.suite",
+                   "select 1\nidentify\nexpect identification within 2s\n"
+                   "prompt 소리가 났습니까? 예|아니요\nprompt 불이 켜졌습니까? 예|아니요\n");
     QProcess sim;
     sim.start(QStringLiteral(DIALKITE_SIM), {QStringLiteral("--keep-running")});
     QByteArray path;
@@ -477,11 +477,9 @@ TEST(RunReports, APageForTheBoxWithItsEvidence)
     EXPECT_TRUE(html.contains(captures[0]));
 
     // One a run in a folder, each named as its capture.
-    const QString failing = dir.filePath(QStringLiteral("wrong-name.suite"));
-    QFile suite(failing);
-    ASSERT_TRUE(suite.open(QIODevice::WriteOnly));
-    suite.write("select 3\nidentify\nexpect identification name=DK-Z* within 300ms\n");
-    suite.close();
+    const QString failing =
+        writeSuite(dir, "wrong-name.suite",
+                   "select 3\nidentify\nexpect identification name=DK-Z* within 300ms\n");
     const SuiteRun two = runSuite(dir, 3, failing, {},
                                   {QStringLiteral("--reports"), dir.filePath(QStringLiteral("r")),
                                    QStringLiteral("--retry"), QStringLiteral("1")});
@@ -496,13 +494,10 @@ TEST(RunReports, APageForTheBoxWithItsEvidence)
 TEST(Station, FourBoxesAtOnceEachWithItsOwnVerdict)
 {
     QTemporaryDir dir;
-    const QString suite = dir.filePath(QStringLiteral("ready.suite"));
-    QFile file(suite);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("select 1\nidentify\nexpect identification within 2s\n"
-               "prompt 준비됐습니까? 예|아니요\ndetect-read\n"
-               "expect detection NOT|HOOK|RING within 2s\n");
-    file.close();
+    const QString suite = writeSuite(dir, "ready.suite",
+                                     "select 1\nidentify\nexpect identification within 2s\n"
+                                     "prompt 준비됐습니까? 예|아니요\ndetect-read\n"
+                                     "expect detection NOT|HOOK|RING within 2s\n");
     std::vector<std::unique_ptr<QProcess>> boxes;
     QStringList arguments{QStringLiteral("test"), suite};
     for (int i = 0; i < 4; ++i) {

@@ -4,6 +4,7 @@
 // count names at most 64 boxes, none with '/', no count below zero; and with a fleet key
 // a message counts only when signed, signing it changing nothing else about it.
 
+#include "fuzz/check.h"
 #include "outputs/fleetkey.h"
 #include "outputs/intake.h"
 
@@ -13,16 +14,9 @@
 #include <cstdlib>
 
 using namespace dialkite;
+using fuzz::check;
 
 namespace {
-
-void check(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
 
 void checkHeard(const Heard &heard, const QString &topic)
 {

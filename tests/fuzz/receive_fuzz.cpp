@@ -4,6 +4,7 @@
 // beyond its cap, every row counter in 1..9999, and the bytes written since the step
 // began are whole frames, each ending with its end character.
 
+#include "fuzz/check.h"
 #include "support/consoleaccess.h"
 
 #include "cli/runner.h"
@@ -18,6 +19,7 @@
 #include <cstring>
 
 using namespace dialkite;
+using fuzz::check;
 
 namespace {
 
@@ -46,14 +48,6 @@ bool wholeFrames(const QByteArray &written)
         }
     }
     return true;
-}
-
-void check(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
 }
 
 struct Bench {

@@ -4,6 +4,7 @@
 
 #include "cli/monitor.h"
 #include "console/variant.h"
+#include "fuzz/check.h"
 #include "outputs/mqtt.h"
 
 #include <QByteArray>
@@ -12,18 +13,7 @@
 #include <cstdlib>
 
 using namespace dialkite;
-
-namespace {
-
-void check(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
+using fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

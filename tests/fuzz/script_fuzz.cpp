@@ -3,6 +3,7 @@
 // notation that parses to the same bytes; a script is parsed or refused with a line
 // number, never half-parsed.
 
+#include "fuzz/check.h"
 #include "scenario/script.h"
 
 #include "console/notation.h"
@@ -11,18 +12,7 @@
 #include <cstdlib>
 
 using namespace dialkite;
-
-namespace {
-
-void check(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
+using fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -4,6 +4,7 @@
 // every line the write did not change must keep its bytes, line end included.
 
 #include "console/settings.h"
+#include "fuzz/check.h"
 
 #include <QByteArray>
 #include <QList>
@@ -11,16 +12,9 @@
 #include <cstdlib>
 
 using namespace dialkite;
+using fuzz::check;
 
 namespace {
-
-void check(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
 
 // A name the writer can place: letters, digits and a few marks, never empty.
 QString name(const QByteArray &raw)

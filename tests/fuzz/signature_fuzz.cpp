@@ -2,6 +2,7 @@
 // A payload that verifies is exactly the signed form of what it covers; a JSON object's
 // text signed verifies as itself, and not for another topic or under another key.
 
+#include "fuzz/check.h"
 #include "outputs/fleetkey.h"
 
 #include <QByteArray>
@@ -10,18 +11,7 @@
 #include <cstdlib>
 
 using namespace dialkite;
-
-namespace {
-
-void check(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
+using fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

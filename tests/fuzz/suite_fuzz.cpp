@@ -2,6 +2,7 @@
 // on a line of the file, each expectation with a time limit within what may be written
 // (up to a day); one it refuses says the line at fault.
 
+#include "fuzz/check.h"
 #include "scenario/suite.h"
 
 #include <QByteArray>
@@ -9,18 +10,7 @@
 #include <cstdlib>
 
 using namespace dialkite;
-
-namespace {
-
-void check(bool condition, const char *what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
+using fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

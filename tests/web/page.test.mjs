@@ -13,28 +13,8 @@ import net from 'node:net';
 import os from 'node:os';
 import path from 'node:path';
 
-const SKIP = 77;
-const chromiumPath = process.env.DIALKITE_CHROMIUM || '/usr/bin/chromium';
-const cli = process.env.DIALKITE_CLI;
-const sim = process.env.DIALKITE_SIM;
+import {chromium, chromiumPath, cli, sim, skip} from './browser.mjs';
 
-function skip(reason) {
-  console.log('SKIPPED: ' + reason);
-  process.exit(SKIP);
-}
-
-if (!cli || !sim) {
-  console.error('DIALKITE_CLI and DIALKITE_SIM name the programs under test');
-  process.exit(1);
-}
-if (!fs.existsSync(chromiumPath))
-  skip(`no browser at ${chromiumPath}: install Debian's chromium (scripts/test does)`);
-let chromium;
-try {
-  ({chromium} = await import('playwright-core'));
-} catch (e) {
-  skip('playwright-core is not installed: npm ci --prefix tests/web (scripts/test does)');
-}
 const mosquitto = ['/usr/sbin/mosquitto', '/usr/bin/mosquitto'].find((p) => fs.existsSync(p));
 if (!mosquitto) skip('no mosquitto to carry the fleet');
 

@@ -10,31 +10,11 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-const SKIP = 77;
-const chromiumPath = process.env.DIALKITE_CHROMIUM || '/usr/bin/chromium';
-const cli = process.env.DIALKITE_CLI;
-const sim = process.env.DIALKITE_SIM;
+import {chromium, chromiumPath, cli, sim, skip} from './browser.mjs';
 
-function skip(reason) {
-  console.log('SKIPPED: ' + reason);
-  process.exit(SKIP);
-}
 function fail(reason) {
   console.error('FAILED: ' + reason);
   process.exitCode = 1;
-}
-
-if (!cli || !sim) {
-  console.error('DIALKITE_CLI and DIALKITE_SIM name the programs under test');
-  process.exit(1);
-}
-if (!fs.existsSync(chromiumPath))
-  skip(`no browser at ${chromiumPath}: install Debian's chromium (scripts/test does)`);
-let chromium;
-try {
-  ({chromium} = await import('playwright-core'));
-} catch (e) {
-  skip('playwright-core is not installed: npm ci --prefix tests/web (scripts/test does)');
 }
 
 const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'dialkite-report-'));

@@ -1,0 +1,29 @@
+// What each browser test needs before it starts: the programs under test, Debian's
+// chromium and playwright-core. Without the browser or playwright-core a test is skipped
+// (exit status 77) with the reason; without the programs it fails.
+
+import fs from 'node:fs';
+
+export const SKIP = 77;
+export const chromiumPath = process.env.DIALKITE_CHROMIUM || '/usr/bin/chromium';
+export const cli = process.env.DIALKITE_CLI;
+export const sim = process.env.DIALKITE_SIM;
+
+export function skip(reason) {
+  console.log('SKIPPED: ' + reason);
+  process.exit(SKIP);
+}
+
+if (!cli || !sim) {
+  console.error('DIALKITE_CLI and DIALKITE_SIM name the programs under test');
+  process.exit(1);
+}
+if (!fs.existsSync(chromiumPath))
+  skip(`no browser at ${chromiumPath}: install Debian's chromium (scripts/test does)`);
+let loaded;
+try {
+  loaded = await import('playwright-core');
+} catch (e) {
+  skip('playwright-core is not installed: npm ci --prefix tests/web (scripts/test does)');
+}
+export const chromium = loaded.chromium;
