@@ -1,10 +1,9 @@
 #include "web.h"
 
 #include "csv.h"
-#include "fleetkey.h"
 #include "json.h"
+#include "webaccess.h"
 #include "webgate.h"
-#include "webguard.h"
 #include "webpage.h"
 
 #include "history/columns.h"
@@ -35,15 +34,10 @@ constexpr size_t kLargestRequest = 16 * 1024;
 constexpr int kThreads = 4;             // besides the live pages'
 constexpr size_t kMostBoxes = 1000;     // boxes on the board at once
 constexpr size_t kCsvPiece = 64 * 1024; // a CSV download is written in pieces this big
-const char kCookie[] = "dialkite_session";
 
-// A JSON answer naming what went wrong.
 void fault(httplib::Response &response, int status, const QString &message)
 {
-    response.status = status;
-    response.set_header("Cache-Control", "no-store");
-    response.set_content(json::value(QJsonObject{{QStringLiteral("error"), message}}).toStdString(),
-                         "application/json; charset=utf-8");
+    webFault(response, status, message);
 }
 
 std::string utf8(const QString &text)
@@ -60,25 +54,6 @@ struct BoxState {
     std::optional<qint64> waiting;
     quint64 heard = 0; // when it was last heard of, in the board's own count
 };
-
-// What httplib's own refusals mean, for their answers' text.
-QString refusalText(int status)
-{
-    switch (status) {
-    case 400:
-        return QStringLiteral("the request cannot be read");
-    case 404:
-        return QStringLiteral("no such page");
-    case 405:
-        return QStringLiteral("not a method this page takes");
-    case 413:
-        return QStringLiteral("the request's body is too large");
-    case 414:
-        return QStringLiteral("the address is too long");
-    default:
-        return QStringLiteral("refused (HTTP %1)").arg(status);
-    }
-}
 
 } // namespace
 
@@ -103,7 +78,7 @@ public:
         : m_options(std::move(options))
         , m_server(GateLimits{.largestBody = kLargestRequest,
                               .workers = m_options.maxLiveClients + kThreads})
-        , m_hosts(m_options.address, m_options.hosts)
+        , m_access(m_options.address, m_options.hosts, m_options.token, webpage::kSignIn)
     {
         loadBoard();
         routes();
@@ -123,13 +98,8 @@ public:
 
     bool start(QString *error)
     {
-        const QHostAddress address(m_options.address);
-        if (!address.isLoopback() && m_options.token.isEmpty()) {
-            *error = QStringLiteral("the page listens on %1, beyond this PC: it needs a token"
-                                    " ([HTTP] TOKEN or DIALKITE_HTTP_TOKEN)")
-                         .arg(m_options.address);
+        if (!m_access.mayListen(error))
             return false;
-        }
         // Each live page holds a worker while it is open: there are workers for all of
         // them and for the other requests besides.
         m_server.set_payload_max_length(kLargestRequest);
@@ -267,36 +237,10 @@ private:
 
     // ---- the answers ----
 
-    // Whether the request comes from a signed-in browser (its session's cookie) or a
-    // program with the token (its Authorization header); a wrong token counts against its
-    // address.
-    bool allowed(const httplib::Request &request)
-    {
-        if (m_options.token.isEmpty())
-            return true;
-        const auto now = WebClock::now();
-        if (m_sessions.valid(cookieValue(request.get_header_value("Cookie"), kCookie), now))
-            return true;
-        const std::string authorization = request.get_header_value("Authorization");
-        if (authorization.rfind("Bearer ", 0) != 0)
-            return false;
-        if (sameSecret(authorization.substr(7), m_options.token.toStdString()))
-            return true;
-        m_signIns.wrong(request.remote_addr, now);
-        return false;
-    }
-
-    // The API's answers to a browser that has not signed in.
+    bool allowed(const httplib::Request &request) { return m_access.allowed(request); }
     bool refused(const httplib::Request &request, httplib::Response &response)
     {
-        if (!m_signIns.mayTry(request.remote_addr, WebClock::now())) {
-            fault(response, 429, QStringLiteral("too many wrong tokens: wait a minute"));
-            return true;
-        }
-        if (allowed(request))
-            return false;
-        fault(response, 401, QStringLiteral("sign in first"));
-        return true;
+        return m_access.refused(request, response);
     }
 
     void json(httplib::Response &response, const QJsonValue &value)
@@ -305,65 +249,9 @@ private:
         response.set_content(json::value(value).toStdString(), "application/json; charset=utf-8");
     }
 
-    // Before any route: only this PC's names (a page elsewhere that has rebound its own
-    // name to this PC is not answered).
-    httplib::Server::HandlerResponse checkHost(const httplib::Request &request,
-                                               httplib::Response &response) const
-    {
-        if (m_hosts.allowed(request.get_header_value("Host"), request.local_addr))
-            return httplib::Server::HandlerResponse::Unhandled;
-        fault(response, 421,
-              QStringLiteral("this page answers to 127.0.0.1, localhost, [::1], %1 and the names"
-                             " in [HTTP] HOSTS only")
-                  .arg(m_options.address));
-        return httplib::Server::HandlerResponse::Handled;
-    }
-
-    // The token comes from the sign-in form's body only (never a URL, where it would be
-    // kept in histories and logs); the browser keeps a random session id instead.
-    void signIn(const httplib::Request &request, httplib::Response &response)
-    {
-        const auto now = WebClock::now();
-        if (!m_signIns.mayTry(request.remote_addr, now)) {
-            response.status = 429;
-            std::string page = webpage::kSignIn;
-            page.replace(page.find("<!--message-->"), 14, webpage::kTooManyTries);
-            response.set_content(page, "text/html; charset=utf-8");
-            return;
-        }
-        httplib::Params form;
-        if (request.get_header_value("Content-Type")
-                .rfind("application/x-www-form-urlencoded", 0) == 0)
-            httplib::detail::parse_query_text(request.body, form);
-        const auto token = form.find("token");
-        if (m_options.token.isEmpty() || token == form.end() ||
-            !sameSecret(token->second, m_options.token.toStdString())) {
-            m_signIns.wrong(request.remote_addr, now);
-            response.status = 401;
-            std::string page = webpage::kSignIn;
-            page.replace(page.find("<!--message-->"), 14, webpage::kWrongToken);
-            response.set_content(page, "text/html; charset=utf-8");
-            return;
-        }
-        const auto lifetime = std::chrono::seconds(Sessions::kLifetime).count();
-        response.set_header("Set-Cookie", std::string(kCookie) + "=" + m_sessions.open(now) +
-                                              "; Path=/; Max-Age=" + std::to_string(lifetime) +
-                                              "; HttpOnly; SameSite=Strict");
-        response.set_redirect("/", 303);
-    }
-
     void routes()
     {
-        m_server.set_default_headers(securityHeaders());
-        m_server.set_pre_routing_handler(
-            [this](const httplib::Request &request, httplib::Response &response) {
-                return checkHost(request, response);
-            });
-        // httplib's own refusals (no such path, a request too large) say what they are.
-        m_server.set_error_handler([](const httplib::Request &, httplib::Response &response) {
-            if (response.body.empty())
-                fault(response, response.status, refusalText(response.status));
-        });
+        m_access.install(m_server);
         m_server.Get("/", [this](const httplib::Request &request, httplib::Response &response) {
             response.set_content(allowed(request) ? webpage::kIndex : webpage::kSignIn,
                                  "text/html; charset=utf-8");
@@ -377,8 +265,6 @@ private:
         file("/app.js", webpage::kScript, "text/javascript; charset=utf-8");
         file("/app.css", webpage::kStyle, "text/css; charset=utf-8");
         file("/favicon.svg", webpage::kIcon, "image/svg+xml");
-        m_server.Post("/login", [this](const httplib::Request &request,
-                                       httplib::Response &response) { signIn(request, response); });
         m_server.Get("/api/boxes",
                      [this](const httplib::Request &request, httplib::Response &response) {
                          if (!refused(request, response))
@@ -591,9 +477,7 @@ private:
 
     WebOptions m_options;
     GatedServer m_server;
-    HostCheck m_hosts;
-    Sessions m_sessions;
-    SignInLimit m_signIns;
+    WebAccess m_access;
     std::thread m_thread;
     int m_port = 0;
     std::mutex m_boardMutex;
