@@ -4,6 +4,8 @@
 #include "printer.h"
 #include "promptdesk.h"
 #include "runner.h"
+#include "stationboard.h"
+#include "stationpage.h"
 #include "testreport.h"
 
 #include "console/console.h"
@@ -223,6 +225,7 @@ struct SuiteReport {
             return r.verdict == verdict && (promptsToo || !r.prompt);
         }));
     }
+    bool passed() const { return count(Result::Failed) == 0 && count(Result::Skipped) == 0; }
     // The box's tests: its expectations, not the person's prompts.
     int tests() const
     {
@@ -230,6 +233,20 @@ struct SuiteReport {
                                  [](const Result &r) { return !r.prompt; }));
     }
 };
+
+// A step's result as the history keeps it.
+RunStep runStepOf(const Result &result)
+{
+    return {result.lineNumber,
+            result.text,
+            result.verdict == Result::Passed   ? QStringLiteral("passed")
+            : result.verdict == Result::Failed ? QStringLiteral("failed")
+                                               : QStringLiteral("not_run"),
+            result.ms,
+            result.limitMs,
+            result.message,
+            result.answer};
+}
 
 // One suite against the box: a console of its own on the port, its events kept in order
 // with the moment they came.
@@ -258,6 +275,9 @@ public:
             if (const auto *id = std::get_if<events::Identification>(&event)) {
                 m_report.boxName = id->name.trimmed();
                 m_report.boxVersion = id->version.trimmed();
+                if (m_options.board)
+                    m_options.board->identified(m_options.boxName, m_report.boxName,
+                                                m_report.boxVersion, variant());
             }
         });
     }
@@ -292,6 +312,8 @@ public:
             // that follow are not run, up to the next operator step or prompt.
             if (step.kind != SuiteStep::Kind::Expect)
                 unprompted = false;
+            if (m_options.board && !stopped)
+                m_options.board->stepAt(m_options.boxName, step.lineNumber, step.text);
             if (step.kind == SuiteStep::Kind::Operator) {
                 if (!stopped)
                     runOperatorStep(m_console, step.step);
@@ -317,6 +339,8 @@ public:
             }
             m_lostTold = m_lostTold || (m_lost && result.verdict == Result::Failed);
             show(result);
+            if (m_options.board)
+                m_options.board->stepDone(m_options.boxName, runStepOf(result));
             m_report.results << result;
             stopped = stopped || (result.verdict == Result::Failed && !m_options.keepGoing);
         }
@@ -493,7 +517,8 @@ private:
                 question, choices.isEmpty() ? QStringLiteral("(Enter when done)") : offered);
             std::optional<QByteArray> line;
             if (m_options.desk) {
-                line = m_options.desk->ask(asked);
+                line = m_options.desk->ask(
+                    {m_options.boxName, QStringLiteral("  ?     ") + asked, question, choices});
             } else {
                 std::fprintf(stderr, "  ?     %s ", asked.toUtf8().constData());
                 std::fflush(stderr);
@@ -686,21 +711,13 @@ QList<RunStep> stepsOf(const SuiteReport &report)
 {
     QList<RunStep> steps;
     for (const Result &result : report.results)
-        steps << RunStep{result.lineNumber,
-                         result.text,
-                         result.verdict == Result::Passed   ? QStringLiteral("passed")
-                         : result.verdict == Result::Failed ? QStringLiteral("failed")
-                                                            : QStringLiteral("not_run"),
-                         result.ms,
-                         result.limitMs,
-                         result.message,
-                         result.answer};
+        steps << runStepOf(result);
     return steps;
 }
 
-// The run's page for the box: --report FILE, or a file of its own in --reports DIR.
-void writeReport(const TestOptions &options, const QString &suite, const SuiteRun &run,
-                 const SuiteReport &result, QStringList *lost)
+// The run's page for the box.
+QByteArray reportOf(const TestOptions &options, const QString &suite, const SuiteRun &run,
+                    const SuiteReport &result)
 {
     TestReport report;
     report.suite = suite;
@@ -713,10 +730,17 @@ void writeReport(const TestOptions &options, const QString &suite, const SuiteRu
     report.started = result.started;
     report.ended = result.started.addMSecs(result.ms);
     report.attempt = result.attempt;
-    report.passed = result.count(Result::Failed) == 0 && result.count(Result::Skipped) == 0;
+    report.passed = result.passed();
     report.steps = stepsOf(result);
     report.capture = result.capture;
     report.captureSha256 = fileSha256(result.capture);
+    return reportHtml(report);
+}
+
+// The run's page written: --report FILE, or a file of its own in --reports DIR.
+void writeReport(const TestOptions &options, const SuiteReport &result, const QByteArray &page,
+                 QStringList *lost)
+{
     const QString path =
         !options.report.isEmpty()
             ? options.report
@@ -724,7 +748,7 @@ void writeReport(const TestOptions &options, const QString &suite, const SuiteRu
                   .filePath(QFileInfo(result.capture).completeBaseName() + QStringLiteral(".html"));
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(reportHtml(report)) < 0 || !out.commit()) {
+    if (!out.open(QIODevice::WriteOnly) || out.write(page) < 0 || !out.commit()) {
         *lost << QStringLiteral("the report %1: %2").arg(path, out.errorString());
         return;
     }
@@ -754,6 +778,8 @@ std::optional<SuiteReport> runAttempt(const TestOptions &options, Settings &sett
     if (!run.open(problem))
         return std::nullopt;
     report(QStringLiteral("suite %1 on %2").arg(file, run.device()));
+    if (options.board)
+        options.board->begin(options.boxName, file, attempt);
     SuiteReport result = run.run(file, suite.steps);
     for (const QString &what : run.finish())
         *lost << QStringLiteral("the capture %1: %2").arg(capture, what);
@@ -789,8 +815,14 @@ std::optional<SuiteReport> runAttempt(const TestOptions &options, Settings &sett
         if (!recordRun(options.history, record, &unkept))
             *lost << QStringLiteral("the history %1: %2").arg(options.history, unkept);
     }
-    if (!options.report.isEmpty() || !options.reports.isEmpty())
-        writeReport(options, file, run, result, lost);
+    const bool wanted = !options.report.isEmpty() || !options.reports.isEmpty();
+    if (wanted || options.board) {
+        const QByteArray page = reportOf(options, file, run, result);
+        if (wanted)
+            writeReport(options, result, page, lost);
+        if (options.board)
+            options.board->runEnded(options.boxName, result.passed(), page);
+    }
     return result;
 }
 
@@ -853,9 +885,12 @@ BoxResult runBox(const TestOptions &options, const Suites &suites)
             if (attempt > 1)
                 report(QStringLiteral("attempt %1 of %2").arg(attempt).arg(options.retries + 1));
             last = runAttempt(options, settings, file, suite, attempt, &out.lost, &out.problem);
-            if (!last)
+            if (!last) {
+                if (options.board)
+                    options.board->boxDone(options.boxName, false, out.problem);
                 return out;
-            if (last->count(Result::Failed) == 0 && last->count(Result::Skipped) == 0)
+            }
+            if (last->passed())
                 break;
         }
         out.passed += last->count(Result::Passed);
@@ -863,14 +898,15 @@ BoxResult runBox(const TestOptions &options, const Suites &suites)
         out.skipped += last->count(Result::Skipped);
         out.reports << *last;
     }
+    if (options.board)
+        options.board->boxDone(options.boxName, out.allPassed());
     return out;
 }
 
 // A station: every box at once, each with a console on a thread of its own; their
 // prompts are asked at one desk, one at a time.
-QList<BoxResult> runStation(const TestOptions &options, const Suites &suites)
+QList<BoxResult> runStation(const TestOptions &options, const Suites &suites, PromptDesk &desk)
 {
-    PromptDesk desk;
     QList<BoxResult> results(options.boxes.size());
     std::vector<std::unique_ptr<QThread>> threads;
     QEventLoop loop;
@@ -905,11 +941,36 @@ int runTests(const TestOptions &options)
     Suites suites;
     if (const auto status = readSuites(options.suites, &suites))
         return *status;
+    // A station's page: every box, even one, on a tile of its own.
+    TestOptions station = options;
+    if (!options.http.isEmpty() && options.boxes.isEmpty())
+        station.boxes = {BoxSpec{options.device.isEmpty()
+                                     ? QStringLiteral("COM%1").arg(options.port)
+                                     : QFileInfo(options.device).fileName(),
+                                 options.device, options.port, options.variant, false}};
+    QList<StationBoard::Box> tiles;
+    for (const BoxSpec &box : std::as_const(station.boxes))
+        tiles.append(
+            {box.name, box.device.isEmpty() ? QStringLiteral("COM%1").arg(box.port) : box.device});
+    StationBoard board(tiles, QSysInfo::machineHostName());
+    PromptDesk desk(options.http.isEmpty() ? nullptr : &board);
+    std::unique_ptr<StationPage> page;
+    if (!options.http.isEmpty()) {
+        station.board = &board;
+        page = std::make_unique<StationPage>(options.page, board, desk);
+        if (QString problem; !page->start(&problem)) {
+            say(problem);
+            return 1;
+        }
+        report(QStringLiteral("station page: http://%1:%2/")
+                   .arg(options.page.address)
+                   .arg(page->port()));
+    }
     QElapsedTimer clock; // a station's boxes run at once: its time is the longest
     clock.start();
-    const QList<BoxResult> boxes = options.boxes.size() > 1
-                                       ? runStation(options, suites)
-                                       : QList<BoxResult>{runBox(options, suites)};
+    const QList<BoxResult> boxes = station.boxes.isEmpty()
+                                       ? QList<BoxResult>{runBox(station, suites)}
+                                       : runStation(station, suites, desk);
     QList<SuiteReport> reports;
     QStringList lost;
     int passed = 0, failed = 0, skipped = 0;
@@ -933,7 +994,8 @@ int runTests(const TestOptions &options)
         failed += box.failed;
         skipped += box.skipped;
     }
-    if (unopened && boxes.size() == 1)
+    board.finish();
+    if (unopened && boxes.size() == 1 && !page)
         return 1;
     const bool allPassed = !unopened && failed == 0 && skipped == 0;
     report(QStringLiteral("%1 passed, %2 failed%3")
@@ -947,11 +1009,13 @@ int runTests(const TestOptions &options)
             lost << QStringLiteral("the JUnit report %1: %2").arg(options.junit, problem);
     }
     // Never a verdict without its record.
-    if (!lost.isEmpty()) {
-        for (const QString &what : std::as_const(lost))
-            say(QStringLiteral("the run's record is not kept in %1").arg(what));
+    for (const QString &what : std::as_const(lost))
+        say(QStringLiteral("the run's record is not kept in %1").arg(what));
+    // The verdicts stay on the page until the operator is done with them.
+    if (page && !options.batch)
+        desk.holdUntilEnter(QStringLiteral("The station page stays open until Enter."));
+    if (!lost.isEmpty())
         return 3;
-    }
     return allPassed ? 0 : 1;
 }
 
@@ -1023,6 +1087,16 @@ std::optional<TestOptions> readTestOptions(const Invocation &invocation, QString
         (arguments.words.size() > 1 || arguments.has(QStringLiteral("--retry"))))
         *error = QStringLiteral("--report FILE is one run's: give --reports DIR for several"
                                 " suites or attempts");
+    options.http = arguments.value(QStringLiteral("--http"));
+    if (error->isEmpty() && !options.http.isEmpty()) {
+        // Its token and names are the fleet page's settings ([HTTP] TOKEN and HOSTS).
+        parseListenAddress(options.http, &options.page, error);
+        options.page.token =
+            invocation.config.value(QStringLiteral("HTTP"), QStringLiteral("TOKEN"));
+        options.page.hosts =
+            invocation.config.value(QStringLiteral("HTTP"), QStringLiteral("HOSTS"))
+                .split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts);
+    }
     options.captures = arguments.value(QStringLiteral("--captures"));
     options.history = arguments.value(QStringLiteral("--history"));
     if (error->isEmpty() && !options.history.isEmpty())

@@ -9,12 +9,15 @@
 
 #include "monitor.h"
 
+#include "outputs/web.h"
+
 #include <QString>
 #include <QStringList>
 
 namespace dialkite::cli {
 
 class PromptDesk;
+class StationBoard;
 
 struct TestOptions {
     QStringList suites;
@@ -36,6 +39,10 @@ struct TestOptions {
     QList<BoxSpec> boxes;
     QString boxName;            // the box of this run, in a station
     PromptDesk *desk = nullptr; // where a station's prompts are asked
+    // The station's page (--http [ADDR:]PORT): where it listens, its token and names.
+    QString http;
+    WebOptions page;
+    StationBoard *board = nullptr; // what the page shows, told by each box's run
 };
 
 // Runs every suite; the exit status: 0 every expectation passed, 1 one failed (or the

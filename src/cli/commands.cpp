@@ -96,7 +96,7 @@ cmdline::Command testSyntax()
                        "                    [--junit FILE] [--keep-going] [--batch] [--retry N]\n"
                        "                    [--captures DIR]"
                        " [--history FILE] [--report FILE | --reports DIR]\n"
-                       "                    [--operator NAME]"),
+                       "                    [--operator NAME] [--http [ADDR:]PORT]"),
         QStringLiteral(
             "Runs each SUITE (the runner's operator steps, waits, prompts and expectations\n"
             "with time limits, see the README's \"Testing a box\") against the box on the\n"
@@ -130,6 +130,10 @@ cmdline::Command testSyntax()
           QStringLiteral("write one report a run into DIR, named as its capture")},
          {QStringLiteral("--operator"), QStringLiteral("NAME"),
           QStringLiteral("who runs the test, for the report")},
+         {QStringLiteral("--http"), QStringLiteral("[ADDR:]PORT"),
+          QStringLiteral("serve the station's page: a tile per box, its prompts as buttons,\n"
+                         "the runs' reports (127.0.0.1 unless an address is given; beyond\n"
+                         "it only with a token, [HTTP] TOKEN or DIALKITE_HTTP_TOKEN)")},
          {QStringLiteral("--retry"), QStringLiteral("N"),
           QStringLiteral("run a failed suite again up to N times (0 to 10), each attempt\n"
                          "kept, the last deciding")},
