@@ -238,6 +238,7 @@ th, td { border: 1px solid var(--line); padding: 0.15em 0.4em; text-align: left;
 tr.passed td:nth-child(3), td.passed { color: var(--pass); }
 tr.failed td:nth-child(3), td.failed, tr.note.failed td { color: var(--fail); }
 tr.not_run { color: var(--wait); }
+table.steps td:nth-child(3), table.steps td:nth-child(4), #runs td { white-space: nowrap; }
 #runs-section { margin-top: 1.5em; overflow-x: auto; }
 #runs-section h2 { margin-bottom: 0.4em; }
 .online { color: #9ae6b4; }
