@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTcpSocket>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -198,10 +199,28 @@ TEST(StationPage, ShowsTheBoardAndReportsOnlyToThoseSignedInAndReportsRunNoScrip
         QJsonDocument::fromJson(QByteArray::fromStdString(bodyOf(state))).object();
     EXPECT_EQ(snapshot[u"runs"].toArray().size(), 1);
     EXPECT_NE(local.answer(get("/")).find("/station.js"), std::string::npos);
+    // The live feed starts with the whole board, and sends it again when it changes.
+    QString error;
+    ASSERT_TRUE(local.start(&error)) << error.toStdString();
+    QTcpSocket feed;
+    feed.connectToHost(QStringLiteral("127.0.0.1"), quint16(local.port()));
+    ASSERT_TRUE(feed.waitForConnected(2000));
+    feed.write(get("/api/events").c_str());
+    QByteArray fed;
+    const auto feedSays = [&](const QByteArray &text) {
+        for (int i = 0; i < 50 && !fed.contains(text); ++i)
+            if (feed.waitForReadyRead(100))
+                fed += feed.readAll();
+        return fed.contains(text);
+    };
+    EXPECT_TRUE(feedSays("\"suite\":\"quick.suite\"")) << fed.toStdString();
+    EXPECT_TRUE(fed.contains("text/event-stream"));
+    board.identified(QStringLiteral("a"), QStringLiteral("DK-C0001"), QStringLiteral("V1.0"),
+                     QStringLiteral("3"));
+    EXPECT_TRUE(feedSays("\"name\":\"DK-C0001\"")) << fed.toStdString();
 
     WebOptions beyond;
     beyond.address = QStringLiteral("0.0.0.0");
-    QString error;
     {
         StationPage tokenless(beyond, board, desk);
         EXPECT_FALSE(tokenless.start(&error));

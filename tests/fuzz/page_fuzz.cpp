@@ -1,7 +1,11 @@
-// Fuzz target: the page's handling of a request (its path, query, headers, cookie and
-// sign-in form), as bytes from a connection. Every answer is HTTP with the security
-// headers, and the API answers 200 only to a request that carries the token.
+// Fuzz target: the pages' handling of a request (its path, query, headers, cookie, sign-in
+// form and an answer to a prompt), as bytes from a connection, by the fleet's page and a
+// test station's. Every answer is HTTP with the security headers, and the API and the
+// reports answer 200 only to a request that carries the token.
 
+#include "cli/promptdesk.h"
+#include "cli/stationboard.h"
+#include "cli/stationpage.h"
 #include "outputs/web.h"
 
 #include <QCoreApplication>
@@ -37,6 +41,37 @@ WebServer &server()
     return page;
 }
 
+cli::StationPage &station()
+{
+    static cli::StationBoard board({{QStringLiteral("a"), QStringLiteral("/dev/ttyUSB0")}});
+    static cli::PromptDesk desk(&board);
+    static cli::StationPage page(
+        [] {
+            board.begin(QStringLiteral("a"), QStringLiteral("quick.suite"), 1);
+            board.runEnded(QStringLiteral("a"), true, "<!DOCTYPE html><title>report</title>");
+            WebOptions options;
+            options.token = QString::fromLatin1(kToken);
+            return options;
+        }(),
+        board, desk);
+    return page;
+}
+
+void checkAnswer(const std::string &request, const std::string &answer)
+{
+    check(answer.rfind("HTTP/1.1 ", 0) == 0, "an answer that is not HTTP", answer);
+    check(answer.find("\r\nContent-Security-Policy: default-src 'none'") != std::string::npos,
+          "an answer without its security headers", answer);
+    // The request's target: the first line's second word.
+    const size_t first = request.find(' ');
+    const bool guarded =
+        first != std::string::npos && (request.compare(first + 1, 5, "/api/") == 0 ||
+                                       request.compare(first + 1, 8, "/report/") == 0);
+    if (guarded && answer.rfind("HTTP/1.1 200", 0) == 0)
+        check(request.find(kToken) != std::string::npos, "the API opened without the token",
+              answer);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
@@ -55,15 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string peer = "10." + std::to_string((counter >> 16) & 255) + "." +
                              std::to_string((counter >> 8) & 255) + "." +
                              std::to_string(counter & 255);
-    const std::string answer = server().answer(request, peer);
-    check(answer.rfind("HTTP/1.1 ", 0) == 0, "an answer that is not HTTP", answer);
-    check(answer.find("\r\nContent-Security-Policy: default-src 'none'") != std::string::npos,
-          "an answer without its security headers", answer);
-    // The request's target: the first line's second word.
-    const size_t first = request.find(' ');
-    const bool api = first != std::string::npos && request.compare(first + 1, 5, "/api/") == 0;
-    if (api && answer.rfind("HTTP/1.1 200", 0) == 0)
-        check(request.find(kToken) != std::string::npos, "the API opened without the token",
-              answer);
+    checkAnswer(request, server().answer(request, peer));
+    checkAnswer(request, station().answer(request, peer));
     return 0;
 }
