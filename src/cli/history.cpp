@@ -94,31 +94,23 @@ public:
         if (m_steps > 0)
             return m_reader.eachStep(
                 m_steps,
-                [&](const RunStep &step) {
-                    QStringList cells = cellsOf(stepColumns(), step);
-                    if (m_forPeople)
-                        cells[stepVerdictColumn()] = verdictShown(cells[stepVerdictColumn()]);
-                    row(cells);
-                },
+                [&](const RunStep &step) { row(cellsOf(stepColumns(), step, reader())); },
                 problem);
         if (m_runs)
             return m_reader.eachRun(
                 m_filter.limit,
-                [&](const RunRow &run) {
-                    QStringList cells = cellsOf(runColumns(), run);
-                    // People read the verdict in Korean; JSON keeps its English word.
-                    if (m_forPeople)
-                        cells[runVerdictColumn()] = verdictShown(cells[runVerdictColumn()]);
-                    row(cells);
-                },
+                [&](const RunRow &run) { row(cellsOf(runColumns(), run, reader())); },
                 problem);
         return m_reader.eachCall(
-            m_filter, [&](const CallRow &call) { row(cellsOf(historyTable(), call)); }, problem);
+            m_filter, [&](const CallRow &call) { row(cellsOf(historyTable(), call, reader())); },
+            problem);
     }
     // Whether any stored event names a box (a rig's history).
     bool anyBox() { return m_reader.anyBox(); }
-    // Rows for a table or a CSV file rather than for a program.
+    // Rows for a table or a CSV file rather than for a program: people read 발신번호표시금지,
+    // 빨강, 합격 where JSON keeps withheld, #ff0000, passed.
     void setForPeople(bool people) { m_forPeople = people; }
+    Reader reader() const { return m_forPeople ? Reader::Person : Reader::Program; }
 
 private:
     HistoryReader &m_reader;

@@ -231,8 +231,8 @@ bool GridView::exportCsv(const QString &file, QString *problem) const
             cells << hexBytes(m_grid.text(row, 1));
         } else {
             const CellColour colour = m_grid.colour(row, 2);
-            cells << (colour == CellColour::Blue  ? QStringLiteral("#0000ff")
-                      : colour == CellColour::Red ? QStringLiteral("#ff0000")
+            cells << (colour == CellColour::Blue  ? QStringLiteral("파랑")
+                      : colour == CellColour::Red ? QStringLiteral("빨강")
                                                   : QString());
         }
         content += csv::line(cells);

@@ -68,7 +68,7 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
         return int(Qt::AlignCenter);
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return historyTable()[index.column()].cell(row);
+        return cellOf(historyTable()[index.column()], row, Reader::Person);
     default:
         return {};
     }
@@ -266,7 +266,7 @@ bool HistoryWindow::exportCsv(const QString &file, QString *problem)
     bool ok = write(historyCsvHeader());
     CallRow row;
     while (ok && cursor->next(&row))
-        ok = write(csv::line(cellsOf(historyTable(), row)));
+        ok = write(csv::line(cellsOf(historyTable(), row, Reader::Person)));
     if (!ok || !out.commit()) {
         *problem = out.errorString();
         return false;

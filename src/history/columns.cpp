@@ -1,5 +1,6 @@
 #include "columns.h"
 
+#include "console/variant.h"
 #include "outputs/csv.h"
 
 namespace dialkite {
@@ -12,9 +13,10 @@ const QList<HistoryColumn> &historyTable()
         {QStringLiteral("채널"), "line", [](const CallRow &r) { return r.line; }},
         {QStringLiteral("수신시각"), "time", [](const CallRow &r) { return r.boxTime; }},
         {QStringLiteral("수신번호"), "number", [](const CallRow &r) { return r.number; }},
-        {QStringLiteral("상태"), "status", [](const CallRow &r) { return r.status; }},
-        {QStringLiteral("색"), "color", [](const CallRow &r) { return r.colour; }},
-        {QStringLiteral("종류"), "variant", [](const CallRow &r) { return r.variant; }},
+        {QStringLiteral("상태"), "status", [](const CallRow &r) { return r.status; }, statusShown},
+        {QStringLiteral("색"), "color", [](const CallRow &r) { return r.colour; }, colourShown},
+        {QStringLiteral("종류"), "variant", [](const CallRow &r) { return r.variant; },
+         variantShown},
         {QStringLiteral("장비명"), "device", [](const CallRow &r) { return r.deviceName; }},
         {QStringLiteral("포트"), "port",
          [](const CallRow &r) { return (r.port + QLatin1Char(' ') + r.device).trimmed(); }},
@@ -64,7 +66,8 @@ const QList<RunColumn> &runColumns()
         {QStringLiteral("시험"), "suite", [](const RunRow &r) { return r.suite; }},
         {QStringLiteral("시도"), "attempt",
          [](const RunRow &r) { return QString::number(r.attempt); }},
-        {QStringLiteral("판정"), "verdict", [](const RunRow &r) { return r.verdict; }},
+        {QStringLiteral("판정"), "verdict", [](const RunRow &r) { return r.verdict; },
+         verdictShown},
         {QStringLiteral("통과"), "passed",
          [](const RunRow &r) { return QString::number(r.passed); }},
         {QStringLiteral("실패"), "failed",
@@ -73,23 +76,12 @@ const QList<RunColumn> &runColumns()
          [](const RunRow &r) { return QString::number(r.durationMs); }},
         {QStringLiteral("장비명"), "box_name", [](const RunRow &r) { return r.boxName; }},
         {QStringLiteral("버전"), "box_version", [](const RunRow &r) { return r.boxVersion; }},
-        {QStringLiteral("종류"), "variant", [](const RunRow &r) { return r.variant; }},
+        {QStringLiteral("종류"), "variant", [](const RunRow &r) { return r.variant; },
+         variantShown},
         {QStringLiteral("포트"), "device", [](const RunRow &r) { return r.device; }},
         {QStringLiteral("통신 기록"), "capture", [](const RunRow &r) { return r.capture; }},
     };
     return columns;
-}
-
-int runVerdictColumn()
-{
-    static const int column = [] {
-        const QList<RunColumn> &columns = runColumns();
-        for (int i = 0; i < columns.size(); ++i)
-            if (qstrcmp(columns[i].key, "verdict") == 0)
-                return i;
-        return 0;
-    }();
-    return column;
 }
 
 QString verdictShown(const QString &verdict)
@@ -103,12 +95,43 @@ QString verdictShown(const QString &verdict)
     return verdict;
 }
 
+QString statusShown(const QString &status)
+{
+    if (status == u"number")
+        return QStringLiteral("번호");
+    if (status == u"withheld")
+        return QStringLiteral("발신번호표시금지");
+    if (status == u"public_phone")
+        return QStringLiteral("공중전화");
+    if (status == u"not_collected")
+        return QStringLiteral("발신번호수집불가");
+    return status;
+}
+
+QString colourShown(const QString &colour)
+{
+    if (colour.compare(u"#0000ff", Qt::CaseInsensitive) == 0)
+        return QStringLiteral("파랑");
+    if (colour.compare(u"#ff0000", Qt::CaseInsensitive) == 0)
+        return QStringLiteral("빨강");
+    return colour;
+}
+
+QString variantShown(const QString &variant)
+{
+    bool number = false;
+    const int code = variant.toInt(&number);
+    const VariantInfo *info = number ? variantTable().find(VariantId(code)) : nullptr;
+    return info ? QStringLiteral("%1 (%2)").arg(variant, info->deviceName) : variant;
+}
+
 const QList<StepColumn> &stepColumns()
 {
     static const QList<StepColumn> columns = {
         {QStringLiteral("줄"), "line", [](const RunStep &r) { return QString::number(r.line); }},
         {QStringLiteral("단계"), "step", [](const RunStep &r) { return r.step; }},
-        {QStringLiteral("판정"), "verdict", [](const RunStep &r) { return r.verdict; }},
+        {QStringLiteral("판정"), "verdict", [](const RunStep &r) { return r.verdict; },
+         verdictShown},
         {QStringLiteral("측정(ms)"), "measured_ms",
          [](const RunStep &r) { return QString::number(r.measuredMs); }},
         {QStringLiteral("한도(ms)"), "limit_ms",
@@ -117,11 +140,6 @@ const QList<StepColumn> &stepColumns()
         {QStringLiteral("메시지"), "message", [](const RunStep &r) { return r.message; }},
     };
     return columns;
-}
-
-int stepVerdictColumn()
-{
-    return 2;
 }
 
 QByteArray historyCsvHeader()

@@ -370,7 +370,8 @@ private:
                     header = false;
                     CallRow row;
                     while (piece.size() < kCsvPiece && found->next(&row))
-                        piece += csv::line(cellsOf(historyTable(), row)).toStdString();
+                        piece += csv::line(cellsOf(historyTable(), row, Reader::Person))
+                                     .toStdString();
                     if (!piece.empty() && !sink.write(piece.data(), piece.size()))
                         return false;
                     if (piece.size() < kCsvPiece)

@@ -50,15 +50,18 @@ TEST_F(HistoryCommand, TableColumnsLineUpWithHangul)
     const QList<QByteArray> lines = run({}).split('\n');
     ASSERT_GE(lines.size(), 4);
     EXPECT_TRUE(lines[0].startsWith("PC 시각 ")) << lines[0].constData();
-    // The status column starts at the same terminal column on every line.
+    // The status column, in people's words, starts at the same terminal column on every
+    // line (the number of a withheld call reads as its status does: the last is the status).
     const auto statusColumn = [](const QByteArray &line, const QString &word) {
         const QString text = QString::fromUtf8(line);
-        return cli::displayWidth(text.left(text.indexOf(word)));
+        return cli::displayWidth(text.left(text.lastIndexOf(word)));
     };
     EXPECT_EQ(statusColumn(lines[0], QStringLiteral("상태")),
-              statusColumn(lines[1], QStringLiteral("number")));
-    EXPECT_EQ(statusColumn(lines[1], QStringLiteral("number")),
-              statusColumn(lines[2], QStringLiteral("withheld")));
+              statusColumn(lines[1], QStringLiteral("번호")));
+    EXPECT_EQ(statusColumn(lines[1], QStringLiteral("번호")),
+              statusColumn(lines[2], QStringLiteral("발신번호표시금지")));
+    EXPECT_FALSE(lines[1].contains("number")) << lines[1].constData();
+    EXPECT_TRUE(lines[1].contains("1 (DK-A)")) << lines[1].constData();
     EXPECT_TRUE(lines[2].contains(texts::kWithheld.toUtf8()));
     EXPECT_EQ(cli::displayWidth(texts::kWithheld), 16);
     EXPECT_EQ(cli::displayWidth(QStringLiteral("02-123-4567")), 11);
@@ -74,7 +77,8 @@ TEST_F(HistoryCommand, CsvJsonAndFilters)
         csv.startsWith("\xEF\xBB\xBF"
                        "PC 시각,장비,채널,수신시각,수신번호,상태,색,종류,장비명,포트,충돌\r\n"))
         << csv.constData();
-    EXPECT_TRUE(csv.endsWith(",,1,,02-123-4567,number,,1,,,\r\n")) << csv.constData();
+    // People's words for the status and the variant (the JSON below keeps the stored ones).
+    EXPECT_TRUE(csv.endsWith(",,1,,02-123-4567,번호,,1 (DK-A),,,\r\n")) << csv.constData();
 
     const QList<QByteArray> lines = run({QStringLiteral("--format"), QStringLiteral("json"),
                                          QStringLiteral("--number"), QStringLiteral("345")})

@@ -143,7 +143,8 @@ TEST_F(HistoryWindowTest, CsvForASpreadsheet)
     EXPECT_EQ(lines[0], "\xEF\xBB\xBF"
                         "PC 시각,장비,채널,수신시각,수신번호,상태,색,종류,장비명,포트,충돌\r");
     EXPECT_TRUE(lines[1].contains(',' + texts::kWithheld.toUtf8() + ','));
-    EXPECT_TRUE(lines[2].contains(",,2,12-07 10:16,031-123-4567,number,#ff0000,3,DK-C0001,"))
+    // The status, colour and variant as people read them.
+    EXPECT_TRUE(lines[2].contains(",,2,12-07 10:16,031-123-4567,번호,빨강,3 (DK-C),DK-C0001,"))
         << lines[2].constData();
     EXPECT_FALSE(window.exportCsv(dir.filePath(QStringLiteral("no/such/folder/x.csv")), &problem));
 }
