@@ -2,8 +2,12 @@
 // or word at fault and says where to read more, with status 2; a monitor that cannot
 // open its port leaves no file behind.
 
+#include "cli/commands.h"
+
 #include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <map>
@@ -129,4 +133,46 @@ TEST(Usage, EachCommandsHelpShowsThatCommandAlone)
         EXPECT_TRUE(general.contains(QStringLiteral("\n  %1 ").arg(command)))
             << command.toStdString();
     EXPECT_TRUE(general.contains(QStringLiteral("'dialkite-cli COMMAND --help'")));
+}
+
+// The manual names every command, and every option each of them takes.
+TEST(Usage, TheManualCoversEveryCommandAndItsOptions)
+{
+    QFile file(QStringLiteral(DIALKITE_DOCS "/man/dialkite-cli.1"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString manual = QString::fromUtf8(file.readAll());
+    QStringList missing;
+    for (const dialkite::cli::CliCommand &command : dialkite::cli::commands()) {
+        const QString name = command.syntax.name;
+        if (!manual.contains(QStringLiteral(".B dialkite-cli ") + name + u'\n'))
+            missing << QStringLiteral("the synopsis of ") + name;
+        if (!manual.contains(QStringLiteral("\n.B ") + name + u'\n'))
+            missing << QStringLiteral("the description of ") + name;
+        // The options as the program itself lists them in its help.
+        static const QRegularExpression listed(QStringLiteral("^  (--[a-z-]+)"),
+                                               QRegularExpression::MultilineOption);
+        const QString help = QString::fromUtf8(cli({name, QStringLiteral("--help")}).out);
+        for (auto found = listed.globalMatch(help); found.hasNext();) {
+            QString written = found.next().captured(1);
+            const QString option = written;
+            written.replace(u'-', QStringLiteral("\\-"));
+            if (!manual.contains(QStringLiteral("\\fB") + written + QStringLiteral("\\fR")))
+                missing << name + u' ' + option;
+        }
+    }
+    EXPECT_TRUE(missing.isEmpty()) << missing.join(QStringLiteral(", ")).toStdString();
+}
+
+// A version the README shows is the program's own.
+TEST(Usage, TheReadmeShowsTheCurrentVersion)
+{
+    QFile file(QStringLiteral(DIALKITE_DOCS "/../README.md"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString readme = QString::fromUtf8(file.readAll());
+    static const QRegularExpression versions(
+        QStringLiteral("dialkite(?:-cli|-sim)? (\\d+\\.\\d+\\.\\d+)"));
+    int seen = 0;
+    for (auto found = versions.globalMatch(readme); found.hasNext(); ++seen)
+        EXPECT_EQ(found.next().captured(1), QStringLiteral(DIALKITE_VERSION));
+    EXPECT_GT(seen, 0);
 }
