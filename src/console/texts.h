@@ -71,6 +71,16 @@ inline const QString kHistoryStoppedText =
 inline const QString kHistoryMovedText =
     QStringLiteral("통화 기록 파일을 읽을 수 없어 옆으로 옮기고 새 기록을 시작했습니다.");
 inline const QString kSaveFailedTitle = QStringLiteral("저장 실패");
+// What a search found: "12건", or nothing.
+inline const QString kHistoryCount = QStringLiteral("%1건");
+inline const QString kHistoryEmpty = QStringLiteral("검색 결과 없음");
+inline const QString kHistoryReversed =
+    QStringLiteral("기간이 거꾸로입니다: 시작(%1)이 끝(%2)보다 늦습니다. 날짜를 고쳐 주십시오.");
+inline const QString kHistorySaved = QStringLiteral("CSV로 저장했습니다 (%1건): %2");
+// What the colours of a call mean.
+inline const QString kColourLegend =
+    QStringLiteral("파랑: 장비확인을 마친 장비가 보낸 통화 · 빨강: 장비확인과 상관없이 받는 통화"
+                   " · 검정: 색을 구분하지 않는 종류의 통화");
 
 // The settings file could not be written: the choice holds until the program ends.
 inline const QString kSettingsNotSavedTitle = QStringLiteral("설정 저장 실패");

@@ -69,6 +69,7 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
     m_callLog = addGrid(GridId::Calls, 0, 900, 7000, 9700);
     // The PC's time of each caller-ID row, for the log's CSV.
     m_callLog->setRowTime([this](int row) { return m_callTimes.value(row); });
+    m_callLog->setToolTip(texts::kColourLegend); // what blue and red mean
     connect(&m_console, &Console::observed, this, [this](const Event &event) {
         if (const auto *call = std::get_if<events::CallerId>(&event))
             m_callTimes.insert(call->row, call->at);

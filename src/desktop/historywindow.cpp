@@ -11,6 +11,7 @@
 #include <QColor>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -164,9 +165,17 @@ HistoryWindow::HistoryWindow(QString path, QWidget *parent)
     filters->addWidget(m_until);
     filters->addWidget(new QLabel(texts::kHistoryUntil, this));
     filters->addWidget(m_save);
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("Status"));
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_legend = new QLabel(texts::kColourLegend, this);
+    m_legend->setObjectName(QStringLiteral("Legend"));
+    m_legend->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(filters);
     layout->addWidget(m_view);
+    layout->addWidget(m_status);
+    layout->addWidget(m_legend);
 
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(200);
@@ -225,10 +234,12 @@ void HistoryWindow::newCalls()
 
 void HistoryWindow::fitColumns()
 {
-    // What the rows fetched so far hold (the first screenfuls, newest first).
+    // What the rows fetched so far hold (the first screenfuls, newest first); with no rows,
+    // the headers of a call's usual columns stay, above the word that nothing was found.
     const int columns = m_model->columnCount();
+    const bool none = m_model->rowCount() == 0;
     for (int column = 0; column < columns; ++column) {
-        bool filled = false;
+        bool filled = none && column != historyBoxColumn() && column != historyConflictColumn();
         for (int row = 0; row < m_model->rowCount() && !filled; ++row)
             filled = !m_model->index(row, column).data().toString().isEmpty();
         m_view->setColumnHidden(column, column == historyColourColumn() || !filled);
@@ -239,12 +250,26 @@ void HistoryWindow::fitColumns()
 void HistoryWindow::refresh()
 {
     m_callsWaiting = false;
+    // A period that ends before it starts finds nothing: said where it is typed.
+    const bool reversed = m_period->isChecked() && m_since->dateTime() > m_until->dateTime();
+    const QString marked = QStringLiteral("QDateTimeEdit { border: 2px solid #c53030; }");
+    m_since->setStyleSheet(reversed ? marked : QString());
+    m_until->setStyleSheet(reversed ? marked : QString());
+    if (reversed) {
+        m_model->show(nullptr);
+        fitColumns();
+        const QString format = QStringLiteral("yyyy-MM-dd HH:mm");
+        m_status->setText(texts::kHistoryReversed.arg(m_since->dateTime().toString(format),
+                                                      m_until->dateTime().toString(format)));
+        return;
+    }
     QString problem;
     // No history yet (nothing stored), or one that cannot be read: no rows.
-    m_model->show(m_reader.open(&problem) == HistoryReader::Status::Ready
-                      ? m_reader.calls(filter(), &problem)
-                      : nullptr);
+    const bool ready = m_reader.open(&problem) == HistoryReader::Status::Ready;
+    m_model->show(ready ? m_reader.calls(filter(), &problem) : nullptr);
     fitColumns();
+    const qint64 found = ready ? m_reader.countCalls(filter(), &problem).value_or(0) : 0;
+    m_status->setText(found > 0 ? texts::kHistoryCount.arg(found) : texts::kHistoryEmpty);
 }
 
 bool HistoryWindow::exportCsv(const QString &file, QString *problem)
@@ -265,12 +290,16 @@ bool HistoryWindow::exportCsv(const QString &file, QString *problem)
     const auto write = [&out](const QByteArray &bytes) { return out.write(bytes) == bytes.size(); };
     bool ok = write(historyCsvHeader());
     CallRow row;
-    while (ok && cursor->next(&row))
+    qint64 rows = 0;
+    while (ok && cursor->next(&row)) {
         ok = write(csv::line(cellsOf(historyTable(), row, Reader::Person)));
+        ++rows;
+    }
     if (!ok || !out.commit()) {
         *problem = out.errorString();
         return false;
     }
+    m_status->setText(texts::kHistorySaved.arg(rows).arg(QDir::toNativeSeparators(file)));
     return true;
 }
 

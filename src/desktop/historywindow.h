@@ -15,6 +15,7 @@
 class QCheckBox;
 class QComboBox;
 class QDateTimeEdit;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
@@ -80,6 +81,8 @@ private:
     bool m_callsWaiting = false;
     QTableView *m_view;
     QPushButton *m_save;
+    QLabel *m_status; // what the search found, or why it did not search
+    QLabel *m_legend; // what blue and red mean
     QTimer m_refresh;
 };
 

@@ -78,7 +78,8 @@ void numberCondition(const QString &text, Dialect dialect, int schema, QStringLi
     }
 }
 
-Search searchOf(const HistoryFilter &filter, Dialect dialect, int schema)
+// The search `filter` makes; with `count`, how many calls it finds instead.
+Search searchOf(const HistoryFilter &filter, Dialect dialect, int schema, bool count = false)
 {
     const bool marked = schema >= kConflictsKept;
     QStringList where;
@@ -103,11 +104,14 @@ Search searchOf(const HistoryFilter &filter, Dialect dialect, int schema)
         where << QStringLiteral("box = ?");
         values << filter.box;
     }
-    QString sql =
-        QStringLiteral("SELECT %1, %2 FROM events")
-            .arg(QLatin1String(kCallFields), QLatin1String(marked ? kConflict : kNoConflict));
+    QString sql = count ? QStringLiteral("SELECT COUNT(*) FROM events")
+                        : QStringLiteral("SELECT %1, %2 FROM events")
+                              .arg(QLatin1String(kCallFields),
+                                   QLatin1String(marked ? kConflict : kNoConflict));
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
+    if (count)
+        return {sql, values};
     sql += QStringLiteral(" ORDER BY pc_utc DESC, id DESC");
     if (filter.limit > 0)
         sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
@@ -272,6 +276,17 @@ std::unique_ptr<CallCursor> HistoryReader::calls(const HistoryFilter &filter, QS
     if (!prepared(*query, search.sql, search.values, problem))
         return nullptr;
     return std::make_unique<CallCursor>(std::move(query));
+}
+
+std::optional<qint64> HistoryReader::countCalls(const HistoryFilter &filter, QString *problem)
+{
+    if (open(problem) != Status::Ready)
+        return std::nullopt;
+    const Search search = searchOf(filter, m_dialect, m_schema, true);
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!prepared(query, search.sql, search.values, problem) || !query.next())
+        return std::nullopt;
+    return query.value(0).toLongLong();
 }
 
 bool HistoryReader::eachCall(const HistoryFilter &filter,

@@ -55,6 +55,8 @@ public:
 
     // The calls `filter` finds, newest first; nothing (and `problem`) when it failed.
     std::unique_ptr<CallCursor> calls(const HistoryFilter &filter, QString *problem);
+    // How many calls `filter` finds (its limit and offset aside); nothing when it failed.
+    std::optional<qint64> countCalls(const HistoryFilter &filter, QString *problem);
     // Every call `filter` finds, handed to `each` as it is read.
     bool eachCall(const HistoryFilter &filter, const std::function<void(const CallRow &)> &each,
                   QString *problem);

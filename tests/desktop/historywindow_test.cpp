@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTableView>
@@ -147,4 +148,48 @@ TEST_F(HistoryWindowTest, CsvForASpreadsheet)
     EXPECT_TRUE(lines[2].contains(",,2,12-07 10:16,031-123-4567,번호,빨강,3 (DK-C),DK-C0001,"))
         << lines[2].constData();
     EXPECT_FALSE(window.exportCsv(dir.filePath(QStringLiteral("no/such/folder/x.csv")), &problem));
+}
+
+TEST_F(HistoryWindowTest, SaysWhatItFoundNothingFoundABackwardsPeriodAndWhereItSaved)
+{
+    HistoryWindow window(dir.filePath(QStringLiteral("history.sqlite")));
+    auto *status = window.findChild<QLabel *>(QStringLiteral("Status"));
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->text(), QStringLiteral("3건"));
+    window.findChild<QComboBox *>(QStringLiteral("Line"))->setCurrentIndex(2);
+    EXPECT_EQ(status->text(), QStringLiteral("2건"));
+
+    // Nothing found: said, and the columns' headers stay.
+    window.findChild<QLineEdit *>(QStringLiteral("Number"))->setText(QStringLiteral("9999"));
+    window.refresh();
+    EXPECT_EQ(window.model()->rowCount(), 0);
+    EXPECT_EQ(status->text(), QStringLiteral("검색 결과 없음"));
+    auto *view = window.findChild<QTableView *>(QStringLiteral("Calls"));
+    EXPECT_FALSE(view->isColumnHidden(4)); // 수신번호
+    EXPECT_FALSE(view->isColumnHidden(0)); // PC 시각
+    window.findChild<QLineEdit *>(QStringLiteral("Number"))->clear();
+
+    // A period that ends before it starts is refused where it is typed.
+    window.findChild<QCheckBox *>(QStringLiteral("Period"))->setChecked(true);
+    auto *since = window.findChild<QDateTimeEdit *>(QStringLiteral("Since"));
+    since->setDateTime(QDateTime(QDate(2026, 12, 9), QTime(8, 0)));
+    window.findChild<QDateTimeEdit *>(QStringLiteral("Until"))
+        ->setDateTime(QDateTime(QDate(2026, 12, 8), QTime(23, 59)));
+    window.refresh();
+    EXPECT_EQ(window.model()->rowCount(), 0);
+    EXPECT_TRUE(status->text().startsWith(
+        QStringLiteral("기간이 거꾸로입니다: 시작(2026-12-09 08:00)이 끝(2026-12-08 23:59)보다")))
+        << status->text().toStdString();
+    EXPECT_FALSE(since->styleSheet().isEmpty());
+    window.findChild<QCheckBox *>(QStringLiteral("Period"))->setChecked(false);
+    EXPECT_TRUE(since->styleSheet().isEmpty());
+    EXPECT_EQ(status->text(), QStringLiteral("2건"));
+
+    // A saved CSV says where it went.
+    const QString file = dir.filePath(QStringLiteral("line2.csv"));
+    QString problem;
+    ASSERT_TRUE(window.exportCsv(file, &problem)) << problem.toStdString();
+    EXPECT_EQ(status->text(),
+              QStringLiteral("CSV로 저장했습니다 (2건): ") + QDir::toNativeSeparators(file));
+    EXPECT_FALSE(window.findChild<QLabel *>(QStringLiteral("Legend"))->text().isEmpty());
 }
