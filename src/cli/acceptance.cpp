@@ -288,10 +288,14 @@ public:
         const bool opened = m_options.device.isEmpty() ? m_link.open(m_options.port)
                                                        : m_link.openDevice(m_options.device);
         if (!opened) {
-            *problem =
-                QStringLiteral("cannot open %1: %2")
-                    .arg(m_link.device().isEmpty() ? QStringLiteral("the port") : m_link.device(),
-                         m_link.lastError());
+            // The port as the user knows it: COM99 and where it is on this machine.
+            const QString device =
+                m_link.device().isEmpty() ? QStringLiteral("the port") : m_link.device();
+            *problem = QStringLiteral("cannot open %1: %2")
+                           .arg(m_options.device.isEmpty()
+                                    ? QStringLiteral("COM%1 (%2)").arg(m_options.port).arg(device)
+                                    : device,
+                                m_link.lastError());
             return false;
         }
         m_console.linkOpened(m_options.port);

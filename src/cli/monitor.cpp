@@ -55,6 +55,9 @@ public:
         m_console.Timer2_Timer();
         m_console.setVariant(VariantId(spec.variant));
         m_device = spec.device.isEmpty() ? portDevice(shared.settings, spec.port) : spec.device;
+        // The port as the user knows it: COM99 and where it is on this machine.
+        m_shown = spec.device.isEmpty() ? QStringLiteral("COM%1 (%2)").arg(spec.port).arg(m_device)
+                                        : m_device;
 
         QObject::connect(&m_console, &Console::observed, this, [this](const Event &event) {
             // The Nth call is still answered; the records after it in the same read are not.
@@ -63,7 +66,7 @@ public:
                 m_shared.stopAll();
         });
         QObject::connect(&m_link, &SerialLink::lost, this, [this](const QString &reason) {
-            tell(QStringLiteral("%1: %2").arg(reason, m_device));
+            tell(QStringLiteral("%1: %2").arg(reason, m_shown));
             lost();
         });
         m_retry.setSingleShot(true);
@@ -76,11 +79,12 @@ public:
         const bool opened =
             m_spec.device.isEmpty() ? m_link.open(m_spec.port) : m_link.openDevice(m_spec.device);
         if (!opened) {
-            tell(QStringLiteral("cannot open %1: %2").arg(m_device, m_link.lastError()));
+            tell(QStringLiteral("cannot open %1: %2").arg(m_shown, m_link.lastError()));
             lost();
             return false;
         }
         m_delay = kFirstRetryMs;
+        m_opened = true;
         startOutputs();
         json::Fields fields{{QStringLiteral("event"), QStringLiteral("open")}};
         if (!m_spec.name.isEmpty())
@@ -132,10 +136,11 @@ private:
         say(m_spec.name.isEmpty() ? text : m_spec.name + QStringLiteral(": ") + text);
     }
 
-    // A single box ends the monitor; a rig's box is tried again, less and less often.
+    // A box that went away is tried again, less and less often; a single box whose port
+    // never opened ends the monitor (the port is wrong, not pulled).
     void lost()
     {
-        if (m_spec.name.isEmpty()) {
+        if (m_spec.name.isEmpty() && !m_opened) {
             m_failed = true;
             QCoreApplication::exit(1);
             return;
@@ -148,6 +153,8 @@ private:
     BoxSpec m_spec;
     Shared &m_shared;
     QString m_device;
+    QString m_shown; // the port as the user names it
+    bool m_opened = false;
     QSerialPortLink m_link;
     MonitorView m_view;
     Console m_console;

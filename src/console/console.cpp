@@ -4,6 +4,9 @@
 #include "decoder.h"
 #include "texts.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
+
 namespace dialkite {
 
 namespace {
@@ -55,7 +58,10 @@ void Console::Form_Load()
 void Console::Timer1_Timer()
 {
     const std::optional<qint16> port = portNumber(m_settings.read(kPortSection, kNumKey));
-    if (!port)
+    // No settings file yet (a first start): nothing was chosen, and the details say so.
+    if (!port && !QFileInfo::exists(m_settings.path()))
+        reportPortError(texts::kPortNotChosen);
+    else if (!port)
         reportPortError(m_settings.problem());
     else if (!openPort(*port))
         reportPortError(openFailure());
@@ -165,12 +171,39 @@ void Console::reportPortError(const QString &detail)
         closePort();
 }
 
+// A port that was open and went away: said in a box of its own (the window closes it when
+// the port is back), without waiting for the operator; it is tried again by itself unless
+// the settings say not to.
 void Console::onLinkLost(const QString &reason)
 {
     emitEvent(events::PortLost{m_link.device(), reason});
     m_link.close();
-    reportPortError(texts::kPortDeviceGone + QLatin1Char('\n') + texts::kPortDevice +
-                    m_link.device() + QLatin1Char('\n') + texts::kPortReason + reason);
+    const QString port = m_wantedPort >= 1 ? texts::kPortPrefix + QString::number(m_wantedPort) +
+                                                 QStringLiteral(", ") + m_link.device()
+                                           : m_link.device();
+    const bool again =
+        m_settings.read(kPortSection, QStringLiteral("RECONNECT")).trimmed() != QLatin1String("0");
+    m_view.showNotice({(again ? texts::kPortLostText : texts::kPortLostNoRetryText).arg(port),
+                       texts::kPortErrorTitle,
+                       texts::kPortDevice + m_link.device() + QLatin1Char('\n') +
+                           texts::kPortReason + reasonShown(reason),
+                       MessageBox::Icon::Stop, MessageBox::Buttons::Ok, kPortNotice});
+}
+
+QString Console::reasonShown(const QString &reason)
+{
+    if (reason == linkreason::kRemoved)
+        return texts::kReasonRemoved;
+    if (reason == linkreason::kInUse)
+        return texts::kReasonInUse;
+    if (reason == linkreason::kNoSuchDevice)
+        return texts::kReasonNoSuchDevice;
+    if (reason == linkreason::kNotPermitted)
+        return texts::kReasonNotPermitted;
+    static const QRegularExpression noDevice(QStringLiteral("^no device for port (-?[0-9]+)$"));
+    if (const auto match = noDevice.match(reason); match.hasMatch())
+        return texts::kReasonNoDevice.arg(match.captured(1));
+    return reason;
 }
 
 QString Console::openFailure() const
@@ -179,7 +212,7 @@ QString Console::openFailure() const
         texts::kPortDevice + (m_link.device().isEmpty() ? texts::kPortNoDevice : m_link.device());
     return m_link.lastError().isEmpty()
                ? device
-               : device + QLatin1Char('\n') + texts::kPortReason + m_link.lastError();
+               : device + QLatin1Char('\n') + texts::kPortReason + reasonShown(m_link.lastError());
 }
 
 // ---- Receiving ----

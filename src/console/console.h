@@ -158,6 +158,12 @@ public:
     // "Port Error", then the port is closed. `detail` says which device and why.
     void reportPortError(const QString &detail = {});
 
+    // The link's reason for a port as the operator reads it (Korean for the usual ones).
+    static QString reasonShown(const QString &reason);
+    // The tag of the notice that says the port went away (the window closes it once the
+    // port is back).
+    static inline const QString kPortNotice = QStringLiteral("port");
+
 Q_SIGNALS:
     // Every event, in order, on the console's thread.
     void observed(const dialkite::Event &event);

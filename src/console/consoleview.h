@@ -15,6 +15,8 @@ struct MessageBox {
     QString detail; // what the operator may unfold: which file or device, and why
     Icon icon = Icon::Stop;
     Buttons buttons = Buttons::Ok;
+    // A notice with a tag replaces the one shown before with the same tag.
+    QString tag = {};
 };
 
 enum class Answer { Ok, Cancel };

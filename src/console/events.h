@@ -143,8 +143,8 @@ using Event =
     std::variant<events::BytesReceived, events::BytesSent, events::RecordLogged, events::CallerId,
                  events::Identification, events::DetectionState, events::OutgoingCallEnded,
                  events::OperatorStep, events::PortOpened, events::SessionStarted,
-                 events::PortClosed, events::PortLost, events::PortOpenFailed,
-                 events::Published, events::BoxStatus, events::SpoolWaiting>;
+                 events::PortClosed, events::PortLost, events::PortOpenFailed, events::Published,
+                 events::BoxStatus, events::SpoolWaiting>;
 
 } // namespace dialkite
 

@@ -15,7 +15,7 @@ bool QSerialPortLink::open(int portNumber)
     const QString device = portNumber >= 1 ? m_deviceForPort(portNumber) : QString();
     if (device.isEmpty()) {
         m_port.setPortName(QString());
-        m_lastError = QStringLiteral("no device for port %1").arg(portNumber);
+        m_lastError = linkreason::kNoDevice.arg(portNumber);
         return false;
     }
     return openDevice(device);
@@ -40,7 +40,22 @@ bool QSerialPortLink::openDevice(const QString &device)
         m_port.setRequestToSend(false);
         m_port.clearError();
     } else {
-        m_lastError = m_port.errorString();
+        // Qt says "Permission error while locking the device" when another program holds
+        // the port's lock: that is what the operator needs to hear.
+        switch (m_port.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            m_lastError = linkreason::kNoSuchDevice;
+            break;
+        case QSerialPort::PermissionError:
+            m_lastError =
+                m_port.errorString().contains(QLatin1String("lock"), Qt::CaseInsensitive) ||
+                        m_port.errorString().contains(QLatin1String("busy"), Qt::CaseInsensitive)
+                    ? linkreason::kInUse
+                    : linkreason::kNotPermitted;
+            break;
+        default:
+            m_lastError = m_port.errorString();
+        }
     }
     m_opening = false;
     return opened;
@@ -106,7 +121,7 @@ void QSerialPortLink::onError(QSerialPort::SerialPortError error)
         // A read that returns nothing: the adapter was unplugged or the far end of a
         // pseudo-terminal closed. QSerialPort words it with whatever stale error number
         // the system left behind, so say what happened instead.
-        m_lastError = QStringLiteral("device removed or closed by the other end");
+        m_lastError = linkreason::kRemoved;
         break;
     case QSerialPort::WriteError:
         m_lastError = m_port.errorString();

@@ -61,17 +61,21 @@ private:
 class RecordingView : public ConsoleView {
 public:
     Answer showMessage(const MessageBox &box) override;
+    void showNotice(const MessageBox &box) override { m_notices.append(box); }
     void setOutgoingCaption(const QString &caption) override { m_caption = caption; }
 
     // Answers given to the next boxes, in order; Ok once they run out.
     void queueAnswer(Answer answer) { m_answers.append(answer); }
 
     const QList<MessageBox> &messages() const { return m_messages; }
+    // The boxes that wait for nobody.
+    const QList<MessageBox> &notices() const { return m_notices; }
     void clearMessages() { m_messages.clear(); }
     const QString &caption() const { return m_caption; }
 
 private:
     QList<MessageBox> m_messages;
+    QList<MessageBox> m_notices;
     QList<Answer> m_answers;
     QString m_caption;
 };

@@ -8,6 +8,16 @@
 
 namespace dialkite {
 
+// Why a port could not be opened or went away, as lastError() words the usual cases (the
+// console says them in Korean; anything else is the system's own words).
+namespace linkreason {
+inline const QString kRemoved = QStringLiteral("device removed or closed by the other end");
+inline const QString kInUse = QStringLiteral("in use by another program");
+inline const QString kNoSuchDevice = QStringLiteral("no such device");
+inline const QString kNotPermitted = QStringLiteral("not permitted to open it");
+inline const QString kNoDevice = QStringLiteral("no device for port %1"); // COMn maps nowhere
+} // namespace linkreason
+
 class SerialLink : public QObject {
     Q_OBJECT
 public:

@@ -41,8 +41,22 @@ inline const QString kPortErrorTitle = QStringLiteral("Port Error");
 inline const QString kPortDevice = QStringLiteral("장치: ");
 inline const QString kPortReason = QStringLiteral("이유: ");
 inline const QString kPortNoDevice = QStringLiteral("(연결할 장치가 정해지지 않음)");
-inline const QString kPortDeviceGone =
-    QStringLiteral("장치가 빠졌거나 상대편이 닫았습니다. 다시 연결되면 자동으로 엽니다.");
+// A port that was open and went away (its adapter pulled): said first, with the reassurance.
+inline const QString kPortLostText =
+    QStringLiteral("통신포트 연결이 끊겼습니다 (%1). 장치가 다시 연결되면 자동으로 엽니다.");
+inline const QString kPortLostNoRetryText =
+    QStringLiteral("통신포트 연결이 끊겼습니다 (%1). 통신포트 버튼으로 다시 여십시오.");
+inline const QString kPortBackText = QStringLiteral("다시 연결되었습니다 (%1).");
+inline const QString kPortBackTitle = QStringLiteral("통신포트");
+// A first start: no settings file, so no port chosen yet.
+inline const QString kPortNotChosen = QStringLiteral(
+    "아직 통신포트를 고르지 않았습니다. 통신포트 창에서 장비가 연결된 포트를 고르십시오.");
+// The link's reasons in Korean.
+inline const QString kReasonRemoved = QStringLiteral("장치가 빠졌거나 상대편이 닫았습니다");
+inline const QString kReasonInUse = QStringLiteral("다른 프로그램이 사용 중입니다");
+inline const QString kReasonNoSuchDevice = QStringLiteral("그런 장치가 없습니다");
+inline const QString kReasonNotPermitted = QStringLiteral("열 권한이 없습니다");
+inline const QString kReasonNoDevice = QStringLiteral("%1번 포트에 정해진 장치가 없습니다");
 // The port panel while no port is open: "닫힘: " and why.
 inline const QString kPortClosed = QStringLiteral("닫힘: ");
 inline const QString kPortClosedByOperator = QStringLiteral("포트를 닫았습니다");

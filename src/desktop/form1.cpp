@@ -11,6 +11,7 @@
 
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
 #include <QShortcut>
@@ -88,10 +89,15 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
     m_Timer2.setObjectName(QStringLiteral("Timer2"));
     connect(&m_Timer1, &QTimer::timeout, this, [this] {
         m_Timer1.stop();
+        // A first start (no settings file): the port error says no port was chosen yet,
+        // then the port dialog opens to choose one.
+        const bool first = !QFileInfo::exists(m_console.settings().path());
         if (m_portAtStart)
             m_console.ChangeComport(m_portAtStart);
         else
             m_console.Timer1_Timer();
+        if (first && !m_console.link().isOpen())
+            ChangePort_Click();
     });
     connect(&m_Timer2, &QTimer::timeout, this, [this] {
         m_Timer2.stop();
@@ -114,6 +120,17 @@ void Form1::watchPort(const Event &event)
     if (const auto *opened = std::get_if<events::PortOpened>(&event)) {
         m_reconnect.stop();
         showPortState(true, opened->device);
+        // The box that said the port went away says it is back, and goes by itself.
+        if (QPointer<QMessageBox> lost = m_tagged.value(Console::kPortNotice); lost) {
+            lost->setIcon(QMessageBox::Information);
+            lost->setWindowTitle(texts::kPortBackTitle);
+            lost->setText(texts::kPortBackText.arg(
+                opened->port >= 1 ? texts::kPortPrefix + QString::number(opened->port) +
+                                        QStringLiteral(", ") + opened->device
+                                  : opened->device));
+            lost->setDetailedText(QString());
+            QTimer::singleShot(kPortBackShownMs, lost, &QWidget::close);
+        }
         return;
     }
     QString why;
@@ -237,8 +254,14 @@ Answer Form1::showMessage(const MessageBox &box)
 
 void Form1::showNotice(const MessageBox &box)
 {
+    // One box a tag: a new one replaces the one before.
+    QPointer<QMessageBox> &kept = m_tagged[box.tag];
+    if (!box.tag.isEmpty() && kept)
+        kept->close();
     auto *message =
         new QMessageBox(messageIcon(box.icon), box.title, box.text, QMessageBox::Ok, this);
+    if (!box.tag.isEmpty())
+        kept = message;
     message->setObjectName(QStringLiteral("Notice"));
     message->setAttribute(Qt::WA_DeleteOnClose);
     message->setModal(false);

@@ -19,6 +19,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 #include <QToolButton>
@@ -41,6 +42,7 @@ public:
     QTimer &timer2() { return m_Timer2; }
     QTimer &reconnectTimer() { return m_reconnect; }
     static constexpr int kReconnectMs = 2000;
+    static constexpr int kPortBackShownMs = 5000; // "다시 연결되었습니다" stays this long
 
     Answer showMessage(const MessageBox &box) override;
     // A box that does not wait for the operator: the window goes on serving the box.
@@ -113,6 +115,7 @@ private:
     GridView *m_portPanel = nullptr;
     QToolButton *m_Outgoing = nullptr;
     QPointer<ChangePortForm> m_portForm;
+    QHash<QString, QPointer<QMessageBox>> m_tagged; // notices that a later one replaces
     QPointer<DialkiteSelectForm> m_selectForm;
     QPointer<VolumeForm> m_volumeForm;
     QPointer<OutgoingForm1> m_dialForm;

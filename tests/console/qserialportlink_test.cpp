@@ -117,9 +117,10 @@ TEST_F(SerialLinkOnPty, UnpluggedDeviceClosesThePortWithoutSpinning)
     int lost = 0;
     QObject::connect(&link, &SerialLink::lost, [&] { ++lost; });
     pty.closeMaster();
-    ASSERT_TRUE(waitFor([&] { return !view.messages().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !view.notices().isEmpty(); }));
     EXPECT_FALSE(link.isOpen());
-    EXPECT_EQ(view.messages()[0].title, texts::kPortErrorTitle);
+    EXPECT_EQ(view.notices()[0].title, texts::kPortErrorTitle);
+    EXPECT_TRUE(view.notices()[0].detail.endsWith(texts::kReasonRemoved));
 
     // Half a second of event loop afterwards costs next to no CPU and adds nothing.
     const double before = cpuSeconds();
@@ -128,7 +129,7 @@ TEST_F(SerialLinkOnPty, UnpluggedDeviceClosesThePortWithoutSpinning)
     idle(500);
     EXPECT_LT(cpuSeconds() - before, 0.25 * double(wall.elapsed()) / 1000.0);
     EXPECT_EQ(lost, 1);
-    EXPECT_EQ(view.messages().size(), 1);
+    EXPECT_EQ(view.notices().size(), 1);
 
     // A box plugged in again opens like any other. The half record from before the
     // unplug is still in the buffer and is logged in front of the next record.

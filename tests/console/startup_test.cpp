@@ -177,8 +177,13 @@ TEST_F(ChangeComport, LostDeviceClosesThePortAndSaysSoOnce)
     link.loseDevice();
     processEvents();
     EXPECT_FALSE(link.isOpen());
-    ASSERT_EQ(view.messages().size(), 1);
-    EXPECT_TRUE(isPortError(view.messages()[0]));
+    // Said once, in a box that waits for nobody and that the port's return replaces.
+    EXPECT_TRUE(view.messages().isEmpty());
+    ASSERT_EQ(view.notices().size(), 1);
+    EXPECT_EQ(view.notices()[0].title, texts::kPortErrorTitle);
+    EXPECT_EQ(view.notices()[0].tag, Console::kPortNotice);
+    EXPECT_TRUE(view.notices()[0].text.startsWith(QStringLiteral("통신포트 연결이 끊겼습니다 (")))
+        << view.notices()[0].text.toStdString();
     console.ChangeComport(1);
     EXPECT_TRUE(link.isOpen());
 }

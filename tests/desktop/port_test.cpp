@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -78,12 +79,18 @@ TEST(Reconnect, AReplugedBoxIsOpenedAgainWithoutTheOperator)
     box->send("call 1 021234567\n");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !callCell(form, 1).isEmpty(); }, 5000));
 
-    // Pulled out: the port error once, then quiet retries while the panel says why.
-    SeenBox seen;
-    answerNextBox(QMessageBox::Ok, &seen);
+    // Pulled out: a box says first that the port was lost and that it will be opened again
+    // by itself (waiting for nobody), then quiet retries while the panel says why.
     box->end();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return seen.seen; }, 5000));
-    EXPECT_EQ(seen.title, texts::kPortErrorTitle);
+    QPointer<QMessageBox> lost;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (lost = form.findChild<QMessageBox *>(QStringLiteral("Notice"))); }, 5000));
+    EXPECT_EQ(lost->windowTitle(), texts::kPortErrorTitle);
+    EXPECT_EQ(lost->text(), QStringLiteral("통신포트 연결이 끊겼습니다 (COM 1, ") + path +
+                                QStringLiteral("). 장치가 다시 연결되면 자동으로 엽니다."));
+    EXPECT_TRUE(lost->detailedText().endsWith(
+        texts::kPortReason + QStringLiteral("장치가 빠졌거나 상대편이 닫았습니다")))
+        << lost->detailedText().toStdString();
     EXPECT_TRUE(form.reconnectTimer().isActive());
     EXPECT_TRUE(panel->toolTip().startsWith(texts::kPortClosed)) << panel->toolTip().toStdString();
     EXPECT_EQ(form.console().grid(GridId::Port).text(1, 0), QStringLiteral("COM 1"));
@@ -95,9 +102,38 @@ TEST(Reconnect, AReplugedBoxIsOpenedAgainWithoutTheOperator)
     ASSERT_TRUE(QTest::qWaitFor([&] { return link.isOpen(); }, 6000));
     EXPECT_FALSE(form.reconnectTimer().isActive());
     EXPECT_EQ(panel->toolTip(), path);
+    // The box that said it was lost now says it is back, and goes by itself.
+    ASSERT_TRUE(lost);
+    EXPECT_EQ(lost->text(),
+              QStringLiteral("다시 연결되었습니다 (COM 1, ") + path + QStringLiteral(")."));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !lost || !lost->isVisible(); },
+                                Form1::kPortBackShownMs + 2000));
     box->send("call 2 0311234567\n");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !callCell(form, 2).isEmpty(); }, 5000));
     EXPECT_EQ(callCell(form, 2), QStringLiteral("031-123-4567"));
+}
+
+// A first start knows no port: the port error says none was chosen yet, then the port
+// dialog opens to choose one.
+TEST(FirstStart, SaysNoPortWasChosenAndOpensThePortDialog)
+{
+    QTemporaryDir dir;
+    Settings settings(dir.filePath(QStringLiteral("Dial Kite.ini"))); // no such file
+    QSerialPortLink link([&settings](int port) { return portDevice(settings, port); });
+    Form1 form(link, settings);
+    form.timer2().stop();
+    form.console().Timer2_Timer();
+    SeenBox seen;
+    answerNextBox(QMessageBox::Ok, &seen);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return seen.seen; }, 5000));
+    EXPECT_EQ(seen.text, texts::kPortErrorText); // the start-up message as it always was
+    EXPECT_EQ(seen.detail, texts::kPortNotChosen);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            auto *dialog = form.findChild<ChangePortForm *>();
+            return dialog && dialog->isVisible();
+        },
+        2000));
 }
 
 TEST(Reconnect, TheSettingsFileMayTurnItOff)

@@ -132,14 +132,31 @@ TEST_F(Usability, PortsShowTheirDevicesAndErrorsSayWhy)
     EXPECT_EQ(seen.text, texts::kPortErrorText);
     EXPECT_EQ(seen.detail, texts::kPortDevice + QStringLiteral("COM4\n") + texts::kPortReason +
                                QStringLiteral("refused"));
-    // A device lost during a session says so.
+    // A device lost during a session says first that it was lost and that the console
+    // opens it again by itself, in a box that waits for nobody; once the port is back, the
+    // same box says so (and goes by itself).
     form.console().ChangeComport(qint16(3));
-    SeenBox lost;
-    answerNextBox(QMessageBox::Ok, &lost);
     link.loseDevice();
     QTest::qWait(100);
-    EXPECT_TRUE(lost.detail.startsWith(texts::kPortDeviceGone)) << lost.detail.toStdString();
-    EXPECT_TRUE(lost.detail.contains(texts::kPortDevice + QStringLiteral("COM3")));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    QList<QMessageBox *> notices = form.findChildren<QMessageBox *>(QStringLiteral("Notice"));
+    ASSERT_EQ(notices.size(), 1);
+    QPointer<QMessageBox> lost = notices.front();
+    EXPECT_EQ(lost->text(), QStringLiteral("통신포트 연결이 끊겼습니다 (COM 3, COM3). 장치가 다시 "
+                                           "연결되면 자동으로 엽니다."));
+    EXPECT_EQ(lost->detailedText(), texts::kPortDevice + QStringLiteral("COM3\n") +
+                                        texts::kPortReason + QStringLiteral("device removed"));
+    form.console().ChangeComport(qint16(3));
+    ASSERT_TRUE(lost);
+    EXPECT_EQ(lost->text(), QStringLiteral("다시 연결되었습니다 (COM 3, COM3)."));
+    EXPECT_EQ(lost->icon(), QMessageBox::Information);
+    // Lost twice: still one box.
+    link.loseDevice();
+    QTest::qWait(100);
+    notices = form.findChildren<QMessageBox *>(QStringLiteral("Notice"));
+    EXPECT_EQ(std::count_if(notices.begin(), notices.end(),
+                            [](QMessageBox *box) { return box->isVisible(); }),
+              1);
 }
 
 TEST_F(Usability, LogsLeaveTheWindowAsCsvAndText)

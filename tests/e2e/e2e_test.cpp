@@ -257,8 +257,8 @@ TEST(EndToEnd, BoxKilledMidRecord)
     sim->send(QStringLiteral("raw <STX>1I0212\n"));
     ASSERT_TRUE(waitFor([&] { return live.state().RxBuffer.size() == 7; }));
     sim->kill();
-    ASSERT_TRUE(waitFor([&] { return !live.view.messages().isEmpty(); }));
-    EXPECT_EQ(live.view.messages()[0].title, texts::kPortErrorTitle);
+    ASSERT_TRUE(waitFor([&] { return !live.view.notices().isEmpty(); }));
+    EXPECT_EQ(live.view.notices()[0].title, texts::kPortErrorTitle);
     EXPECT_FALSE(live.link.isOpen());
 
     const double before = cpuSeconds();
@@ -266,7 +266,7 @@ TEST(EndToEnd, BoxKilledMidRecord)
     wall.start();
     idle(500);
     EXPECT_LT(cpuSeconds() - before, 0.25 * double(wall.elapsed()) / 1000.0);
-    EXPECT_EQ(live.view.messages().size(), 1);
+    EXPECT_EQ(live.view.notices().size(), 1);
 
     SimProcess again({});
     ASSERT_TRUE(again.ok());
@@ -336,25 +336,57 @@ TEST(EndToEnd, MonitorPrintsTheSession)
         << sim.log().toStdString();
 }
 
-TEST(EndToEnd, MonitorEndsWhenTheBoxGoesAway)
+// A box that goes away (its adapter pulled) is tried again until it is back, as a rig's
+// box is; a port held by another program is said to be in use.
+TEST(EndToEnd, MonitorKeepsTryingABoxThatWentAwayAndSaysAPortIsInUse)
 {
-    SimProcess sim({});
-    ASSERT_TRUE(sim.ok());
     QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ttyUSB-box"));
+    auto sim = std::make_unique<SimProcess>(QStringList{QStringLiteral("--link"), path});
+    ASSERT_TRUE(sim->ok());
     QProcess monitor;
     monitor.start(QStringLiteral(DIALKITE_CLI),
-                  {QStringLiteral("monitor"), QStringLiteral("--device"), sim.path(),
+                  {QStringLiteral("monitor"), QStringLiteral("--device"), path,
                    QStringLiteral("--settings"), dir.filePath(QStringLiteral("none.ini"))});
-    QByteArray out;
+    QByteArray out, err;
     ASSERT_TRUE(waitFor([&] {
         out += monitor.readAllStandardOutput();
-        return out.contains('\n');
+        return out.count('\n') >= 1;
     }));
-    sim.kill();
-    ASSERT_TRUE(waitFor([&] { return monitor.state() == QProcess::NotRunning; }, 10000));
-    EXPECT_EQ(monitor.exitCode(), 1);
-    EXPECT_EQ(monitor.readAllStandardError().trimmed(),
-              "dialkite-cli: device removed or closed by the other end: " + sim.path().toUtf8());
+    // Another program on the same port: told it is in use, and nothing else touched.
+    QProcess second;
+    second.start(QStringLiteral(DIALKITE_CLI),
+                 {QStringLiteral("monitor"), QStringLiteral("--device"), path,
+                  QStringLiteral("--settings"), dir.filePath(QStringLiteral("none.ini"))});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_EQ(second.readAllStandardError().trimmed(),
+              "dialkite-cli: cannot open " + path.toUtf8() + ": in use by another program");
+
+    sim->end();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            err += monitor.readAllStandardError();
+            return err.contains("trying again");
+        },
+        10000))
+        << err.constData();
+    EXPECT_TRUE(
+        err.startsWith("dialkite-cli: device removed or closed by the other end: " + path.toUtf8()))
+        << err.constData();
+    EXPECT_EQ(monitor.state(), QProcess::Running);
+    sim = std::make_unique<SimProcess>(QStringList{QStringLiteral("--link"), path});
+    ASSERT_TRUE(sim->ok());
+    ASSERT_TRUE(waitFor(
+        [&] {
+            out += monitor.readAllStandardOutput();
+            return out.count("\"event\": \"open\"") + out.count("\"event\":\"open\"") >= 2;
+        },
+        15000))
+        << out.constData();
+    ::kill(pid_t(monitor.processId()), SIGTERM);
+    ASSERT_TRUE(monitor.waitForFinished(10000));
+    EXPECT_EQ(monitor.exitCode(), 0);
 }
 
 TEST(EndToEnd, MonitorReportsAPortThatCannotOpen)
@@ -526,9 +558,12 @@ TEST_P(RoundTrip, CapturedReplayedAndCheckedWithoutADifference)
         {QStringLiteral("--replay"), edited, QStringLiteral("--speed"), QStringLiteral("0")});
     ASSERT_TRUE(replay.ok());
     MonitorRun monitor(replay.path(), variant, dir.filePath(QStringLiteral("third.scn")));
-    ASSERT_TRUE(monitor.finished());
+    // The replay stops at the edited line, before the calls the monitor counts: the monitor
+    // waits for its box to come back, and is asked to end.
     ASSERT_TRUE(replay.finish());
     EXPECT_EQ(replay.exitCode(), 1);
+    monitor.process.terminate();
+    ASSERT_TRUE(monitor.finished());
     EXPECT_TRUE(replay.log().contains(QString::fromLatin1(prefix))) << replay.log().toStdString();
 }
 

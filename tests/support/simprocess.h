@@ -44,6 +44,13 @@ public:
         m_process.kill();
         m_process.waitForFinished(3000);
     }
+    // Asked to end (SIGTERM): it closes its line and removes its --link name, as a box
+    // whose adapter is pulled.
+    void end()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(3000);
+    }
 
     // Everything it logged so far.
     QString log()
