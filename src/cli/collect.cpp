@@ -180,9 +180,22 @@ private:
             nullptr, patterns, !shared);
         // Subscribed (again): publishers send at once what they have not had confirmed,
         // which a broker that lost this collector's session while it was away has dropped.
-        m_subscriber->onConnected([this] { announce(); });
+        m_subscriber->onConnected([this] {
+            forgetStatuses();
+            announce();
+        });
         connect(m_subscriber.get(), &MqttSubscriber::status, this,
                 [](const QString &message) { say(QStringLiteral("mqtt: ") + message); });
+    }
+
+    // A new session with the broker: every status heard before may be stale (a broker that
+    // restarted has forgotten the retained ones, and a monitor that died meanwhile never
+    // says so). Each is unknown until its monitor says it again; the live ones do at once.
+    void forgetStatuses()
+    {
+        for (const auto &[box, state] : m_statuses)
+            m_intake.push(events::BoxStatus{box, false, false});
+        m_statuses.clear();
     }
 
     // This collector is here: publishers send at once what they have not had confirmed.

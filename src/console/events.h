@@ -124,10 +124,13 @@ struct Published {
     qint64 first = 0; // the lowest sequence the publisher still kept
 };
 
-// A box's retained status: its console runs, or has stopped.
+// A box's retained status: its console runs, or has stopped; or, when a collector's session
+// with the broker began anew, no longer known (a monitor that died while the broker was
+// away never says it stopped: only the live ones say again that they run).
 struct BoxStatus {
     QString box;
     bool online = false;
+    bool known = true;
 };
 
 // How many events of each box wait in a publisher's spool, as it last said.

@@ -212,8 +212,9 @@ void LinesOutput::consume(const Event &event)
     if (const auto *status = std::get_if<events::BoxStatus>(&event)) {
         m_sink(object({{QStringLiteral("event"), QStringLiteral("status")},
                        {QStringLiteral("box"), status->box},
-                       {QStringLiteral("state"),
-                        status->online ? QStringLiteral("online") : QStringLiteral("offline")}}),
+                       {QStringLiteral("state"), !status->known  ? QStringLiteral("unknown")
+                                                 : status->online ? QStringLiteral("online")
+                                                                  : QStringLiteral("offline")}}),
                event);
         return;
     }

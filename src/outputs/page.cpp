@@ -32,7 +32,8 @@ void PageOutput::consume(const Event &event)
     } else if (const auto *published = std::get_if<events::Published>(&event)) {
         m_server->publish(published->event);
     } else if (const auto *status = std::get_if<events::BoxStatus>(&event)) {
-        m_server->setStatus(status->box, status->online);
+        m_server->setStatus(status->box,
+                            status->known ? std::optional<bool>(status->online) : std::nullopt);
     } else if (const auto *waiting = std::get_if<events::SpoolWaiting>(&event)) {
         for (const auto &[box, count] : waiting->boxes)
             m_server->setWaiting(box, count);

@@ -6,6 +6,7 @@
 #include "webgate.h"
 #include "webpage.h"
 
+#include "console/variant.h"
 #include "history/columns.h"
 #include "history/reader.h"
 
@@ -142,7 +143,7 @@ public:
         m_feedChanged.notify_all();
     }
 
-    void setStatus(const QString &box, bool online)
+    void setStatus(const QString &box, std::optional<bool> online)
     {
         {
             std::lock_guard lock(m_boardMutex);
@@ -150,8 +151,9 @@ public:
         }
         publish({{QStringLiteral("event"), QStringLiteral("status")},
                  {QStringLiteral("box"), box},
-                 {QStringLiteral("state"),
-                  online ? QStringLiteral("online") : QStringLiteral("offline")},
+                 {QStringLiteral("state"), !online    ? QStringLiteral("unknown")
+                                           : *online ? QStringLiteral("online")
+                                                     : QStringLiteral("offline")},
                  {QStringLiteral("pc_time"), QDateTime::currentDateTime().toString(Qt::ISODate)}});
     }
 
@@ -262,7 +264,16 @@ private:
                              response.set_content(content, type);
                          });
         };
-        file("/app.js", webpage::kScript, "text/javascript; charset=utf-8");
+        // The script knows each variant's box name from the program's own table.
+        QJsonObject variants;
+        for (const VariantInfo &info : variantTable().all())
+            variants.insert(info.code.text(), info.deviceName);
+        m_script = webpage::kScript;
+        const std::string marker = "/*VARIANTS*/{}";
+        m_script.replace(m_script.find(marker), marker.size(), json::value(variants).toStdString());
+        m_server.Get("/app.js", [this](const httplib::Request &, httplib::Response &response) {
+            response.set_content(m_script, "text/javascript; charset=utf-8");
+        });
         file("/app.css", webpage::kStyle, "text/css; charset=utf-8");
         file("/favicon.svg", webpage::kIcon, "image/svg+xml");
         m_server.Get("/api/boxes",
@@ -479,6 +490,7 @@ private:
     WebOptions m_options;
     GatedServer m_server;
     WebAccess m_access;
+    std::string m_script; // the page's script, the variants' names in it
     std::thread m_thread;
     int m_port = 0;
     std::mutex m_boardMutex;
@@ -519,7 +531,7 @@ void WebServer::publish(const QJsonObject &event)
     m_impl->publish(event);
 }
 
-void WebServer::setStatus(const QString &box, bool online)
+void WebServer::setStatus(const QString &box, std::optional<bool> online)
 {
     m_impl->setStatus(box, online);
 }

@@ -28,6 +28,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace dialkite {
@@ -60,8 +61,8 @@ public:
 
     // A stored event for the live feed and the boxes' board (any thread, never blocks).
     void publish(const QJsonObject &event);
-    // A box's retained status ("online" or "offline").
-    void setStatus(const QString &box, bool online);
+    // A box's retained status ("online" or "offline"; nothing when no longer known).
+    void setStatus(const QString &box, std::optional<bool> online);
     // Events of the box waiting in its publisher's spool, as the publisher last said.
     void setWaiting(const QString &box, qint64 waiting);
 

@@ -21,12 +21,13 @@ const char kIndex[] = R"HTML(<!DOCTYPE html>
 <main>
 <section id="boxes-section">
 <h2>장비</h2>
-<table id="boxes"><thead><tr><th>장비</th><th>상태</th><th>종류</th><th>장비명</th><th>버전</th>
-<th>마지막 이벤트</th><th>오늘 통화</th><th>전송 대기</th></tr></thead><tbody></tbody></table>
+<table id="boxes"><thead><tr><th>장비</th><th>상태</th><th class="wide">종류</th><th class="wide">장비명</th>
+<th class="wide">버전</th><th>마지막 이벤트</th><th>오늘 통화</th><th class="wide">전송 대기</th></tr></thead>
+<tbody></tbody></table>
 </section>
 <section id="live-section">
 <h2>실시간</h2>
-<table id="live"><thead><tr><th>PC 시각</th><th>장비</th><th>이벤트</th><th>채널</th><th>수신번호</th></tr></thead>
+<table id="live"><thead><tr><th>PC 시각</th><th>장비</th><th>이벤트</th><th class="wide">채널</th><th>수신번호</th></tr></thead>
 <tbody></tbody></table>
 </section>
 <section id="chart-section">
@@ -40,11 +41,11 @@ const char kIndex[] = R"HTML(<!DOCTYPE html>
 <form id="search"><label>번호 <input name="number" size="14"></label>
 <label>장비 <input name="box" size="10"></label>
 <label>채널 <input name="line" size="3"></label>
-<label>부터 <input name="since" type="date"></label>
-<label>까지 <input name="until" type="date"></label>
+<label>부터 <input name="since" size="10" placeholder="2026-12-01" pattern="\d{4}-\d{2}-\d{2}" inputmode="numeric"></label>
+<label>까지 <input name="until" size="10" placeholder="2026-12-08" pattern="\d{4}-\d{2}-\d{2}" inputmode="numeric"></label>
 <button type="submit">검색</button> <a id="csv" href="/api/calls?format=csv">CSV 내려받기</a></form>
-<table id="calls"><thead><tr><th>PC 시각</th><th>장비</th><th>채널</th><th>수신시각</th><th>수신번호</th>
-<th>상태</th><th>종류</th></tr></thead><tbody></tbody></table>
+<table id="calls"><thead><tr><th>PC 시각</th><th>장비</th><th>채널</th><th class="wide">수신시각</th><th>수신번호</th>
+<th>상태</th><th class="wide">종류</th></tr></thead><tbody></tbody></table>
 <p><button id="newer" type="button">이전</button> <span id="page"></span>
 <button id="older" type="button">다음</button></p>
 </section>
@@ -84,6 +85,12 @@ const STATUS = {number: '번호', withheld: '발신번호표시금지', public_p
   not_collected: '발신번호수집불가'};
 const KIND = {call: '통화', identification: '장비확인', detection: '설정상태', call_end: '통화종료',
   status: '상태'};
+// Each variant's box name, from the program's own table ({"3": "DK-C", ...}).
+const VARIANTS = /*VARIANTS*/{};
+// A variant as people read it: its number with its box's name beside it.
+function variantShown(variant) {
+  return VARIANTS[variant] ? variant + ' (' + VARIANTS[variant] + ')' : variant;
+}
 const PAGE = 50;
 let offset = 0;
 
@@ -95,31 +102,69 @@ function cell(row, text, cls) {
   return td;
 }
 
+// How long ago a PC time ("2026-12-08 15:33:00") was, as people say it: "3분 전".
+function age(text) {
+  const at = new Date(String(text || '').replace(' ', 'T'));
+  if (isNaN(at)) return '';
+  const s = Math.max(0, Math.round((Date.now() - at.getTime()) / 1000));
+  if (s < 60) return '방금';
+  if (s < 3600) return Math.floor(s / 60) + '분 전';
+  if (s < 86400) return Math.floor(s / 3600) + '시간 전';
+  return Math.floor(s / 86400) + '일 전';
+}
+
+// Whether the page's own feed is up: while it is down, no box's state is known here.
+let feedUp = false;
+let lastBoxes = [];
+
 function colourOf(event) {
   return event.color === '#0000ff' ? 'blue' : event.color === '#ff0000' ? 'red' : '';
 }
 
 async function loadBoxes() {
-  const response = await fetch('/api/boxes', {credentials: 'same-origin'});
-  if (!response.ok) return;
-  const boxes = await response.json();
+  let boxes;
+  try {
+    const response = await fetch('/api/boxes', {credentials: 'same-origin'});
+    if (!response.ok) return;
+    boxes = await response.json();
+  } catch (e) {
+    feedUp = false; // the page's server is gone
+    showBoxes(lastBoxes);
+    return;
+  }
+  lastBoxes = boxes;
+  showBoxes(boxes);
+}
+
+// A box is 온라인 only while its monitor says so; its monitor gone or silent, 오프라인; and
+// while this page's own feed is down, nobody here can tell: 확인 불가.
+function showBoxes(boxes) {
   const body = document.querySelector('#boxes tbody');
   body.replaceChildren();
   for (const box of boxes) {
     const row = document.createElement('tr');
     row.dataset.box = box.box;
     cell(row, box.box);
-    cell(row, box.online === true ? '온라인' : box.online === false ? '오프라인' : '-',
-         box.online === false ? 'offline' : box.online === true ? 'online' : '');
-    cell(row, box.variant);
-    cell(row, box.name);
-    cell(row, box.version);
-    cell(row, box.last_event ? (KIND[box.last_event] || box.last_event) + ' ' + (box.last_time || '') : '');
+    if (!feedUp) cell(row, '확인 불가', 'unknown');
+    else if (box.online === true) cell(row, '온라인', 'online');
+    else cell(row, '오프라인', 'offline');
+    cell(row, variantShown(box.variant), 'wide');
+    cell(row, box.name, 'wide');
+    cell(row, box.version, 'wide');
+    const last = cell(row, box.last_event ? (KIND[box.last_event] || box.last_event) : '');
+    if (box.last_time) {
+      const when = document.createElement('span');
+      when.className = 'age';
+      when.dataset.time = box.last_time;
+      when.textContent = ' ' + age(box.last_time);
+      when.title = box.last_time;
+      last.appendChild(when);
+    }
     cell(row, box.calls_today);
     // Events its publisher holds, not yet stored here (unknown for a publisher that
     // does not say).
     cell(row, box.waiting === null || box.waiting === undefined ? '-' : box.waiting,
-         box.waiting > 0 ? 'waiting' : '');
+         'wide' + (box.waiting > 0 ? ' waiting' : ''));
     body.appendChild(row);
   }
 }
@@ -131,7 +176,7 @@ function showLive(event) {
   cell(row, (event.pc_time || '').replace('T', ' ').slice(0, 19));
   cell(row, event.box);
   cell(row, KIND[event.event] || event.event);
-  cell(row, event.line);
+  cell(row, event.line, 'wide');
   const number = cell(row, event.event === 'status' ? event.state : event.number, colourOf(event));
   number.classList.add('number');
   body.insertBefore(row, body.firstChild);
@@ -141,8 +186,16 @@ function showLive(event) {
 function listen() {
   const state = document.getElementById('live-state');
   const source = new EventSource('/api/events');
-  source.onopen = () => { state.textContent = '실시간 연결됨'; state.className = 'online'; };
-  source.onerror = () => { state.textContent = '연결 끊김, 다시 연결 중…'; state.className = 'offline'; };
+  source.onopen = () => {
+    state.textContent = '실시간 연결됨'; state.className = 'online';
+    feedUp = true;
+    loadBoxes();
+  };
+  source.onerror = () => {
+    state.textContent = '연결 끊김, 다시 연결 중…'; state.className = 'offline';
+    feedUp = false;
+    showBoxes(lastBoxes);
+  };
   source.onmessage = (message) => {
     let event;
     try { event = JSON.parse(message.data); } catch (e) { return; }
@@ -197,7 +250,7 @@ async function search() {
     cell(row, call.pc_time);
     cell(row, call.box);
     cell(row, call.line);
-    cell(row, call.time);
+    cell(row, call.time, 'wide');
     const number = cell(row, call.number, colourOf(call));
     number.classList.add('number');
     if (call.conflict) {
@@ -207,7 +260,7 @@ async function search() {
       row.classList.add('conflict');
     }
     cell(row, STATUS[call.status] || call.status);
-    cell(row, call.variant);
+    cell(row, variantShown(call.variant), 'wide');
     body.appendChild(row);
   }
   document.getElementById('page').textContent =
@@ -216,6 +269,8 @@ async function search() {
   document.getElementById('newer').disabled = offset === 0;
 }
 
+// Calls per hour: a bar an hour, an axis with counts, every third hour labelled counting
+// back from the current one (which is always labelled).
 async function chart() {
   const params = query(document.getElementById('chart-form'));
   const response = await fetch('/api/chart?' + params.toString(), {credentials: 'same-origin'});
@@ -223,14 +278,36 @@ async function chart() {
   const hours = await response.json();
   const NS = 'http://www.w3.org/2000/svg';
   const svg = document.createElementNS(NS, 'svg');
-  const width = 24 * 22, height = 140;
-  svg.setAttribute('viewBox', '0 0 ' + width + ' ' + (height + 20));
+  const left = 30, step = 22, above = 10, height = 140, width = left + 24 * step + 12;
+  svg.setAttribute('viewBox', '0 ' + -above + ' ' + width + ' ' + (height + 24 + above));
   svg.setAttribute('role', 'img');
-  const top = Math.max(1, ...hours.map((h) => h.calls));
+  const most = Math.max(0, ...hours.map((h) => h.calls));
+  const top = Math.max(1, most);
+  const text = (x, y, words, anchor) => {
+    const label = document.createElementNS(NS, 'text');
+    label.setAttribute('x', x);
+    label.setAttribute('y', y);
+    if (anchor) label.setAttribute('text-anchor', anchor);
+    label.textContent = words;
+    svg.appendChild(label);
+    return label;
+  };
+  // The axis: 0, half and the most calls in an hour.
+  for (const count of [...new Set([0, Math.round(top / 2), top])]) {
+    const y = height - Math.round(count / top * height);
+    const line = document.createElementNS(NS, 'line');
+    line.setAttribute('x1', left - 3);
+    line.setAttribute('x2', width);
+    line.setAttribute('y1', y);
+    line.setAttribute('y2', y);
+    line.setAttribute('class', 'grid');
+    svg.appendChild(line);
+    text(left - 5, y + 3, String(count), 'end').setAttribute('class', 'count');
+  }
   hours.forEach((h, i) => {
     const bar = document.createElementNS(NS, 'rect');
     const barHeight = Math.round(h.calls / top * height);
-    bar.setAttribute('x', i * 22 + 2);
+    bar.setAttribute('x', left + i * step + 2);
     bar.setAttribute('y', height - barHeight);
     bar.setAttribute('width', 18);
     bar.setAttribute('height', barHeight);
@@ -238,13 +315,9 @@ async function chart() {
     title.textContent = h.hour + ' ' + h.calls + '통화';
     bar.appendChild(title);
     svg.appendChild(bar);
-    if (i % 3 === 0) {
-      const label = document.createElementNS(NS, 'text');
-      label.setAttribute('x', i * 22 + 2);
-      label.setAttribute('y', height + 15);
-      label.textContent = h.hour.slice(11, 13) + '시';
-      svg.appendChild(label);
-    }
+    if ((hours.length - 1 - i) % 3 === 0)
+      text(left + i * step + 11, height + 17, h.hour.slice(11, 13) + '시', 'middle')
+        .setAttribute('class', 'hour');
   });
   document.getElementById('chart').replaceChildren(svg);
 }
@@ -265,33 +338,62 @@ document.addEventListener('DOMContentLoaded', () => {
   chart();
   recentCalls().then(listen);
   setInterval(loadBoxes, 10000);
+  // The ages go on between updates.
+  setInterval(() => {
+    for (const when of document.querySelectorAll('#boxes .age'))
+      when.textContent = ' ' + age(when.dataset.time);
+  }, 30000);
 });
 )JS";
 
 const char kStyle[] =
-    R"CSS(body { font-family: "NanumGothic", "Noto Sans CJK KR", sans-serif; margin: 0;
-  background: #f4f6f8; color: #1a202c; }
-header { display: flex; align-items: baseline; gap: 1em; padding: 0.6em 1em; background: #1a365d;
-  color: #fff; }
+    R"CSS(:root { color-scheme: light dark; --bg: #f4f6f8; --fg: #1a202c; --card: #fff;
+  --line: #cbd5e0; --head: #e2e8f0; --muted: #4a5568; --ok: #2f855a; --bad: #c53030;
+  --blue: #0000ff; --red: #ff0000; --bar: #2b6cb0; --note: #fefcbf; }
+@media (prefers-color-scheme: dark) {
+  :root { --bg: #171923; --fg: #e2e8f0; --card: #1f2533; --line: #4a5568; --head: #2d3748;
+    --muted: #a0aec0; --ok: #68d391; --bad: #fc8181; --blue: #90cdf4; --red: #feb2b2;
+    --bar: #63b3ed; --note: #5f370e; }
+}
+body { font-family: "NanumGothic", "Noto Sans CJK KR", sans-serif; margin: 0;
+  background: var(--bg); color: var(--fg); font-size: 16px; }
+header { display: flex; flex-wrap: wrap; align-items: baseline; gap: 0.3em 1em;
+  padding: 0.6em 1em; background: #1a365d; color: #fff; }
 h1 { font-size: 1.3em; margin: 0; }
 h2 { font-size: 1.05em; margin: 0.8em 0 0.4em; }
-main { padding: 0 1em 1em; display: grid; grid-template-columns: 1fr 1fr; gap: 0 1.5em; }
+main { padding: 0 1em 1em; display: grid; grid-template-columns: minmax(0, 1fr) minmax(0, 1fr);
+  gap: 0 1.5em; }
 #search-section { grid-column: 1 / span 2; }
-table { border-collapse: collapse; width: 100%; background: #fff; font-size: 0.9em; }
-th, td { border: 1px solid #cbd5e0; padding: 0.2em 0.5em; text-align: center; white-space: nowrap; }
-th { background: #e2e8f0; }
-td.blue { color: #0000ff; }
-td.red { color: #ff0000; }
-.online { color: #2f855a; }
-.offline { color: #c53030; }
+table { border-collapse: collapse; width: 100%; background: var(--card); font-size: 0.9em; }
+th, td { border: 1px solid var(--line); padding: 0.2em 0.5em; text-align: center; white-space: nowrap; }
+th { background: var(--head); }
+td.blue { color: var(--blue); }
+td.red { color: var(--red); }
+.online { color: var(--ok); }
+.offline { color: var(--bad); }
+td.unknown { color: var(--muted); }
+.age { color: var(--muted); font-size: 0.9em; }
 td.waiting { color: #b7791f; font-weight: bold; }
-tr.conflict { background: #fefcbf; }
+tr.conflict { background: var(--note); }
 td.conflict::after { content: " ⚠"; color: #b7791f; }
 header .online, header .offline { color: #fff; font-size: 0.85em; }
-#chart svg { width: 100%; max-width: 560px; background: #fff; }
-#chart rect { fill: #2b6cb0; }
-#chart text { font-size: 9px; fill: #4a5568; }
-form { margin: 0.3em 0; }
+#chart svg { width: 100%; max-width: 620px; background: var(--card); }
+#chart rect { fill: var(--bar); }
+#chart text { font-size: 12px; fill: var(--muted); }
+#chart line.grid { stroke: var(--line); stroke-width: 0.5; }
+form { margin: 0.3em 0; display: flex; flex-wrap: wrap; gap: 0.3em 0.8em; align-items: center; }
+input, button { font-size: 1em; }
+input { max-width: 100%; box-sizing: border-box; }
+/* A phone: one column, every table within the screen (the least needed columns hidden,
+   cells wrapping), text as large as it was. */
+@media (max-width: 700px) {
+  main { grid-template-columns: minmax(0, 1fr); padding: 0 0.5em 1em; }
+  #search-section { grid-column: auto; }
+  .wide { display: none; }
+  th, td { white-space: normal; padding: 0.2em 0.25em; overflow-wrap: anywhere; }
+  table { font-size: 0.85em; }
+  input[name=number], input[name=box] { width: 9em; }
+}
 )CSS";
 
 } // namespace dialkite::webpage

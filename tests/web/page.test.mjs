@@ -2,7 +2,10 @@
 // A collector with --http, fed through a real mosquitto by two monitors of simulated
 // boxes; the browser signs in with the token, sees the boxes, sees a new call arrive
 // within a second, searches it, downloads the CSV, sees a box go offline when its monitor
-// stops, and sees a box whose name is markup shown as text.
+// stops, and sees a box whose name is markup shown as text; the chart has its axis and
+// hours; at a phone's width (390 x 844) in dark mode the page fits and is dark; a box whose
+// monitor is killed stays 오프라인 across a broker restart; with the page's own feed down,
+// no box is called online.
 //
 // Exit status: 0 passed, 1 failed, 77 skipped (no browser or no playwright-core here),
 // with the reason printed either way. DIALKITE_SCREENSHOT=FILE keeps a picture of the page.
@@ -85,7 +88,7 @@ async function main() {
   const config = path.join(dir, 'mosquitto.conf');
   fs.writeFileSync(config, `listener ${brokerPort} 127.0.0.1\nallow_anonymous true\n` +
                    (process.getuid() === 0 ? 'user root\n' : ''));
-  start(mosquitto, ['-c', config]);
+  let brokerProcess = start(mosquitto, ['-c', config]);
   await listening(brokerPort);
   const broker = `mqtt://127.0.0.1:${brokerPort}`;
   const settings = path.join(dir, 'none.ini');
@@ -186,11 +189,71 @@ async function main() {
   if (process.env.DIALKITE_SCREENSHOT)
     await page.screenshot({path: process.env.DIALKITE_SCREENSHOT, fullPage: true});
 
+  // The chart's axis: 0 and the most calls in an hour; hours every third one, counting
+  // back from the current hour, which is labelled.
+  const counts = await page.$$eval('#chart text.count', (t) => t.map((x) => x.textContent));
+  if (!counts.includes('0') || !counts.includes('1')) throw new Error('the axis: ' + counts);
+  const labels = await page.$$eval('#chart text.hour', (t) => t.map((x) => x.textContent));
+  const hour = String(new Date().getHours()).padStart(2, '0') + '시';
+  if (labels.length !== 8 || labels[7] !== hour)
+    throw new Error(`the hours labelled: ${labels} (now ${hour})`);
+  // The variant as people read it: its number with its box's name.
+  const variantCell = await row('front').locator('td').nth(2).textContent();
+  if (variantCell !== '1 (DK-A)') throw new Error('the variant shows as ' + variantCell);
+  // The last event's age.
+  const ageText = await row('front').locator('.age').textContent();
+  if (!/방금|분 전/.test(ageText)) throw new Error('the last event\'s age: ' + ageText);
+
   // The front box's monitor stops: the page shows it offline.
   await stop(monitors[0]);
   await until('the stopped box offline', async () =>
     (await row('front').locator('td.offline').count()) === 1, 10000);
-  if (problems.length) throw new Error(problems.join('\n'));
+
+  // The other box's monitor is killed and the broker restarted: no monitor says the box is
+  // online any more, and the page says 오프라인.
+  monitors[1].kill('SIGKILL');
+  await monitors[1].exited;
+  await stop(brokerProcess);
+  brokerProcess = start(mosquitto, ['-c', config]);
+  await listening(brokerPort);
+  await until('the killed box offline after the broker\'s restart', async () =>
+    (await row('기울임').locator('td.offline').count()) === 1 &&
+    (await page.locator('#boxes td.online').count()) === 0, 20000)
+    .catch(async (e) => {
+      throw new Error(e.message + ': ' + await page.textContent('#boxes tbody'));
+    });
+
+  // A phone, at night: the page fits 390 px without scrolling sideways, its text stays
+  // readable, and it is dark.
+  const phone = await browser.newContext({viewport: {width: 390, height: 844}, colorScheme: 'dark',
+                                          locale: 'ko-KR', deviceScaleFactor: 2, isMobile: true});
+  const small = await phone.newPage();
+  await small.goto(base);
+  await small.fill('input[name=token]', token);
+  await small.click('button[type=submit]');
+  await small.waitForSelector('#boxes tbody tr');
+  await small.locator('#calls tbody tr').first().waitFor({timeout: 5000});
+  const fit = await small.evaluate(() => ({
+    width: document.documentElement.scrollWidth,
+    font: Math.min(...[...document.querySelectorAll('td, th, input, label')]
+      .filter((e) => e.offsetParent !== null)
+      .map((e) => parseFloat(getComputedStyle(e).fontSize))),
+    background: getComputedStyle(document.body).backgroundColor,
+  }));
+  if (fit.width > 390) throw new Error(`the phone's page is ${fit.width} px wide`);
+  if (fit.font < 12) throw new Error(`the phone's smallest text is ${fit.font} px`);
+  const [r, g, b] = fit.background.match(/\d+/g).map(Number);
+  if (r + g + b > 150) throw new Error('dark mode ignored: the page is ' + fit.background);
+  if (process.env.DIALKITE_SCREENSHOT)
+    await small.screenshot({path: process.env.DIALKITE_SCREENSHOT.replace(/\.png$/, '-phone.png'),
+                            fullPage: true});
+  await phone.close();
+
+  // The collector goes: the page cannot know any box's state, and says so.
+  await stop(collector);
+  await until('every box unknown with the page\'s feed down', async () =>
+    (await page.locator('#boxes td.unknown').count()) === 2, 10000);
+  problems.length = 0; // the feed's and the board's failed requests, as meant
 }
 
 let status = 0;
