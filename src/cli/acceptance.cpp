@@ -291,11 +291,12 @@ public:
             // The port as the user knows it: COM99 and where it is on this machine.
             const QString device =
                 m_link.device().isEmpty() ? QStringLiteral("the port") : m_link.device();
-            *problem = QStringLiteral("cannot open %1: %2")
+            *problem = QCoreApplication::translate("dialkite", "cannot open %1: %2")
                            .arg(m_options.device.isEmpty()
                                     ? QStringLiteral("COM%1 (%2)").arg(m_options.port).arg(device)
                                     : device,
-                                m_link.lastError());
+                                QCoreApplication::translate(
+                                    "dialkite", m_link.lastError().toUtf8().constData()));
             return false;
         }
         m_console.linkOpened(m_options.port);
@@ -697,17 +698,19 @@ void showBanner(bool passed, qint64 ms, const QList<SuiteReport> &reports)
 #else
     const bool terminal = false;
 #endif
-    const QString word = passed ? QStringLiteral("합격") : QStringLiteral("불합격");
+    const QString word = passed ? QCoreApplication::translate("dialkite", "PASSED")
+                                : QCoreApplication::translate("dialkite", "FAILED");
     const QString band = QStringLiteral("==================== %1 ====================").arg(word);
     if (terminal)
         report((passed ? QStringLiteral("\x1b[1;97;42m") : QStringLiteral("\x1b[1;97;41m")) + band +
                QStringLiteral("\x1b[0m"));
     else
         report(band);
-    report(QStringLiteral("시간: %1 s").arg(double(ms) / 1000.0, 0, 'f', 1));
+    report(
+        QCoreApplication::translate("dialkite", "time: %1 s").arg(double(ms) / 1000.0, 0, 'f', 1));
     for (const SuiteReport &report : reports)
         if (!report.capture.isEmpty())
-            cli::report(QStringLiteral("통신 기록: %1").arg(report.capture));
+            cli::report(QCoreApplication::translate("dialkite", "capture: %1").arg(report.capture));
 }
 
 // The steps of a run as the history keeps them.
@@ -756,7 +759,7 @@ void writeReport(const TestOptions &options, const SuiteReport &result, const QB
         *lost << QStringLiteral("the report %1: %2").arg(path, out.errorString());
         return;
     }
-    cli::report(QStringLiteral("보고서: %1").arg(path));
+    cli::report(QCoreApplication::translate("dialkite", "report: %1").arg(path));
 }
 
 // One attempt of a suite against the box: run, captured and kept in the history. Nothing
@@ -966,7 +969,8 @@ int runTests(const TestOptions &options)
             say(problem);
             return 1;
         }
-        report(QStringLiteral("station page: http://%1:%2/")
+        report(QCoreApplication::translate("dialkite", "station page: %1")
+                   .arg(QStringLiteral("http://%1:%2/"))
                    .arg(options.page.address)
                    .arg(page->port()));
     }
@@ -987,11 +991,14 @@ int runTests(const TestOptions &options)
         }
         // A station says each box's verdict, as its tile would.
         if (boxes.size() > 1)
-            cli::report(QStringLiteral("[%1] %2: %3 passed, %4 failed")
-                            .arg(box.box, box.allPassed() ? QStringLiteral("합격")
-                                                          : QStringLiteral("불합격"))
-                            .arg(box.passed)
-                            .arg(box.failed));
+            cli::report(QStringLiteral("[%1] %2: %3")
+                            .arg(box.box,
+                                 box.allPassed()
+                                     ? QCoreApplication::translate("dialkite", "PASSED")
+                                     : QCoreApplication::translate("dialkite", "FAILED"),
+                                 QCoreApplication::translate("dialkite", "%1 passed, %2 failed")
+                                     .arg(box.passed)
+                                     .arg(box.failed)));
         reports << box.reports;
         lost << box.lost;
         passed += box.passed;
@@ -1002,10 +1009,9 @@ int runTests(const TestOptions &options)
     if (unopened && boxes.size() == 1 && !page)
         return 1;
     const bool allPassed = !unopened && failed == 0 && skipped == 0;
-    report(QStringLiteral("%1 passed, %2 failed%3")
-               .arg(passed)
-               .arg(failed)
-               .arg(skipped ? QStringLiteral(", %1 not run").arg(skipped) : QString()));
+    report(QCoreApplication::translate("dialkite", "%1 passed, %2 failed").arg(passed).arg(failed) +
+           (skipped ? QCoreApplication::translate("dialkite", ", %1 not run").arg(skipped)
+                    : QString()));
     showBanner(allPassed, clock.elapsed(), reports);
     if (!options.junit.isEmpty()) {
         QString problem;
@@ -1017,7 +1023,8 @@ int runTests(const TestOptions &options)
         say(QStringLiteral("the run's record is not kept in %1").arg(what));
     // The verdicts stay on the page until the operator is done with them.
     if (page && !options.batch)
-        desk.holdUntilEnter(QStringLiteral("The station page stays open until Enter."));
+        desk.holdUntilEnter(
+            QCoreApplication::translate("dialkite", "The station page stays open until Enter."));
     if (!lost.isEmpty())
         return 3;
     return allPassed ? 0 : 1;

@@ -352,17 +352,19 @@ int dispatch(QStringList arguments)
     if (!settingsPath)
         return usageError({}, error);
     if (arguments.isEmpty())
-        return usageError({}, QStringLiteral("no command given"));
+        return usageError({}, QCoreApplication::translate("dialkite", "no command given"));
     const QString name = arguments.takeFirst();
     if (!command) {
         QStringList names;
         for (const CliCommand &each : commands())
             names << each.syntax.name;
         if (const auto near = cmdline::nearest(name, names))
-            return usageError(
-                {}, QStringLiteral("unknown command '%1'; did you mean '%2'?").arg(name, *near));
-        return usageError({}, QStringLiteral("unknown command '%1'; the commands are %2")
-                                  .arg(name, names.join(QStringLiteral(", "))));
+            return usageError({}, QCoreApplication::translate(
+                                      "dialkite", "unknown command '%1'; did you mean '%2'?")
+                                      .arg(name, *near));
+        return usageError(
+            {}, QCoreApplication::translate("dialkite", "unknown command '%1'; the commands are %2")
+                    .arg(name, names.join(QStringLiteral(", "))));
     }
     const auto parsed = cmdline::parse(command->syntax, arguments, &error);
     if (!parsed)

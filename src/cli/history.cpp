@@ -93,14 +93,12 @@ public:
     {
         if (m_steps > 0)
             return m_reader.eachStep(
-                m_steps,
-                [&](const RunStep &step) { row(cellsOf(stepColumns(), step, reader())); },
+                m_steps, [&](const RunStep &step) { row(cellsOf(stepColumns(), step, reader())); },
                 problem);
         if (m_runs)
             return m_reader.eachRun(
                 m_filter.limit,
-                [&](const RunRow &run) { row(cellsOf(runColumns(), run, reader())); },
-                problem);
+                [&](const RunRow &run) { row(cellsOf(runColumns(), run, reader())); }, problem);
         return m_reader.eachCall(
             m_filter, [&](const CallRow &call) { row(cellsOf(historyTable(), call, reader())); },
             problem);

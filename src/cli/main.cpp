@@ -3,11 +3,14 @@
 
 #include "commands.h"
 
+#include "console/language.h"
+
 #include <QCoreApplication>
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    dialkite::useSystemLanguage(app);
     qSetMessagePattern(QStringLiteral("dialkite-cli: %{message}"));
     return dialkite::cli::dispatch(app.arguments().mid(1));
 }

@@ -66,7 +66,8 @@ public:
                 m_shared.stopAll();
         });
         QObject::connect(&m_link, &SerialLink::lost, this, [this](const QString &reason) {
-            tell(QStringLiteral("%1: %2").arg(reason, m_shown));
+            tell(QStringLiteral("%1: %2").arg(
+                QCoreApplication::translate("dialkite", reason.toUtf8().constData()), m_shown));
             lost();
         });
         m_retry.setSingleShot(true);
@@ -79,7 +80,9 @@ public:
         const bool opened =
             m_spec.device.isEmpty() ? m_link.open(m_spec.port) : m_link.openDevice(m_spec.device);
         if (!opened) {
-            tell(QStringLiteral("cannot open %1: %2").arg(m_shown, m_link.lastError()));
+            tell(QCoreApplication::translate("dialkite", "cannot open %1: %2")
+                     .arg(m_shown, QCoreApplication::translate(
+                                       "dialkite", m_link.lastError().toUtf8().constData())));
             lost();
             return false;
         }
@@ -145,7 +148,7 @@ private:
             QCoreApplication::exit(1);
             return;
         }
-        tell(QStringLiteral("trying again in %1 s").arg(m_delay / 1000));
+        tell(QCoreApplication::translate("dialkite", "trying again in %1 s").arg(m_delay / 1000));
         m_retry.start(m_delay);
         m_delay = qMin(m_delay * 2, kLastRetryMs);
     }

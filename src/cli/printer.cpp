@@ -1,5 +1,6 @@
 #include "printer.h"
 
+#include "console/cmdline.h"
 #include "console/notation.h"
 
 #include <cstdio>
@@ -35,10 +36,12 @@ void printLine(const QByteArray &line)
 
 int usageError(const QString &command, const QString &problem)
 {
-    const QString where = command.isEmpty() ? QString() : command + QStringLiteral(": ");
-    const QString see = command.isEmpty() ? QStringLiteral("dialkite-cli --help")
-                                          : QStringLiteral("dialkite-cli %1 --help").arg(command);
-    say(QStringLiteral("%1%2 (see '%3')").arg(where, visibleControls(problem), see));
+    const QByteArray line =
+        cmdline::usageLine(QStringLiteral("dialkite-cli"), command, visibleControls(problem))
+            .toUtf8() +
+        '\n';
+    std::lock_guard lock(printing());
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     return 2;
 }
 

@@ -1,6 +1,9 @@
 #include "cmdline.h"
 
+#include <QCoreApplication>
+#include <QRegularExpression>
 #include <algorithm>
+#include <cstdio>
 
 namespace dialkite::cmdline {
 
@@ -42,7 +45,8 @@ std::optional<Arguments> parse(const Command &command, const QStringList &argume
         const QString &argument = arguments[i];
         if (!looksLikeOption(argument)) {
             if (command.maxWords >= 0 && out.words.size() >= command.maxWords) {
-                *error = QStringLiteral("unexpected argument '%1'").arg(argument);
+                *error = QCoreApplication::translate("dialkite", "unexpected argument '%1'")
+                             .arg(argument);
                 return std::nullopt;
             }
             out.words << argument;
@@ -50,11 +54,14 @@ std::optional<Arguments> parse(const Command &command, const QStringList &argume
         }
         const Option *option = find(command, argument);
         if (!option) {
-            *error = QStringLiteral("unknown option %1").arg(argument);
+            QStringList names;
+            for (const Option &each : command.options)
+                names << each.name;
+            *error = unknownOption(argument, names);
             return std::nullopt;
         }
         if (out.has(option->name) && !option->repeatable) {
-            *error = QStringLiteral("%1 is given twice").arg(option->name);
+            *error = QCoreApplication::translate("dialkite", "%1 is given twice").arg(option->name);
             return std::nullopt;
         }
         const bool follows = i + 1 < arguments.size();
@@ -67,7 +74,8 @@ std::optional<Arguments> parse(const Command &command, const QStringList &argume
             // A value may start with one '-' (a number out of range says so itself).
             if (!follows || arguments[i + 1].startsWith(QLatin1String("--")) ||
                 arguments[i + 1].isEmpty()) {
-                *error = QStringLiteral("%1 needs a value").arg(option->name);
+                *error =
+                    QCoreApplication::translate("dialkite", "%1 needs a value").arg(option->name);
                 return std::nullopt;
             }
             out.add(option->name, arguments[++i]);
@@ -150,8 +158,59 @@ std::optional<int> number(const QString &text, const QString &name, int low, int
     const int value = text.toInt(&ok);
     if (ok && value >= low && value <= high)
         return value;
-    *error = QStringLiteral("%1 takes %2 to %3, not '%4'").arg(name).arg(low).arg(high).arg(text);
+    *error = QCoreApplication::translate("dialkite", "%1 takes %2 to %3, not '%4'")
+                 .arg(name)
+                 .arg(low)
+                 .arg(high)
+                 .arg(text.left(40));
     return std::nullopt;
+}
+
+QString unknownOption(const QString &given, const QStringList &known)
+{
+    const QString unknown = QCoreApplication::translate("dialkite", "unknown option %1").arg(given);
+    // A near one: a letter wrong, missing or too many ("--numbr" for "--number").
+    if (const auto near = nearest(given, known, 2))
+        return QCoreApplication::translate("dialkite", "%1; did you mean %2?").arg(unknown, *near);
+    return unknown;
+}
+
+std::optional<int> checkArguments(QCommandLineParser &parser,
+                                  const QList<QCommandLineOption> &options,
+                                  const QStringList &arguments, const QString &program)
+{
+    if (parser.parse(arguments))
+        return std::nullopt;
+    const auto written = [](const QString &name) {
+        return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    };
+    QStringList known{QStringLiteral("--help"), QStringLiteral("--version")};
+    for (const QCommandLineOption &option : options)
+        for (const QString &name : option.names())
+            known << written(name);
+    QString problem;
+    if (!parser.unknownOptionNames().isEmpty()) {
+        problem = unknownOption(written(parser.unknownOptionNames().first()), known);
+    } else {
+        // Qt's "Missing value after '--variant'.": the option named as the others are.
+        static const QRegularExpression missing(QStringLiteral("'(-+[^']*)'"));
+        const auto found = missing.match(parser.errorText());
+        problem =
+            found.hasMatch()
+                ? QCoreApplication::translate("dialkite", "%1 needs a value").arg(found.captured(1))
+                : parser.errorText();
+    }
+    std::fprintf(stderr, "%s\n", qUtf8Printable(usageLine(program, {}, problem)));
+    return 2;
+}
+
+QString usageLine(const QString &program, const QString &command, const QString &problem)
+{
+    const QString see = command.isEmpty() ? program + QStringLiteral(" --help")
+                                          : QStringLiteral("%1 %2 --help").arg(program, command);
+    return QStringLiteral("%1: %2%3 (%4)")
+        .arg(program, command.isEmpty() ? QString() : command + QStringLiteral(": "), problem,
+             QCoreApplication::translate("dialkite", "see '%1'").arg(see));
 }
 
 } // namespace dialkite::cmdline

@@ -5,6 +5,7 @@
 // one help text shows each command alone. A mistake is one line that names the option or
 // word at fault.
 
+#include <QCommandLineParser>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -53,6 +54,20 @@ struct Command {
     int maxWords = 0; // -1: any number
     QString missingWord = {};
 };
+
+// "unknown option --numbr; did you mean --number?": the option given, and a near one of
+// `known` when there is one.
+QString unknownOption(const QString &given, const QStringList &known);
+// A usage error as every program says it, on one line: "PROGRAM: [COMMAND: ]PROBLEM (see
+// 'PROGRAM [COMMAND] --help')".
+QString usageLine(const QString &program, const QString &command, const QString &problem);
+
+// For a program that reads its options with QCommandLineParser (`options`, --help and
+// --version besides): nothing when `arguments` are fine; else the mistake said as every
+// program says it, with a near option suggested, and the exit status (2).
+std::optional<int> checkArguments(QCommandLineParser &parser,
+                                  const QList<QCommandLineOption> &options,
+                                  const QStringList &arguments, const QString &program);
 
 // Reads `arguments` by `command`'s options; nothing, and a one-line `error`, at the first
 // mistake: an unknown option, a missing value, a word too many or too few.

@@ -3,18 +3,24 @@
 // The serial line to the box, as the console uses it: open a numbered port at
 // 19200,n,8,1, read waiting bytes one at a time, write one byte at a time.
 
+#include <QCoreApplication>
 #include <QObject>
 #include <QString>
 
 namespace dialkite {
 
 // Why a port could not be opened or went away, as lastError() words the usual cases (the
-// console says them in Korean; anything else is the system's own words).
+// window says them in Korean, the command line in the user's language; anything else is
+// the system's own words).
 namespace linkreason {
-inline const QString kRemoved = QStringLiteral("device removed or closed by the other end");
-inline const QString kInUse = QStringLiteral("in use by another program");
-inline const QString kNoSuchDevice = QStringLiteral("no such device");
-inline const QString kNotPermitted = QStringLiteral("not permitted to open it");
+inline const QString kRemoved =
+    QString::fromLatin1(QT_TRANSLATE_NOOP("dialkite", "device removed or closed by the other end"));
+inline const QString kInUse =
+    QString::fromLatin1(QT_TRANSLATE_NOOP("dialkite", "in use by another program"));
+inline const QString kNoSuchDevice =
+    QString::fromLatin1(QT_TRANSLATE_NOOP("dialkite", "no such device"));
+inline const QString kNotPermitted =
+    QString::fromLatin1(QT_TRANSLATE_NOOP("dialkite", "not permitted to open it"));
 inline const QString kNoDevice = QStringLiteral("no device for port %1"); // COMn maps nowhere
 } // namespace linkreason
 

@@ -4,6 +4,8 @@
 #include "icon.h"
 #include "translations.h"
 
+#include "console/cmdline.h"
+#include "console/language.h"
 #include "console/qserialportlink.h"
 #include "console/settings.h"
 
@@ -16,15 +18,26 @@
 
 namespace {
 
-// Whether the command line only asks for the help or the version: answered without a
-// window system, so that they work on a machine without a display.
+// Whether the command line only asks for the help or the version, or holds a mistake (an
+// unknown option, a value missing): answered without a window system, so that they work
+// on a machine without a display.
 bool onlyAsks(int argc, char *argv[])
 {
+    static const QList<QByteArrayView> valued = {"--variant", "--port", "--screenshot",
+                                                 "--screenshot-after", "--settings"};
     for (int i = 1; i < argc; ++i) {
         const QByteArrayView arg(argv[i]);
         if (arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" ||
             arg == "-v")
             return true;
+        if (!arg.startsWith('-'))
+            continue;
+        const QByteArrayView name = arg.first(arg.indexOf('=') < 0 ? arg.size() : arg.indexOf('='));
+        const bool takesValue = valued.contains(name);
+        if (!takesValue && name != "--identify")
+            return true; // not an option of this program
+        if (takesValue && name.size() == arg.size() && ++i >= argc)
+            return true; // its value missing
     }
     return false;
 }
@@ -40,6 +53,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("dialkite"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DIALKITE_VERSION));
 
+    // What it says on the terminal follows the user's language; the window is Korean.
+    dialkite::useSystemLanguage(app);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Dial Kite console for caller-ID boxes"));
     parser.addHelpOption();
@@ -73,6 +88,12 @@ int main(int argc, char *argv[])
         QStringLiteral("Settings file to use instead of \"Dial Kite.ini\" beside the program."),
         QStringLiteral("FILE"));
     parser.addOption(settingsOption);
+    if (const auto status =
+            dialkite::cmdline::checkArguments(parser,
+                                              {variantOption, portOption, identifyOption,
+                                               screenshotOption, afterOption, settingsOption},
+                                              app.arguments(), QStringLiteral("dialkite")))
+        return *status;
     parser.process(app); // --help and --version end here
     dialkite::loadKoreanQtTexts(app);
     std::optional<qint16> variant;
@@ -80,8 +101,14 @@ int main(int argc, char *argv[])
         bool ok = false;
         const int number = parser.value(variantOption).toInt(&ok);
         if (!ok || number < 1 || !dialkite::variantTable().find(dialkite::VariantId(number))) {
-            std::fprintf(stderr, "dialkite: --variant takes 1 to %d\n",
-                         dialkite::variantTable().highest());
+            std::fprintf(stderr, "%s\n",
+                         qUtf8Printable(dialkite::cmdline::usageLine(
+                             QStringLiteral("dialkite"), {},
+                             QCoreApplication::translate("dialkite", "%1 takes %2 to %3, not '%4'")
+                                 .arg(QStringLiteral("--variant"))
+                                 .arg(1)
+                                 .arg(dialkite::variantTable().highest())
+                                 .arg(parser.value(variantOption).left(40)))));
             return 2;
         }
         variant = qint16(number);
@@ -99,7 +126,14 @@ int main(int argc, char *argv[])
         bool ok = false;
         const int port = parser.value(portOption).toInt(&ok);
         if (!ok || port < 1 || port > 255) {
-            std::fprintf(stderr, "dialkite: --port takes 1 to 255\n");
+            std::fprintf(stderr, "%s\n",
+                         qUtf8Printable(dialkite::cmdline::usageLine(
+                             QStringLiteral("dialkite"), {},
+                             QCoreApplication::translate("dialkite", "%1 takes %2 to %3, not '%4'")
+                                 .arg(QStringLiteral("--port"))
+                                 .arg(1)
+                                 .arg(255)
+                                 .arg(parser.value(portOption).left(40)))));
             return 2;
         }
         window.choosePortAtStart(qint16(port));

@@ -7,6 +7,8 @@
 
 #include "scenario/script.h"
 
+#include "console/cmdline.h"
+#include "console/language.h"
 #include "console/notation.h"
 #include "platform/termination.h"
 
@@ -417,6 +419,7 @@ int serve(Endpoint &line, Run run)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    dialkite::useSystemLanguage(app);
     QCoreApplication::setApplicationName(QStringLiteral("dialkite-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DIALKITE_VERSION));
 
@@ -434,6 +437,9 @@ int main(int argc, char *argv[])
     parser.addVersionOption();
     const Options options;
     parser.addOptions(options.all());
+    if (const auto status = dialkite::cmdline::checkArguments(
+            parser, options.all(), app.arguments(), QStringLiteral("dialkite-sim")))
+        return *status;
     parser.process(app);
 
     int status = 0;

@@ -39,7 +39,8 @@ TEST(Usage, EachMistakeIsOneLineThatNamesIt)
          "dialkite-cli: unknown command 'histroy'; did you mean 'history'? (see 'dialkite-cli "
          "--help')\n"},
         {{QStringLiteral("run"), QStringLiteral("x.scn"), QStringLiteral("--chek")},
-         "dialkite-cli: run: unknown option --chek (see 'dialkite-cli run --help')\n"},
+         "dialkite-cli: run: unknown option --chek; did you mean --check? (see 'dialkite-cli "
+         "run --help')\n"},
         {{QStringLiteral("history"), QStringLiteral("--number")},
          "dialkite-cli: history: --number needs a value (see 'dialkite-cli history --help')\n"},
         {{QStringLiteral("history"), QStringLiteral("--line"), QStringLiteral("17")},

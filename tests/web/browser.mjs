@@ -5,6 +5,10 @@
 import fs from 'node:fs';
 
 export const SKIP = 77;
+// The programs a test starts speak English unless it asks for Korean.
+process.env.LANG = 'C.UTF-8';
+delete process.env.LC_ALL;
+delete process.env.LC_MESSAGES;
 export const chromiumPath = process.env.DIALKITE_CHROMIUM || '/usr/bin/chromium';
 export const cli = process.env.DIALKITE_CLI;
 export const sim = process.env.DIALKITE_SIM;
