@@ -12,7 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <atomic>
-#include <thread>
 
 namespace dialkite::cli {
 
@@ -45,35 +44,17 @@ public:
     ~Impl()
     {
         m_board.close();
-        m_server.stop();
-        if (m_thread.joinable())
-            m_thread.join();
-        m_server.closeGate();
+        m_server.end();
     }
 
     bool start(QString *error)
     {
         if (!m_access.mayListen(error))
             return false;
-        m_server.set_payload_max_length(kLargestRequest);
-        m_server.set_read_timeout(5, 0);
-        m_server.set_write_timeout(5, 0);
-        const std::string address = m_options.address.toStdString();
-        const bool bound = m_options.port == 0 ? (m_port = m_server.bind_to_any_port(address)) > 0
-                                               : m_server.bind_to_port(address, m_options.port);
-        if (!bound) {
-            *error =
-                QStringLiteral("cannot listen on %1:%2").arg(m_options.address).arg(m_options.port);
-            return false;
-        }
-        if (m_options.port != 0)
-            m_port = m_options.port;
-        if (std::string why; !m_server.openGate(&why)) {
-            *error = QStringLiteral("cannot serve the page: %1").arg(QString::fromStdString(why));
-            return false;
-        }
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        return true;
+        std::string why;
+        m_port = m_server.serve(m_options.address.toStdString(), m_options.port, &why);
+        *error = QString::fromStdString(why);
+        return m_port > 0;
     }
     int port() const { return m_port; }
     std::string answer(const std::string &request, const std::string &peer)
@@ -211,7 +192,6 @@ private:
     PromptDesk &m_desk;
     GatedServer m_server;
     WebAccess m_access;
-    std::thread m_thread;
     int m_port = 0;
     std::atomic<int> m_liveClients = 0;
 };

@@ -22,7 +22,6 @@
 #include <deque>
 #include <map>
 #include <mutex>
-#include <thread>
 
 #include <httplib.h>
 
@@ -91,38 +90,17 @@ public:
             m_closing = true;
         }
         m_feedChanged.notify_all();
-        m_server.stop();
-        if (m_thread.joinable())
-            m_thread.join();
-        m_server.closeGate();
+        m_server.end();
     }
 
     bool start(QString *error)
     {
         if (!m_access.mayListen(error))
             return false;
-        // Each live page holds a worker while it is open: there are workers for all of
-        // them and for the other requests besides.
-        m_server.set_payload_max_length(kLargestRequest);
-        m_server.set_keep_alive_max_count(100);
-        m_server.set_read_timeout(5, 0);
-        m_server.set_write_timeout(5, 0);
-        const bool bound = m_options.port == 0
-                               ? (m_port = m_server.bind_to_any_port(utf8(m_options.address))) > 0
-                               : m_server.bind_to_port(utf8(m_options.address), m_options.port);
-        if (!bound) {
-            *error =
-                QStringLiteral("cannot listen on %1:%2").arg(m_options.address).arg(m_options.port);
-            return false;
-        }
-        if (m_options.port != 0)
-            m_port = m_options.port;
-        if (std::string why; !m_server.openGate(&why)) {
-            *error = QStringLiteral("cannot serve the page: %1").arg(QString::fromStdString(why));
-            return false;
-        }
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        return true;
+        std::string why;
+        m_port = m_server.serve(utf8(m_options.address), m_options.port, &why);
+        *error = QString::fromStdString(why);
+        return m_port > 0;
     }
     int port() const { return m_port; }
     std::string answer(const std::string &request, const std::string &peer)
@@ -151,7 +129,7 @@ public:
         }
         publish({{QStringLiteral("event"), QStringLiteral("status")},
                  {QStringLiteral("box"), box},
-                 {QStringLiteral("state"), !online    ? QStringLiteral("unknown")
+                 {QStringLiteral("state"), !online   ? QStringLiteral("unknown")
                                            : *online ? QStringLiteral("online")
                                                      : QStringLiteral("offline")},
                  {QStringLiteral("pc_time"), QDateTime::currentDateTime().toString(Qt::ISODate)}});
@@ -381,8 +359,8 @@ private:
                     header = false;
                     CallRow row;
                     while (piece.size() < kCsvPiece && found->next(&row))
-                        piece += csv::line(cellsOf(historyTable(), row, Reader::Person))
-                                     .toStdString();
+                        piece +=
+                            csv::line(cellsOf(historyTable(), row, Reader::Person)).toStdString();
                     if (!piece.empty() && !sink.write(piece.data(), piece.size()))
                         return false;
                     if (piece.size() < kCsvPiece)
@@ -491,7 +469,6 @@ private:
     GatedServer m_server;
     WebAccess m_access;
     std::string m_script; // the page's script, the variants' names in it
-    std::thread m_thread;
     int m_port = 0;
     std::mutex m_boardMutex;
     std::map<QString, BoxState> m_board;

@@ -261,6 +261,34 @@ GatedServer::GatedServer(GateLimits limits)
 
 GatedServer::~GatedServer()
 {
+    end();
+}
+
+int GatedServer::serve(const std::string &address, int port, std::string *error)
+{
+    set_payload_max_length(m_limits.largestBody);
+    set_keep_alive_max_count(size_t(m_limits.requestsPerConnection));
+    set_read_timeout(m_limits.requestSeconds, 0);
+    set_write_timeout(m_limits.requestSeconds, 0);
+    const int bound =
+        port == 0 ? bind_to_any_port(address) : (bind_to_port(address, port) ? port : 0);
+    if (bound <= 0) {
+        *error = "cannot listen on " + address + ":" + std::to_string(port);
+        return 0;
+    }
+    if (std::string why; !openGate(&why)) {
+        *error = "cannot serve the page: " + why;
+        return 0;
+    }
+    m_listener = std::thread([this] { listen_after_bind(); });
+    return bound;
+}
+
+void GatedServer::end()
+{
+    stop();
+    if (m_listener.joinable())
+        m_listener.join();
     closeGate();
 }
 

@@ -41,6 +41,13 @@ public:
     explicit GatedServer(GateLimits limits);
     ~GatedServer() override;
 
+    // Binds `address`:`port` (0: a port the system chooses), opens the gate and listens on a
+    // thread of its own, with requests read within `requestSeconds` and answers written
+    // within as long; the port it listens on, or 0 and `error`.
+    int serve(const std::string &address, int port, std::string *error);
+    // Stops listening and closes the gate: every connection still open is closed.
+    void end();
+
     // Starts the gate and the workers (before listen_after_bind()).
     bool openGate(std::string *error);
     // Ends them after stop(): every connection still open is closed.
@@ -73,6 +80,7 @@ private:
     bool m_closing = false;
     int m_wake[2] = {-1, -1};
     std::thread m_gate;
+    std::thread m_listener; // serve()'s
     std::vector<std::thread> m_workers;
 };
 

@@ -31,3 +31,12 @@ try {
   skip('playwright-core is not installed: npm ci --prefix tests/web (scripts/test does)');
 }
 export const chromium = loaded.chromium;
+
+// Debian's chromium, headless, as every browser test starts it.
+export function launch() {
+  return chromium.launch({
+    executablePath: chromiumPath,
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--no-first-run'],
+  });
+}

@@ -10,7 +10,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-import {chromium, chromiumPath, cli, sim, skip} from './browser.mjs';
+import {cli, launch, sim} from './browser.mjs';
 
 function fail(reason) {
   console.error('FAILED: ' + reason);
@@ -46,11 +46,7 @@ if (run.status !== 0) {
 
 let browser;
 try {
-  browser = await chromium.launch({
-    executablePath: chromiumPath,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--no-first-run'],
-  });
+  browser = await launch();
   const page = await browser.newPage();
   const dialogs = [];
   page.on('dialog', (d) => { dialogs.push(d.message()); d.dismiss(); });

@@ -11,7 +11,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-import {chromium, chromiumPath, cli, sim, skip} from './browser.mjs';
+import {cli, launch, sim} from './browser.mjs';
 
 const BOXES = 8;
 
@@ -65,11 +65,7 @@ const address = await new Promise((resolve, reject) => {
 
 let browser;
 try {
-  browser = await chromium.launch({
-    executablePath: chromiumPath,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu', '--no-first-run'],
-  });
+  browser = await launch();
   const page = await browser.newPage();
   const dialogs = [];
   page.on('dialog', (d) => { dialogs.push(d.message()); d.dismiss(); });
