@@ -1,6 +1,7 @@
 #include "stationboard.h"
 
 #include <QJsonArray>
+#include <functional>
 
 namespace dialkite::cli {
 
@@ -13,122 +14,103 @@ StationBoard::StationBoard(const QList<Box> &boxes, QString station)
     }
 }
 
-void StationBoard::changed()
+void StationBoard::change(const QString &box, const std::function<void(Tile &)> &how)
 {
+    std::lock_guard lock(m_mutex);
+    const auto tile = m_tiles.find(box);
+    if (tile == m_tiles.end())
+        return; // not a box of the station
+    how(tile->second);
     ++m_changes;
     m_change.notify_all();
 }
 
 void StationBoard::begin(const QString &box, const QString &suite, int attempt)
 {
-    std::lock_guard lock(m_mutex);
-    const auto tile = m_tiles.find(box);
-    if (tile == m_tiles.end())
-        return;
-    tile->second.suite = suite;
-    tile->second.attempt = attempt;
-    tile->second.state = QStringLiteral("running");
-    tile->second.started = QDateTime::currentDateTimeUtc();
-    tile->second.ms = -1;
-    tile->second.steps.clear();
-    tile->second.line = 0;
-    tile->second.step.clear();
-    changed();
+    change(box, [&](Tile &t) {
+        t.suite = suite;
+        t.attempt = attempt;
+        t.state = QStringLiteral("running");
+        t.started = QDateTime::currentDateTimeUtc();
+        t.ms = -1;
+        t.steps.clear();
+        t.line = 0;
+        t.step.clear();
+    });
 }
 
 void StationBoard::identified(const QString &box, const QString &name, const QString &version,
                               const QString &variant)
 {
-    std::lock_guard lock(m_mutex);
-    const auto tile = m_tiles.find(box);
-    if (tile == m_tiles.end())
-        return;
-    tile->second.name = name;
-    tile->second.version = version;
-    tile->second.variant = variant;
-    changed();
+    change(box, [&](Tile &t) {
+        t.name = name;
+        t.version = version;
+        t.variant = variant;
+    });
 }
 
 void StationBoard::stepAt(const QString &box, int line, const QString &text)
 {
-    std::lock_guard lock(m_mutex);
-    const auto tile = m_tiles.find(box);
-    if (tile == m_tiles.end())
-        return;
-    tile->second.line = line;
-    tile->second.step = text;
-    changed();
+    change(box, [&](Tile &t) {
+        t.line = line;
+        t.step = text;
+    });
 }
 
 void StationBoard::stepDone(const QString &box, const RunStep &step)
 {
-    std::lock_guard lock(m_mutex);
-    const auto tile = m_tiles.find(box);
-    if (tile == m_tiles.end())
-        return;
-    tile->second.steps.push_back(step);
-    while (tile->second.steps.size() > size_t(kStepsShown))
-        tile->second.steps.pop_front();
-    changed();
+    change(box, [&](Tile &t) {
+        t.steps.push_back(step);
+        while (t.steps.size() > size_t(kStepsShown))
+            t.steps.pop_front();
+    });
 }
 
 void StationBoard::asked(const QString &box, quint64 id, const QString &question,
                          const QStringList &choices)
 {
-    std::lock_guard lock(m_mutex);
-    const auto tile = m_tiles.find(box);
-    if (tile == m_tiles.end())
-        return;
-    tile->second.prompt = Prompt{id, question, choices};
-    changed();
+    change(box, [&](Tile &t) { t.prompt = Prompt{id, question, choices}; });
 }
 
 void StationBoard::answered(const QString &box, quint64 id)
 {
-    std::lock_guard lock(m_mutex);
-    const auto tile = m_tiles.find(box);
-    if (tile == m_tiles.end() || !tile->second.prompt || tile->second.prompt->id != id)
-        return;
-    tile->second.prompt.reset();
-    changed();
+    // Only that question's answer clears it (another may have been asked since).
+    change(box, [&](Tile &t) {
+        if (t.prompt && t.prompt->id == id)
+            t.prompt.reset();
+    });
 }
 
 void StationBoard::runEnded(const QString &box, bool passed, QByteArray report)
 {
-    std::lock_guard lock(m_mutex);
-    const auto tile = m_tiles.find(box);
-    if (tile == m_tiles.end())
-        return;
-    Tile &t = tile->second;
-    t.ms = t.started.msecsTo(QDateTime::currentDateTimeUtc());
-    t.step.clear();
-    t.line = 0;
-    m_runs.push_back(
-        {m_nextRun++, box, t.suite, t.attempt, passed, t.started, t.ms, std::move(report)});
-    while (m_runs.size() > size_t(kRunsKept))
-        m_runs.pop_front();
-    changed();
+    change(box, [&](Tile &t) {
+        t.ms = t.started.msecsTo(QDateTime::currentDateTimeUtc());
+        t.step.clear();
+        t.line = 0;
+        m_runs.push_back(
+            {m_nextRun++, box, t.suite, t.attempt, passed, t.started, t.ms, std::move(report)});
+        while (m_runs.size() > size_t(kRunsKept))
+            m_runs.pop_front();
+    });
 }
 
 void StationBoard::boxDone(const QString &box, bool passed, const QString &problem)
 {
-    std::lock_guard lock(m_mutex);
-    const auto tile = m_tiles.find(box);
-    if (tile == m_tiles.end())
-        return;
-    tile->second.state = !problem.isEmpty() ? QStringLiteral("unopened")
-                         : passed           ? QStringLiteral("passed")
-                                            : QStringLiteral("failed");
-    tile->second.problem = problem;
-    tile->second.prompt.reset();
-    changed();
+    change(box, [&](Tile &t) {
+        t.state = !problem.isEmpty() ? QStringLiteral("unopened")
+                  : passed           ? QStringLiteral("passed")
+                                     : QStringLiteral("failed");
+        t.problem = problem;
+        t.prompt.reset();
+    });
 }
 
 void StationBoard::finish()
 {
     std::lock_guard lock(m_mutex);
     m_finished = true;
-    changed();
+    ++m_changes;
+    m_change.notify_all();
 }
 
 QJsonObject StationBoard::snapshot() const

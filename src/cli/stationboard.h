@@ -16,6 +16,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -88,7 +89,9 @@ private:
         qint64 ms = 0;
         QByteArray report;
     };
-    void changed(); // with the mutex held
+    // Changes `box`'s tile under the lock and wakes the waiters; nothing for a box that is
+    // not on the board.
+    void change(const QString &box, const std::function<void(Tile &)> &how);
 
     QString m_station;
     mutable std::mutex m_mutex;

@@ -32,18 +32,6 @@ const char kIndex[] = R"HTML(<!DOCTYPE html>
 </html>
 )HTML";
 
-const char kSignIn[] = R"HTML(<!DOCTYPE html>
-<html lang="ko">
-<head><meta charset="utf-8"><meta name="viewport" content="width=device-width, initial-scale=1">
-<title>다이얼카이트 시험 스테이션 로그인</title>
-<link rel="stylesheet" href="/station.css">
-<link rel="icon" href="/favicon.svg" type="image/svg+xml"></head>
-<body><main class="sign-in"><h1>다이얼카이트 시험 스테이션</h1>
-<!--message-->
-<form method="post" action="/login"><label>접속 토큰 <input name="token" type="password" autofocus></label>
-<button type="submit">로그인</button></form></main></body></html>
-)HTML";
-
 const char kScript[] = R"JS('use strict';
 const STATE = {waiting: '대기', running: '시험 중', passed: '합격', failed: '불합격',
   unopened: '열 수 없음'};

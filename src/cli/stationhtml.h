@@ -5,7 +5,6 @@
 namespace dialkite::cli::stationhtml {
 
 extern const char kIndex[];
-extern const char kSignIn[]; // holds <!--message--> where a reason goes
 extern const char kScript[];
 extern const char kStyle[];
 

@@ -37,7 +37,9 @@ public:
         , m_board(board)
         , m_desk(desk)
         , m_server(GateLimits{.largestBody = kLargestRequest, .workers = kLiveClients + kThreads})
-        , m_access(m_options.address, m_options.hosts, m_options.token, stationhtml::kSignIn)
+        , m_access(m_options.address, m_options.hosts, m_options.token,
+                   webpage::signInPage("다이얼카이트 시험 스테이션 로그인",
+                                       "다이얼카이트 시험 스테이션", "/station.css"))
     {
         routes();
     }
@@ -76,8 +78,8 @@ private:
         file("/station.css", stationhtml::kStyle, "text/css; charset=utf-8");
         file("/favicon.svg", webpage::kIcon, "image/svg+xml");
         m_server.Get("/", [this](const httplib::Request &request, httplib::Response &response) {
-            response.set_content(m_access.allowed(request) ? stationhtml::kIndex
-                                                           : stationhtml::kSignIn,
+            response.set_content(m_access.allowed(request) ? std::string(stationhtml::kIndex)
+                                                           : m_access.signInPage(),
                                  "text/html; charset=utf-8");
         });
         m_server.Get("/api/station",
@@ -140,7 +142,7 @@ private:
     {
         if (!m_access.allowed(request)) {
             response.status = 401;
-            response.set_content(stationhtml::kSignIn, "text/html; charset=utf-8");
+            response.set_content(m_access.signInPage(), "text/html; charset=utf-8");
             return;
         }
         const std::optional<QByteArray> page = m_board.report(std::stoi(request.matches[1]));

@@ -96,20 +96,24 @@ int main(int argc, char *argv[])
         return *status;
     parser.process(app); // --help and --version end here
     dialkite::loadKoreanQtTexts(app);
+    // A number out of its range, said as every usage error is; the exit status.
+    const auto outOfRange = [&parser](const QCommandLineOption &option, int highest) {
+        std::fprintf(stderr, "%s\n",
+                     qUtf8Printable(dialkite::cmdline::usageLine(
+                         QStringLiteral("dialkite"), {},
+                         QCoreApplication::translate("dialkite", "%1 takes %2 to %3, not '%4'")
+                             .arg(QStringLiteral("--") + option.names().first())
+                             .arg(1)
+                             .arg(highest)
+                             .arg(parser.value(option).left(40)))));
+        return 2;
+    };
     std::optional<qint16> variant;
     if (parser.isSet(variantOption)) {
         bool ok = false;
         const int number = parser.value(variantOption).toInt(&ok);
         if (!ok || number < 1 || !dialkite::variantTable().find(dialkite::VariantId(number))) {
-            std::fprintf(stderr, "%s\n",
-                         qUtf8Printable(dialkite::cmdline::usageLine(
-                             QStringLiteral("dialkite"), {},
-                             QCoreApplication::translate("dialkite", "%1 takes %2 to %3, not '%4'")
-                                 .arg(QStringLiteral("--variant"))
-                                 .arg(1)
-                                 .arg(dialkite::variantTable().highest())
-                                 .arg(parser.value(variantOption).left(40)))));
-            return 2;
+            return outOfRange(variantOption, dialkite::variantTable().highest());
         }
         variant = qint16(number);
     }
@@ -126,15 +130,7 @@ int main(int argc, char *argv[])
         bool ok = false;
         const int port = parser.value(portOption).toInt(&ok);
         if (!ok || port < 1 || port > 255) {
-            std::fprintf(stderr, "%s\n",
-                         qUtf8Printable(dialkite::cmdline::usageLine(
-                             QStringLiteral("dialkite"), {},
-                             QCoreApplication::translate("dialkite", "%1 takes %2 to %3, not '%4'")
-                                 .arg(QStringLiteral("--port"))
-                                 .arg(1)
-                                 .arg(255)
-                                 .arg(parser.value(portOption).left(40)))));
-            return 2;
+            return outOfRange(portOption, 255);
         }
         window.choosePortAtStart(qint16(port));
     }

@@ -78,7 +78,8 @@ public:
         : m_options(std::move(options))
         , m_server(GateLimits{.largestBody = kLargestRequest,
                               .workers = m_options.maxLiveClients + kThreads})
-        , m_access(m_options.address, m_options.hosts, m_options.token, webpage::kSignIn)
+        , m_access(m_options.address, m_options.hosts, m_options.token,
+                   webpage::signInPage("다이얼카이트 로그인", "다이얼카이트 현황", "/app.css"))
     {
         loadBoard();
         routes();
@@ -233,7 +234,8 @@ private:
     {
         m_access.install(m_server);
         m_server.Get("/", [this](const httplib::Request &request, httplib::Response &response) {
-            response.set_content(allowed(request) ? webpage::kIndex : webpage::kSignIn,
+            response.set_content(allowed(request) ? std::string(webpage::kIndex)
+                                                  : m_access.signInPage(),
                                  "text/html; charset=utf-8");
         });
         const auto file = [this](const char *path, const char *content, const char *type) {

@@ -44,6 +44,8 @@ public:
     static bool foreign(const httplib::Request &request, httplib::Response &response);
 
     static constexpr char kCookie[] = "dialkite_session";
+    // The sign-in form it answers with.
+    const std::string &signInPage() const { return m_signInPage; }
 
 private:
     httplib::Server::HandlerResponse checkHost(const httplib::Request &request,

@@ -4,6 +4,8 @@
 
 #include "webpage.h"
 
+#include <utility>
+
 namespace dialkite::webpage {
 
 const char kIndex[] = R"HTML(<!DOCTYPE html>
@@ -54,16 +56,32 @@ const char kIndex[] = R"HTML(<!DOCTYPE html>
 </html>
 )HTML";
 
-const char kSignIn[] = R"HTML(<!DOCTYPE html>
+namespace {
+
+const char kSignInShape[] = R"HTML(<!DOCTYPE html>
 <html lang="ko">
-<head><meta charset="utf-8"><title>다이얼카이트 로그인</title>
-<link rel="stylesheet" href="/app.css">
+<head><meta charset="utf-8"><meta name="viewport" content="width=device-width, initial-scale=1">
+<title>@TITLE@</title>
+<link rel="stylesheet" href="@STYLE@">
 <link rel="icon" href="/favicon.svg" type="image/svg+xml"></head>
-<body><main><h1>다이얼카이트 현황</h1>
+<body><main class="sign-in"><h1>@HEADING@</h1>
 <!--message-->
 <form method="post" action="/login"><label>접속 토큰 <input name="token" type="password" autofocus></label>
 <button type="submit">로그인</button></form></main></body></html>
 )HTML";
+
+} // namespace
+
+std::string signInPage(const std::string &title, const std::string &heading,
+                       const std::string &stylesheet)
+{
+    std::string page = kSignInShape;
+    for (const auto &[marker, text] :
+         {std::pair{std::string("@TITLE@"), title}, std::pair{std::string("@HEADING@"), heading},
+          std::pair{std::string("@STYLE@"), stylesheet}})
+        page.replace(page.find(marker), marker.size(), text);
+    return page;
+}
 
 const char kWrongToken[] =
     R"HTML(<p class="offline" id="wrong-token">토큰이 맞지 않습니다.</p>)HTML";
@@ -364,6 +382,7 @@ h2 { font-size: 1.05em; margin: 0.8em 0 0.4em; }
 main { padding: 0 1em 1em; display: grid; grid-template-columns: minmax(0, 1fr) minmax(0, 1fr);
   gap: 0 1.5em; }
 #search-section { grid-column: 1 / span 2; }
+main.sign-in { display: block; max-width: 30em; }
 table { border-collapse: collapse; width: 100%; background: var(--card); font-size: 0.9em; }
 th, td { border: 1px solid var(--line); padding: 0.2em 0.5em; text-align: center; white-space: nowrap; }
 th { background: var(--head); }

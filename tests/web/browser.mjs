@@ -2,6 +2,7 @@
 // chromium and playwright-core. Without the browser or playwright-core a test is skipped
 // (exit status 77) with the reason; without the programs it fails.
 
+import {spawn} from 'node:child_process';
 import fs from 'node:fs';
 
 export const SKIP = 77;
@@ -39,4 +40,18 @@ export function launch() {
     headless: true,
     args: ['--no-sandbox', '--disable-gpu', '--no-first-run'],
   });
+}
+
+// A simulated box (dialkite-sim with `args`) and the promise of its pseudo-terminal's path.
+export function startSim(args) {
+  const box = spawn(sim, args, {stdio: ['ignore', 'pipe', 'pipe']});
+  const device = new Promise((resolve, reject) => {
+    let out = '';
+    box.stdout.on('data', (chunk) => {
+      out += chunk;
+      if (out.includes('\n')) resolve(out.split('\n')[0].trim());
+    });
+    box.on('exit', () => reject(new Error('the simulator ended')));
+  });
+  return {box, device};
 }

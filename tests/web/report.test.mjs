@@ -5,12 +5,12 @@
 //
 // Exit status: 0 passed, 1 failed, 77 skipped (no browser or no playwright-core here).
 
-import {spawn, spawnSync} from 'node:child_process';
+import {spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-import {cli, launch, sim} from './browser.mjs';
+import {cli, launch, startSim} from './browser.mjs';
 
 function fail(reason) {
   console.error('FAILED: ' + reason);
@@ -19,16 +19,9 @@ function fail(reason) {
 
 const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'dialkite-report-'));
 // A box whose name is markup: the report must show it, not obey it.
-const box = spawn(sim, ['--variant', '3', '--keep-running', '--name', '<b>X</b>'],
-                  {stdio: ['pipe', 'pipe', 'pipe']});
-const device = await new Promise((resolve, reject) => {
-  let out = '';
-  box.stdout.on('data', (chunk) => {
-    out += chunk;
-    if (out.includes('\n')) resolve(out.split('\n')[0].trim());
-  });
-  box.on('exit', () => reject(new Error('the simulator ended')));
-});
+const started = startSim(['--variant', '3', '--keep-running', '--name', '<b>X</b>']);
+const box = started.box;
+const device = await started.device;
 const suite = path.join(dir, 'quick.suite');
 fs.writeFileSync(suite, 'select 3\nidentify\nexpect identification version=V1.* within 2s\n' +
                         'expect tx <STX> m*<ETX> within 1s\ndetect-read\n' +

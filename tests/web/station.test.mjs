@@ -11,7 +11,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-import {cli, launch, sim} from './browser.mjs';
+import {cli, launch, startSim} from './browser.mjs';
 
 const BOXES = 8;
 
@@ -20,24 +20,11 @@ function fail(reason) {
   process.exitCode = 1;
 }
 
-// A simulated box, once it has said its device.
-function startBox(name) {
-  const box = spawn(sim, ['--variant', '3', '--keep-running', '--name', name],
-                    {stdio: ['ignore', 'pipe', 'pipe']});
-  const device = new Promise((resolve, reject) => {
-    let out = '';
-    box.stdout.on('data', (chunk) => {
-      out += chunk;
-      if (out.includes('\n')) resolve(out.split('\n')[0].trim());
-    });
-    box.on('exit', () => reject(new Error('a simulator ended')));
-  });
-  return {box, device};
-}
-
 const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'dialkite-station-'));
 const boxes = [];
-for (let i = 0; i < BOXES; ++i) boxes.push(startBox(i === 3 ? '<b>X</b>' : 'DK-C0001'));
+for (let i = 0; i < BOXES; ++i)
+  boxes.push(startSim(['--variant', '3', '--keep-running', '--name',
+                       i === 3 ? '<b>X</b>' : 'DK-C0001']));
 const devices = await Promise.all(boxes.map((b) => b.device));
 
 const suite = path.join(dir, 'station.suite');
