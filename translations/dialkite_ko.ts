@@ -103,5 +103,421 @@
         <source>not permitted to open it</source>
         <translation>열 권한이 없습니다</translation>
     </message>
+    <message>
+        <source>--lang takes ko or en, not &apos;%1&apos;</source>
+        <translation>--lang은(는) ko 또는 en입니다. &apos;%1&apos;은(는) 안 됩니다</translation>
+    </message>
+</context>
+<context>
+    <name>window</name>
+    <message>
+        <source>다이얼카이트 ( DIAL KITE )</source>
+        <translation>다이얼카이트 ( DIAL KITE )</translation>
+    </message>
+    <message>
+        <source>통신포트</source>
+        <translation>통신포트</translation>
+    </message>
+    <message>
+        <source>장비선택</source>
+        <translation>장비선택</translation>
+    </message>
+    <message>
+        <source>장비확인</source>
+        <translation>장비확인</translation>
+    </message>
+    <message>
+        <source>볼륨조절</source>
+        <translation>볼륨조절</translation>
+    </message>
+    <message>
+        <source>전화걸기</source>
+        <translation>전화걸기</translation>
+    </message>
+    <message>
+        <source>전화끊기</source>
+        <translation>전화끊기</translation>
+    </message>
+    <message>
+        <source>장비변경</source>
+        <translation>장비변경</translation>
+    </message>
+    <message>
+        <source>설정상태</source>
+        <translation>설정상태</translation>
+    </message>
+    <message>
+        <source>채널</source>
+        <translation>채널</translation>
+    </message>
+    <message>
+        <source>수신시각</source>
+        <translation>수신시각</translation>
+    </message>
+    <message>
+        <source>수신번호</source>
+        <translation>수신번호</translation>
+    </message>
+    <message>
+        <source>상태</source>
+        <translation>상태</translation>
+    </message>
+    <message>
+        <source>번호</source>
+        <translation>번호</translation>
+    </message>
+    <message>
+        <source>통신데이타 ( PC -&gt; 장치 )</source>
+        <translation>통신데이타 ( PC -&gt; 장치 )</translation>
+    </message>
+    <message>
+        <source>통신데이타 ( 장치 -&gt; PC )</source>
+        <translation>통신데이타 ( 장치 -&gt; PC )</translation>
+    </message>
+    <message>
+        <source>장비명</source>
+        <translation>장비명</translation>
+    </message>
+    <message>
+        <source>버  젼</source>
+        <translation>버  젼</translation>
+    </message>
+    <message>
+        <source>프로그램을 종료 하시겠습니까?</source>
+        <translation>프로그램을 종료 하시겠습니까?</translation>
+    </message>
+    <message>
+        <source>프로그램 종료</source>
+        <translation>프로그램 종료</translation>
+    </message>
+    <message>
+        <source>COM 포트를 열수가 없습니다. 포트를 확인하십시오</source>
+        <translation>COM 포트를 열수가 없습니다. 포트를 확인하십시오</translation>
+    </message>
+    <message>
+        <source>Port Error</source>
+        <translation>Port Error</translation>
+    </message>
+    <message>
+        <source>장치: </source>
+        <translation>장치: </translation>
+    </message>
+    <message>
+        <source>이유: </source>
+        <translation>이유: </translation>
+    </message>
+    <message>
+        <source>(연결할 장치가 정해지지 않음)</source>
+        <translation>(연결할 장치가 정해지지 않음)</translation>
+    </message>
+    <message>
+        <source>통신포트 연결이 끊겼습니다 (%1). 장치가 다시 연결되면 자동으로 엽니다.</source>
+        <translation>통신포트 연결이 끊겼습니다 (%1). 장치가 다시 연결되면 자동으로 엽니다.</translation>
+    </message>
+    <message>
+        <source>통신포트 연결이 끊겼습니다 (%1). 통신포트 버튼으로 다시 여십시오.</source>
+        <translation>통신포트 연결이 끊겼습니다 (%1). 통신포트 버튼으로 다시 여십시오.</translation>
+    </message>
+    <message>
+        <source>다시 연결되었습니다 (%1).</source>
+        <translation>다시 연결되었습니다 (%1).</translation>
+    </message>
+    <message>
+        <source>아직 통신포트를 고르지 않았습니다. 통신포트 창에서 장비가 연결된 포트를 고르십시오.</source>
+        <translation>아직 통신포트를 고르지 않았습니다. 통신포트 창에서 장비가 연결된 포트를 고르십시오.</translation>
+    </message>
+    <message>
+        <source>장치가 빠졌거나 상대편이 닫았습니다</source>
+        <translation>장치가 빠졌거나 상대편이 닫았습니다</translation>
+    </message>
+    <message>
+        <source>다른 프로그램이 사용 중입니다</source>
+        <translation>다른 프로그램이 사용 중입니다</translation>
+    </message>
+    <message>
+        <source>그런 장치가 없습니다</source>
+        <translation>그런 장치가 없습니다</translation>
+    </message>
+    <message>
+        <source>열 권한이 없습니다</source>
+        <translation>열 권한이 없습니다</translation>
+    </message>
+    <message>
+        <source>%1번 포트에 정해진 장치가 없습니다</source>
+        <translation>%1번 포트에 정해진 장치가 없습니다</translation>
+    </message>
+    <message>
+        <source>닫힘: </source>
+        <translation>닫힘: </translation>
+    </message>
+    <message>
+        <source>포트를 닫았습니다</source>
+        <translation>포트를 닫았습니다</translation>
+    </message>
+    <message>
+        <source>발신번호를 입력하여 주십시요</source>
+        <translation>발신번호를 입력하여 주십시요</translation>
+    </message>
+    <message>
+        <source>에러메세지</source>
+        <translation>에러메세지</translation>
+    </message>
+    <message>
+        <source>기록 중지</source>
+        <translation>기록 중지</translation>
+    </message>
+    <message>
+        <source>통신 기록을 저장할 수 없어 기록을 멈췄습니다. 장비와의 통신은 계속됩니다.</source>
+        <translation>통신 기록을 저장할 수 없어 기록을 멈췄습니다. 장비와의 통신은 계속됩니다.</translation>
+    </message>
+    <message>
+        <source>통화 기록</source>
+        <translation>통화 기록</translation>
+    </message>
+    <message>
+        <source>통화 기록 보기 (Ctrl+H)</source>
+        <translation>통화 기록 보기 (Ctrl+H)</translation>
+    </message>
+    <message>
+        <source>번호 검색</source>
+        <translation>번호 검색</translation>
+    </message>
+    <message>
+        <source>전체</source>
+        <translation>전체</translation>
+    </message>
+    <message>
+        <source>부터</source>
+        <translation>부터</translation>
+    </message>
+    <message>
+        <source>까지</source>
+        <translation>까지</translation>
+    </message>
+    <message>
+        <source>기간</source>
+        <translation>기간</translation>
+    </message>
+    <message>
+        <source>CSV로 저장</source>
+        <translation>CSV로 저장</translation>
+    </message>
+    <message>
+        <source>PC 시각</source>
+        <translation>PC 시각</translation>
+    </message>
+    <message>
+        <source>장비</source>
+        <translation>장비</translation>
+    </message>
+    <message>
+        <source>통화 기록 중지</source>
+        <translation>통화 기록 중지</translation>
+    </message>
+    <message>
+        <source>통화 기록을 저장할 수 없어 기록을 멈췄습니다. 장비와의 통신은 계속됩니다.</source>
+        <translation>통화 기록을 저장할 수 없어 기록을 멈췄습니다. 장비와의 통신은 계속됩니다.</translation>
+    </message>
+    <message>
+        <source>통화 기록 파일을 읽을 수 없어 옆으로 옮기고 새 기록을 시작했습니다.</source>
+        <translation>통화 기록 파일을 읽을 수 없어 옆으로 옮기고 새 기록을 시작했습니다.</translation>
+    </message>
+    <message>
+        <source>저장 실패</source>
+        <translation>저장 실패</translation>
+    </message>
+    <message>
+        <source>%1건</source>
+        <translation>%1건</translation>
+    </message>
+    <message>
+        <source>검색 결과 없음</source>
+        <translation>검색 결과 없음</translation>
+    </message>
+    <message>
+        <source>기간이 거꾸로입니다: 시작(%1)이 끝(%2)보다 늦습니다. 날짜를 고쳐 주십시오.</source>
+        <translation>기간이 거꾸로입니다: 시작(%1)이 끝(%2)보다 늦습니다. 날짜를 고쳐 주십시오.</translation>
+    </message>
+    <message>
+        <source>CSV로 저장했습니다 (%1건): %2</source>
+        <translation>CSV로 저장했습니다 (%1건): %2</translation>
+    </message>
+    <message>
+        <source>파랑: 장비확인을 마친 장비가 보낸 통화 · 빨강: 장비확인과 상관없이 받는 통화 · 검정: 색을 구분하지 않는 종류의 통화</source>
+        <translation>파랑: 장비확인을 마친 장비가 보낸 통화 · 빨강: 장비확인과 상관없이 받는 통화 · 검정: 색을 구분하지 않는 종류의 통화</translation>
+    </message>
+    <message>
+        <source>설정 저장 실패</source>
+        <translation>설정 저장 실패</translation>
+    </message>
+    <message>
+        <source>설정 파일에 저장하지 못했습니다. 선택한 값은 프로그램을 끝낼 때까지만 유지됩니다.</source>
+        <translation>설정 파일에 저장하지 못했습니다. 선택한 값은 프로그램을 끝낼 때까지만 유지됩니다.</translation>
+    </message>
+    <message>
+        <source>복사</source>
+        <translation>복사</translation>
+    </message>
+    <message>
+        <source>CSV로 저장...</source>
+        <translation>CSV로 저장...</translation>
+    </message>
+    <message>
+        <source>연결됨</source>
+        <translation>연결됨</translation>
+    </message>
+    <message>
+        <source>장치 없음</source>
+        <translation>장치 없음</translation>
+    </message>
+    <message>
+        <source>발견된 장치</source>
+        <translation>발견된 장치</translation>
+    </message>
+    <message>
+        <source>선택한 번호에 연결</source>
+        <translation>선택한 번호에 연결</translation>
+    </message>
+    <message>
+        <source>(발견된 USB/직렬 장치 없음)</source>
+        <translation>(발견된 USB/직렬 장치 없음)</translation>
+    </message>
+    <message>
+        <source>발신번호표시금지</source>
+        <translation>발신번호표시금지</translation>
+    </message>
+    <message>
+        <source>공중전화</source>
+        <translation>공중전화</translation>
+    </message>
+    <message>
+        <source>발신번호수집불가</source>
+        <translation>발신번호수집불가</translation>
+    </message>
+    <message>
+        <source>통신포트 설정</source>
+        <translation>통신포트 설정</translation>
+    </message>
+    <message>
+        <source>설정</source>
+        <translation>설정</translation>
+    </message>
+    <message>
+        <source>취소</source>
+        <translation>취소</translation>
+    </message>
+    <message>
+        <source>다이얼카이트 장비 변경</source>
+        <translation>다이얼카이트 장비 변경</translation>
+    </message>
+    <message>
+        <source>변경할 다이얼카이트 장비 설정</source>
+        <translation>변경할 다이얼카이트 장비 설정</translation>
+    </message>
+    <message>
+        <source>확 인</source>
+        <translation>확 인</translation>
+    </message>
+    <message>
+        <source>취 소</source>
+        <translation>취 소</translation>
+    </message>
+    <message>
+        <source>다이얼카이트 장비 설정</source>
+        <translation>다이얼카이트 장비 설정</translation>
+    </message>
+    <message>
+        <source>시험할 다이얼카이트 장비 설정</source>
+        <translation>시험할 다이얼카이트 장비 설정</translation>
+    </message>
+    <message>
+        <source>확인</source>
+        <translation>확인</translation>
+    </message>
+    <message>
+        <source>발신할 Channel을 선택하세요</source>
+        <translation>발신할 Channel을 선택하세요</translation>
+    </message>
+    <message>
+        <source>발신번호를 입력하세요.</source>
+        <translation>발신번호를 입력하세요.</translation>
+    </message>
+    <message>
+        <source>발신중지할 Channel을 선택하세요</source>
+        <translation>발신중지할 Channel을 선택하세요</translation>
+    </message>
+    <message>
+        <source>다이얼카이트 상태확인 및 설정</source>
+        <translation>다이얼카이트 상태확인 및 설정</translation>
+    </message>
+    <message>
+        <source>HOOK/RING 검출 안함</source>
+        <translation>HOOK/RING 검출 안함</translation>
+    </message>
+    <message>
+        <source>HOOK 검출 사용</source>
+        <translation>HOOK 검출 사용</translation>
+    </message>
+    <message>
+        <source>HOOK/RING 검출 사용</source>
+        <translation>HOOK/RING 검출 사용</translation>
+    </message>
+    <message>
+        <source>상태 읽어오기</source>
+        <translation>상태 읽어오기</translation>
+    </message>
+    <message>
+        <source>스피커 볼륨조절</source>
+        <translation>스피커 볼륨조절</translation>
+    </message>
+    <message>
+        <source>장비 스피커 볼륨조절</source>
+        <translation>장비 스피커 볼륨조절</translation>
+    </message>
+    <message>
+        <source>끔</source>
+        <translation>끔</translation>
+    </message>
+    <message>
+        <source>작게</source>
+        <translation>작게</translation>
+    </message>
+    <message>
+        <source>중간</source>
+        <translation>중간</translation>
+    </message>
+    <message>
+        <source>크게</source>
+        <translation>크게</translation>
+    </message>
+    <message>
+        <source>색</source>
+        <translation>색</translation>
+    </message>
+    <message>
+        <source>종류</source>
+        <translation>종류</translation>
+    </message>
+    <message>
+        <source>포트</source>
+        <translation>포트</translation>
+    </message>
+    <message>
+        <source>충돌</source>
+        <translation>충돌</translation>
+    </message>
+    <message>
+        <source>파랑</source>
+        <translation>파랑</translation>
+    </message>
+    <message>
+        <source>빨강</source>
+        <translation>빨강</translation>
+    </message>
+    <message>
+        <source>번호</source>
+        <comment>call status</comment>
+        <translation>번호</translation>
+    </message>
 </context>
 </TS>

@@ -30,7 +30,7 @@ Console::Console(SerialLink &link, ConsoleView &view, Settings &settings, QObjec
     , m_link(link)
     , m_view(view)
     , m_settings(settings)
-    , m_outgoingCaption(texts::kDial)
+    , m_outgoingCaption(texts::shown(texts::kDial))
 {
     for (int i = 0; i < kGridCount; ++i) {
         GridDesign design = gridDesign(GridId(i + 1));
@@ -60,7 +60,7 @@ void Console::Timer1_Timer()
     const std::optional<qint16> port = portNumber(m_settings.read(kPortSection, kNumKey));
     // No settings file yet (a first start): nothing was chosen, and the details say so.
     if (!port && !QFileInfo::exists(m_settings.path()))
-        reportPortError(texts::kPortNotChosen);
+        reportPortError(texts::shown(texts::kPortNotChosen));
     else if (!port)
         reportPortError(m_settings.problem());
     else if (!openPort(*port))
@@ -104,16 +104,16 @@ bool Console::saveSetting(const QString &section, const QString &key, const QStr
 {
     if (m_settings.write(section, key, value))
         return true;
-    m_view.showNotice({texts::kSettingsNotSavedText, texts::kSettingsNotSavedTitle,
-                       m_settings.problem(), MessageBox::Icon::Exclamation,
-                       MessageBox::Buttons::Ok});
+    m_view.showNotice({texts::shown(texts::kSettingsNotSavedText),
+                       texts::shown(texts::kSettingsNotSavedTitle), m_settings.problem(),
+                       MessageBox::Icon::Exclamation, MessageBox::Buttons::Ok});
     return false;
 }
 
 bool Console::Form_Unload()
 {
-    const Answer answer = m_view.showMessage({texts::kQuitText,
-                                              texts::kQuitTitle,
+    const Answer answer = m_view.showMessage({texts::shown(texts::kQuitText),
+                                              texts::shown(texts::kQuitTitle),
                                               {},
                                               MessageBox::Icon::Question,
                                               MessageBox::Buttons::OkCancel});
@@ -165,8 +165,8 @@ void Console::closePort()
 
 void Console::reportPortError(const QString &detail)
 {
-    m_view.showMessage({texts::kPortErrorText, texts::kPortErrorTitle, detail,
-                        MessageBox::Icon::Stop, MessageBox::Buttons::Ok});
+    m_view.showMessage({texts::shown(texts::kPortErrorText), texts::shown(texts::kPortErrorTitle),
+                        detail, MessageBox::Icon::Stop, MessageBox::Buttons::Ok});
     if (m_link.isOpen())
         closePort();
 }
@@ -183,36 +183,40 @@ void Console::onLinkLost(const QString &reason)
                                            : m_link.device();
     const bool again =
         m_settings.read(kPortSection, QStringLiteral("RECONNECT")).trimmed() != QLatin1String("0");
-    m_view.showNotice({(again ? texts::kPortLostText : texts::kPortLostNoRetryText).arg(port),
-                       texts::kPortErrorTitle,
-                       texts::kPortDevice + m_link.device() + QLatin1Char('\n') +
-                           texts::kPortReason + reasonShown(reason),
-                       MessageBox::Icon::Stop, MessageBox::Buttons::Ok, kPortNotice});
+    m_view.showNotice(
+        {(again ? texts::shown(texts::kPortLostText) : texts::shown(texts::kPortLostNoRetryText))
+             .arg(port),
+         texts::shown(texts::kPortErrorTitle),
+         texts::shown(texts::kPortDevice) + m_link.device() + QLatin1Char('\n') +
+             texts::shown(texts::kPortReason) + reasonShown(reason),
+         MessageBox::Icon::Stop, MessageBox::Buttons::Ok, kPortNotice});
 }
 
 QString Console::reasonShown(const QString &reason)
 {
     if (reason == linkreason::kRemoved)
-        return texts::kReasonRemoved;
+        return texts::shown(texts::kReasonRemoved);
     if (reason == linkreason::kInUse)
-        return texts::kReasonInUse;
+        return texts::shown(texts::kReasonInUse);
     if (reason == linkreason::kNoSuchDevice)
-        return texts::kReasonNoSuchDevice;
+        return texts::shown(texts::kReasonNoSuchDevice);
     if (reason == linkreason::kNotPermitted)
-        return texts::kReasonNotPermitted;
+        return texts::shown(texts::kReasonNotPermitted);
     static const QRegularExpression noDevice(QStringLiteral("^no device for port (-?[0-9]+)$"));
     if (const auto match = noDevice.match(reason); match.hasMatch())
-        return texts::kReasonNoDevice.arg(match.captured(1));
+        return texts::shown(texts::kReasonNoDevice).arg(match.captured(1));
     return reason;
 }
 
 QString Console::openFailure() const
 {
     const QString device =
-        texts::kPortDevice + (m_link.device().isEmpty() ? texts::kPortNoDevice : m_link.device());
+        texts::shown(texts::kPortDevice) +
+        (m_link.device().isEmpty() ? texts::shown(texts::kPortNoDevice) : m_link.device());
     return m_link.lastError().isEmpty()
                ? device
-               : device + QLatin1Char('\n') + texts::kPortReason + reasonShown(m_link.lastError());
+               : device + QLatin1Char('\n') + texts::shown(texts::kPortReason) +
+                     reasonShown(m_link.lastError());
 }
 
 // ---- Receiving ----
@@ -405,14 +409,14 @@ void Console::setVariant(VariantId code)
 
 void Console::startOutgoingCall(const QByteArray &number)
 {
-    setOutgoingCaption(texts::kHangUp);
+    setOutgoingCaption(texts::shown(texts::kHangUp));
     m_state.OutgoingFlag = 1;
     m_state.OutgoingNumber = number;
 }
 
 void Console::hangUpOutgoingCall()
 {
-    setOutgoingCaption(texts::kDial);
+    setOutgoingCaption(texts::shown(texts::kDial));
     m_state.OutgoingFlag = 0;
 }
 
@@ -423,7 +427,7 @@ void Console::restoreState(VariantId code, qint16 identifyFlag, qint16 outgoingF
     m_state.IdentifyFlag = identifyFlag;
     m_state.OutgoingFlag = outgoingFlag;
     m_state.OutgoingNumber = outgoingNumber;
-    setOutgoingCaption(outgoingFlag ? texts::kHangUp : texts::kDial);
+    setOutgoingCaption(outgoingFlag ? texts::shown(texts::kHangUp) : texts::shown(texts::kDial));
 }
 
 void Console::noteOperatorStep(const QString &words)
@@ -507,7 +511,7 @@ void Console::setOutgoingCaption(const QString &caption)
 void Console::endOutgoingCall()
 {
     emitEvent(events::OutgoingCallEnded{});
-    setOutgoingCaption(texts::kDial);
+    setOutgoingCaption(texts::shown(texts::kDial));
     m_state.OutgoingFlag = 0;
 }
 

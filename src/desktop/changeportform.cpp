@@ -1,5 +1,7 @@
 #include "changeportform.h"
 
+#include <QCoreApplication>
+
 #include "operations/port.h"
 
 #include "console/texts.h"
@@ -21,13 +23,13 @@ OptionDialogSpec design()
     static const char *const names[kPortChoices] = {"COM1", "COM2", "COM3", "COM4", "COM5",
                                                     "COM6", "COM7", "COM8", "COM9"};
     OptionDialogSpec spec{"ChangePortForm",
-                          QStringLiteral("통신포트 설정"),
+                          QCoreApplication::translate("window", "통신포트 설정"),
                           {},
                           {},
                           3,
                           false,
-                          {"OKButton", QStringLiteral("설정")},
-                          {"CancelButton", QStringLiteral("취소")},
+                          {"OKButton", QCoreApplication::translate("window", "설정")},
+                          {"CancelButton", QCoreApplication::translate("window", "취소")},
                           true};
     for (int n = 1; n <= kPortChoices; ++n)
         spec.options.append({names[n - 1], QString::fromLatin1(names[n - 1]), qint16(n)});
@@ -51,8 +53,8 @@ ChangePortForm::ChangePortForm(Console &console, QWidget *parent)
     auto *line = new QHBoxLayout;
     m_adapters = new QComboBox(devices);
     m_adapters->setObjectName(QStringLiteral("Adapters"));
-    m_adapters->setToolTip(texts::kDetectedAdapters);
-    auto *map = new QPushButton(texts::kMapAdapter, devices);
+    m_adapters->setToolTip(texts::shown(texts::kDetectedAdapters));
+    auto *map = new QPushButton(texts::shown(texts::kMapAdapter), devices);
     map->setObjectName(QStringLiteral("MapAdapter"));
     line->addWidget(m_adapters, 1);
     line->addWidget(map);
@@ -95,20 +97,21 @@ void ChangePortForm::refreshDevices()
         const bool there =
             !detail.isEmpty() || (device.startsWith(QLatin1Char('/')) && QFileInfo::exists(device));
         if (auto *option = findChild<QRadioButton *>(QStringLiteral("COM%1").arg(n)))
-            option->setToolTip(device + QStringLiteral(" — ") +
-                               (there ? texts::kPortPresent : texts::kPortAbsent) +
-                               (detail.isEmpty() ? QString() : QLatin1Char('\n') + detail));
+            option->setToolTip(
+                device + QStringLiteral(" — ") +
+                (there ? texts::shown(texts::kPortPresent) : texts::shown(texts::kPortAbsent)) +
+                (detail.isEmpty() ? QString() : QLatin1Char('\n') + detail));
         if (there)
             present << QStringLiteral("COM%1").arg(n);
     }
     m_present->setText(
-        texts::kPortPresent + QStringLiteral(": ") +
+        texts::shown(texts::kPortPresent) + QStringLiteral(": ") +
         (present.isEmpty() ? QStringLiteral("-") : present.join(QStringLiteral(", "))));
     m_adapters->clear();
     for (const QSerialPortInfo &port : ports)
         m_adapters->addItem(describe(port), port.systemLocation());
     if (ports.isEmpty())
-        m_adapters->addItem(texts::kNoAdapters);
+        m_adapters->addItem(texts::shown(texts::kNoAdapters));
 }
 
 bool ChangePortForm::mapAdapter(const QString &systemLocation)

@@ -3,6 +3,8 @@
 #include "console/variant.h"
 #include "operations/change.h"
 
+#include <QCoreApplication>
+
 namespace dialkite {
 
 namespace {
@@ -11,13 +13,13 @@ namespace {
 OptionDialogSpec design()
 {
     OptionDialogSpec spec{"DialkiteChangeForm",
-                          QStringLiteral("다이얼카이트 장비 변경"),
-                          QStringLiteral("변경할 다이얼카이트 장비 설정"),
+                          QCoreApplication::translate("window", "다이얼카이트 장비 변경"),
+                          QCoreApplication::translate("window", "변경할 다이얼카이트 장비 설정"),
                           {},
                           0,
                           false,
-                          {"Command1", QStringLiteral("확 인")},
-                          {"Command2", QStringLiteral("취 소")},
+                          {"Command1", QCoreApplication::translate("window", "확 인")},
+                          {"Command2", QCoreApplication::translate("window", "취 소")},
                           false};
     for (const VariantInfo *variant : variantTable().reprogrammable())
         spec.options.append({"Change" + QByteArray::number(variant->code.number()),

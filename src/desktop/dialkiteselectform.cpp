@@ -3,6 +3,8 @@
 #include "console/variant.h"
 #include "operations/select.h"
 
+#include <QCoreApplication>
+
 namespace dialkite {
 
 namespace {
@@ -10,13 +12,13 @@ namespace {
 OptionDialogSpec design()
 {
     OptionDialogSpec spec{"DialkiteSelectForm",
-                          QStringLiteral("다이얼카이트 장비 설정"),
-                          QStringLiteral("시험할 다이얼카이트 장비 설정"),
+                          QCoreApplication::translate("window", "다이얼카이트 장비 설정"),
+                          QCoreApplication::translate("window", "시험할 다이얼카이트 장비 설정"),
                           {},
                           0,
                           false,
-                          {"Command1", QStringLiteral("확 인")},
-                          {"Command2", QStringLiteral("취 소")},
+                          {"Command1", QCoreApplication::translate("window", "확 인")},
+                          {"Command2", QCoreApplication::translate("window", "취 소")},
                           true};
     // One option a variant: "Select1" for variant 1 and so on.
     for (const VariantInfo &variant : variantTable().all()) {

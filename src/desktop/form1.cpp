@@ -46,31 +46,32 @@ Form1::Form1(SerialLink &link, Settings &settings, QWidget *parent)
     , m_console(link, *this, settings)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(texts::kWindowTitle);
+    setWindowTitle(texts::shown(texts::kWindowTitle));
     setWindowIcon(kiteIcon());
     setFixedSize(pixels(kClientWidth), pixels(kClientHeight));
 
-    addButton("ChangePort", texts::kChangePort, QStyle::SP_DriveNetIcon, 0,
+    addButton("ChangePort", texts::shown(texts::kChangePort), QStyle::SP_DriveNetIcon, 0,
               &Form1::ChangePort_Click);
     m_portPanel = addGrid(GridId::Port, 900, 0, 1300, 900);
-    addButton("DialkiteSelect", texts::kDialkiteSelect, QStyle::SP_FileDialogListView, 2200,
-              &Form1::DialkiteSelect_Click);
+    addButton("DialkiteSelect", texts::shown(texts::kDialkiteSelect), QStyle::SP_FileDialogListView,
+              2200, &Form1::DialkiteSelect_Click);
     addGrid(GridId::Device, 3100, 0, 1300, 900);
-    addButton("ReadIdentification", texts::kReadIdentification, QStyle::SP_MessageBoxInformation,
-              4400, &Form1::ReadIdentification_Click);
+    addButton("ReadIdentification", texts::shown(texts::kReadIdentification),
+              QStyle::SP_MessageBoxInformation, 4400, &Form1::ReadIdentification_Click);
     addGrid(GridId::Identification, 5300, 0, 2600, 900);
-    addButton("Command1", texts::kVolume, QStyle::SP_MediaVolume, 7900, &Form1::Command1_Click);
+    addButton("Command1", texts::shown(texts::kVolume), QStyle::SP_MediaVolume, 7900,
+              &Form1::Command1_Click);
     m_Outgoing = addButton("Outgoing", m_console.outgoingCaption(), QStyle::SP_DialogYesButton,
                            8800, &Form1::Outgoing_Click);
-    addButton("DialkiteChange", texts::kDialkiteChange, QStyle::SP_BrowserReload, 9700,
-              &Form1::DialkiteChange_Click);
-    addButton("StausChange", texts::kDetection, QStyle::SP_FileDialogInfoView, 10600,
+    addButton("DialkiteChange", texts::shown(texts::kDialkiteChange), QStyle::SP_BrowserReload,
+              9700, &Form1::DialkiteChange_Click);
+    addButton("StausChange", texts::shown(texts::kDetection), QStyle::SP_FileDialogInfoView, 10600,
               &Form1::StausChange_Click);
     addGrid(GridId::Detection, 11500, 0, 1550, 900);
     m_callLog = addGrid(GridId::Calls, 0, 900, 7000, 9700);
     // The PC's time of each caller-ID row, for the log's CSV.
     m_callLog->setRowTime([this](int row) { return m_callTimes.value(row); });
-    m_callLog->setToolTip(texts::kColourLegend); // what blue and red mean
+    m_callLog->setToolTip(texts::shown(texts::kColourLegend)); // what blue and red mean
     connect(&m_console, &Console::observed, this, [this](const Event &event) {
         if (const auto *call = std::get_if<events::CallerId>(&event))
             m_callTimes.insert(call->row, call->at);
@@ -123,11 +124,12 @@ void Form1::watchPort(const Event &event)
         // The box that said the port went away says it is back, and goes by itself.
         if (QPointer<QMessageBox> lost = m_tagged.value(Console::kPortNotice); lost) {
             lost->setIcon(QMessageBox::Information);
-            lost->setWindowTitle(texts::kPortBackTitle);
-            lost->setText(texts::kPortBackText.arg(
-                opened->port >= 1 ? texts::kPortPrefix + QString::number(opened->port) +
-                                        QStringLiteral(", ") + opened->device
-                                  : opened->device));
+            lost->setWindowTitle(texts::shown(texts::kPortBackTitle));
+            lost->setText(texts::shown(texts::kPortBackText)
+                              .arg(opened->port >= 1
+                                       ? texts::kPortPrefix + QString::number(opened->port) +
+                                             QStringLiteral(", ") + opened->device
+                                       : opened->device));
             lost->setDetailedText(QString());
             QTimer::singleShot(kPortBackShownMs, lost, &QWidget::close);
         }
@@ -137,11 +139,11 @@ void Form1::watchPort(const Event &event)
     if (const auto *lost = std::get_if<events::PortLost>(&event))
         why = lost->reason + QStringLiteral(" (") + lost->device + QLatin1Char(')');
     else if (const auto *failed = std::get_if<events::PortOpenFailed>(&event))
-        why = (failed->reason.isEmpty() ? texts::kPortNoDevice : failed->reason) +
+        why = (failed->reason.isEmpty() ? texts::shown(texts::kPortNoDevice) : failed->reason) +
               (failed->device.isEmpty() ? QString()
                                         : QStringLiteral(" (") + failed->device + QLatin1Char(')'));
     else if (std::holds_alternative<events::PortClosed>(event))
-        why = texts::kPortClosedByOperator;
+        why = texts::shown(texts::kPortClosedByOperator);
     else
         return;
     showPortState(false, why);
@@ -157,7 +159,7 @@ void Form1::showPortState(bool open, const QString &why)
 {
     // The panel keeps its text ("COM 3"); grey while no port is open, and says why.
     m_portPanel->setStyleSheet(open ? QString() : QStringLiteral("QTableView { color: gray; }"));
-    m_portPanel->setToolTip(open ? why : texts::kPortClosed + why);
+    m_portPanel->setToolTip(open ? why : texts::shown(texts::kPortClosed) + why);
 }
 
 void Form1::Form_Load()
@@ -327,24 +329,24 @@ void Form1::addLogMenu(GridView *log, bool history)
         log, &QWidget::customContextMenuRequested, this, [this, log, history](const QPoint &at) {
             QMenu menu(this);
             menu.setObjectName(log->objectName() + QStringLiteral("Menu"));
-            menu.addAction(texts::kCopy, log, &GridView::copy);
-            menu.addAction(texts::kSaveLogCsv, this, [this, log] {
+            menu.addAction(texts::shown(texts::kCopy), log, &GridView::copy);
+            menu.addAction(texts::shown(texts::kSaveLogCsv), this, [this, log] {
                 const QString name = log == m_callLog                      ? texts::kCallLogFile
                                      : log->objectName() == u"MSFlexGrid2" ? texts::kSendLogFile
                                                                            : texts::kReceiveLogFile;
-                const QString file =
-                    QFileDialog::getSaveFileName(this, texts::kSaveLogCsv, suggestedCsvFile(name),
-                                                 QStringLiteral("CSV (*.csv)"));
+                const QString file = QFileDialog::getSaveFileName(
+                    this, texts::shown(texts::kSaveLogCsv), suggestedCsvFile(name),
+                    QStringLiteral("CSV (*.csv)"));
                 QString problem;
                 if (!file.isEmpty() && !log->exportCsv(file, &problem))
                     showNotice({problem,
-                                texts::kSaveFailedTitle,
+                                texts::shown(texts::kSaveFailedTitle),
                                 {},
                                 MessageBox::Icon::Exclamation,
                                 MessageBox::Buttons::Ok});
             });
             if (history)
-                menu.addAction(texts::kHistoryMenu, this, &Form1::showHistory);
+                menu.addAction(texts::shown(texts::kHistoryMenu), this, &Form1::showHistory);
             menu.exec(log->viewport()->mapToGlobal(at));
         });
 }

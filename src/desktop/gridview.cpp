@@ -44,7 +44,8 @@ QVariant GridDisplayModel::data(const QModelIndex &index, int role) const
 {
     switch (role) {
     case Qt::DisplayRole:
-        return visibleControls(QIdentityProxyModel::data(index, role).toString());
+        // The console's texts in the window's language (a record's bytes match none).
+        return visibleControls(texts::shown(QIdentityProxyModel::data(index, role).toString()));
     case Qt::ToolTipRole: {
         // The whole text, and for the records of the logs every byte in hexadecimal.
         const QString text = QIdentityProxyModel::data(index, Qt::DisplayRole).toString();
@@ -117,6 +118,14 @@ void GridView::applyLayout()
     verticalHeader()->setMinimumSectionSize(1);
     horizontalHeader()->setFixedHeight(layout.rowHeight > 0 ? rowHeight
                                                             : fontMetrics().height() + 6);
+}
+
+QVariant GridDisplayModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    const QVariant header = QIdentityProxyModel::headerData(section, orientation, role);
+    return role == Qt::DisplayRole && orientation == Qt::Horizontal
+               ? QVariant(texts::shown(header.toString()))
+               : header;
 }
 
 QString GridView::selectedText() const

@@ -32,6 +32,7 @@ class GridDisplayModel : public QIdentityProxyModel {
 public:
     GridDisplayModel(bool fixedFirstColumn, QObject *parent = nullptr);
     QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
     bool m_fixedFirstColumn;

@@ -57,6 +57,15 @@ int HistoryModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(historyTable().size());
 }
 
+namespace {
+// "번호" in the status column is a call that came with its number, not a row's number.
+struct Sense {
+    const char *source;
+    const char *comment;
+};
+constexpr Sense kCallStatus = QT_TRANSLATE_NOOP3("window", "번호", "call status");
+} // namespace
+
 QVariant HistoryModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= int(m_rows.size()))
@@ -68,6 +77,8 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
     case Qt::TextAlignmentRole:
         return int(Qt::AlignCenter);
     case Qt::DisplayRole:
+        return texts::shown(cellOf(historyTable()[index.column()], row, Reader::Person),
+                            kCallStatus.comment);
     case Qt::EditRole:
         return cellOf(historyTable()[index.column()], row, Reader::Person);
     default:
@@ -79,7 +90,7 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
 {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
         section < historyTable().size())
-        return historyTable()[section].title;
+        return texts::shown(historyTable()[section].title);
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
@@ -112,21 +123,21 @@ HistoryWindow::HistoryWindow(QString path, QWidget *parent)
     , m_model(new HistoryModel(this))
 {
     setObjectName(QStringLiteral("HistoryWindow"));
-    setWindowTitle(texts::kHistoryTitle);
+    setWindowTitle(texts::shown(texts::kHistoryTitle));
     resize(820, 560);
 
     m_number = new QLineEdit(this);
     m_number->setObjectName(QStringLiteral("Number"));
-    m_number->setPlaceholderText(texts::kHistoryNumber);
+    m_number->setPlaceholderText(texts::shown(texts::kHistoryNumber));
     m_number->setClearButtonEnabled(true);
     m_line = new QComboBox(this);
     m_line->setObjectName(QStringLiteral("Line"));
-    m_line->addItem(texts::kHistoryAllLines, QString());
+    m_line->addItem(texts::shown(texts::kHistoryAllLines), QString());
     for (int line = 1; line <= 16; ++line)
         m_line->addItem(QString::number(line), QString::number(line));
     // A period, typed or picked on a Korean calendar whatever the machine's language;
     // off, every date counts.
-    m_period = new QCheckBox(texts::kHistoryPeriod, this);
+    m_period = new QCheckBox(texts::shown(texts::kHistoryPeriod), this);
     m_period->setObjectName(QStringLiteral("Period"));
     const auto timeEdit = [this](const char *name, const QDateTime &at) {
         auto *edit = new QDateTimeEdit(at, this);
@@ -141,7 +152,7 @@ HistoryWindow::HistoryWindow(QString path, QWidget *parent)
     const QDate today = QDate::currentDate();
     m_since = timeEdit("Since", today.startOfDay());
     m_until = timeEdit("Until", QDateTime(today, QTime(23, 59)));
-    m_save = new QPushButton(texts::kSaveCsv, this);
+    m_save = new QPushButton(texts::shown(texts::kSaveCsv), this);
     m_save->setObjectName(QStringLiteral("SaveCsv"));
 
     m_view = new QTableView(this);
@@ -157,18 +168,18 @@ HistoryWindow::HistoryWindow(QString path, QWidget *parent)
 
     auto *filters = new QHBoxLayout;
     filters->addWidget(m_number, 2);
-    filters->addWidget(new QLabel(texts::kHistoryLine, this));
+    filters->addWidget(new QLabel(texts::shown(texts::kHistoryLine), this));
     filters->addWidget(m_line);
     filters->addWidget(m_period);
     filters->addWidget(m_since);
-    filters->addWidget(new QLabel(texts::kHistorySince, this));
+    filters->addWidget(new QLabel(texts::shown(texts::kHistorySince), this));
     filters->addWidget(m_until);
-    filters->addWidget(new QLabel(texts::kHistoryUntil, this));
+    filters->addWidget(new QLabel(texts::shown(texts::kHistoryUntil), this));
     filters->addWidget(m_save);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("Status"));
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_legend = new QLabel(texts::kColourLegend, this);
+    m_legend = new QLabel(texts::shown(texts::kColourLegend), this);
     m_legend->setObjectName(QStringLiteral("Legend"));
     m_legend->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
@@ -259,8 +270,9 @@ void HistoryWindow::refresh()
         m_model->show(nullptr);
         fitColumns();
         const QString format = QStringLiteral("yyyy-MM-dd HH:mm");
-        m_status->setText(texts::kHistoryReversed.arg(m_since->dateTime().toString(format),
-                                                      m_until->dateTime().toString(format)));
+        m_status->setText(
+            texts::shown(texts::kHistoryReversed)
+                .arg(m_since->dateTime().toString(format), m_until->dateTime().toString(format)));
         return;
     }
     QString problem;
@@ -269,7 +281,8 @@ void HistoryWindow::refresh()
     m_model->show(ready ? m_reader.calls(filter(), &problem) : nullptr);
     fitColumns();
     const qint64 found = ready ? m_reader.countCalls(filter(), &problem).value_or(0) : 0;
-    m_status->setText(found > 0 ? texts::kHistoryCount.arg(found) : texts::kHistoryEmpty);
+    m_status->setText(found > 0 ? texts::shown(texts::kHistoryCount).arg(found)
+                                : texts::shown(texts::kHistoryEmpty));
 }
 
 bool HistoryWindow::exportCsv(const QString &file, QString *problem)
@@ -299,20 +312,21 @@ bool HistoryWindow::exportCsv(const QString &file, QString *problem)
         *problem = out.errorString();
         return false;
     }
-    m_status->setText(texts::kHistorySaved.arg(rows).arg(QDir::toNativeSeparators(file)));
+    m_status->setText(
+        texts::shown(texts::kHistorySaved).arg(rows).arg(QDir::toNativeSeparators(file)));
     return true;
 }
 
 void HistoryWindow::saveCsv()
 {
-    const QString file =
-        QFileDialog::getSaveFileName(this, texts::kSaveCsv, suggestedCsvFile(texts::kHistoryTitle),
-                                     QStringLiteral("CSV (*.csv)"));
+    const QString file = QFileDialog::getSaveFileName(this, texts::shown(texts::kSaveCsv),
+                                                      suggestedCsvFile(texts::kHistoryTitle),
+                                                      QStringLiteral("CSV (*.csv)"));
     if (file.isEmpty())
         return;
     QString problem;
     if (!exportCsv(file, &problem))
-        QMessageBox::warning(this, texts::kSaveFailedTitle, problem);
+        QMessageBox::warning(this, texts::shown(texts::kSaveFailedTitle), problem);
 }
 
 } // namespace dialkite

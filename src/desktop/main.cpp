@@ -24,7 +24,7 @@ namespace {
 bool onlyAsks(int argc, char *argv[])
 {
     static const QList<QByteArrayView> valued = {"--variant", "--port", "--screenshot",
-                                                 "--screenshot-after", "--settings"};
+                                                 "--screenshot-after", "--settings", "--lang"};
     for (int i = 1; i < argc; ++i) {
         const QByteArrayView arg(argv[i]);
         if (arg == "--help" || arg == "-h" || arg == "--help-all" || arg == "--version" ||
@@ -38,6 +38,10 @@ bool onlyAsks(int argc, char *argv[])
             return true; // not an option of this program
         if (takesValue && name.size() == arg.size() && ++i >= argc)
             return true; // its value missing
+        const QByteArrayView value =
+            name.size() == arg.size() ? QByteArrayView(argv[i]) : arg.sliced(name.size() + 1);
+        if (name == "--lang" && value != "ko" && value != "en")
+            return true; // a language the window does not speak
     }
     return false;
 }
@@ -88,14 +92,33 @@ int main(int argc, char *argv[])
         QStringLiteral("Settings file to use instead of \"Dial Kite.ini\" beside the program."),
         QStringLiteral("FILE"));
     parser.addOption(settingsOption);
+    const QCommandLineOption langOption(
+        QStringLiteral("lang"),
+        QStringLiteral("The window's language: ko (the default) or en, for visiting engineers.\n"
+                       "Saved files (CSV, captures, history) stay Korean."),
+        QStringLiteral("LANG"));
+    parser.addOption(langOption);
     if (const auto status =
             dialkite::cmdline::checkArguments(parser,
                                               {variantOption, portOption, identifyOption,
-                                               screenshotOption, afterOption, settingsOption},
+                                               screenshotOption, afterOption, settingsOption, langOption},
                                               app.arguments(), QStringLiteral("dialkite")))
         return *status;
     parser.process(app); // --help and --version end here
-    dialkite::loadKoreanQtTexts(app);
+    const QString language = parser.value(langOption);
+    if (parser.isSet(langOption) && language != u"ko" && language != u"en") {
+        std::fprintf(stderr, "%s\n",
+                     qUtf8Printable(dialkite::cmdline::usageLine(
+                         QStringLiteral("dialkite"), {},
+                         QCoreApplication::translate("dialkite", "--lang takes ko or en, not '%1'")
+                             .arg(language.left(40)))));
+        return 2;
+    }
+    // The window in English: its texts and Qt's own stay as Qt writes them.
+    if (language == u"en")
+        dialkite::useLanguage(app, QStringLiteral("en"));
+    else
+        dialkite::loadKoreanQtTexts(app);
     // A number out of its range, said as every usage error is; the exit status.
     const auto outOfRange = [&parser](const QCommandLineOption &option, int highest) {
         std::fprintf(stderr, "%s\n",

@@ -2,21 +2,23 @@
 
 #include "operations/volume.h"
 
+#include <QCoreApplication>
+
 namespace dialkite {
 
 VolumeForm::VolumeForm(Console &console, QWidget *parent)
     : OptionDialog(
           {"VolumeForm",
-           QStringLiteral("스피커 볼륨조절"),
-           QStringLiteral("장비 스피커 볼륨조절"),
-           {{"Select1", QStringLiteral("끔"), 0},
-            {"Select2", QStringLiteral("작게"), 1},
-            {"Select3", QStringLiteral("중간"), 2},
-            {"Select4", QStringLiteral("크게"), 3}},
+           QCoreApplication::translate("window", "스피커 볼륨조절"),
+           QCoreApplication::translate("window", "장비 스피커 볼륨조절"),
+           {{"Select1", QCoreApplication::translate("window", "끔"), 0},
+            {"Select2", QCoreApplication::translate("window", "작게"), 1},
+            {"Select3", QCoreApplication::translate("window", "중간"), 2},
+            {"Select4", QCoreApplication::translate("window", "크게"), 3}},
            0,
            false,
-           {"Command1", QStringLiteral("확 인")},
-           {"Command2", QStringLiteral("취 소")},
+           {"Command1", QCoreApplication::translate("window", "확 인")},
+           {"Command2", QCoreApplication::translate("window", "취 소")},
            false},
           [&console](Choice choice) { Volume_Select(console, choice); }, parent)
 {}

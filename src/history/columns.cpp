@@ -8,20 +8,30 @@ namespace dialkite {
 const QList<HistoryColumn> &historyTable()
 {
     static const QList<HistoryColumn> columns = {
-        {QStringLiteral("PC 시각"), "pc_time", [](const CallRow &r) { return r.pcTime; }},
-        {QStringLiteral("장비"), "box", [](const CallRow &r) { return r.box; }},
-        {QStringLiteral("채널"), "line", [](const CallRow &r) { return r.line; }},
-        {QStringLiteral("수신시각"), "time", [](const CallRow &r) { return r.boxTime; }},
-        {QStringLiteral("수신번호"), "number", [](const CallRow &r) { return r.number; }},
-        {QStringLiteral("상태"), "status", [](const CallRow &r) { return r.status; }, statusShown},
-        {QStringLiteral("색"), "color", [](const CallRow &r) { return r.colour; }, colourShown},
-        {QStringLiteral("종류"), "variant", [](const CallRow &r) { return r.variant; },
-         variantShown},
-        {QStringLiteral("장비명"), "device", [](const CallRow &r) { return r.deviceName; }},
-        {QStringLiteral("포트"), "port",
+        {QStringLiteral(QT_TRANSLATE_NOOP("window", "PC 시각")), "pc_time",
+         [](const CallRow &r) { return r.pcTime; }},
+        {QStringLiteral(QT_TRANSLATE_NOOP("window", "장비")), "box",
+         [](const CallRow &r) { return r.box; }},
+        {QStringLiteral(QT_TRANSLATE_NOOP("window", "채널")), "line",
+         [](const CallRow &r) { return r.line; }},
+        {QStringLiteral(QT_TRANSLATE_NOOP("window", "수신시각")), "time",
+         [](const CallRow &r) { return r.boxTime; }},
+        {QStringLiteral(QT_TRANSLATE_NOOP("window", "수신번호")), "number",
+         [](const CallRow &r) { return r.number; }},
+        {QStringLiteral(QT_TRANSLATE_NOOP("window", "상태")), "status",
+         [](const CallRow &r) { return r.status; }, statusShown},
+        {QStringLiteral(QT_TRANSLATE_NOOP("window", "색")), "color",
+         [](const CallRow &r) { return r.colour; }, colourShown},
+        {QStringLiteral(QT_TRANSLATE_NOOP("window", "종류")), "variant",
+         [](const CallRow &r) { return r.variant; }, variantShown},
+        {QStringLiteral(QT_TRANSLATE_NOOP("window", "장비명")), "device",
+         [](const CallRow &r) { return r.deviceName; }},
+        {QStringLiteral(QT_TRANSLATE_NOOP("window", "포트")), "port",
          [](const CallRow &r) { return (r.port + QLatin1Char(' ') + r.device).trimmed(); }},
-        {QStringLiteral("충돌"), "conflict",
-         [](const CallRow &r) { return r.conflict ? QStringLiteral("충돌") : QString(); }},
+        {QStringLiteral(QT_TRANSLATE_NOOP("window", "충돌")), "conflict",
+         [](const CallRow &r) {
+             return r.conflict ? QStringLiteral(QT_TRANSLATE_NOOP("window", "충돌")) : QString();
+         }},
     };
     return columns;
 }
@@ -98,22 +108,22 @@ QString verdictShown(const QString &verdict)
 QString statusShown(const QString &status)
 {
     if (status == u"number")
-        return QStringLiteral("번호");
+        return QStringLiteral(QT_TRANSLATE_NOOP("window", "번호"));
     if (status == u"withheld")
-        return QStringLiteral("발신번호표시금지");
+        return QStringLiteral(QT_TRANSLATE_NOOP("window", "발신번호표시금지"));
     if (status == u"public_phone")
-        return QStringLiteral("공중전화");
+        return QStringLiteral(QT_TRANSLATE_NOOP("window", "공중전화"));
     if (status == u"not_collected")
-        return QStringLiteral("발신번호수집불가");
+        return QStringLiteral(QT_TRANSLATE_NOOP("window", "발신번호수집불가"));
     return status;
 }
 
 QString colourShown(const QString &colour)
 {
     if (colour.compare(u"#0000ff", Qt::CaseInsensitive) == 0)
-        return QStringLiteral("파랑");
+        return QStringLiteral(QT_TRANSLATE_NOOP("window", "파랑"));
     if (colour.compare(u"#ff0000", Qt::CaseInsensitive) == 0)
-        return QStringLiteral("빨강");
+        return QStringLiteral(QT_TRANSLATE_NOOP("window", "빨강"));
     return colour;
 }
 

@@ -34,8 +34,8 @@ bool dialNumber(Console &console, int line, const QString &number)
 {
     console.noteOperatorStep(scenario::dialText(line, number));
     if (number.isEmpty()) {
-        console.view().showMessage({texts::kNoNumberText,
-                                    texts::kNoNumberTitle,
+        console.view().showMessage({texts::shown(texts::kNoNumberText),
+                                    texts::shown(texts::kNoNumberTitle),
                                     {},
                                     MessageBox::Icon::Exclamation,
                                     MessageBox::Buttons::Ok});

@@ -3,6 +3,7 @@
 
 #include "support/widgets.h"
 
+#include "console/language.h"
 #include "console/recording.h"
 #include "console/texts.h"
 #include "desktop/changeportform.h"
@@ -19,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 using namespace dialkite;
@@ -102,6 +104,59 @@ TEST_F(Usability, StandardButtonsSpeakKorean)
                     QMessageBox::Ok | QMessageBox::Cancel);
     EXPECT_EQ(box.button(QMessageBox::Ok)->text().remove(u'&'), QStringLiteral("확인"));
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove(u'&'), QStringLiteral("취소"));
+}
+
+// `dialkite --lang en`: a visiting engineer reads the window in English, while what is
+// saved stays Korean; without it the window is Korean, word for word.
+TEST_F(Usability, TheWindowSpeaksEnglishOnlyWhenAskedAndSavesKoreanAlways)
+{
+    QCoreApplication &app = *QCoreApplication::instance();
+    ASSERT_TRUE(useLanguage(app, QStringLiteral("en")));
+    {
+        RecordingLink englishLink;
+        Form1 english{englishLink, settings};
+        english.timer1().stop();
+        english.timer2().stop();
+        english.console().Timer2_Timer();
+        EXPECT_EQ(english.windowTitle(), QStringLiteral("Dial Kite ( DIAL KITE )"));
+        EXPECT_EQ(english.findChild<QToolButton *>(QStringLiteral("ChangePort"))->text(),
+                  QStringLiteral("Port"));
+        english.console().setVariant(VariantId(6));
+        englishLink.setOpen(true);
+        englishLink.inject("\x02"
+                           "1I12071015@P" +
+                           QByteArray(10, ' ') + "\x03");
+        auto *calls = english.findChild<GridView *>(QStringLiteral("MSFlexGrid1"));
+        const QAbstractItemModel *shown = calls->model();
+        EXPECT_EQ(shown->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Line"));
+        EXPECT_EQ(shown->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Status"));
+        EXPECT_EQ(shown->index(0, 2).data().toString(), QStringLiteral("Withheld"));
+        QString problem;
+        const QString file = dir.filePath(QStringLiteral("calls.csv"));
+        ASSERT_TRUE(calls->exportCsv(file, &problem)) << problem.toStdString();
+        QFile csv(file);
+        ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+        const QString saved = QString::fromUtf8(csv.readAll());
+        EXPECT_TRUE(saved.contains(QStringLiteral("PC 시각,채널,수신시각,수신번호,상태,색")))
+            << saved.toStdString();
+        EXPECT_TRUE(saved.contains(QStringLiteral(",발신번호표시금지,"))) << saved.toStdString();
+        EXPECT_FALSE(saved.contains(QStringLiteral("Withheld")));
+    }
+    for (QTranslator *translator : app.findChildren<QTranslator *>())
+        QCoreApplication::removeTranslator(translator);
+    RecordingLink koreanLink;
+    Form1 korean{koreanLink, settings};
+    korean.timer1().stop();
+    korean.timer2().stop();
+    korean.console().Timer2_Timer();
+    EXPECT_EQ(korean.windowTitle(), QStringLiteral("다이얼카이트 ( DIAL KITE )"));
+    EXPECT_EQ(korean.findChild<QToolButton *>(QStringLiteral("ChangePort"))->text(),
+              QStringLiteral("통신포트"));
+    EXPECT_EQ(korean.findChild<GridView *>(QStringLiteral("MSFlexGrid1"))
+                  ->model()
+                  ->headerData(0, Qt::Horizontal)
+                  .toString(),
+              QStringLiteral("채널"));
 }
 
 TEST_F(Usability, PortsShowTheirDevicesAndErrorsSayWhy)

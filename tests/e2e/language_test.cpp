@@ -73,6 +73,15 @@ TEST(Language, EveryProgramSaysAMistakeOneWayInTheUsersLanguage)
          {QStringLiteral("--variant")},
          english,
          "dialkite: --variant needs a value (see 'dialkite --help')\n"},
+        {window,
+         {QStringLiteral("--lang"), QStringLiteral("fr")},
+         korean,
+         "dialkite: --lang은(는) ko 또는 en입니다. 'fr'은(는) 안 됩니다 ('dialkite --help' "
+         "참고)\n"},
+        {window,
+         {QStringLiteral("--lang=english")},
+         english,
+         "dialkite: --lang takes ko or en, not 'english' (see 'dialkite --help')\n"},
     };
     for (const auto &[program, arguments, language, line] : cases) {
         const Outcome outcome = said(program, arguments, language);

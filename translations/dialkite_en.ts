@@ -1,0 +1,523 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="ko_KR">
+<context>
+    <name>dialkite</name>
+    <message>
+        <source>cannot open %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PASSED</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>FAILED</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>time: %1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>capture: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>report: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>station page: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 passed, %2 failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>, %1 not run</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The station page stays open until Enter.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no command given</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown command &apos;%1&apos;; did you mean &apos;%2&apos;?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown command &apos;%1&apos;; the commands are %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>trying again in %1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unexpected argument &apos;%1&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is given twice</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 needs a value</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 takes %2 to %3, not &apos;%4&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>unknown option %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1; did you mean %2?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>see &apos;%1&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>device removed or closed by the other end</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>in use by another program</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no such device</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not permitted to open it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--lang takes ko or en, not &apos;%1&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>window</name>
+    <message>
+        <source>다이얼카이트 ( DIAL KITE )</source>
+        <translation>Dial Kite ( DIAL KITE )</translation>
+    </message>
+    <message>
+        <source>통신포트</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>장비선택</source>
+        <translation>Select</translation>
+    </message>
+    <message>
+        <source>장비확인</source>
+        <translation>Identify</translation>
+    </message>
+    <message>
+        <source>볼륨조절</source>
+        <translation>Volume</translation>
+    </message>
+    <message>
+        <source>전화걸기</source>
+        <translation>Dial</translation>
+    </message>
+    <message>
+        <source>전화끊기</source>
+        <translation>Hang up</translation>
+    </message>
+    <message>
+        <source>장비변경</source>
+        <translation>Change</translation>
+    </message>
+    <message>
+        <source>설정상태</source>
+        <translation>Detection</translation>
+    </message>
+    <message>
+        <source>채널</source>
+        <translation>Line</translation>
+    </message>
+    <message>
+        <source>수신시각</source>
+        <translation>Time received</translation>
+    </message>
+    <message>
+        <source>수신번호</source>
+        <translation>Number received</translation>
+    </message>
+    <message>
+        <source>상태</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>번호</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>통신데이타 ( PC -&gt; 장치 )</source>
+        <translation>Data ( PC -&gt; box )</translation>
+    </message>
+    <message>
+        <source>통신데이타 ( 장치 -&gt; PC )</source>
+        <translation>Data ( box -&gt; PC )</translation>
+    </message>
+    <message>
+        <source>장비명</source>
+        <translation>Box</translation>
+    </message>
+    <message>
+        <source>버  젼</source>
+        <translation>Version</translation>
+    </message>
+    <message>
+        <source>프로그램을 종료 하시겠습니까?</source>
+        <translation>Quit the program?</translation>
+    </message>
+    <message>
+        <source>프로그램 종료</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>COM 포트를 열수가 없습니다. 포트를 확인하십시오</source>
+        <translation>Cannot open the COM port. Please check the port.</translation>
+    </message>
+    <message>
+        <source>Port Error</source>
+        <translation>Port Error</translation>
+    </message>
+    <message>
+        <source>장치: </source>
+        <translation>Device: </translation>
+    </message>
+    <message>
+        <source>이유: </source>
+        <translation>Reason: </translation>
+    </message>
+    <message>
+        <source>(연결할 장치가 정해지지 않음)</source>
+        <translation>(no device assigned to this port)</translation>
+    </message>
+    <message>
+        <source>통신포트 연결이 끊겼습니다 (%1). 장치가 다시 연결되면 자동으로 엽니다.</source>
+        <translation>The serial port was lost (%1). It will be opened again by itself when the device is back.</translation>
+    </message>
+    <message>
+        <source>통신포트 연결이 끊겼습니다 (%1). 통신포트 버튼으로 다시 여십시오.</source>
+        <translation>The serial port was lost (%1). Open it again with the Serial port button.</translation>
+    </message>
+    <message>
+        <source>다시 연결되었습니다 (%1).</source>
+        <translation>Connected again (%1).</translation>
+    </message>
+    <message>
+        <source>아직 통신포트를 고르지 않았습니다. 통신포트 창에서 장비가 연결된 포트를 고르십시오.</source>
+        <translation>No serial port has been chosen yet. Choose the port the box is on in the Serial port window.</translation>
+    </message>
+    <message>
+        <source>장치가 빠졌거나 상대편이 닫았습니다</source>
+        <translation>the device was unplugged or closed by the other end</translation>
+    </message>
+    <message>
+        <source>다른 프로그램이 사용 중입니다</source>
+        <translation>in use by another program</translation>
+    </message>
+    <message>
+        <source>그런 장치가 없습니다</source>
+        <translation>no such device</translation>
+    </message>
+    <message>
+        <source>열 권한이 없습니다</source>
+        <translation>no permission to open it</translation>
+    </message>
+    <message>
+        <source>%1번 포트에 정해진 장치가 없습니다</source>
+        <translation>no device is assigned to port %1</translation>
+    </message>
+    <message>
+        <source>닫힘: </source>
+        <translation>Closed: </translation>
+    </message>
+    <message>
+        <source>포트를 닫았습니다</source>
+        <translation>the port was closed</translation>
+    </message>
+    <message>
+        <source>발신번호를 입력하여 주십시요</source>
+        <translation>Please enter the number to dial</translation>
+    </message>
+    <message>
+        <source>에러메세지</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>기록 중지</source>
+        <translation>Recording stopped</translation>
+    </message>
+    <message>
+        <source>통신 기록을 저장할 수 없어 기록을 멈췄습니다. 장비와의 통신은 계속됩니다.</source>
+        <translation>The capture could not be saved, so recording stopped. The console keeps serving the box.</translation>
+    </message>
+    <message>
+        <source>통화 기록</source>
+        <translation>Call history</translation>
+    </message>
+    <message>
+        <source>통화 기록 보기 (Ctrl+H)</source>
+        <translation>Call history (Ctrl+H)</translation>
+    </message>
+    <message>
+        <source>번호 검색</source>
+        <translation>Search number</translation>
+    </message>
+    <message>
+        <source>전체</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>부터</source>
+        <translation>from</translation>
+    </message>
+    <message>
+        <source>까지</source>
+        <translation>until</translation>
+    </message>
+    <message>
+        <source>기간</source>
+        <translation>Period</translation>
+    </message>
+    <message>
+        <source>CSV로 저장</source>
+        <translation>Save as CSV</translation>
+    </message>
+    <message>
+        <source>PC 시각</source>
+        <translation>PC time</translation>
+    </message>
+    <message>
+        <source>장비</source>
+        <translation>Box</translation>
+    </message>
+    <message>
+        <source>통화 기록 중지</source>
+        <translation>Call history stopped</translation>
+    </message>
+    <message>
+        <source>통화 기록을 저장할 수 없어 기록을 멈췄습니다. 장비와의 통신은 계속됩니다.</source>
+        <translation>The call history could not be saved, so it stopped. The console keeps serving the box.</translation>
+    </message>
+    <message>
+        <source>통화 기록 파일을 읽을 수 없어 옆으로 옮기고 새 기록을 시작했습니다.</source>
+        <translation>The call history file could not be read; it was moved aside and a new history begun.</translation>
+    </message>
+    <message>
+        <source>저장 실패</source>
+        <translation>Save failed</translation>
+    </message>
+    <message>
+        <source>%1건</source>
+        <translation>%1 calls</translation>
+    </message>
+    <message>
+        <source>검색 결과 없음</source>
+        <translation>Nothing found</translation>
+    </message>
+    <message>
+        <source>기간이 거꾸로입니다: 시작(%1)이 끝(%2)보다 늦습니다. 날짜를 고쳐 주십시오.</source>
+        <translation>The period is backwards: its start (%1) is later than its end (%2). Please correct the dates.</translation>
+    </message>
+    <message>
+        <source>CSV로 저장했습니다 (%1건): %2</source>
+        <translation>Saved as CSV (%1 calls): %2</translation>
+    </message>
+    <message>
+        <source>파랑: 장비확인을 마친 장비가 보낸 통화 · 빨강: 장비확인과 상관없이 받는 통화 · 검정: 색을 구분하지 않는 종류의 통화</source>
+        <translation>Blue: a call from a box that was identified · Red: a call received whether or not the box was identified · Black: a call of a variant without colours</translation>
+    </message>
+    <message>
+        <source>설정 저장 실패</source>
+        <translation>Settings not saved</translation>
+    </message>
+    <message>
+        <source>설정 파일에 저장하지 못했습니다. 선택한 값은 프로그램을 끝낼 때까지만 유지됩니다.</source>
+        <translation>The settings file could not be written. The choice holds until the program ends.</translation>
+    </message>
+    <message>
+        <source>복사</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>CSV로 저장...</source>
+        <translation>Save as CSV...</translation>
+    </message>
+    <message>
+        <source>연결됨</source>
+        <translation>connected</translation>
+    </message>
+    <message>
+        <source>장치 없음</source>
+        <translation>no device</translation>
+    </message>
+    <message>
+        <source>발견된 장치</source>
+        <translation>Devices found</translation>
+    </message>
+    <message>
+        <source>선택한 번호에 연결</source>
+        <translation>Assign to the chosen number</translation>
+    </message>
+    <message>
+        <source>(발견된 USB/직렬 장치 없음)</source>
+        <translation>(no USB/serial devices found)</translation>
+    </message>
+    <message>
+        <source>발신번호표시금지</source>
+        <translation>Withheld</translation>
+    </message>
+    <message>
+        <source>공중전화</source>
+        <translation>Public phone</translation>
+    </message>
+    <message>
+        <source>발신번호수집불가</source>
+        <translation>Not collected</translation>
+    </message>
+    <message>
+        <source>통신포트 설정</source>
+        <translation>Serial port</translation>
+    </message>
+    <message>
+        <source>설정</source>
+        <translation>Set</translation>
+    </message>
+    <message>
+        <source>취소</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>다이얼카이트 장비 변경</source>
+        <translation>Change box variant</translation>
+    </message>
+    <message>
+        <source>변경할 다이얼카이트 장비 설정</source>
+        <translation>Variant to program into the box</translation>
+    </message>
+    <message>
+        <source>확 인</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>취 소</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>다이얼카이트 장비 설정</source>
+        <translation>Select box variant</translation>
+    </message>
+    <message>
+        <source>시험할 다이얼카이트 장비 설정</source>
+        <translation>Variant of the box under test</translation>
+    </message>
+    <message>
+        <source>확인</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>발신할 Channel을 선택하세요</source>
+        <translation>Choose the line to dial from</translation>
+    </message>
+    <message>
+        <source>발신번호를 입력하세요.</source>
+        <translation>Enter the number to dial.</translation>
+    </message>
+    <message>
+        <source>발신중지할 Channel을 선택하세요</source>
+        <translation>Choose the line to hang up</translation>
+    </message>
+    <message>
+        <source>다이얼카이트 상태확인 및 설정</source>
+        <translation>Hook/ring detection</translation>
+    </message>
+    <message>
+        <source>HOOK/RING 검출 안함</source>
+        <translation>No HOOK/RING detection</translation>
+    </message>
+    <message>
+        <source>HOOK 검출 사용</source>
+        <translation>HOOK detection</translation>
+    </message>
+    <message>
+        <source>HOOK/RING 검출 사용</source>
+        <translation>HOOK/RING detection</translation>
+    </message>
+    <message>
+        <source>상태 읽어오기</source>
+        <translation>Read from the box</translation>
+    </message>
+    <message>
+        <source>스피커 볼륨조절</source>
+        <translation>Speaker volume</translation>
+    </message>
+    <message>
+        <source>장비 스피커 볼륨조절</source>
+        <translation>Box speaker volume</translation>
+    </message>
+    <message>
+        <source>끔</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>작게</source>
+        <translation>Low</translation>
+    </message>
+    <message>
+        <source>중간</source>
+        <translation>Medium</translation>
+    </message>
+    <message>
+        <source>크게</source>
+        <translation>High</translation>
+    </message>
+    <message>
+        <source>색</source>
+        <translation>Colour</translation>
+    </message>
+    <message>
+        <source>종류</source>
+        <translation>Variant</translation>
+    </message>
+    <message>
+        <source>포트</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>충돌</source>
+        <translation>Conflict</translation>
+    </message>
+    <message>
+        <source>파랑</source>
+        <translation>Blue</translation>
+    </message>
+    <message>
+        <source>빨강</source>
+        <translation>Red</translation>
+    </message>
+    <message>
+        <source>번호</source>
+        <comment>call status</comment>
+        <translation>Number</translation>
+    </message>
+</context>
+</TS>
