@@ -107,6 +107,90 @@
         <source>--lang takes ko or en, not &apos;%1&apos;</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>the report %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the capture %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the JUnit report %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the run&apos;s record is not kept in %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>box %1 (publisher %2): the events from %3 on are missing; %4 were stored after them</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a new fleet key is in %1; give it to every monitor and collector of the fleet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot copy %1: %2 (%3 events copied before)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>copied %1 events to %2 (%3 were there already), %4 runs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no call history at %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot search %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>(answered on the page: %1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 takes %2, not &apos;%3&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a positive number of milliseconds</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>milliseconds (0 for never)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a rate above 0 and at most 1000 a second</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a positive number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a factor of 0 or more</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--link %1 exists and is not a link</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot make the link %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>window</name>

@@ -107,6 +107,90 @@
         <source>--lang takes ko or en, not &apos;%1&apos;</source>
         <translation>--lang은(는) ko 또는 en입니다. &apos;%1&apos;은(는) 안 됩니다</translation>
     </message>
+    <message>
+        <source>the report %1: %2</source>
+        <translation>보고서 %1: %2</translation>
+    </message>
+    <message>
+        <source>the capture %1: %2</source>
+        <translation>통신 기록 %1: %2</translation>
+    </message>
+    <message>
+        <source>the history %1: %2</source>
+        <translation>통화 기록 %1: %2</translation>
+    </message>
+    <message>
+        <source>cannot read %1: %2</source>
+        <translation>%1을(를) 읽을 수 없습니다: %2</translation>
+    </message>
+    <message>
+        <source>the JUnit report %1: %2</source>
+        <translation>JUnit 보고서 %1: %2</translation>
+    </message>
+    <message>
+        <source>the run&apos;s record is not kept in %1</source>
+        <translation>시험 기록이 남지 않았습니다: %1</translation>
+    </message>
+    <message>
+        <source>box %1 (publisher %2): the events from %3 on are missing; %4 were stored after them</source>
+        <translation>장비 %1 (발행자 %2): %3번부터의 이벤트가 빠졌습니다. 그 뒤의 %4개는 저장되었습니다</translation>
+    </message>
+    <message>
+        <source>a new fleet key is in %1; give it to every monitor and collector of the fleet</source>
+        <translation>새 fleet 키를 %1에 만들었습니다. 이 fleet의 모든 monitor와 collector에 주십시오</translation>
+    </message>
+    <message>
+        <source>cannot copy %1: %2 (%3 events copied before)</source>
+        <translation>%1을(를) 복사할 수 없습니다: %2 (그 전에 이벤트 %3개 복사함)</translation>
+    </message>
+    <message>
+        <source>copied %1 events to %2 (%3 were there already), %4 runs</source>
+        <translation>이벤트 %1개를 %2에 복사했습니다 (%3개는 이미 있었음), 시험 %4회</translation>
+    </message>
+    <message>
+        <source>no call history at %1</source>
+        <translation>%1에 통화 기록이 없습니다</translation>
+    </message>
+    <message>
+        <source>cannot search %1: %2</source>
+        <translation>%1을(를) 검색할 수 없습니다: %2</translation>
+    </message>
+    <message>
+        <source>(answered on the page: %1)</source>
+        <translation>(페이지에서 답함: %1)</translation>
+    </message>
+    <message>
+        <source>%1 takes %2, not &apos;%3&apos;</source>
+        <translation>%1은(는) %2입니다. &apos;%3&apos;은(는) 안 됩니다</translation>
+    </message>
+    <message>
+        <source>a positive number of milliseconds</source>
+        <translation>양수 밀리초</translation>
+    </message>
+    <message>
+        <source>milliseconds (0 for never)</source>
+        <translation>밀리초 (0은 끝내지 않음)</translation>
+    </message>
+    <message>
+        <source>a rate above 0 and at most 1000 a second</source>
+        <translation>초당 0보다 크고 1000 이하인 비율</translation>
+    </message>
+    <message>
+        <source>a positive number</source>
+        <translation>양수</translation>
+    </message>
+    <message>
+        <source>a factor of 0 or more</source>
+        <translation>0 이상의 배수</translation>
+    </message>
+    <message>
+        <source>--link %1 exists and is not a link</source>
+        <translation>--link %1은(는) 이미 있고 링크가 아닙니다</translation>
+    </message>
+    <message>
+        <source>cannot make the link %1</source>
+        <translation>링크 %1을(를) 만들 수 없습니다</translation>
+    </message>
 </context>
 <context>
     <name>window</name>

@@ -756,7 +756,8 @@ void writeReport(const TestOptions &options, const SuiteReport &result, const QB
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(page) < 0 || !out.commit()) {
-        *lost << QStringLiteral("the report %1: %2").arg(path, out.errorString());
+        *lost << QCoreApplication::translate("dialkite", "the report %1: %2")
+                     .arg(path, out.errorString());
         return;
     }
     cli::report(QCoreApplication::translate("dialkite", "report: %1").arg(path));
@@ -789,7 +790,7 @@ std::optional<SuiteReport> runAttempt(const TestOptions &options, Settings &sett
         options.board->begin(options.boxName, file, attempt);
     SuiteReport result = run.run(file, suite.steps);
     for (const QString &what : run.finish())
-        *lost << QStringLiteral("the capture %1: %2").arg(capture, what);
+        *lost << QCoreApplication::translate("dialkite", "the capture %1: %2").arg(capture, what);
     const QString named =
         QDir(options.captures)
             .filePath(
@@ -820,7 +821,8 @@ std::optional<SuiteReport> runAttempt(const TestOptions &options, Settings &sett
         record.steps = stepsOf(result);
         QString unkept;
         if (!recordRun(options.history, record, &unkept))
-            *lost << QStringLiteral("the history %1: %2").arg(options.history, unkept);
+            *lost << QCoreApplication::translate("dialkite", "the history %1: %2")
+                         .arg(options.history, unkept);
     }
     const bool wanted = !options.report.isEmpty() || !options.reports.isEmpty();
     if (wanted || options.board) {
@@ -846,7 +848,8 @@ std::optional<int> readSuites(const QStringList &files, Suites *suites)
     for (const QString &file : files) {
         QFile in(file);
         if (!in.open(QIODevice::ReadOnly)) {
-            say(QStringLiteral("cannot read %1: %2").arg(file, in.errorString()));
+            say(QCoreApplication::translate("dialkite", "cannot read %1: %2")
+                    .arg(file, in.errorString()));
             return 1;
         }
         scenario::Suite suite = scenario::parseSuite(in.readAll());
@@ -1016,11 +1019,13 @@ int runTests(const TestOptions &options)
     if (!options.junit.isEmpty()) {
         QString problem;
         if (!writeJunit(options.junit, reports, &problem))
-            lost << QStringLiteral("the JUnit report %1: %2").arg(options.junit, problem);
+            lost << QCoreApplication::translate("dialkite", "the JUnit report %1: %2")
+                        .arg(options.junit, problem);
     }
     // Never a verdict without its record.
     for (const QString &what : std::as_const(lost))
-        say(QStringLiteral("the run's record is not kept in %1").arg(what));
+        say(QCoreApplication::translate("dialkite", "the run's record is not kept in %1")
+                .arg(what));
     // The verdicts stay on the page until the operator is done with them.
     if (page && !options.batch)
         desk.holdUntilEnter(

@@ -87,8 +87,9 @@ public:
         if (!added && at->second.upTo != stored.upTo)
             at->second = {now, stored.upTo, false};
         if (!at->second.told && now - at->second.since >= kGapToldAfterMs) {
-            say(QStringLiteral("box %1 (publisher %2): the events from %3 on are missing; %4"
-                               " were stored after them")
+            say(QCoreApplication::translate("dialkite",
+                                            "box %1 (publisher %2): the events from %3 on are "
+                                            "missing; %4 were stored after them")
                     .arg(visibleControls(stored.box), stored.instance)
                     .arg(stored.upTo + 1)
                     .arg(stored.top - stored.upTo - 1));

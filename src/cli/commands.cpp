@@ -250,8 +250,8 @@ int fleetKeyCommand(const Invocation &invocation)
         say(error);
         return 1;
     }
-    say(QStringLiteral("a new fleet key is in %1; give it to every monitor and collector of the"
-                       " fleet")
+    say(QCoreApplication::translate("dialkite", "a new fleet key is in %1; give it to every "
+                                                "monitor and collector of the fleet")
             .arg(words[1]));
     return 0;
 }

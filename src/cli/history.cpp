@@ -11,6 +11,7 @@
 
 #include "console/notation.h"
 
+#include <QCoreApplication>
 #include <cstdio>
 #include <functional>
 
@@ -247,14 +248,19 @@ int copyToDatabase(const QString &from, const QString &to)
     if (!counts.notice.isEmpty())
         say(counts.notice);
     if (!ok) {
-        say(QStringLiteral("cannot copy %1: %2 (%3 events copied before)")
+        say(QCoreApplication::translate("dialkite", "cannot copy %1: %2 (%3 events copied before)")
                 .arg(from, problem)
                 .arg(counts.events));
         return 1;
     }
-    std::printf("copied %lld events to %s (%lld were there already), %lld runs\n",
-                static_cast<long long>(counts.events), qUtf8Printable(shownLocation(to)),
-                static_cast<long long>(counts.already), static_cast<long long>(counts.runs));
+    std::printf(
+        "%s\n",
+        qUtf8Printable(QCoreApplication::translate(
+                           "dialkite", "copied %1 events to %2 (%3 were there already), %4 runs")
+                           .arg(counts.events)
+                           .arg(shownLocation(to))
+                           .arg(counts.already)
+                           .arg(counts.runs)));
     return 0;
 }
 
@@ -272,7 +278,7 @@ int printHistory(const HistoryOptions &options)
     HistoryReader reader(path);
     switch (reader.open(&problem)) {
     case HistoryReader::Status::Missing:
-        say(QStringLiteral("no call history at %1").arg(path));
+        say(QCoreApplication::translate("dialkite", "no call history at %1").arg(path));
         return 1;
     case HistoryReader::Status::Failed:
         say(problem);
@@ -286,7 +292,8 @@ int printHistory(const HistoryOptions &options)
     const bool printed = print(search, options.format, &problem);
     std::fflush(stdout);
     if (!printed) {
-        say(QStringLiteral("cannot search %1: %2").arg(location->shown(), problem));
+        say(QCoreApplication::translate("dialkite", "cannot search %1: %2")
+                .arg(location->shown(), problem));
         return 1;
     }
     return 0;

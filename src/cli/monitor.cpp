@@ -374,7 +374,8 @@ int monitorCommand(const Invocation &invocation)
     if (const QString rig = arguments.value(QStringLiteral("--rig")); !rig.isEmpty()) {
         QFile file(rig);
         if (!file.open(QIODevice::ReadOnly)) {
-            say(QStringLiteral("cannot read %1: %2").arg(rig, file.errorString()));
+            say(QCoreApplication::translate("dialkite", "cannot read %1: %2")
+                    .arg(rig, file.errorString()));
             return 1;
         }
         const QList<BoxSpec> boxes = parseRigFile(file.read(Settings::kMaxFileSize), &error);

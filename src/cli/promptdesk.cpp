@@ -65,7 +65,10 @@ bool PromptDesk::answer(quint64 id, const QByteArray &text)
         QMetaObject::invokeMethod(
             this,
             [this, text] {
-                std::fprintf(stderr, "(answered on the page: %s)\n", text.constData());
+                std::fprintf(stderr, "%s\n",
+                             qUtf8Printable(QCoreApplication::translate(
+                                                "dialkite", "(answered on the page: %1)")
+                                                .arg(QString::fromUtf8(text))));
                 next();
             },
             Qt::QueuedConnection);

@@ -13,6 +13,7 @@
 #include "operations/select.h"
 #include "operations/volume.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QStringList>
@@ -273,7 +274,8 @@ int runScriptCommand(const Invocation &invocation)
                             ? file.open(stdin, QIODevice::ReadOnly)
                             : (file.setFileName(scriptPath), file.open(QIODevice::ReadOnly));
     if (!opened) {
-        say(QStringLiteral("cannot read %1: %2").arg(scriptPath, file.errorString()));
+        say(QCoreApplication::translate("dialkite", "cannot read %1: %2")
+                .arg(scriptPath, file.errorString()));
         return 1;
     }
     const Script script = scenario::parseScript(file.readAll());

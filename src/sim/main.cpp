@@ -51,6 +51,22 @@ int fail(const QString &text, int status)
     return status;
 }
 
+// A mistake on the command line, said as every usage error is; the exit status.
+int usage(const QString &problem)
+{
+    std::fprintf(
+        stderr, "%s\n",
+        qUtf8Printable(dialkite::cmdline::usageLine(QStringLiteral("dialkite-sim"), {}, problem)));
+    return 2;
+}
+
+// An option's value outside what it takes: "--speed takes a factor of 0 or more, not '-1'".
+int takes(const QString &option, const QString &what, const QString &value)
+{
+    return usage(QCoreApplication::translate("dialkite", "%1 takes %2, not '%3'")
+                     .arg(option, what, value.left(40)));
+}
+
 // The command line's options, each with its help.
 struct Options {
     QCommandLineOption variant{
@@ -147,7 +163,9 @@ std::optional<QByteArray> readFile(const QString &path, int *status)
     QFile file(path);
     if (file.open(QIODevice::ReadOnly))
         return file.readAll();
-    *status = fail(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()), 1);
+    *status = fail(
+        QCoreApplication::translate("dialkite", "cannot read %1: %2").arg(path, file.errorString()),
+        1);
     return std::nullopt;
 }
 
@@ -157,18 +175,26 @@ bool readBox(const QCommandLineParser &parser, const Options &o, BoxOptions *box
     bool ok = false;
     box->variant = parser.value(o.variant).toInt(&ok);
     if (!ok || !knownVariant(box->variant)) {
-        *status = fail(
-            QStringLiteral("--variant takes 1 to %1").arg(dialkite::variantTable().highest()), 2);
+        *status = usage(QCoreApplication::translate("dialkite", "%1 takes %2 to %3, not '%4'")
+                            .arg(QStringLiteral("--variant"))
+                            .arg(1)
+                            .arg(dialkite::variantTable().highest())
+                            .arg(parser.value(o.variant).left(40)));
         return false;
     }
     box->ackTimeoutMs = parser.value(o.ackTimeout).toInt(&ok);
     if (!ok || box->ackTimeoutMs < 1) {
-        *status = fail(QStringLiteral("--ack-timeout takes a positive number of milliseconds"), 2);
+        *status =
+            takes(QStringLiteral("--ack-timeout"),
+                  QCoreApplication::translate("dialkite", "a positive number of milliseconds"),
+                  parser.value(o.ackTimeout));
         return false;
     }
     box->callEndAfterMs = parser.value(o.callEnd).toInt(&ok);
     if (!ok || box->callEndAfterMs < 0) {
-        *status = fail(QStringLiteral("--call-end-after takes milliseconds (0 for never)"), 2);
+        *status = takes(QStringLiteral("--call-end-after"),
+                        QCoreApplication::translate("dialkite", "milliseconds (0 for never)"),
+                        parser.value(o.callEnd));
         return false;
     }
     if (parser.isSet(o.name) || parser.isSet(o.version)) {
@@ -182,7 +208,7 @@ bool readBox(const QCommandLineParser &parser, const Options &o, BoxOptions *box
     for (const QString &kind : parser.values(o.fault)) {
         QString why;
         if (!parseFault(kind, &box->faults, &why)) {
-            *status = fail(why, 2);
+            *status = usage(why);
             return false;
         }
     }
@@ -197,13 +223,17 @@ std::optional<Run> readRun(const QCommandLineParser &parser, const Options &o, i
     bool ok = false;
     run.rate = parser.isSet(o.random) ? parser.value(o.random).toDouble(&ok) : 0.0;
     if (parser.isSet(o.random) && (!ok || run.rate <= 0 || run.rate > 1000)) {
-        *status =
-            fail(QStringLiteral("--random takes a rate above 0 and at most 1000 a second"), 2);
+        *status = takes(
+            QStringLiteral("--random"),
+            QCoreApplication::translate("dialkite", "a rate above 0 and at most 1000 a second"),
+            parser.value(o.random));
         return std::nullopt;
     }
     run.pieces = parser.value(o.pieces).toInt(&ok);
     if (!ok || run.pieces < 1) {
-        *status = fail(QStringLiteral("--pieces takes a positive number"), 2);
+        *status = takes(QStringLiteral("--pieces"),
+                        QCoreApplication::translate("dialkite", "a positive number"),
+                        parser.value(o.pieces));
         return std::nullopt;
     }
     if (parser.isSet(o.script)) {
@@ -214,7 +244,9 @@ std::optional<Run> readRun(const QCommandLineParser &parser, const Options &o, i
     }
     run.speed = parser.value(o.speed).toDouble(&ok);
     if (!ok || run.speed < 0) {
-        *status = fail(QStringLiteral("--speed takes a factor of 0 or more"), 2);
+        *status = takes(QStringLiteral("--speed"),
+                        QCoreApplication::translate("dialkite", "a factor of 0 or more"),
+                        parser.value(o.speed));
         return std::nullopt;
     }
     if (parser.isSet(o.replay)) {
@@ -252,12 +284,16 @@ std::unique_ptr<Endpoint> openLine(const Run &run, int *status)
     if (!run.link.isEmpty()) {
         const QFileInfo existing(run.link);
         if (existing.exists() && !existing.isSymLink()) {
-            *status = fail(QStringLiteral("--link %1 exists and is not a link").arg(run.link), 2);
+            *status =
+                usage(QCoreApplication::translate("dialkite", "--link %1 exists and is not a link")
+                          .arg(run.link));
             return nullptr;
         }
         QFile::remove(run.link);
         if (!QFile::link(line->path(), run.link)) {
-            *status = fail(QStringLiteral("cannot make the link %1").arg(run.link), 1);
+            *status = fail(
+                QCoreApplication::translate("dialkite", "cannot make the link %1").arg(run.link),
+                1);
             return nullptr;
         }
     }

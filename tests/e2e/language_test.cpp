@@ -60,6 +60,17 @@ TEST(Language, EveryProgramSaysAMistakeOneWayInTheUsersLanguage)
          english,
          "dialkite-sim: unknown option --randm; did you mean --random? (see 'dialkite-sim "
          "--help')\n"},
+        {sim,
+         {QStringLiteral("--variant"), QStringLiteral("9")},
+         korean,
+         "dialkite-sim: --variant은(는) 1부터 8까지입니다. '9'은(는) 안 됩니다 ('dialkite-sim "
+         "--help' "
+         "참고)\n"},
+        {sim,
+         {QStringLiteral("--speed=-1")},
+         english,
+         "dialkite-sim: --speed takes a factor of 0 or more, not '-1' (see 'dialkite-sim "
+         "--help')\n"},
         {window,
          {QStringLiteral("--randm")},
          english,
