@@ -223,31 +223,35 @@ async function main() {
       throw new Error(e.message + ': ' + await page.textContent('#boxes tbody'));
     });
 
-  // A phone, at night: the page fits 390 px without scrolling sideways, its text stays
-  // readable, and it is dark.
-  const phone = await browser.newContext({viewport: {width: 390, height: 844}, colorScheme: 'dark',
-                                          locale: 'ko-KR', deviceScaleFactor: 2, isMobile: true});
-  const small = await phone.newPage();
-  await small.goto(base);
-  await small.fill('input[name=token]', token);
-  await small.click('button[type=submit]');
-  await small.waitForSelector('#boxes tbody tr');
-  await small.locator('#calls tbody tr').first().waitFor({timeout: 5000});
-  const fit = await small.evaluate(() => ({
-    width: document.documentElement.scrollWidth,
-    font: Math.min(...[...document.querySelectorAll('td, th, input, label')]
-      .filter((e) => e.offsetParent !== null)
-      .map((e) => parseFloat(getComputedStyle(e).fontSize))),
-    background: getComputedStyle(document.body).backgroundColor,
-  }));
-  if (fit.width > 390) throw new Error(`the phone's page is ${fit.width} px wide`);
-  if (fit.font < 12) throw new Error(`the phone's smallest text is ${fit.font} px`);
-  const [r, g, b] = fit.background.match(/\d+/g).map(Number);
-  if (r + g + b > 150) throw new Error('dark mode ignored: the page is ' + fit.background);
-  if (process.env.DIALKITE_SCREENSHOT)
-    await small.screenshot({path: process.env.DIALKITE_SCREENSHOT.replace(/\.png$/, '-phone.png'),
-                            fullPage: true});
-  await phone.close();
+  // A phone, by day and at night: the page fits 390 px without scrolling sideways, its text
+  // stays readable, and at night it is dark.
+  for (const colorScheme of ['light', 'dark']) {
+    const phone = await browser.newContext({viewport: {width: 390, height: 844}, colorScheme,
+                                            locale: 'ko-KR', deviceScaleFactor: 2, isMobile: true});
+    const small = await phone.newPage();
+    await small.goto(base);
+    await small.fill('input[name=token]', token);
+    await small.click('button[type=submit]');
+    await small.waitForSelector('#boxes tbody tr');
+    await small.locator('#calls tbody tr').first().waitFor({timeout: 5000});
+    const fit = await small.evaluate(() => ({
+      width: document.documentElement.scrollWidth,
+      font: Math.min(...[...document.querySelectorAll('td, th, input, label')]
+        .filter((e) => e.offsetParent !== null)
+        .map((e) => parseFloat(getComputedStyle(e).fontSize))),
+      background: getComputedStyle(document.body).backgroundColor,
+    }));
+    if (fit.width > 390) throw new Error(`the ${colorScheme} phone's page is ${fit.width} px wide`);
+    if (fit.font < 12) throw new Error(`the ${colorScheme} phone's smallest text is ${fit.font} px`);
+    const [r, g, b] = fit.background.match(/\d+/g).map(Number);
+    if ((r + g + b > 150) !== (colorScheme === 'light'))
+      throw new Error(`the ${colorScheme} page's background is ${fit.background}`);
+    if (process.env.DIALKITE_SCREENSHOT)
+      await small.screenshot({
+        path: process.env.DIALKITE_SCREENSHOT.replace(/\.png$/, `-phone-${colorScheme}.png`),
+        fullPage: true});
+    await phone.close();
+  }
 
   // The collector goes: the page cannot know any box's state, and says so.
   await stop(collector);
