@@ -191,6 +191,218 @@
         <source>cannot make the link %1</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>box %1: event %2 came again with other content (%3 %4); both are kept and marked as a conflict</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a PostgreSQL history is postgresql://USER@HOST[:PORT]/DB</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a PostgreSQL history takes no option %1 (only %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the option %1 of a PostgreSQL history is not one</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the database %1 holds another program&apos;s tables and no call history; it is left as it is</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history is locked: it could not be put in WAL mode</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no pg_trgm here (%1): a search by part of a number reads every row</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the database holds another program&apos;s events; this one leaves it as it is</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot read the schema version</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history was written by a newer program (schema %1); this one leaves it as it is</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot move %1 aside</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no schema %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot make the folder %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot start a history at %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot reach the history: %1; tried again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot store in %1: %2; nothing is confirmed until it can, and it is tried again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history %1 was deleted or replaced while it was written; nothing more is confirmed from the file that went, and what was not yet told stored goes into the history at %1 now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the history stayed locked by another program</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot make the capture folder %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot write capture %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the disk took only part of it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the last lines were not written in time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>recording stopped: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>capture: </source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the fleet key %1 cannot be read: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the fleet key %1 may be read by others; make it yours alone (chmod 600 %1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the fleet key %1 holds %2 bytes; it needs at least %3 random bytes (dialkite-cli fleet-key new FILE makes one)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot write the fleet key %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>connected to %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the broker at %1 refused the connection: %2; retrying</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot reach the broker at %1: %2; retrying</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>lost the broker at %1; retrying, events are kept until it is back</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the broker is mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the broker&apos;s password needs a user</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the CA file %1 does not exist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no fleet key: anyone who may publish on the broker can confirm or forge events (give one with --fleet-key-file, [MQTT] KEY_FILE or DIALKITE_FLEET_KEY_FILE)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a box needs a name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>box name &quot;%1...&quot; is longer than 64 characters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>box name &quot;%1&quot; may not hold +, #, / or control characters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot use the spool %1: %2; it is left as it is, and events wait in memory until they are delivered (at most %3 a box; a program that ends loses them)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot keep events in the spool %1: %2; they wait in memory and are tried again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the spool %1 takes events again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>no collector has confirmed the events of box %1 for %2 minutes; %3 wait in the spool</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>settings [MQTT]: %1; nothing is published</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the page is on http://%1:%2/</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>in use by another program (process %1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot lock it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>not an SQLite database or damaged</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>written by a newer program (schema %1)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a database of another program</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the spool refused the write</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the page listens on %1, beyond this PC: it needs a token ([HTTP] TOKEN or DIALKITE_HTTP_TOKEN)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>this page answers to 127.0.0.1, localhost, [::1], %1 and the names in [HTTP] HOSTS only</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>window</name>

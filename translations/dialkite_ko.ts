@@ -191,6 +191,218 @@
         <source>cannot make the link %1</source>
         <translation>링크 %1을(를) 만들 수 없습니다</translation>
     </message>
+    <message>
+        <source>box %1: event %2 came again with other content (%3 %4); both are kept and marked as a conflict</source>
+        <translation>장비 %1: 이벤트 %2이(가) 다른 내용으로 다시 왔습니다 (%3 %4). 둘 다 남기고 충돌로 표시합니다</translation>
+    </message>
+    <message>
+        <source>a PostgreSQL history is postgresql://USER@HOST[:PORT]/DB</source>
+        <translation>PostgreSQL 통화 기록은 postgresql://USER@HOST[:PORT]/DB 입니다</translation>
+    </message>
+    <message>
+        <source>a PostgreSQL history takes no option %1 (only %2)</source>
+        <translation>PostgreSQL 통화 기록은 옵션 %1을(를) 받지 않습니다 (%2만 받음)</translation>
+    </message>
+    <message>
+        <source>the option %1 of a PostgreSQL history is not one</source>
+        <translation>PostgreSQL 통화 기록의 옵션 %1은(는) 올바르지 않습니다</translation>
+    </message>
+    <message>
+        <source>the database %1 holds another program&apos;s tables and no call history; it is left as it is</source>
+        <translation>데이터베이스 %1에는 다른 프로그램의 표만 있고 통화 기록이 없습니다. 그대로 둡니다</translation>
+    </message>
+    <message>
+        <source>the history is locked: it could not be put in WAL mode</source>
+        <translation>통화 기록이 잠겨 있습니다: WAL 모드로 바꿀 수 없었습니다</translation>
+    </message>
+    <message>
+        <source>no pg_trgm here (%1): a search by part of a number reads every row</source>
+        <translation>이 서버에 pg_trgm이 없습니다 (%1): 번호 일부로 찾으면 모든 행을 읽습니다</translation>
+    </message>
+    <message>
+        <source>the database holds another program&apos;s events; this one leaves it as it is</source>
+        <translation>데이터베이스에 다른 프로그램의 이벤트가 있습니다. 그대로 둡니다</translation>
+    </message>
+    <message>
+        <source>cannot read the schema version</source>
+        <translation>스키마 버전을 읽을 수 없습니다</translation>
+    </message>
+    <message>
+        <source>the history was written by a newer program (schema %1); this one leaves it as it is</source>
+        <translation>더 새로운 프로그램이 쓴 통화 기록입니다 (스키마 %1). 그대로 둡니다</translation>
+    </message>
+    <message>
+        <source>cannot move %1 aside</source>
+        <translation>%1을(를) 옆으로 옮길 수 없습니다</translation>
+    </message>
+    <message>
+        <source>no schema %1</source>
+        <translation>스키마 %1이(가) 없습니다</translation>
+    </message>
+    <message>
+        <source>cannot make the folder %1</source>
+        <translation>폴더 %1을(를) 만들 수 없습니다</translation>
+    </message>
+    <message>
+        <source>cannot start a history at %1</source>
+        <translation>%1에 통화 기록을 시작할 수 없습니다</translation>
+    </message>
+    <message>
+        <source>cannot reach the history: %1; tried again</source>
+        <translation>통화 기록에 닿을 수 없습니다: %1. 다시 시도합니다</translation>
+    </message>
+    <message>
+        <source>cannot store in %1: %2; nothing is confirmed until it can, and it is tried again</source>
+        <translation>%1에 저장할 수 없습니다: %2. 저장될 때까지 아무것도 확인하지 않고 다시 시도합니다</translation>
+    </message>
+    <message>
+        <source>the history %1 was deleted or replaced while it was written; nothing more is confirmed from the file that went, and what was not yet told stored goes into the history at %1 now</source>
+        <translation>쓰는 동안 통화 기록 %1이(가) 지워지거나 바뀌었습니다. 사라진 파일에서는 더 확인하지 않으며, 아직 저장을 알리지 않은 것은 지금 %1의 통화 기록에 넣습니다</translation>
+    </message>
+    <message>
+        <source>the history stayed locked by another program</source>
+        <translation>다른 프로그램이 통화 기록을 계속 잠그고 있습니다</translation>
+    </message>
+    <message>
+        <source>cannot make the capture folder %1</source>
+        <translation>통신 기록 폴더 %1을(를) 만들 수 없습니다</translation>
+    </message>
+    <message>
+        <source>cannot write capture %1: %2</source>
+        <translation>통신 기록 %1을(를) 쓸 수 없습니다: %2</translation>
+    </message>
+    <message>
+        <source>the disk took only part of it</source>
+        <translation>디스크에 일부만 쓰였습니다</translation>
+    </message>
+    <message>
+        <source>the last lines were not written in time</source>
+        <translation>마지막 줄들을 제때 쓰지 못했습니다</translation>
+    </message>
+    <message>
+        <source>recording stopped: </source>
+        <translation>기록 중지: </translation>
+    </message>
+    <message>
+        <source>capture: </source>
+        <translation>통신 기록: </translation>
+    </message>
+    <message>
+        <source>the fleet key %1 cannot be read: %2</source>
+        <translation>fleet 키 %1을(를) 읽을 수 없습니다: %2</translation>
+    </message>
+    <message>
+        <source>the fleet key %1 may be read by others; make it yours alone (chmod 600 %1)</source>
+        <translation>fleet 키 %1을(를) 다른 사용자가 읽을 수 있습니다. 본인만 읽게 하십시오 (chmod 600 %1)</translation>
+    </message>
+    <message>
+        <source>the fleet key %1 holds %2 bytes; it needs at least %3 random bytes (dialkite-cli fleet-key new FILE makes one)</source>
+        <translation>fleet 키 %1은(는) %2바이트입니다. 무작위 바이트가 %3개 이상 필요합니다 (dialkite-cli fleet-key new FILE로 만듭니다)</translation>
+    </message>
+    <message>
+        <source>cannot write the fleet key %1: %2</source>
+        <translation>fleet 키 %1을(를) 쓸 수 없습니다: %2</translation>
+    </message>
+    <message>
+        <source>connected to %1</source>
+        <translation>%1에 연결되었습니다</translation>
+    </message>
+    <message>
+        <source>the broker at %1 refused the connection: %2; retrying</source>
+        <translation>%1의 브로커가 연결을 거부했습니다: %2. 다시 시도합니다</translation>
+    </message>
+    <message>
+        <source>cannot reach the broker at %1: %2; retrying</source>
+        <translation>%1의 브로커에 닿을 수 없습니다: %2. 다시 시도합니다</translation>
+    </message>
+    <message>
+        <source>lost the broker at %1; retrying, events are kept until it is back</source>
+        <translation>%1의 브로커 연결이 끊겼습니다. 다시 시도하며, 돌아올 때까지 이벤트를 보관합니다</translation>
+    </message>
+    <message>
+        <source>the broker is mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://...</source>
+        <translation>브로커는 mqtt://[USER[:PASSWORD]@]HOST[:PORT] 또는 mqtts://... 입니다</translation>
+    </message>
+    <message>
+        <source>the broker&apos;s password needs a user</source>
+        <translation>브로커 비밀번호에는 사용자가 필요합니다</translation>
+    </message>
+    <message>
+        <source>the CA file %1 does not exist</source>
+        <translation>CA 파일 %1이(가) 없습니다</translation>
+    </message>
+    <message>
+        <source>no fleet key: anyone who may publish on the broker can confirm or forge events (give one with --fleet-key-file, [MQTT] KEY_FILE or DIALKITE_FLEET_KEY_FILE)</source>
+        <translation>fleet 키가 없습니다: 브로커에 발행할 수 있는 누구나 이벤트를 확인하거나 위조할 수 있습니다 (--fleet-key-file, [MQTT] KEY_FILE 또는 DIALKITE_FLEET_KEY_FILE로 주십시오)</translation>
+    </message>
+    <message>
+        <source>a box needs a name</source>
+        <translation>장비에는 이름이 필요합니다</translation>
+    </message>
+    <message>
+        <source>box name &quot;%1...&quot; is longer than 64 characters</source>
+        <translation>장비 이름 &quot;%1...&quot;이(가) 64자보다 깁니다</translation>
+    </message>
+    <message>
+        <source>box name &quot;%1&quot; may not hold +, #, / or control characters</source>
+        <translation>장비 이름 &quot;%1&quot;에는 +, #, / 나 제어 문자를 쓸 수 없습니다</translation>
+    </message>
+    <message>
+        <source>cannot use the spool %1: %2; it is left as it is, and events wait in memory until they are delivered (at most %3 a box; a program that ends loses them)</source>
+        <translation>대기열 %1을(를) 쓸 수 없습니다: %2. 그대로 두고, 이벤트는 전달될 때까지 메모리에서 기다립니다 (장비당 최대 %3개, 프로그램이 끝나면 잃습니다)</translation>
+    </message>
+    <message>
+        <source>cannot keep events in the spool %1: %2; they wait in memory and are tried again</source>
+        <translation>대기열 %1에 이벤트를 보관할 수 없습니다: %2. 메모리에서 기다리며 다시 시도합니다</translation>
+    </message>
+    <message>
+        <source>the spool %1 takes events again</source>
+        <translation>대기열 %1이(가) 다시 이벤트를 받습니다</translation>
+    </message>
+    <message>
+        <source>no collector has confirmed the events of box %1 for %2 minutes; %3 wait in the spool</source>
+        <translation>%2분 동안 어떤 수집기도 장비 %1의 이벤트를 확인하지 않았습니다. %3개가 대기열에서 기다립니다</translation>
+    </message>
+    <message>
+        <source>settings [MQTT]: %1; nothing is published</source>
+        <translation>설정 [MQTT]: %1. 아무것도 발행하지 않습니다</translation>
+    </message>
+    <message>
+        <source>the page is on http://%1:%2/</source>
+        <translation>페이지 주소: http://%1:%2/</translation>
+    </message>
+    <message>
+        <source>in use by another program (process %1)</source>
+        <translation>다른 프로그램이 사용 중입니다 (프로세스 %1)</translation>
+    </message>
+    <message>
+        <source>cannot lock it</source>
+        <translation>잠글 수 없습니다</translation>
+    </message>
+    <message>
+        <source>not an SQLite database or damaged</source>
+        <translation>SQLite 데이터베이스가 아니거나 손상되었습니다</translation>
+    </message>
+    <message>
+        <source>written by a newer program (schema %1)</source>
+        <translation>더 새로운 프로그램이 썼습니다 (스키마 %1)</translation>
+    </message>
+    <message>
+        <source>a database of another program</source>
+        <translation>다른 프로그램의 데이터베이스입니다</translation>
+    </message>
+    <message>
+        <source>the spool refused the write</source>
+        <translation>대기열이 쓰기를 거부했습니다</translation>
+    </message>
+    <message>
+        <source>the page listens on %1, beyond this PC: it needs a token ([HTTP] TOKEN or DIALKITE_HTTP_TOKEN)</source>
+        <translation>페이지가 이 PC 밖(%1)에서 접속을 받습니다: 토큰이 필요합니다 ([HTTP] TOKEN 또는 DIALKITE_HTTP_TOKEN)</translation>
+    </message>
+    <message>
+        <source>this page answers to 127.0.0.1, localhost, [::1], %1 and the names in [HTTP] HOSTS only</source>
+        <translation>이 페이지는 127.0.0.1, localhost, [::1], %1 그리고 [HTTP] HOSTS의 이름으로만 답합니다</translation>
+    </message>
 </context>
 <context>
     <name>window</name>

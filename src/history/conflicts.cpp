@@ -5,6 +5,7 @@
 
 #include "console/notation.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QSqlError>
 
@@ -92,8 +93,9 @@ bool ConflictKeeper::check(const EventRow &row, const QString &pcTime, QSqlQuery
     m_idOf->finish();
     if (!sql::run(*m_mark, {row.eventId, sql::text(row.box), kept, second, row.pcUtc}, problem))
         return false;
-    told->append(QStringLiteral("box %1: event %2 came again with other content (%3 %4); both"
-                                " are kept and marked as a conflict")
+    told->append(QCoreApplication::translate(
+                     "dialkite", "box %1: event %2 came again with other content (%3 %4); both"
+                                 " are kept and marked as a conflict")
                      .arg(visibleControls(row.box), visibleControls(row.eventId),
                           visibleControls(row.kind), visibleControls(row.number)));
     return true;

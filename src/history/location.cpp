@@ -1,5 +1,6 @@
 #include "location.h"
 
+#include <QCoreApplication>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QUrlQuery>
@@ -36,7 +37,8 @@ std::optional<HistoryLocation> historyLocation(const QString &text, QString *err
     const QString database = url.path().mid(1);
     if (!url.isValid() || url.host().isEmpty() || url.userName().isEmpty() || database.isEmpty() ||
         database.contains(u'/') || !url.fragment().isNull()) {
-        *error = QStringLiteral("a PostgreSQL history is postgresql://USER@HOST[:PORT]/DB");
+        *error = QCoreApplication::translate(
+            "dialkite", "a PostgreSQL history is postgresql://USER@HOST[:PORT]/DB");
         return std::nullopt;
     }
     location.dialect = Dialect::Postgres;
@@ -54,12 +56,15 @@ std::optional<HistoryLocation> historyLocation(const QString &text, QString *err
                                             QStringLiteral("sslrootcert"),
                                             QStringLiteral("application_name")};
         if (!allowed.contains(key)) {
-            *error = QStringLiteral("a PostgreSQL history takes no option %1 (only %2)")
+            *error = QCoreApplication::translate(
+                         "dialkite", "a PostgreSQL history takes no option %1 (only %2)")
                          .arg(key, allowed.join(QStringLiteral(", ")));
             return std::nullopt;
         }
         if (value.contains(u';') || value.contains(u'=') || value.contains(u' ')) {
-            *error = QStringLiteral("the option %1 of a PostgreSQL history is not one").arg(key);
+            *error = QCoreApplication::translate("dialkite",
+                                                 "the option %1 of a PostgreSQL history is not one")
+                         .arg(key);
             return std::nullopt;
         }
         options << key + u'=' + value;

@@ -5,6 +5,7 @@
 
 #include "platform/fileowner.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -188,7 +189,8 @@ HistoryReader::Status HistoryReader::open(QString *problem)
     if (!location->isPostgres() && !QFileInfo::exists(location->file))
         return Status::Missing;
     if (!connectHistory(*location, m_connection, true, problem)) {
-        *problem = QStringLiteral("cannot open %1: %2").arg(location->shown(), *problem);
+        *problem = QCoreApplication::translate("dialkite", "cannot open %1: %2")
+                       .arg(location->shown(), *problem);
         return Status::Failed;
     }
     if (m_dialect == Dialect::Sqlite)
@@ -244,8 +246,9 @@ HistoryReader::Status HistoryReader::inspectPostgres(const HistoryLocation &loca
                        tables.next() && tables.value(0).toLongLong() == 0;
     if (empty)
         return Status::Missing;
-    *problem = QStringLiteral("the database %1 holds another program's tables and no call"
-                              " history; it is left as it is")
+    *problem = QCoreApplication::translate(
+                   "dialkite", "the database %1 holds another program's tables and no call"
+                               " history; it is left as it is")
                    .arg(location.shown());
     return Status::Failed;
 }

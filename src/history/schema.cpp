@@ -2,6 +2,7 @@
 
 #include "connection.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -219,7 +220,8 @@ bool configure(QSqlDatabase &db, QString *problem)
     // A reader that held the new file at that moment keeps it in its old mode, where
     // writers and readers wait for each other: said, and tried again by the writer.
     if (mode.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0) {
-        *problem = QStringLiteral("the history is locked: it could not be put in WAL mode");
+        *problem = QCoreApplication::translate(
+            "dialkite", "the history is locked: it could not be put in WAL mode");
         return false;
     }
     // WAL with synchronous NORMAL: a commit survives the program being killed.
@@ -260,7 +262,8 @@ bool numberIndex(QSqlDatabase &db, QString *notice, QString *problem)
             QStringLiteral("CREATE INDEX events_digits ON events USING gin (digits gin_trgm_ops)"),
             &why))
         return sql::exec(db, QStringLiteral("RELEASE SAVEPOINT number_index"), problem);
-    *notice = QStringLiteral("no pg_trgm here (%1): a search by part of a number reads every row")
+    *notice = QCoreApplication::translate(
+                  "dialkite", "no pg_trgm here (%1): a search by part of a number reads every row")
                   .arg(why.trimmed());
     return sql::exec(db, QStringLiteral("ROLLBACK TO SAVEPOINT number_index"), problem);
 }
@@ -282,16 +285,18 @@ std::optional<qint64> lockedPostgresVersion(QSqlDatabase &db, QString *problem)
     if (!tables.value(0).toBool()) {
         if (!tables.value(1).toBool())
             return 0;
-        *problem = QStringLiteral("the database holds another program's events; this one"
-                                  " leaves it as it is");
+        *problem = QCoreApplication::translate(
+            "dialkite", "the database holds another program's events; this one"
+                        " leaves it as it is");
         return std::nullopt;
     }
     const auto current = postgresVersion(db);
     if (!current)
-        *problem = QStringLiteral("cannot read the schema version");
+        *problem = QCoreApplication::translate("dialkite", "cannot read the schema version");
     else if (*current > kHistorySchema)
-        *problem = QStringLiteral("the history was written by a newer program (schema %1);"
-                                  " this one leaves it as it is")
+        *problem = QCoreApplication::translate(
+                       "dialkite", "the history was written by a newer program (schema %1);"
+                                   " this one leaves it as it is")
                        .arg(*current);
     return current && *current <= kHistorySchema ? current : std::nullopt;
 }
@@ -329,7 +334,8 @@ QString moveAside(const QString &path, QString *problem)
                           QStringLiteral(".unusable");
     for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
         if (QFile::exists(path + suffix) && !QFile::rename(path + suffix, aside + suffix)) {
-            *problem = QStringLiteral("cannot move %1 aside").arg(path + suffix);
+            *problem =
+                QCoreApplication::translate("dialkite", "cannot move %1 aside").arg(path + suffix);
             return {};
         }
     }
@@ -350,7 +356,7 @@ bool openPostgresHistory(const HistoryLocation &location, const QString &name, Q
 bool migrateHistory(QSqlDatabase &db, int version, QString *problem)
 {
     if (version > int(kMigrations.size())) {
-        *problem = QStringLiteral("no schema %1").arg(version);
+        *problem = QCoreApplication::translate("dialkite", "no schema %1").arg(version);
         return false;
     }
     if (dialectOf(db) == Dialect::Postgres) {
@@ -365,7 +371,7 @@ bool migrateHistory(QSqlDatabase &db, int version, QString *problem)
             return false;
         const auto current = pragma(db, "user_version");
         if (!current) {
-            *problem = QStringLiteral("cannot read the schema version");
+            *problem = QCoreApplication::translate("dialkite", "cannot read the schema version");
             return rollback(db);
         }
         if (*current >= version)
@@ -397,7 +403,8 @@ bool openHistory(const QString &path, const QString &name, QString *moved, QStri
     }
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath())) {
-        *problem = QStringLiteral("cannot make the folder %1").arg(info.absolutePath());
+        *problem = QCoreApplication::translate("dialkite", "cannot make the folder %1")
+                       .arg(info.absolutePath());
         return false;
     }
     HistoryLocation location;
@@ -443,7 +450,7 @@ bool openHistory(const QString &path, const QString &name, QString *moved, QStri
                                 " a new history started")
                      .arg(path, aside);
     }
-    *problem = QStringLiteral("cannot start a history at %1").arg(path);
+    *problem = QCoreApplication::translate("dialkite", "cannot start a history at %1").arg(path);
     return false;
 }
 

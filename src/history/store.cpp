@@ -9,6 +9,7 @@
 #include "outputs/writer.h"
 #include "platform/fileowner.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -90,10 +91,11 @@ public:
             tellAll(Severity::Notice, moved);
         if (!opened && isPostgres(m_path) && m_retry && !problem.contains(u"leaves it as it is")) {
             // A server not there yet: events wait, unconfirmed, and it is tried again.
-            tellAll(Severity::Problem,
-                    QStringLiteral("cannot reach the history: %1; tried again")
-                        .arg(problem.simplified()),
-                    false);
+            tellAll(
+                Severity::Problem,
+                QCoreApplication::translate("dialkite", "cannot reach the history: %1; tried again")
+                    .arg(problem.simplified()),
+                false);
             m_dialect = Dialect::Postgres;
             m_failing = true;
             return true;
@@ -130,8 +132,9 @@ public:
             }
             if (!m_failing)
                 tellAll(Severity::Problem,
-                        QStringLiteral("cannot store in %1: %2; nothing is confirmed until it"
-                                       " can, and it is tried again")
+                        QCoreApplication::translate(
+                            "dialkite", "cannot store in %1: %2; nothing is confirmed until it"
+                                        " can, and it is tried again")
                             .arg(shownLocation(m_path), problem.simplified()),
                         false);
             m_failing = true;
@@ -180,9 +183,10 @@ private:
     {
         if (m_identity != kNoFile)
             tellAll(Severity::Problem,
-                    QStringLiteral("the history %1 was deleted or replaced while it was written;"
-                                   " nothing more is confirmed from the file that went, and what"
-                                   " was not yet told stored goes into the history at %1 now")
+                    QCoreApplication::translate(
+                        "dialkite", "the history %1 was deleted or replaced while it was written;"
+                                    " nothing more is confirmed from the file that went, and what"
+                                    " was not yet told stored goes into the history at %1 now")
                         .arg(m_path),
                     false);
         forgetStatements();
@@ -330,7 +334,8 @@ private:
             problem->clear();
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
-        *problem = QStringLiteral("the history stayed locked by another program");
+        *problem =
+            QCoreApplication::translate("dialkite", "the history stayed locked by another program");
         return false;
     }
 

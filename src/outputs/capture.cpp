@@ -6,6 +6,7 @@
 
 #include "scenario/capture.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -149,7 +150,8 @@ private:
         if (path.isEmpty()) {
             if (!QDir().mkpath(m_options.folder))
                 return fail(
-                    QStringLiteral("cannot make the capture folder %1").arg(m_options.folder));
+                    QCoreApplication::translate("dialkite", "cannot make the capture folder %1")
+                        .arg(m_options.folder));
             QString port = portName();
             port.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")));
             path = QDir(m_options.folder)
@@ -159,8 +161,8 @@ private:
         }
         m_file.setFileName(path);
         if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-            return fail(
-                QStringLiteral("cannot write capture %1: %2").arg(path, m_file.errorString()));
+            return fail(QCoreApplication::translate("dialkite", "cannot write capture %1: %2")
+                            .arg(path, m_file.errorString()));
         m_written = 0;
 
         // Before start-up has finished the code is not set yet; the window applies "1" a
@@ -198,12 +200,14 @@ private:
         m_buffer.clear();
         if (whole)
             return true;
-        const QString reason = m_file.error() == QFileDevice::NoError
-                                   ? QStringLiteral("the disk took only part of it")
-                                   : m_file.errorString();
+        const QString reason =
+            m_file.error() == QFileDevice::NoError
+                ? QCoreApplication::translate("dialkite", "the disk took only part of it")
+                : m_file.errorString();
         if (wrote > 0)
             m_file.resize(before);
-        return fail(QStringLiteral("cannot write capture %1: %2").arg(m_file.fileName(), reason));
+        return fail(QCoreApplication::translate("dialkite", "cannot write capture %1: %2")
+                        .arg(m_file.fileName(), reason));
     }
 
     bool fail(const QString &problem)
@@ -302,7 +306,7 @@ CaptureOutput::~CaptureOutput()
 QString CaptureOutput::finish(QDeadlineTimer deadline)
 {
     if (!m_writer->flush(deadline))
-        return QStringLiteral("the last lines were not written in time");
+        return QCoreApplication::translate("dialkite", "the last lines were not written in time");
     return {};
 }
 
@@ -410,8 +414,8 @@ NewsShown captureNews(Severity severity, const QString &text)
 {
     if (severity == Severity::Stopped)
         return {texts::kRecordingStoppedTitle, texts::kRecordingStoppedText,
-                QStringLiteral("recording stopped: ") + text};
-    return {{}, {}, QStringLiteral("capture: ") + text};
+                QCoreApplication::translate("dialkite", "recording stopped: ") + text};
+    return {{}, {}, QCoreApplication::translate("dialkite", "capture: ") + text};
 }
 
 } // namespace

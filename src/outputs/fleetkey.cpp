@@ -1,5 +1,6 @@
 #include "fleetkey.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageAuthenticationCode>
@@ -48,16 +49,17 @@ std::optional<QByteArray> loadFleetKey(const QString &path, QString *error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error =
-            QStringLiteral("the fleet key %1 cannot be read: %2").arg(path, file.errorString());
+        *error = QCoreApplication::translate("dialkite", "the fleet key %1 cannot be read: %2")
+                     .arg(path, file.errorString());
         return std::nullopt;
     }
 #ifdef Q_OS_UNIX
     const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::ReadOther |
                                             QFileDevice::WriteGroup | QFileDevice::WriteOther;
     if (file.permissions() & others) {
-        *error = QStringLiteral("the fleet key %1 may be read by others; make it yours alone"
-                                " (chmod 600 %1)")
+        *error = QCoreApplication::translate(
+                     "dialkite", "the fleet key %1 may be read by others; make it yours alone"
+                                 " (chmod 600 %1)")
                      .arg(path);
         return std::nullopt;
     }
@@ -66,8 +68,9 @@ std::optional<QByteArray> loadFleetKey(const QString &path, QString *error)
     // Hexadecimal digits as fleet-key new writes them, or the raw bytes of another tool.
     const QByteArray key = isHex(text) && text.size() % 2 == 0 ? QByteArray::fromHex(text) : text;
     if (key.size() < kFleetKeyBytes) {
-        *error = QStringLiteral("the fleet key %1 holds %2 bytes; it needs at least %3 random"
-                                " bytes (dialkite-cli fleet-key new FILE makes one)")
+        *error = QCoreApplication::translate(
+                     "dialkite", "the fleet key %1 holds %2 bytes; it needs at least %3 random"
+                                 " bytes (dialkite-cli fleet-key new FILE makes one)")
                      .arg(path)
                      .arg(key.size())
                      .arg(kFleetKeyBytes);
@@ -89,7 +92,8 @@ bool writeNewFleetKey(const QString &path, QString *error)
     if (!file.open(QIODevice::WriteOnly) ||
         !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
         file.write(key.toHex() + '\n') != kFleetKeyBytes * 2 + 1 || !file.commit()) {
-        *error = QStringLiteral("cannot write the fleet key %1: %2").arg(path, file.errorString());
+        *error = QCoreApplication::translate("dialkite", "cannot write the fleet key %1: %2")
+                     .arg(path, file.errorString());
         return false;
     }
     return true;

@@ -212,7 +212,7 @@ void LinesOutput::consume(const Event &event)
     if (const auto *status = std::get_if<events::BoxStatus>(&event)) {
         m_sink(object({{QStringLiteral("event"), QStringLiteral("status")},
                        {QStringLiteral("box"), status->box},
-                       {QStringLiteral("state"), !status->known  ? QStringLiteral("unknown")
+                       {QStringLiteral("state"), !status->known   ? QStringLiteral("unknown")
                                                  : status->online ? QStringLiteral("online")
                                                                   : QStringLiteral("offline")}}),
                event);

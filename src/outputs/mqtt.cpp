@@ -86,14 +86,17 @@ void libraryInit()
 QString connectionNews(const MqttTarget &target, bool up, int rc)
 {
     if (up && rc == 0)
-        return QStringLiteral("connected to %1").arg(target.where());
+        return QCoreApplication::translate("dialkite", "connected to %1").arg(target.where());
     if (up)
-        return QStringLiteral("the broker at %1 refused the connection: %2; retrying")
+        return QCoreApplication::translate("dialkite",
+                                           "the broker at %1 refused the connection: %2; retrying")
             .arg(target.where(), QString::fromUtf8(mosquitto_connack_string(rc)));
     if (rc < 0)
-        return QStringLiteral("cannot reach the broker at %1: %2; retrying")
+        return QCoreApplication::translate("dialkite",
+                                           "cannot reach the broker at %1: %2; retrying")
             .arg(target.where(), QString::fromLocal8Bit(std::strerror(-rc)));
-    return QStringLiteral("lost the broker at %1; retrying, events are kept until it is back")
+    return QCoreApplication::translate(
+               "dialkite", "lost the broker at %1; retrying, events are kept until it is back")
         .arg(target.where());
 }
 
@@ -127,8 +130,8 @@ std::optional<MqttTarget> mqttTargetOf(const QString &url, const Config &config,
     if (!parsed.isValid() ||
         (scheme != QLatin1String("mqtt") && scheme != QLatin1String("mqtts")) ||
         parsed.host().isEmpty() || (!parsed.path().isEmpty() && parsed.path() != u"/")) {
-        *error =
-            QStringLiteral("the broker is mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://...");
+        *error = QCoreApplication::translate(
+            "dialkite", "the broker is mqtt://[USER[:PASSWORD]@]HOST[:PORT] or mqtts://...");
         return std::nullopt;
     }
     MqttTarget target;
@@ -147,7 +150,7 @@ std::optional<MqttTarget> mqttTargetOf(const QString &url, const Config &config,
     target.password = pick("PASSWORD", parsed.password(QUrl::FullyDecoded));
     target.caFile = pick("CA", QString());
     if (!target.password.isEmpty() && target.user.isEmpty()) {
-        *error = QStringLiteral("the broker's password needs a user");
+        *error = QCoreApplication::translate("dialkite", "the broker's password needs a user");
         return std::nullopt;
     }
     const QString confirm = config.value(section, QStringLiteral("CONFIRM")).trimmed().toLower();
@@ -159,7 +162,8 @@ std::optional<MqttTarget> mqttTargetOf(const QString &url, const Config &config,
         return std::nullopt;
     }
     if (target.tls && !target.caFile.isEmpty() && !QFileInfo::exists(target.caFile)) {
-        *error = QStringLiteral("the CA file %1 does not exist").arg(target.caFile);
+        *error = QCoreApplication::translate("dialkite", "the CA file %1 does not exist")
+                     .arg(target.caFile);
         return std::nullopt;
     }
     target.clientId = config.value(section, QStringLiteral("CLIENT_ID"));
@@ -176,21 +180,24 @@ std::optional<MqttTarget> mqttTargetOf(const QString &url, const Config &config,
 
 QString unsignedFleetWarning()
 {
-    return QStringLiteral("no fleet key: anyone who may publish on the broker can confirm or"
-                          " forge events (give one with --fleet-key-file, [MQTT] KEY_FILE or"
-                          " DIALKITE_FLEET_KEY_FILE)");
+    return QCoreApplication::translate(
+        "dialkite", "no fleet key: anyone who may publish on the broker can confirm or"
+                    " forge events (give one with --fleet-key-file, [MQTT] KEY_FILE or"
+                    " DIALKITE_FLEET_KEY_FILE)");
 }
 
 QString boxNameProblem(const QString &name)
 {
     if (name.isEmpty())
-        return QStringLiteral("a box needs a name");
+        return QCoreApplication::translate("dialkite", "a box needs a name");
     if (name.size() > 64)
-        return QStringLiteral("box name \"%1...\" is longer than 64 characters")
+        return QCoreApplication::translate("dialkite",
+                                           "box name \"%1...\" is longer than 64 characters")
             .arg(visibleControls(name.left(20)));
     for (const QChar c : name) {
         if (c == u'+' || c == u'#' || c == u'/' || c.category() == QChar::Other_Control)
-            return QStringLiteral("box name \"%1\" may not hold +, #, / or control characters")
+            return QCoreApplication::translate(
+                       "dialkite", "box name \"%1\" may not hold +, #, / or control characters")
                 .arg(visibleControls(name));
     }
     return {};
@@ -509,9 +516,10 @@ private:
             return;
         m_spool = memorySpool();
         tell({}, Severity::Problem,
-             QStringLiteral("cannot use the spool %1: %2; it is left as it is, and events wait"
-                            " in memory until they are delivered (at most %3 a box; a program"
-                            " that ends loses them)")
+             QCoreApplication::translate(
+                 "dialkite", "cannot use the spool %1: %2; it is left as it is, and events wait"
+                             " in memory until they are delivered (at most %3 a box; a program"
+                             " that ends loses them)")
                  .arg(m_spoolPath, problem)
                  .arg(kMemoryLimit));
     }
@@ -575,15 +583,17 @@ private:
         if (!m_spool->write(add, m_removeUpTo, m_removeEach, &problem)) {
             if (!m_toldSpoolProblem)
                 tell({}, Severity::Problem,
-                     QStringLiteral("cannot keep events in the spool %1: %2; they wait in memory"
-                                    " and are tried again")
+                     QCoreApplication::translate(
+                         "dialkite", "cannot keep events in the spool %1: %2; they wait in memory"
+                                     " and are tried again")
                          .arg(m_spoolPath, problem));
             m_toldSpoolProblem = true;
             return false;
         }
         if (m_toldSpoolProblem)
             tell({}, Severity::Notice,
-                 QStringLiteral("the spool %1 takes events again").arg(m_spoolPath));
+                 QCoreApplication::translate("dialkite", "the spool %1 takes events again")
+                     .arg(m_spoolPath));
         m_toldSpoolProblem = false;
         m_removeUpTo.clear();
         m_removeEach.clear();
@@ -775,8 +785,9 @@ private:
                     .count();
             if (waited >= kSilentMs && !box.toldSilent) {
                 tell(name, Severity::Problem,
-                     QStringLiteral("no collector has confirmed the events of box %1 for %2"
-                                    " minutes; %3 wait in the spool")
+                     QCoreApplication::translate(
+                         "dialkite", "no collector has confirmed the events of box %1 for %2"
+                                     " minutes; %3 wait in the spool")
                          .arg(name)
                          .arg(waited / 60000)
                          .arg(backlog(name)));
@@ -1234,7 +1245,8 @@ void readDesktopPlan(const Config &config, OutputPlan *plan)
         error = problem;
     if (!error.isEmpty()) {
         plan->problems.append(
-            QStringLiteral("settings [MQTT]: %1; nothing is published").arg(error));
+            QCoreApplication::translate("dialkite", "settings [MQTT]: %1; nothing is published")
+                .arg(error));
         return;
     }
     part.target = *target;

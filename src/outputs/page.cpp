@@ -1,5 +1,6 @@
 #include "page.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 #include "history.h"
@@ -79,8 +80,9 @@ bool startPage(const OutputPlan &plan, SharedOutputs &shared, QString *said, QSt
         shared.get<WebServer>(kPage, [options] { return std::make_shared<WebServer>(*options); });
     if (!server->start(error))
         return false;
-    *said =
-        QStringLiteral("the page is on http://%1:%2/").arg(options->address).arg(server->port());
+    *said = QCoreApplication::translate("dialkite", "the page is on http://%1:%2/")
+                .arg(options->address)
+                .arg(server->port());
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "spool.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
@@ -53,8 +54,10 @@ public:
             QString application;
             m_lock->getLockInfo(&pid, &host, &application);
             *problem = m_lock->error() == QLockFile::LockFailedError
-                           ? QStringLiteral("in use by another program (process %1)").arg(pid)
-                           : QStringLiteral("cannot lock it");
+                           ? QCoreApplication::translate("dialkite",
+                                                         "in use by another program (process %1)")
+                                 .arg(pid)
+                           : QCoreApplication::translate("dialkite", "cannot lock it");
             return false;
         }
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
@@ -73,9 +76,10 @@ public:
                 " WHERE type = 'table' ORDER BY name))")) ||
             !look.next()) {
             const QString code = look.lastError().nativeErrorCode();
-            *problem = code == QLatin1String("11") || code == QLatin1String("26")
-                           ? QStringLiteral("not an SQLite database or damaged")
-                           : look.lastError().text();
+            *problem =
+                code == QLatin1String("11") || code == QLatin1String("26")
+                    ? QCoreApplication::translate("dialkite", "not an SQLite database or damaged")
+                    : look.lastError().text();
             return false;
         }
         const qint64 application = look.value(0).toLongLong();
@@ -85,11 +89,13 @@ public:
         const bool legacy = application == 0 && tables == QLatin1String("counters outbox");
         if (application == kSpoolApplicationId) {
             if (version > kSpoolSchema) {
-                *problem = QStringLiteral("written by a newer program (schema %1)").arg(version);
+                *problem = QCoreApplication::translate("dialkite",
+                                                       "written by a newer program (schema %1)")
+                               .arg(version);
                 return false;
             }
         } else if (application != 0 || (!tables.isEmpty() && !legacy)) {
-            *problem = QStringLiteral("a database of another program");
+            *problem = QCoreApplication::translate("dialkite", "a database of another program");
             return false;
         }
         QSqlQuery q(db);
@@ -179,7 +185,7 @@ public:
         *problem =
             db.lastError().text().isEmpty() ? insert.lastError().text() : db.lastError().text();
         if (problem->isEmpty())
-            *problem = QStringLiteral("the spool refused the write");
+            *problem = QCoreApplication::translate("dialkite", "the spool refused the write");
         db.rollback();
         return false;
     }

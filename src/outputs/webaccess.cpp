@@ -5,6 +5,7 @@
 #include "webgate.h"
 #include "webpage.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QJsonObject>
 
@@ -53,8 +54,9 @@ bool WebAccess::mayListen(QString *error) const
 {
     if (QHostAddress(m_address).isLoopback() || !m_token.isEmpty())
         return true;
-    *error = QStringLiteral("the page listens on %1, beyond this PC: it needs a token"
-                            " ([HTTP] TOKEN or DIALKITE_HTTP_TOKEN)")
+    *error = QCoreApplication::translate("dialkite",
+                                         "the page listens on %1, beyond this PC: it needs a token"
+                                         " ([HTTP] TOKEN or DIALKITE_HTTP_TOKEN)")
                  .arg(m_address);
     return false;
 }
@@ -127,8 +129,9 @@ httplib::Server::HandlerResponse WebAccess::checkHost(const httplib::Request &re
     if (m_hosts.allowed(request.get_header_value("Host"), request.local_addr))
         return httplib::Server::HandlerResponse::Unhandled;
     webFault(response, 421,
-             QStringLiteral("this page answers to 127.0.0.1, localhost, [::1], %1 and the names"
-                            " in [HTTP] HOSTS only")
+             QCoreApplication::translate(
+                 "dialkite", "this page answers to 127.0.0.1, localhost, [::1], %1 and the names"
+                             " in [HTTP] HOSTS only")
                  .arg(m_address));
     return httplib::Server::HandlerResponse::Handled;
 }

@@ -14,26 +14,28 @@ struct Outcome {
     QByteArray err;
 };
 
+// What `program` says on standard error, and its status, under LANG=`language`.
+Outcome said(const QString &program, const QStringList &arguments, const QString &language)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LANG"), language);
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    process.waitForFinished(15000);
+    return Outcome{process.exitCode(), process.readAllStandardOutput(),
+                   process.readAllStandardError()};
+}
+
 } // namespace
 
 // The three programs say a mistake the same way, in the user's language: one line, the
 // culprit, a near option when there is one, status 2; no display needed for it.
 TEST(Language, EveryProgramSaysAMistakeOneWayInTheUsersLanguage)
 {
-    const auto said = [](const QString &program, const QStringList &arguments,
-                         const QString &language) {
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("LANG"), language);
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        process.setProcessEnvironment(environment);
-        process.start(program, arguments);
-        process.waitForFinished(15000);
-        return Outcome{process.exitCode(), process.readAllStandardOutput(),
-                       process.readAllStandardError()};
-    };
     const QString korean = QStringLiteral("ko_KR.UTF-8");
     const QString english = QStringLiteral("C");
     const QString cli = QStringLiteral(DIALKITE_CLI);
@@ -99,4 +101,18 @@ TEST(Language, EveryProgramSaysAMistakeOneWayInTheUsersLanguage)
         EXPECT_EQ(outcome.status, 2) << program.toStdString();
         EXPECT_EQ(outcome.err, line) << program.toStdString() << " " << language.toStdString();
     }
+}
+
+// Not only mistakes: what goes wrong is said in the user's language too.
+TEST(Language, ProblemsAreSaidInTheUsersLanguage)
+{
+    const QString cli = QStringLiteral(DIALKITE_CLI);
+    const QStringList missing{QStringLiteral("history"), QStringLiteral("--db"),
+                              QStringLiteral("/nonexistent/calls.sqlite")};
+    Outcome outcome = said(cli, missing, QStringLiteral("ko_KR.UTF-8"));
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "dialkite-cli: /nonexistent/calls.sqlite에 통화 기록이 없습니다\n");
+    outcome = said(cli, missing, QStringLiteral("C"));
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err, "dialkite-cli: no call history at /nonexistent/calls.sqlite\n");
 }
