@@ -1,5 +1,6 @@
 #include "commands.h"
 
+#include "contacts.h"
 #include "printer.h"
 
 #include "console/settings.h"
@@ -274,7 +275,8 @@ QString generalHelp()
         QStringLiteral("run acceptance suites against a box"),
         QStringLiteral("store every box's events from a broker in one history"),
         QStringLiteral("search the call history"),
-        QStringLiteral("make the key that signs a fleet's events and confirmations")};
+        QStringLiteral("make the key that signs a fleet's events and confirmations"),
+        QStringLiteral("the phonebook: import, list, add, remove, export contacts")};
     for (qsizetype i = 0; i < commands().size(); ++i)
         text +=
             QStringLiteral("  %1  %2\n").arg(commands()[i].syntax.name, -10).arg(about.value(i));
@@ -319,6 +321,7 @@ const QList<CliCommand> &commands()
         complete({collectSyntax(), true, collectCommand}),
         complete({historySyntax(), false, historyCommand}),
         complete({fleetKeySyntax(), false, fleetKeyCommand}),
+        complete({contactsSyntax(), false, contactsCommand}),
     };
     return list;
 }

@@ -43,5 +43,6 @@ int monitorCommand(const Invocation &invocation);
 int testCommand(const Invocation &invocation);
 int collectCommand(const Invocation &invocation);
 int historyCommand(const Invocation &invocation);
+int contactsCommand(const Invocation &invocation);
 
 } // namespace dialkite::cli

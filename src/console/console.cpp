@@ -455,7 +455,7 @@ void Console::writeCaller(const Caller &caller)
 {
     emitEvent(events::CallerId{m_state.CallRow, caller.line, caller.time, caller.number.status,
                                caller.number.digits, caller.number.text, caller.colour,
-                               m_state.VariantCode, m_record, QDateTime::currentDateTimeUtc()});
+                               m_state.VariantCode, m_record, QDateTime::currentDateTimeUtc(), {}});
     writeCallerRow(caller);
     advanceCallRow();
     scrollCallLog();

@@ -59,6 +59,9 @@ struct CallerId {
     VariantId variant;
     QByteArray record;
     QDateTime at; // the PC's time (UTC; show it in local time)
+    // The caller's name in the phonebook, when it has the number: given by the outputs'
+    // set before any output takes the call (the box knows no names).
+    QString name;
 };
 
 // The box's name and version, as the identification panel shows them.

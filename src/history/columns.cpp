@@ -18,6 +18,8 @@ const QList<HistoryColumn> &historyTable()
          [](const CallRow &r) { return r.boxTime; }},
         {QStringLiteral(QT_TRANSLATE_NOOP("window", "수신번호")), "number",
          [](const CallRow &r) { return r.number; }},
+        {QStringLiteral(QT_TRANSLATE_NOOP("window", "이름")), "name",
+         [](const CallRow &r) { return r.name; }},
         {QStringLiteral(QT_TRANSLATE_NOOP("window", "상태")), "status",
          [](const CallRow &r) { return r.status; }, statusShown},
         {QStringLiteral(QT_TRANSLATE_NOOP("window", "색")), "color",

@@ -34,6 +34,7 @@ enum EventField {
     Record,
     Detail,
     EventId,
+    Name,
 };
 
 EventRow eventOf(const QSqlQuery &read)
@@ -57,6 +58,7 @@ EventRow eventOf(const QSqlQuery &read)
     row.record = read.value(Record).toByteArray();
     row.detail = text(Detail);
     row.eventId = text(EventId);
+    row.name = text(Name);
     return row;
 }
 
@@ -91,10 +93,15 @@ bool copyEvents(QSqlDatabase &in, QSqlDatabase &out, CopyCounts *counts, QString
 {
     QSqlQuery read(in);
     read.setForwardOnly(true);
+    // An older history's events have no names.
+    qint64 version = 0;
+    inspectFile(in, &version);
     if (!read.exec(QStringLiteral(
-            "SELECT kind, box, line, box_time, pc_utc, pc_time, digits, status, number, colour,"
-            " variant, device_name, device_version, port, device, record, detail, event_id"
-            " FROM events ORDER BY id"))) {
+                       "SELECT kind, box, line, box_time, pc_utc, pc_time, digits, status, number,"
+                       " colour, variant, device_name, device_version, port, device, record,"
+                       " detail, event_id, %1 FROM events ORDER BY id")
+                       .arg(version >= kContacts ? QStringLiteral("name")
+                                                 : QStringLiteral("''")))) {
         *problem = read.lastError().text();
         return false;
     }

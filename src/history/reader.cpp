@@ -32,6 +32,7 @@ enum CallField {
     Device,
     Kind,
     Detail,
+    Name,
     Conflict,
 };
 const char kCallFields[] = "id, pc_utc, pc_time, box, line, box_time, number, digits, status,"
@@ -45,6 +46,16 @@ struct Search {
     QString sql;
     QVariantList values;
 };
+
+// `text` anywhere, as LIKE takes it: its own % _ and \\ stand for themselves.
+QString likePattern(const QString &text)
+{
+    QString pattern = text;
+    pattern.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+        .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    return QLatin1Char('%') + pattern + QLatin1Char('%');
+}
 
 // Any three or more digits anywhere in a number: the trigram index of an SQLite history,
 // pg_trgm's (which serves LIKE itself) on PostgreSQL; fewer digits, or text, by reading.
@@ -70,13 +81,28 @@ void numberCondition(const QString &text, Dialect dialect, int schema, QStringLi
         *where << QStringLiteral("digits LIKE ?");
         *values << QLatin1Char('%') + digits + QLatin1Char('%');
     } else if (!text.isEmpty()) {
-        QString pattern = text;
-        pattern.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-            .replace(QLatin1Char('%'), QStringLiteral("\\%"))
-            .replace(QLatin1Char('_'), QStringLiteral("\\_"));
-        *where << QStringLiteral("number LIKE ? ESCAPE '\\'");
-        *values << QLatin1Char('%') + pattern + QLatin1Char('%');
+        // Text: what the log shows for a call without digits, or the caller's name.
+        if (schema >= kContacts) {
+            *where << QStringLiteral("(number LIKE ? ESCAPE '\\' OR name LIKE ? ESCAPE '\\')");
+            *values << likePattern(text) << likePattern(text);
+        } else {
+            *where << QStringLiteral("number LIKE ? ESCAPE '\\'");
+            *values << likePattern(text);
+        }
     }
+}
+
+// Any part of the caller's name; an older history has none.
+void nameCondition(const QString &text, int schema, QStringList *where, QVariantList *values)
+{
+    if (text.isEmpty())
+        return;
+    if (schema < kContacts) {
+        *where << QStringLiteral("0 = 1");
+        return;
+    }
+    *where << QStringLiteral("name LIKE ? ESCAPE '\\'");
+    *values << likePattern(text);
 }
 
 // The search `filter` makes; with `count`, how many calls it finds instead.
@@ -88,6 +114,7 @@ Search searchOf(const HistoryFilter &filter, Dialect dialect, int schema, bool c
     if (filter.callsOnly)
         where << QStringLiteral("kind = 'call'");
     numberCondition(filter.number.trimmed(), dialect, schema, &where, &values);
+    nameCondition(filter.name.trimmed(), schema, &where, &values);
     if (!filter.line.isEmpty()) {
         // "2" finds line 2 of a four-line box and line "02" of a sixteen-line one.
         where << QStringLiteral("(line = ? OR ltrim(line, '0') = ltrim(?, '0'))");
@@ -106,8 +133,10 @@ Search searchOf(const HistoryFilter &filter, Dialect dialect, int schema, bool c
         values << filter.box;
     }
     QString sql = count ? QStringLiteral("SELECT COUNT(*) FROM events")
-                        : QStringLiteral("SELECT %1, %2 FROM events")
+                        : QStringLiteral("SELECT %1, %2, %3 FROM events")
                               .arg(QLatin1String(kCallFields),
+                                   schema >= kContacts ? QStringLiteral("name")
+                                                       : QStringLiteral("''"),
                                    QLatin1String(marked ? kConflict : kNoConflict));
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
@@ -159,6 +188,7 @@ bool CallCursor::next(CallRow *row)
     row->device = text(q, Device);
     row->kind = text(q, Kind);
     row->detail = text(q, Detail);
+    row->name = text(q, Name);
     row->conflict = q.value(Conflict).toBool();
     return true;
 }

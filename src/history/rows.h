@@ -19,6 +19,7 @@ struct EventRow {
     QByteArray record;
     QString detail;  // identification: "NAME VERSION"; detection: the state
     QString eventId; // a publisher's id; a row whose id is there already is not stored again
+    QString name;    // a call's: the caller's name in the phonebook at the time
     // Of a publisher's event: its instance, its place in the box's sequence, and the
     // lowest sequence the publisher still kept when it sent it.
     QString instance;
@@ -32,7 +33,7 @@ struct CallRow {
     qint64 pcUtc = 0;
     QString pcTime; // local, "2026-12-08 09:15:04"
     QString box, line, boxTime, number, digits, status, colour, variant, deviceName, port, device,
-        kind, detail;
+        kind, detail, name;
     bool conflict = false; // another event came with its id and other content
 };
 
@@ -97,7 +98,9 @@ struct Stored {
 
 // What a search asks for; every field is optional.
 struct HistoryFilter {
-    QString number;  // any part of the number: digits (dashes ignored) or text
+    QString number;  // any part of the number: digits (dashes ignored) or text (the
+                     // status as shown, or the caller's name)
+    QString name;    // any part of the caller's name
     QString line;    // "2", "03"
     QDateTime since; // from this moment
     QDateTime until; // up to this moment

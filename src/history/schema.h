@@ -16,7 +16,7 @@
 namespace dialkite {
 
 // The schema's version (PRAGMA user_version) and the program's mark on its files.
-inline constexpr int kHistorySchema = 7;
+inline constexpr int kHistorySchema = 8;
 inline constexpr int kHistoryApplicationId = 0x444B4954; // "DKIT"
 
 // Opens (creating or migrating as needed) the history at `path` (a file, or a
@@ -38,6 +38,8 @@ inline constexpr int kBatchedNumberIndex = 5;
 inline constexpr int kConflictsKept = 6;
 // The schema from which a history keeps each step of a run.
 inline constexpr int kRunSteps = 7;
+// The schema from which a history holds a phonebook and each event's name.
+inline constexpr int kContacts = 8;
 // Puts the events after the number index's last into it, in one transaction (SQLite; a
 // no-op elsewhere). False (and `problem`) when it could not, which loses nothing: a search
 // reads those events directly.

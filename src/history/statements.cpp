@@ -12,8 +12,8 @@ QString insertEvent(Dialect dialect)
     return QStringLiteral(
                "INSERT %1 INTO events (kind, box, line, box_time, pc_utc, pc_time,"
                " digits, status, number, colour, variant, device_name, device_version,"
-               " port, device, record, detail, event_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?,"
-               " ?, ?, ?, ?, ?, ?, ?, ?, ?)%2")
+               " port, device, record, detail, event_id, name) VALUES (?, ?, ?, ?, ?, ?, ?, ?,"
+               " ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)%2")
         .arg(postgres ? QString() : QStringLiteral("OR IGNORE"),
              postgres ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString());
 }
@@ -42,6 +42,7 @@ void bindEvent(QSqlQuery &insert, const EventRow &row, const QString &pcTime)
     bind(sql::text(row.detail));
     // No id is NULL, which the unique index lets repeat.
     bind(row.eventId.isEmpty() ? QVariant() : QVariant(row.eventId));
+    bind(sql::text(row.name));
 }
 
 QString keepDelivery(Dialect dialect)

@@ -1,4 +1,8 @@
 #include "factory.h"
+#include "history.h"
+
+#include "history/location.h"
+#include "history/phonebook.h"
 
 namespace dialkite {
 
@@ -37,6 +41,15 @@ std::unique_ptr<OutputSet> OutputFactory::build(const QString &box)
             m_plan.problems << error;
     }
     auto outputs = std::make_unique<OutputSet>();
+    // The phonebook of the history the outputs keep, else of the console's own.
+    const auto book = m_shared.get<Phonebook>(QStringLiteral("phonebook"), [this] {
+        const auto *history = m_plan.get<HistoryPlan>(QStringLiteral("history"));
+        auto made = std::make_shared<Phonebook>(
+            history && !history->path.isEmpty() ? history->path : defaultHistoryFile());
+        made->start();
+        return made;
+    });
+    outputs->setNames([book](const QString &number) { return book->nameOf(number); });
     for (const OutputKind &kind : OutputRegistry::instance().kinds()) {
         std::unique_ptr<Output> output = kind.build ? kind.build(m_plan, m_shared, box) : nullptr;
         if (!output)

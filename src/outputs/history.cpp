@@ -42,7 +42,9 @@ EventRow publishedRow(const events::Published &published)
     row.number = text("number");
     row.colour = text("color");
     row.variant = text("variant");
-    if (row.kind == QLatin1String("identification"))
+    if (row.kind == QLatin1String("call"))
+        row.name = text("name");
+    else if (row.kind == QLatin1String("identification"))
         row.detail = text("name") + QLatin1Char(' ') + text("version");
     else if (row.kind == QLatin1String("detection"))
         row.detail = text("state");
@@ -159,6 +161,7 @@ std::optional<EventRow> HistoryOutput::rowOf(const Event &event)
         row.colour = json::colourName(call->colour);
         row.variant = call->variant.text();
         row.record = call->record;
+        row.name = call->name;
     } else if (const auto *id = std::get_if<events::Identification>(&event)) {
         m_deviceName = id->name;
         m_deviceVersion = id->version;

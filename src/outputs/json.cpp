@@ -165,12 +165,15 @@ QString latin1(const QByteArray &bytes)
 struct FieldsOf {
     Fields operator()(const events::CallerId &e) const
     {
-        return {{QStringLiteral("event"), QStringLiteral("call")},
-                {QStringLiteral("row"), e.row},
-                {QStringLiteral("line"), latin1(e.line)},
-                {QStringLiteral("time"), e.time.value_or(QString())},
-                {QStringLiteral("number"), e.number},
-                {QStringLiteral("color"), colourName(e.colour)}};
+        Fields fields = {{QStringLiteral("event"), QStringLiteral("call")},
+                         {QStringLiteral("row"), e.row},
+                         {QStringLiteral("line"), latin1(e.line)},
+                         {QStringLiteral("time"), e.time.value_or(QString())},
+                         {QStringLiteral("number"), e.number},
+                         {QStringLiteral("color"), colourName(e.colour)}};
+        if (!e.name.isEmpty())
+            fields.append({QStringLiteral("name"), e.name});
+        return fields;
     }
     Fields operator()(const events::Identification &e) const
     {

@@ -45,10 +45,33 @@ Output *OutputSet::find(const QString &name) const
     return nullptr;
 }
 
+// The event as the outputs take it: a call with its caller's name.
+SharedEvent OutputSet::named(const Event &event) const
+{
+    if (m_names) {
+        if (const auto *call = std::get_if<events::CallerId>(&event)) {
+            events::CallerId withName = *call;
+            withName.name = m_names(QString::fromLatin1(call->digits));
+            return std::make_shared<const Event>(std::move(withName));
+        }
+        const auto *published = std::get_if<events::Published>(&event);
+        if (published && published->event.value(QLatin1String("event")).toString() == u"call") {
+            const QString name =
+                m_names(published->event.value(QLatin1String("digits")).toString());
+            if (!name.isEmpty()) {
+                events::Published withName = *published;
+                withName.event.insert(QStringLiteral("name"), name);
+                return std::make_shared<const Event>(std::move(withName));
+            }
+        }
+    }
+    return std::make_shared<const Event>(event);
+}
+
 void OutputSet::consume(const Event &event)
 {
     ++m_given;
-    const SharedEvent shared = std::make_shared<const Event>(event);
+    const SharedEvent shared = named(event);
     for (const auto &output : m_outputs)
         output->take(shared);
     if (m_followers.empty()) {

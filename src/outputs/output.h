@@ -23,6 +23,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -79,6 +80,13 @@ public:
     // The output called `name`, if there is one.
     Output *find(const QString &name) const;
 
+    // The caller's name of a number ("" for none): every call is given its name before
+    // any output takes it (a published call keeps its publisher's name when this has none).
+    void setNames(std::function<QString(const QString &number)> names)
+    {
+        m_names = std::move(names);
+    }
+
     // Connected to Console::observed.
     void consume(const Event &event);
     // Every output brought to its place within the one deadline (the durable ones
@@ -90,12 +98,14 @@ Q_SIGNALS:
     void news(const QString &output, dialkite::Severity severity, const QString &text);
 
 private:
+    SharedEvent named(const Event &event) const;
     void adopt(Output *output);
     void release();
 
     std::vector<std::unique_ptr<Output>> m_outputs;
     std::vector<std::unique_ptr<Output>> m_followers;
     std::vector<Output *> m_durable;
+    std::function<QString(const QString &)> m_names;
     std::deque<SharedEvent> m_held; // given to the durable outputs, not yet to the followers
     quint64 m_given = 0;            // events taken so far
     quint64 m_released = 0;         // of which the followers have

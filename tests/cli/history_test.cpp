@@ -75,10 +75,10 @@ TEST_F(HistoryCommand, CsvJsonAndFilters)
     // The window's columns, Korean titles and a byte-order mark, as its own CSV.
     EXPECT_TRUE(
         csv.startsWith("\xEF\xBB\xBF"
-                       "PC 시각,장비,채널,수신시각,수신번호,상태,색,종류,장비명,포트,충돌\r\n"))
+                       "PC 시각,장비,채널,수신시각,수신번호,이름,상태,색,종류,장비명,포트,충돌\r\n"))
         << csv.constData();
     // People's words for the status and the variant (the JSON below keeps the stored ones).
-    EXPECT_TRUE(csv.endsWith(",,1,,02-123-4567,번호,,1 (DK-A),,,\r\n")) << csv.constData();
+    EXPECT_TRUE(csv.endsWith(",,1,,02-123-4567,,번호,,1 (DK-A),,,\r\n")) << csv.constData();
 
     const QList<QByteArray> lines = run({QStringLiteral("--format"), QStringLiteral("json"),
                                          QStringLiteral("--number"), QStringLiteral("345")})

@@ -142,10 +142,10 @@ TEST_F(HistoryWindowTest, CsvForASpreadsheet)
     const QList<QByteArray> lines = csv.readAll().split('\n');
     ASSERT_EQ(lines.size(), 4); // header, two calls, the end
     EXPECT_EQ(lines[0], "\xEF\xBB\xBF"
-                        "PC 시각,장비,채널,수신시각,수신번호,상태,색,종류,장비명,포트,충돌\r");
+                        "PC 시각,장비,채널,수신시각,수신번호,이름,상태,색,종류,장비명,포트,충돌\r");
     EXPECT_TRUE(lines[1].contains(',' + texts::kWithheld.toUtf8() + ','));
     // The status, colour and variant as people read them.
-    EXPECT_TRUE(lines[2].contains(",,2,12-07 10:16,031-123-4567,번호,빨강,3 (DK-C),DK-C0001,"))
+    EXPECT_TRUE(lines[2].contains(",,2,12-07 10:16,031-123-4567,,번호,빨강,3 (DK-C),DK-C0001,"))
         << lines[2].constData();
     EXPECT_FALSE(window.exportCsv(dir.filePath(QStringLiteral("no/such/folder/x.csv")), &problem));
 }
