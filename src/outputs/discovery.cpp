@@ -61,8 +61,12 @@ std::map<QString, QByteArray> discoveryConfigs(const QString &prefix, const QStr
                  {QStringLiteral("unique_id"), QStringLiteral("%1_caller_%2").arg(id).arg(line)},
                  {QStringLiteral("state_topic"), base + QStringLiteral("call")},
                  {QStringLiteral("value_template"),
-                  QStringLiteral("{%% if value_json.line | int == %1 %%}{{ value_json.number }}"
-                                 "{%% else %%}{{ this.state }}{%% endif %%}")
+                  // The caller's name first when the phonebook has the number.
+                  QStringLiteral(
+                      "{%% if value_json.line | int == %1 %%}"
+                      "{%% set n = value_json.get('name', '') %%}"
+                      "{{ n ~ ' (' ~ value_json.number ~ ')' if n else value_json.number }}"
+                      "{%% else %%}{{ this.state }}{%% endif %%}")
                       .arg(line)
                       .replace(QStringLiteral("%%"), QStringLiteral("%"))},
                  {QStringLiteral("icon"), QStringLiteral("mdi:phone-incoming")},
