@@ -304,7 +304,8 @@ FileContent readVCards(const QString &text)
             if (number.startsWith(QLatin1String("tel:"), Qt::CaseInsensitive))
                 number = number.mid(4);
             number = number.left(number.indexOf(u';') < 0 ? number.size() : number.indexOf(u';'));
-            card->numbers << cut(number);
+            if (!cut(number).isEmpty())
+                card->numbers << cut(number);
         } else if (property.name == u"NOTE") {
             card->note = cut(unescape(property.value));
         }

@@ -4,8 +4,9 @@ namespace dialkite::contacts {
 
 namespace {
 
-constexpr int kShortest = 2; // an internal extension: "21"
-constexpr int kLongest = 20; // more than any number a box reports
+constexpr int kShortest = 2;       // an internal extension: "21"
+constexpr int kLongest = 20;       // more than any number a box reports
+constexpr int kShortestAbroad = 4; // a country code and a few digits
 
 bool separator(QChar c)
 {
@@ -40,9 +41,10 @@ QString numberKey(const QString &text)
         digits.remove(0, 2);
     }
     if (plus) {
+        // Another country's: its code and a number after it.
         if (!digits.startsWith(QLatin1String("82")))
-            return digits.size() + 1 >= kShortest && digits.size() <= kLongest ? u'+' + digits
-                                                                               : QString();
+            return digits.size() >= kShortestAbroad && digits.size() <= kLongest ? u'+' + digits
+                                                                                 : QString();
         digits.remove(0, 2);
         // "+82 (0)10 ...": the trunk 0 written as well.
         if (!digits.startsWith(u'0'))

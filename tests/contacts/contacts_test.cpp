@@ -32,7 +32,7 @@ TEST(NumberKey, EveryWayOfWritingANumberIsOneNumber)
     for (const auto &[text, key] : cases)
         EXPECT_EQ(numberKey(QString::fromUtf8(text)), QString::fromUtf8(key)) << text;
     for (const char *notOne : {"", "  - ", "1", "abc", "010-1234-567x", "+", "+82",
-                               "123456789012345678901", "1+2", "٠١٢٣"})
+                               "123456789012345678901", "1+2", "٠١٢٣", "+8", "+1 2"})
         EXPECT_EQ(numberKey(QString::fromUtf8(notOne)), QString()) << notOne;
 }
 
