@@ -1,5 +1,7 @@
 #include "registry.h"
 
+#include "action.h"
+
 #include "capture.h"
 #include "discovery.h"
 #include "history.h"
@@ -12,8 +14,8 @@ namespace dialkite {
 
 OutputRegistry::OutputRegistry()
     // Durable ones first: the followers after them wait for what they keep.
-    : m_kinds{captureKind(), historyKind(),   mqttKind(),      linesKind(),
-              pageKind(),    discoveryKind(), windowFeedKind()}
+    : m_kinds{captureKind(), historyKind(),   mqttKind(),       linesKind(),
+              pageKind(),    discoveryKind(), windowFeedKind(), actionKind()}
 {}
 
 OutputRegistry &OutputRegistry::instance()
