@@ -403,6 +403,154 @@
         <source>this page answers to 127.0.0.1, localhost, [::1], %1 and the names in [HTTP] HOSTS only</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>line %1: &apos;%2&apos; is not a telephone number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>line %1: %2 is %3&apos;s number already</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>line %1: no name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>line %1: %2 has no number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>on-call: cannot run %1: %2 (call %3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>on-call: %1 did not end within %2 s and was stopped (call %3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>on-call: %1 ended with status %2 (call %3)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>webhook: cannot reach %1: %2; kept, and tried again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>webhook: %1 answered %2; kept, and tried again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>webhook: %1 answered %2 for call %3; it is not sent again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[ACTIONS] STATUS takes %1, not &apos;%2&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[ACTIONS] CONTACTS takes known or unknown, not &apos;%1&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot read the webhook&apos;s token %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the webhook&apos;s token may hold only visible ASCII characters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>--on-call has a quote that is not closed: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the webhook is http://HOST[:PORT]/PATH or https://..., not &apos;%1&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[ACTIONS] TIMEOUT takes 1 to 600 seconds, not &apos;%1&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is larger than 64 MB: not a phonebook</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot import into the phonebook: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (%2): %3 added, %4 merged, %5 unchanged, %6 refused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot read the phonebook: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 contacts written to %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>cannot add to the phonebook: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>added %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: numbers added</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>import and export take one FILE</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>list takes no more words (--search TEXT finds some)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>remove takes the ID that list shows</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>add takes NAME and at least one NUMBER</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not one of import, list, add, remove, export</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>remove takes the ID that list shows, not &apos;%1&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>there is no contact %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>removed contact %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: delivering again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1: cannot use the spool %2: %3; calls wait in memory until they are delivered (a program that ends loses them)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 calls were not yet in the actions&apos; spool</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>window</name>
@@ -814,6 +962,18 @@
         <source>번호</source>
         <comment>call status</comment>
         <translation>Number</translation>
+    </message>
+    <message>
+        <source>전화: %1</source>
+        <translation>Call: %1</translation>
+    </message>
+    <message>
+        <source>채널 %1</source>
+        <translation>Line %1</translation>
+    </message>
+    <message>
+        <source>이름</source>
+        <translation>Name</translation>
     </message>
 </context>
 </TS>

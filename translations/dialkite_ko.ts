@@ -403,6 +403,154 @@
         <source>this page answers to 127.0.0.1, localhost, [::1], %1 and the names in [HTTP] HOSTS only</source>
         <translation>이 페이지는 127.0.0.1, localhost, [::1], %1 그리고 [HTTP] HOSTS의 이름으로만 답합니다</translation>
     </message>
+    <message>
+        <source>line %1: &apos;%2&apos; is not a telephone number</source>
+        <translation>%1번째 줄: &apos;%2&apos;은(는) 전화번호가 아닙니다</translation>
+    </message>
+    <message>
+        <source>line %1: %2 is %3&apos;s number already</source>
+        <translation>%1번째 줄: %2은(는) 이미 %3의 번호입니다</translation>
+    </message>
+    <message>
+        <source>line %1: no name</source>
+        <translation>%1번째 줄: 이름이 없습니다</translation>
+    </message>
+    <message>
+        <source>line %1: %2 has no number</source>
+        <translation>%1번째 줄: %2에 번호가 없습니다</translation>
+    </message>
+    <message>
+        <source>on-call: cannot run %1: %2 (call %3)</source>
+        <translation>on-call: %1을(를) 실행할 수 없습니다: %2 (통화 %3)</translation>
+    </message>
+    <message>
+        <source>on-call: %1 did not end within %2 s and was stopped (call %3)</source>
+        <translation>on-call: %1이(가) %2초 안에 끝나지 않아 멈췄습니다 (통화 %3)</translation>
+    </message>
+    <message>
+        <source>on-call: %1 ended with status %2 (call %3)</source>
+        <translation>on-call: %1이(가) 상태 %2(으)로 끝났습니다 (통화 %3)</translation>
+    </message>
+    <message>
+        <source>webhook: cannot reach %1: %2; kept, and tried again</source>
+        <translation>webhook: %1에 닿을 수 없습니다: %2. 보관하고 다시 시도합니다</translation>
+    </message>
+    <message>
+        <source>webhook: %1 answered %2; kept, and tried again</source>
+        <translation>webhook: %1이(가) %2(으)로 답했습니다. 보관하고 다시 시도합니다</translation>
+    </message>
+    <message>
+        <source>webhook: %1 answered %2 for call %3; it is not sent again</source>
+        <translation>webhook: %1이(가) 통화 %3에 %2(으)로 답했습니다. 다시 보내지 않습니다</translation>
+    </message>
+    <message>
+        <source>[ACTIONS] STATUS takes %1, not &apos;%2&apos;</source>
+        <translation>[ACTIONS] STATUS은(는) %1입니다. &apos;%2&apos;은(는) 안 됩니다</translation>
+    </message>
+    <message>
+        <source>[ACTIONS] CONTACTS takes known or unknown, not &apos;%1&apos;</source>
+        <translation>[ACTIONS] CONTACTS은(는) known 또는 unknown입니다. &apos;%1&apos;은(는) 안 됩니다</translation>
+    </message>
+    <message>
+        <source>cannot read the webhook&apos;s token %1: %2</source>
+        <translation>webhook 토큰 %1을(를) 읽을 수 없습니다: %2</translation>
+    </message>
+    <message>
+        <source>the webhook&apos;s token may hold only visible ASCII characters</source>
+        <translation>webhook 토큰에는 보이는 ASCII 문자만 쓸 수 있습니다</translation>
+    </message>
+    <message>
+        <source>--on-call has a quote that is not closed: %1</source>
+        <translation>--on-call에 닫히지 않은 따옴표가 있습니다: %1</translation>
+    </message>
+    <message>
+        <source>the webhook is http://HOST[:PORT]/PATH or https://..., not &apos;%1&apos;</source>
+        <translation>webhook은 http://HOST[:PORT]/PATH 또는 https://... 입니다. &apos;%1&apos;은(는) 안 됩니다</translation>
+    </message>
+    <message>
+        <source>[ACTIONS] TIMEOUT takes 1 to 600 seconds, not &apos;%1&apos;</source>
+        <translation>[ACTIONS] TIMEOUT은(는) 1초부터 600초까지입니다. &apos;%1&apos;은(는) 안 됩니다</translation>
+    </message>
+    <message>
+        <source>%1 is larger than 64 MB: not a phonebook</source>
+        <translation>%1은(는) 64 MB보다 큽니다: 연락처 파일이 아닙니다</translation>
+    </message>
+    <message>
+        <source>cannot import into the phonebook: %1</source>
+        <translation>연락처로 가져올 수 없습니다: %1</translation>
+    </message>
+    <message>
+        <source>%1 (%2): %3 added, %4 merged, %5 unchanged, %6 refused</source>
+        <translation>%1 (%2): 추가 %3, 병합 %4, 그대로 %5, 거부 %6</translation>
+    </message>
+    <message>
+        <source>cannot read the phonebook: %1</source>
+        <translation>연락처를 읽을 수 없습니다: %1</translation>
+    </message>
+    <message>
+        <source>cannot write %1: %2</source>
+        <translation>%1을(를) 쓸 수 없습니다: %2</translation>
+    </message>
+    <message>
+        <source>%1 contacts written to %2</source>
+        <translation>연락처 %1개를 %2에 썼습니다</translation>
+    </message>
+    <message>
+        <source>cannot add to the phonebook: %1</source>
+        <translation>연락처에 추가할 수 없습니다: %1</translation>
+    </message>
+    <message>
+        <source>added %1</source>
+        <translation>%1을(를) 추가했습니다</translation>
+    </message>
+    <message>
+        <source>%1: numbers added</source>
+        <translation>%1: 번호를 추가했습니다</translation>
+    </message>
+    <message>
+        <source>import and export take one FILE</source>
+        <translation>import와 export는 FILE 하나를 받습니다</translation>
+    </message>
+    <message>
+        <source>list takes no more words (--search TEXT finds some)</source>
+        <translation>list는 더 받지 않습니다 (--search TEXT로 찾습니다)</translation>
+    </message>
+    <message>
+        <source>remove takes the ID that list shows</source>
+        <translation>remove는 list가 보여 주는 ID를 받습니다</translation>
+    </message>
+    <message>
+        <source>add takes NAME and at least one NUMBER</source>
+        <translation>add는 NAME과 NUMBER 하나 이상을 받습니다</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not one of import, list, add, remove, export</source>
+        <translation>&apos;%1&apos;은(는) import, list, add, remove, export 중 하나가 아닙니다</translation>
+    </message>
+    <message>
+        <source>remove takes the ID that list shows, not &apos;%1&apos;</source>
+        <translation>remove는 list가 보여 주는 ID를 받습니다. &apos;%1&apos;은(는) 안 됩니다</translation>
+    </message>
+    <message>
+        <source>there is no contact %1</source>
+        <translation>연락처 %1이(가) 없습니다</translation>
+    </message>
+    <message>
+        <source>removed contact %1</source>
+        <translation>연락처 %1을(를) 지웠습니다</translation>
+    </message>
+    <message>
+        <source>%1: delivering again</source>
+        <translation>%1: 다시 전달합니다</translation>
+    </message>
+    <message>
+        <source>%1: cannot use the spool %2: %3; calls wait in memory until they are delivered (a program that ends loses them)</source>
+        <translation>%1: 대기열 %2을(를) 쓸 수 없습니다: %3. 통화는 전달될 때까지 메모리에서 기다립니다 (프로그램이 끝나면 잃습니다)</translation>
+    </message>
+    <message>
+        <source>%1 calls were not yet in the actions&apos; spool</source>
+        <translation>통화 %1개가 아직 동작 대기열에 없었습니다</translation>
+    </message>
 </context>
 <context>
     <name>window</name>
@@ -814,6 +962,18 @@
         <source>번호</source>
         <comment>call status</comment>
         <translation>번호</translation>
+    </message>
+    <message>
+        <source>전화: %1</source>
+        <translation>전화: %1</translation>
+    </message>
+    <message>
+        <source>채널 %1</source>
+        <translation>채널 %1</translation>
+    </message>
+    <message>
+        <source>이름</source>
+        <translation>이름</translation>
     </message>
 </context>
 </TS>

@@ -22,20 +22,17 @@ namespace {
 
 constexpr qint64 kLargestFile = 64LL * 1024 * 1024; // more than any phonebook
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("dialkite", text);
-}
-
 int importFile(ContactBook &book, const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        say(tr("cannot read %1: %2").arg(path, file.errorString()));
+        say(QCoreApplication::translate("dialkite", "cannot read %1: %2")
+                .arg(path, file.errorString()));
         return 1;
     }
     if (file.size() > kLargestFile) {
-        say(tr("%1 is larger than 64 MB: not a phonebook").arg(path));
+        say(QCoreApplication::translate("dialkite", "%1 is larger than 64 MB: not a phonebook")
+                .arg(path));
         return 1;
     }
     const contacts::FileContent content = contacts::readContactFile(file.readAll());
@@ -46,12 +43,15 @@ int importFile(ContactBook &book, const QString &path)
     QString problem;
     const auto result = book.import(content.entries, &problem);
     if (!result) {
-        say(tr("cannot import into the phonebook: %1").arg(problem));
+        say(QCoreApplication::translate("dialkite", "cannot import into the phonebook: %1")
+                .arg(problem));
         return 1;
     }
     for (const QString &refusal : result->refusals)
         say(QStringLiteral("%1: %2").arg(path, refusal));
-    std::printf("%s\n", qUtf8Printable(tr("%1 (%2): %3 added, %4 merged, %5 unchanged, %6 refused")
+    std::printf("%s\n", qUtf8Printable(QCoreApplication::translate(
+                                           "dialkite",
+                                           "%1 (%2): %3 added, %4 merged, %5 unchanged, %6 refused")
                                            .arg(QFileInfo(path).fileName(), content.encoding)
                                            .arg(result->added)
                                            .arg(result->merged)
@@ -70,7 +70,7 @@ int listContacts(ContactBook &book, const QString &search)
     QString problem;
     const auto found = book.list(search, &problem);
     if (!found) {
-        say(tr("cannot read the phonebook: %1").arg(problem));
+        say(QCoreApplication::translate("dialkite", "cannot read the phonebook: %1").arg(problem));
         return 1;
     }
     const QStringList header = {QStringLiteral("ID"), QStringLiteral("이름"),
@@ -101,7 +101,7 @@ int exportFile(ContactBook &book, const QString &path)
     QString problem;
     const auto found = book.list({}, &problem);
     if (!found) {
-        say(tr("cannot read the phonebook: %1").arg(problem));
+        say(QCoreApplication::translate("dialkite", "cannot read the phonebook: %1").arg(problem));
         return 1;
     }
     QList<contacts::Entry> entries;
@@ -110,11 +110,14 @@ int exportFile(ContactBook &book, const QString &path)
     const QByteArray content = contacts::writeCsv(entries);
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size() || !out.commit()) {
-        say(tr("cannot write %1: %2").arg(path, out.errorString()));
+        say(QCoreApplication::translate("dialkite", "cannot write %1: %2")
+                .arg(path, out.errorString()));
         return 1;
     }
     std::printf("%s\n",
-                qUtf8Printable(tr("%1 contacts written to %2").arg(found->size()).arg(path)));
+                qUtf8Printable(QCoreApplication::translate("dialkite", "%1 contacts written to %2")
+                                   .arg(found->size())
+                                   .arg(path)));
     return 0;
 }
 
@@ -123,15 +126,19 @@ int addContact(ContactBook &book, const QStringList &words)
     QString problem;
     const auto result = book.import({{0, words[1], {}, words.mid(2)}}, &problem);
     if (!result) {
-        say(tr("cannot add to the phonebook: %1").arg(problem));
+        say(QCoreApplication::translate("dialkite", "cannot add to the phonebook: %1")
+                .arg(problem));
         return 1;
     }
     for (QString refusal : result->refusals)
         say(refusal.remove(QRegularExpression(QStringLiteral("^[^:]*: "))));
     if (result->added + result->merged == 0)
         return result->unchanged > 0 ? 0 : 1;
-    std::printf("%s\n", qUtf8Printable((result->added ? tr("added %1") : tr("%1: numbers added"))
-                                           .arg(visibleControls(words[1]))));
+    std::printf("%s\n",
+                qUtf8Printable((result->added
+                                    ? QCoreApplication::translate("dialkite", "added %1")
+                                    : QCoreApplication::translate("dialkite", "%1: numbers added"))
+                                   .arg(visibleControls(words[1]))));
     return 0;
 }
 
@@ -142,22 +149,29 @@ int contactsCommand(const Invocation &invocation)
     const QStringList &words = invocation.arguments.words;
     const QString action = words[0];
     const auto needs = [&](int count, const char *what) {
-        return words.size() == count ? 0 : usageError(invocation.command, tr(what));
+        return words.size() == count
+                   ? 0
+                   : usageError(invocation.command, QCoreApplication::translate("dialkite", what));
     };
     int mistake = 0;
     if (action == u"import" || action == u"export")
-        mistake = needs(2, "import and export take one FILE");
+        mistake = needs(2, QT_TRANSLATE_NOOP("dialkite", "import and export take one FILE"));
     else if (action == u"list")
-        mistake = needs(1, "list takes no more words (--search TEXT finds some)");
+        mistake = needs(1, QT_TRANSLATE_NOOP(
+                               "dialkite", "list takes no more words (--search TEXT finds some)"));
     else if (action == u"remove")
-        mistake = needs(2, "remove takes the ID that list shows");
+        mistake = needs(2, QT_TRANSLATE_NOOP("dialkite", "remove takes the ID that list shows"));
     else if (action == u"add")
-        mistake = words.size() >= 3 ? 0
-                                    : usageError(invocation.command,
-                                                 tr("add takes NAME and at least one NUMBER"));
+        mistake = words.size() >= 3
+                      ? 0
+                      : usageError(invocation.command,
+                                   QCoreApplication::translate(
+                                       "dialkite", "add takes NAME and at least one NUMBER"));
     else
         return usageError(invocation.command,
-                          tr("'%1' is not one of import, list, add, remove, export").arg(action));
+                          QCoreApplication::translate(
+                              "dialkite", "'%1' is not one of import, list, add, remove, export")
+                              .arg(action));
     if (mistake)
         return mistake;
     bool ok = true;
@@ -165,7 +179,8 @@ int contactsCommand(const Invocation &invocation)
     if (!ok || (action == u"remove" && id < 1))
         return usageError(
             invocation.command,
-            tr("remove takes the ID that list shows, not '%1'").arg(words[1].left(40)));
+            QCoreApplication::translate("dialkite", "remove takes the ID that list shows, not '%1'")
+                .arg(words[1].left(40)));
     const QString db = invocation.arguments.has(QStringLiteral("--db"))
                            ? invocation.arguments.value(QStringLiteral("--db"))
                            : defaultHistoryFile();
@@ -186,10 +201,13 @@ int contactsCommand(const Invocation &invocation)
     if (action == u"add")
         return addContact(book, words);
     if (!book.remove(id, &problem)) {
-        say(problem.isEmpty() ? tr("there is no contact %1").arg(id) : problem);
+        say(problem.isEmpty()
+                ? QCoreApplication::translate("dialkite", "there is no contact %1").arg(id)
+                : problem);
         return 1;
     }
-    std::printf("%s\n", qUtf8Printable(tr("removed contact %1").arg(id)));
+    std::printf("%s\n", qUtf8Printable(
+                            QCoreApplication::translate("dialkite", "removed contact %1").arg(id)));
     return 0;
 }
 

@@ -294,6 +294,15 @@ void Form1::startOutputs(OutputPlan plan)
         if (m_historyWindow)
             m_historyWindow->newCalls();
     };
+    // Each call: its caller's name beside its number in the log, and on the desktop while
+    // the window is not the one in use.
+    const bool *desktop = plan.get<bool>(QStringLiteral("notify"));
+    const bool notify = desktop && *desktop;
+    plan.hooks.callArrived = [this, notify](const events::CallerId &call) {
+        m_callLog->setRowNote(call.row, call.name);
+        if (notify && !isActiveWindow())
+            m_notifier.notify(call);
+    };
     const auto *history = plan.get<HistoryPlan>(QStringLiteral("history"));
     m_historyFile = history ? history->path : QString();
     m_factory = std::make_unique<OutputFactory>(plan);

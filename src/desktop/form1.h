@@ -14,6 +14,7 @@
 #include "console/console.h"
 #include "console/consoleview.h"
 #include "historywindow.h"
+#include "notifier.h"
 #include "outputs/factory.h"
 #include "outputs/history.h"
 
@@ -106,6 +107,7 @@ private:
     std::unique_ptr<OutputSet> m_outputs;
     QString m_historyFile;
     QPointer<HistoryWindow> m_historyWindow;
+    DesktopNotifier m_notifier;
     GridView *m_callLog = nullptr;
     QHash<int, QDateTime> m_callTimes; // caller-ID log row -> when the PC wrote it
     QTimer m_Timer1;

@@ -52,8 +52,10 @@ QVariant GridDisplayModel::data(const QModelIndex &index, int role) const
         if (text.isEmpty())
             return {};
         const QString hex = m_fixedFirstColumn && index.column() > 0 ? hexBytes(text) : QString();
-        return hex.isEmpty() ? visibleControls(text)
-                             : visibleControls(text) + QLatin1Char('\n') + hex;
+        const QString shown =
+            hex.isEmpty() ? visibleControls(text) : visibleControls(text) + QLatin1Char('\n') + hex;
+        const QString note = m_notes.value(index.row() + 1);
+        return note.isEmpty() ? shown : visibleControls(note) + QLatin1Char('\n') + shown;
     }
     case Qt::ForegroundRole:
         switch (CellColour(QIdentityProxyModel::data(index, Grid::ColourRole).toInt())) {
@@ -118,6 +120,14 @@ void GridView::applyLayout()
     verticalHeader()->setMinimumSectionSize(1);
     horizontalHeader()->setFixedHeight(layout.rowHeight > 0 ? rowHeight
                                                             : fontMetrics().height() + 6);
+}
+
+void GridDisplayModel::setRowNote(int row, const QString &note)
+{
+    if (note.isEmpty())
+        m_notes.remove(row);
+    else
+        m_notes.insert(row, note);
 }
 
 QVariant GridDisplayModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -8,6 +8,7 @@
 #include "console/grid.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QIdentityProxyModel>
 #include <QTableView>
 #include <functional>
@@ -33,9 +34,12 @@ public:
     GridDisplayModel(bool fixedFirstColumn, QObject *parent = nullptr);
     QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // A line shown first in the tooltip of a row's cells (a caller's name); "" for none.
+    void setRowNote(int row, const QString &note);
 
 private:
     bool m_fixedFirstColumn;
+    QHash<int, QString> m_notes; // by the grid's row
 };
 
 class GridView : public QTableView {
@@ -61,6 +65,8 @@ public:
     // Whether the view follows the console's newest rows; false once the operator has
     // scrolled away from them, until they scroll back.
     bool following() const { return m_following; }
+    // A line first in the tooltips of the grid's row `row` (the caller's name).
+    void setRowNote(int row, const QString &note) { m_display->setRowNote(row, note); }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -23,7 +23,7 @@ namespace {
 // on a machine without a display.
 bool onlyAsks(int argc, char *argv[])
 {
-    static const QList<QByteArrayView> valued = {"--variant", "--port", "--screenshot",
+    static const QList<QByteArrayView> valued = {"--variant",          "--port",     "--screenshot",
                                                  "--screenshot-after", "--settings", "--lang"};
     for (int i = 1; i < argc; ++i) {
         const QByteArrayView arg(argv[i]);
@@ -98,11 +98,11 @@ int main(int argc, char *argv[])
                        "Saved files (CSV, captures, history) stay Korean."),
         QStringLiteral("LANG"));
     parser.addOption(langOption);
-    if (const auto status =
-            dialkite::cmdline::checkArguments(parser,
-                                              {variantOption, portOption, identifyOption,
-                                               screenshotOption, afterOption, settingsOption, langOption},
-                                              app.arguments(), QStringLiteral("dialkite")))
+    if (const auto status = dialkite::cmdline::checkArguments(
+            parser,
+            {variantOption, portOption, identifyOption, screenshotOption, afterOption,
+             settingsOption, langOption},
+            app.arguments(), QStringLiteral("dialkite")))
         return *status;
     parser.process(app); // --help and --version end here
     const QString language = parser.value(langOption);

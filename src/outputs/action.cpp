@@ -34,11 +34,6 @@ constexpr int kAnsweredRetryMs = 1000;          // a receiver that answered 5xx:
 constexpr int kLongestWaitMs = 10000;           // one that is away: at most this long
 constexpr int kLongestRetryAfterS = 60;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("dialkite", text);
-}
-
 // What a delivery came to.
 enum class Outcome { Done, Refused, Retry };
 struct Delivery {
@@ -62,23 +57,26 @@ Delivery runProgram(const QStringList &program, const QJsonObject &call, int tim
     process.start(program.front(), program.mid(1));
     const QString id = call.value(QLatin1String("id")).toString();
     if (!process.waitForStarted(timeoutMs))
-        return {Outcome::Refused, tr("on-call: cannot run %1: %2 (call %3)")
-                                      .arg(program.front(), process.errorString(), id)};
+        return {Outcome::Refused,
+                QCoreApplication::translate("dialkite", "on-call: cannot run %1: %2 (call %3)")
+                    .arg(program.front(), process.errorString(), id)};
     if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished(1000);
         return {Outcome::Refused,
-                tr("on-call: %1 did not end within %2 s and was stopped (call %3)")
+                QCoreApplication::translate(
+                    "dialkite", "on-call: %1 did not end within %2 s and was stopped (call %3)")
                     .arg(program.front())
                     .arg(timeoutMs / 1000.0)
                     .arg(id)};
     }
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        return {Outcome::Refused,
-                tr("on-call: %1 ended with status %2 (call %3)")
-                    .arg(program.front())
-                    .arg(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1)
-                    .arg(id)};
+        return {
+            Outcome::Refused,
+            QCoreApplication::translate("dialkite", "on-call: %1 ended with status %2 (call %3)")
+                .arg(program.front())
+                .arg(process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1)
+                .arg(id)};
     return {};
 }
 
@@ -107,7 +105,8 @@ Delivery post(const QUrl &url, const QByteArray &token, const QJsonObject &call,
     const QString where = url.toString(QUrl::RemoveUserInfo | QUrl::RemoveQuery);
     if (!answer)
         return {Outcome::Retry,
-                tr("webhook: cannot reach %1: %2; kept, and tried again")
+                QCoreApplication::translate("dialkite",
+                                            "webhook: cannot reach %1: %2; kept, and tried again")
                     .arg(where, QString::fromStdString(httplib::to_string(answer.error()))),
                 -1};
     const int status = answer->status;
@@ -120,12 +119,18 @@ Delivery post(const QUrl &url, const QByteArray &token, const QJsonObject &call,
                            kLongestRetryAfterS) *
                     1000;
         return {Outcome::Retry,
-                tr("webhook: %1 answered %2; kept, and tried again").arg(where).arg(status), after};
+                QCoreApplication::translate("dialkite",
+                                            "webhook: %1 answered %2; kept, and tried again")
+                    .arg(where)
+                    .arg(status),
+                after};
     }
-    return {Outcome::Refused, tr("webhook: %1 answered %2 for call %3; it is not sent again")
-                                  .arg(where)
-                                  .arg(status)
-                                  .arg(id)};
+    return {Outcome::Refused,
+            QCoreApplication::translate("dialkite",
+                                        "webhook: %1 answered %2 for call %3; it is not sent again")
+                .arg(where)
+                .arg(status)
+                .arg(id)};
 }
 
 // ---- The link: the spools and the thread that delivers ----
@@ -243,7 +248,9 @@ private:
             return channel.nextTry;
         }
         if (channel.failures > 0)
-            Q_EMIT news(Severity::Notice, tr("%1: delivering again").arg(channel.name));
+            Q_EMIT news(
+                Severity::Notice,
+                QCoreApplication::translate("dialkite", "%1: delivering again").arg(channel.name));
         channel.failures = 0;
         if (delivery.outcome == Outcome::Refused)
             Q_EMIT news(Severity::Problem, delivery.said);
@@ -262,8 +269,10 @@ private:
             channel.spool = openSpoolFile(path, &problem);
             if (!channel.spool) {
                 Q_EMIT news(Severity::Problem,
-                            tr("%1: cannot use the spool %2: %3; calls wait in memory until they"
-                               " are delivered (a program that ends loses them)")
+                            QCoreApplication::translate(
+                                "dialkite",
+                                "%1: cannot use the spool %2: %3; calls wait in memory until they"
+                                " are delivered (a program that ends loses them)")
                                 .arg(channel.name, path, problem));
                 channel.spool = memorySpool();
             }
@@ -350,7 +359,9 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         const quint64 missing = m_submitted - m_spooled->load();
         return missing == 0 ? QString()
-                            : tr("%1 calls were not yet in the actions' spool").arg(missing);
+                            : QCoreApplication::translate(
+                                  "dialkite", "%1 calls were not yet in the actions' spool")
+                                  .arg(missing);
     }
     bool durable() const override { return true; }
     quint64 committedCount() const override { return m_kept + m_spooled->load(); }
@@ -387,15 +398,16 @@ bool readRules(const Config &config, ActionRules *rules, QString *error)
                                          QStringLiteral("not_collected")};
     for (const QString &status : std::as_const(rules->statuses)) {
         if (!statuses.contains(status)) {
-            *error = tr("[ACTIONS] STATUS takes %1, not '%2'")
+            *error = QCoreApplication::translate("dialkite", "[ACTIONS] STATUS takes %1, not '%2'")
                          .arg(statuses.join(QStringLiteral(", ")), status.left(40));
             return false;
         }
     }
     if (!rules->contacts.isEmpty() && rules->contacts != u"known" &&
         rules->contacts != u"unknown") {
-        *error =
-            tr("[ACTIONS] CONTACTS takes known or unknown, not '%1'").arg(rules->contacts.left(40));
+        *error = QCoreApplication::translate("dialkite",
+                                             "[ACTIONS] CONTACTS takes known or unknown, not '%1'")
+                     .arg(rules->contacts.left(40));
         return false;
     }
     return true;
@@ -408,7 +420,9 @@ bool readToken(const Config &config, QByteArray *token, QString *error)
     if (!file.isEmpty()) {
         QFile in(file);
         if (!in.open(QIODevice::ReadOnly)) {
-            *error = tr("cannot read the webhook's token %1: %2").arg(file, in.errorString());
+            *error =
+                QCoreApplication::translate("dialkite", "cannot read the webhook's token %1: %2")
+                    .arg(file, in.errorString());
             return false;
         }
         *token = in.read(4096).trimmed();
@@ -417,7 +431,8 @@ bool readToken(const Config &config, QByteArray *token, QString *error)
     }
     for (const char c : std::as_const(*token)) {
         if (uchar(c) < 0x21 || uchar(c) > 0x7E) {
-            *error = tr("the webhook's token may hold only visible ASCII characters");
+            *error = QCoreApplication::translate(
+                "dialkite", "the webhook's token may hold only visible ASCII characters");
             return false;
         }
     }
@@ -431,7 +446,9 @@ bool readActionPlan(const Config &config, FrontEnd, OutputPlan *plan, QString *e
     const QString program = config.value(section, QStringLiteral("ON_CALL"));
     part.program = splitProgram(program);
     if (part.program.isEmpty() && !program.trimmed().isEmpty()) {
-        *error = tr("--on-call has a quote that is not closed: %1").arg(program.left(80));
+        *error =
+            QCoreApplication::translate("dialkite", "--on-call has a quote that is not closed: %1")
+                .arg(program.left(80));
         return false;
     }
     part.webhook = config.value(section, QStringLiteral("WEBHOOK")).trimmed();
@@ -441,8 +458,10 @@ bool readActionPlan(const Config &config, FrontEnd, OutputPlan *plan, QString *e
         const QUrl url(part.webhook, QUrl::StrictMode);
         if (!url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https") ||
             url.host().isEmpty()) {
-            *error = tr("the webhook is http://HOST[:PORT]/PATH or https://..., not '%1'")
-                         .arg(part.webhook.left(80));
+            *error =
+                QCoreApplication::translate(
+                    "dialkite", "the webhook is http://HOST[:PORT]/PATH or https://..., not '%1'")
+                    .arg(part.webhook.left(80));
             return false;
         }
     }
@@ -450,7 +469,9 @@ bool readActionPlan(const Config &config, FrontEnd, OutputPlan *plan, QString *e
     const QString timeout = config.value(section, QStringLiteral("TIMEOUT"));
     const int seconds = timeout.isEmpty() ? 10 : timeout.toInt(&ok);
     if (!ok || seconds < 1 || seconds > 600) {
-        *error = tr("[ACTIONS] TIMEOUT takes 1 to 600 seconds, not '%1'").arg(timeout.left(40));
+        *error = QCoreApplication::translate("dialkite",
+                                             "[ACTIONS] TIMEOUT takes 1 to 600 seconds, not '%1'")
+                     .arg(timeout.left(40));
         return false;
     }
     part.timeoutMs = seconds * 1000;

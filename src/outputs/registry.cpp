@@ -14,8 +14,8 @@ namespace dialkite {
 
 OutputRegistry::OutputRegistry()
     // Durable ones first: the followers after them wait for what they keep.
-    : m_kinds{captureKind(), historyKind(),   mqttKind(),       linesKind(),
-              pageKind(),    discoveryKind(), windowFeedKind(), actionKind()}
+    : m_kinds{captureKind(),   historyKind(),    mqttKind(),   linesKind(), pageKind(),
+              discoveryKind(), windowFeedKind(), actionKind(), notifyKind()}
 {}
 
 OutputRegistry &OutputRegistry::instance()

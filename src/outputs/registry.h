@@ -32,6 +32,9 @@ struct OutputHooks {
     std::function<void(const QByteArray &line, const Event &event)> printLine;
     // Calls were stored (the window's history window shows them).
     std::function<void()> callsStored;
+    // A call came, with its caller's name: the window tells the desktop
+    // ([NOTIFY] DESKTOP=0 turns it off).
+    std::function<void(const events::CallerId &call)> callArrived;
 };
 
 // What each kind asks for, in the kind's own type, and what the plan could not have.
