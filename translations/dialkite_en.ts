@@ -551,6 +551,10 @@
         <source>%1 calls were not yet in the actions&apos; spool</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>&apos;%1&apos; is not a telephone number</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>window</name>
@@ -974,6 +978,10 @@
     <message>
         <source>이름</source>
         <translation>Name</translation>
+    </message>
+    <message>
+        <source>연락처에 추가 / 수정</source>
+        <translation>Add to / edit contacts</translation>
     </message>
 </context>
 </TS>

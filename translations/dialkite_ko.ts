@@ -551,6 +551,10 @@
         <source>%1 calls were not yet in the actions&apos; spool</source>
         <translation>통화 %1개가 아직 동작 대기열에 없었습니다</translation>
     </message>
+    <message>
+        <source>&apos;%1&apos; is not a telephone number</source>
+        <translation>&apos;%1&apos;은(는) 전화번호가 아닙니다</translation>
+    </message>
 </context>
 <context>
     <name>window</name>
@@ -974,6 +978,10 @@
     <message>
         <source>이름</source>
         <translation>이름</translation>
+    </message>
+    <message>
+        <source>연락처에 추가 / 수정</source>
+        <translation>연락처에 추가 / 수정</translation>
     </message>
 </context>
 </TS>

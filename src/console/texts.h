@@ -109,6 +109,8 @@ inline const QString kHistoryCount = QStringLiteral(QT_TRANSLATE_NOOP("window", 
 inline const QString kHistoryEmpty = QStringLiteral(QT_TRANSLATE_NOOP("window", "검색 결과 없음"));
 inline const QString kHistoryReversed = QStringLiteral(QT_TRANSLATE_NOOP(
     "window", "기간이 거꾸로입니다: 시작(%1)이 끝(%2)보다 늦습니다. 날짜를 고쳐 주십시오."));
+inline const QString kNameCaller =
+    QStringLiteral(QT_TRANSLATE_NOOP("window", "연락처에 추가 / 수정"));
 inline const QString kHistorySaved =
     QStringLiteral(QT_TRANSLATE_NOOP("window", "CSV로 저장했습니다 (%1건): %2"));
 // What the colours of a call mean.

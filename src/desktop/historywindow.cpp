@@ -3,6 +3,7 @@
 #include "console/texts.h"
 #include "gridview.h"
 #include "history/columns.h"
+#include "history/contacts.h"
 #include "outputs/csv.h"
 
 #include <QBrush>
@@ -16,8 +17,10 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
@@ -160,6 +163,8 @@ HistoryWindow::HistoryWindow(QString path, QWidget *parent)
     m_view->setModel(m_model);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_view, &QWidget::customContextMenuRequested, this, &HistoryWindow::askName);
     m_view->verticalHeader()->hide();
     m_view->horizontalHeader()->setStretchLastSection(true);
     m_view->setWordWrap(false); // one line a row
@@ -315,6 +320,36 @@ bool HistoryWindow::exportCsv(const QString &file, QString *problem)
     m_status->setText(
         texts::shown(texts::kHistorySaved).arg(rows).arg(QDir::toNativeSeparators(file)));
     return true;
+}
+
+bool HistoryWindow::nameCaller(int row, const QString &name, QString *problem)
+{
+    const CallRow *call = m_model->row(row);
+    if (!call || (call->digits.isEmpty() && call->number.isEmpty()))
+        return false;
+    ContactBook book(m_path);
+    return book.open(problem) &&
+           book.nameNumber(call->digits.isEmpty() ? call->number : call->digits, name, problem);
+}
+
+void HistoryWindow::askName(const QPoint &at)
+{
+    const QModelIndex index = m_view->indexAt(at);
+    const CallRow *call = m_model->row(index.row());
+    if (!call || call->digits.isEmpty())
+        return; // a withheld call has no number to name
+    QMenu menu(this);
+    QAction *edit = menu.addAction(texts::shown(texts::kNameCaller));
+    if (menu.exec(m_view->viewport()->mapToGlobal(at)) != edit)
+        return;
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, texts::shown(texts::kNameCaller), call->number,
+                                               QLineEdit::Normal, call->name, &ok);
+    if (!ok || name.trimmed().isEmpty())
+        return;
+    QString problem;
+    if (!nameCaller(index.row(), name, &problem))
+        QMessageBox::warning(this, texts::shown(texts::kSaveFailedTitle), problem);
 }
 
 void HistoryWindow::saveCsv()

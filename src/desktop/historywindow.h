@@ -38,6 +38,11 @@ public:
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
 
+    const CallRow *row(int row) const
+    {
+        return row >= 0 && row < int(m_rows.size()) ? &m_rows[size_t(row)] : nullptr;
+    }
+
 private:
     std::unique_ptr<CallCursor> m_cursor;
     std::vector<CallRow> m_rows;
@@ -64,9 +69,13 @@ public:
     bool exportCsv(const QString &file, QString *problem);
 
     HistoryModel *model() { return m_model; }
+    // "연락처에 추가 / 수정": the caller of the found row `row` named `name` in the
+    // phonebook (later calls show it; those kept show the name they came with).
+    bool nameCaller(int row, const QString &name, QString *problem);
 
 private:
     void saveCsv();
+    void askName(const QPoint &at);
     // Columns fit their content; a column that no shown row fills is hidden.
     void fitColumns();
 

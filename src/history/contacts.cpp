@@ -249,6 +249,40 @@ bool ContactBook::remove(qint64 id, QString *problem)
     return found;
 }
 
+bool ContactBook::nameNumber(const QString &number, const QString &name, QString *problem)
+{
+    const QString key = contacts::numberKey(number);
+    if (key.isEmpty() || name.trimmed().isEmpty()) {
+        *problem = QCoreApplication::translate("dialkite", "'%1' is not a telephone number")
+                       .arg(shownText(number));
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery owner(db);
+    owner.prepare(QStringLiteral("SELECT contact_id FROM contact_numbers WHERE number_key = ?"));
+    if (!sql::run(owner, {key}, problem))
+        return false;
+    if (!owner.next()) {
+        const auto result = import({{1, name.trimmed(), {}, {number}}}, problem);
+        return result && result->refusals.isEmpty();
+    }
+    const qint64 id = owner.value(0).toLongLong();
+    owner.finish();
+    if (!db.transaction()) {
+        *problem = db.lastError().text();
+        return false;
+    }
+    QSqlQuery rename(db);
+    rename.prepare(QStringLiteral("UPDATE contacts SET name = ?, changed_utc = ? WHERE id = ?"));
+    if (!sql::run(rename, {sql::text(name.trimmed()), QDateTime::currentMSecsSinceEpoch(), id},
+                  problem) ||
+        !bumpVersion(db, problem) || !db.commit()) {
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
 std::optional<qint64> phonebookVersion(const QString &connection)
 {
     QSqlQuery query(QSqlDatabase::database(connection, false));

@@ -49,6 +49,10 @@ public:
     std::optional<QList<Contact>> list(const QString &search, QString *problem);
     // False (and `problem` empty) when there is no contact `id`.
     bool remove(qint64 id, QString *problem);
+    // Names the caller of `number`: the contact that has the number is renamed, else the
+    // number goes to the contact called `name` (made when there is none). False and
+    // `problem` when the number is not one or the history refused.
+    bool nameNumber(const QString &number, const QString &name, QString *problem);
 
 private:
     QString m_path;

@@ -7,6 +7,7 @@
 #include "console/texts.h"
 #include "desktop/form1.h"
 #include "desktop/historywindow.h"
+#include "history/contacts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -192,4 +193,22 @@ TEST_F(HistoryWindowTest, SaysWhatItFoundNothingFoundABackwardsPeriodAndWhereItS
     EXPECT_EQ(status->text(),
               QStringLiteral("CSV로 저장했습니다 (2건): ") + QDir::toNativeSeparators(file));
     EXPECT_FALSE(window.findChild<QLabel *>(QStringLiteral("Legend"))->text().isEmpty());
+}
+
+// "연락처에 추가 / 수정": a found call's number named in the phonebook, and named again.
+TEST_F(HistoryWindowTest, ACallersNumberIsNamedFromTheWindow)
+{
+    HistoryWindow window(dir.filePath(QStringLiteral("history.sqlite")));
+    ASSERT_EQ(window.model()->rowCount(), 3);
+    QString problem;
+    EXPECT_FALSE(window.nameCaller(0, QStringLiteral("아무개"), &problem)); // withheld: no number
+    ASSERT_TRUE(window.nameCaller(1, QStringLiteral("김과장"), &problem)) << problem.toStdString();
+    ASSERT_TRUE(window.nameCaller(1, QStringLiteral("김부장"), &problem)) << problem.toStdString();
+    ContactBook book(dir.filePath(QStringLiteral("history.sqlite")));
+    ASSERT_TRUE(book.open(&problem));
+    const auto all = book.list({}, &problem);
+    ASSERT_TRUE(all);
+    ASSERT_EQ(all->size(), 1);
+    EXPECT_EQ(all->front().name, QStringLiteral("김부장"));
+    EXPECT_EQ(all->front().numbers, QStringList{QStringLiteral("0311234567")});
 }
