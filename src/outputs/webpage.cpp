@@ -40,7 +40,7 @@ const char kIndex[] = R"HTML(<!DOCTYPE html>
 </section>
 <section id="search-section">
 <h2>통화 검색</h2>
-<form id="search"><label>번호 <input name="number" size="14"></label>
+<form id="search"><label>번호/이름 <input name="number" size="14"></label>
 <label>장비 <input name="box" size="10"></label>
 <label>채널 <input name="line" size="3"></label>
 <label>부터 <input name="since" size="10" placeholder="2026-12-01" pattern="\d{4}-\d{2}-\d{2}" inputmode="numeric"></label>
@@ -187,6 +187,11 @@ function showBoxes(boxes) {
   }
 }
 
+// A call's number, with its caller's name first when the phonebook had one.
+function who(call) {
+  return call.name ? call.name + ' ' + call.number : call.number;
+}
+
 function showLive(event) {
   const body = document.querySelector('#live tbody');
   const row = document.createElement('tr');
@@ -195,7 +200,7 @@ function showLive(event) {
   cell(row, event.box);
   cell(row, KIND[event.event] || event.event);
   cell(row, event.line, 'wide');
-  const number = cell(row, event.event === 'status' ? event.state : event.number, colourOf(event));
+  const number = cell(row, event.event === 'status' ? event.state : who(event), colourOf(event));
   number.classList.add('number');
   body.insertBefore(row, body.firstChild);
   while (body.children.length > 100) body.removeChild(body.lastChild);
@@ -269,7 +274,7 @@ async function search() {
     cell(row, call.box);
     cell(row, call.line);
     cell(row, call.time, 'wide');
-    const number = cell(row, call.number, colourOf(call));
+    const number = cell(row, who(call), colourOf(call));
     number.classList.add('number');
     if (call.conflict) {
       // Another event came with this one's id and other content: both are kept.

@@ -10,7 +10,7 @@
 // Exit status: 0 passed, 1 failed, 77 skipped (no browser or no playwright-core here),
 // with the reason printed either way. DIALKITE_SCREENSHOT=FILE keeps a picture of the page.
 
-import {spawn} from 'node:child_process';
+import {spawn, spawnSync} from 'node:child_process';
 import fs from 'node:fs';
 import net from 'node:net';
 import os from 'node:os';
@@ -94,6 +94,10 @@ async function main() {
   const settings = path.join(dir, 'none.ini');
   const token = 'page-test-token';
 
+  // The phonebook of the collector's history knows one caller, by a name that is markup.
+  const named = spawnSync(cli, ['contacts', 'add', '<b>김</b>사장', '+82 31-999-8888', '--db',
+                                path.join(dir, 'fleet.sqlite')], {encoding: 'utf8'});
+  if (named.status !== 0) throw new Error('contacts add: ' + named.stderr);
   const collector = start(cli, ['collect', '--mqtt', broker, '--history', path.join(dir, 'fleet.sqlite'),
                                 '--http', String(pagePort), '--settings', settings],
                           {DIALKITE_HTTP_TOKEN: token});
@@ -203,6 +207,18 @@ async function main() {
   // The last event's age.
   const ageText = await row('front').locator('.age').textContent();
   if (!/방금|분 전/.test(ageText)) throw new Error('the last event\'s age: ' + ageText);
+
+  // A caller the phonebook knows: the name beside the number, as text, live and in a search
+  // by a part of the name.
+  front.stdin.write('call 2 0319998888\n');
+  const caller = '<b>김</b>사장 031-999-8888';
+  await page.locator('#live tbody tr td.number', {hasText: caller}).waitFor({timeout: 5000});
+  await page.fill('#search input[name=number]', '사장');
+  await page.click('#search button[type=submit]');
+  await until('a search by name', async () => (await page.locator('#calls tbody tr').count()) === 1 &&
+    (await page.locator('#calls tbody tr td.number').textContent()) === caller, 5000);
+  if (await page.locator('#live b, #calls b').count() !== 0)
+    throw new Error('a caller\'s name became markup on the page');
 
   // The front box's monitor stops: the page shows it offline.
   await stop(monitors[0]);
