@@ -46,6 +46,28 @@ bool onlyAsks(int argc, char *argv[])
     return false;
 }
 
+// The window's language (--lang): its translation loaded for English, Qt's own Korean
+// texts otherwise; false (said as every usage error is) for a language it does not speak.
+bool useWindowLanguage(QCoreApplication &app, const QCommandLineParser &parser,
+                       const QCommandLineOption &langOption)
+{
+    const QString language = parser.value(langOption);
+    if (parser.isSet(langOption) && language != u"ko" && language != u"en") {
+        std::fprintf(stderr, "%s\n",
+                     qUtf8Printable(dialkite::cmdline::usageLine(
+                         QStringLiteral("dialkite"), {},
+                         QCoreApplication::translate("dialkite", "--lang takes ko or en, not '%1'")
+                             .arg(language.left(40)))));
+        return false;
+    }
+    // The window in English: its texts and Qt's own stay as Qt writes them.
+    if (language == u"en")
+        dialkite::useLanguage(app, QStringLiteral("en"));
+    else
+        dialkite::loadKoreanQtTexts(app);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -105,20 +127,8 @@ int main(int argc, char *argv[])
             app.arguments(), QStringLiteral("dialkite")))
         return *status;
     parser.process(app); // --help and --version end here
-    const QString language = parser.value(langOption);
-    if (parser.isSet(langOption) && language != u"ko" && language != u"en") {
-        std::fprintf(stderr, "%s\n",
-                     qUtf8Printable(dialkite::cmdline::usageLine(
-                         QStringLiteral("dialkite"), {},
-                         QCoreApplication::translate("dialkite", "--lang takes ko or en, not '%1'")
-                             .arg(language.left(40)))));
+    if (!useWindowLanguage(app, parser, langOption))
         return 2;
-    }
-    // The window in English: its texts and Qt's own stay as Qt writes them.
-    if (language == u"en")
-        dialkite::useLanguage(app, QStringLiteral("en"));
-    else
-        dialkite::loadKoreanQtTexts(app);
     // A number out of its range, said as every usage error is; the exit status.
     const auto outOfRange = [&parser](const QCommandLineOption &option, int highest) {
         std::fprintf(stderr, "%s\n",
