@@ -2,6 +2,8 @@
 // or word at fault and says where to read more, with status 2; a monitor that cannot
 // open its port leaves no file behind.
 
+#include "support/runcli.h"
+
 #include "cli/commands.h"
 
 #include <QDir>
@@ -14,18 +16,11 @@
 
 namespace {
 
-struct Outcome {
-    int status;
-    QByteArray out;
-    QByteArray err;
-};
+using Outcome = dialkite::test::CliOutcome;
 
 Outcome cli(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(DIALKITE_CLI), arguments);
-    process.waitForFinished(15000);
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    return dialkite::test::runCli(arguments, 15000);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // call wherever the call goes (the monitor's lines, the history, the broker).
 
 #include "support/broker.h"
+#include "support/runcli.h"
 #include "support/simprocess.h"
 
 #include "outputs/mqtt.h"
@@ -27,11 +28,8 @@ struct Ran {
 
 Ran cli(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(DIALKITE_CLI), arguments);
-    process.waitForFinished(30000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    const CliOutcome ran = runCli(arguments);
+    return {ran.status, QString::fromUtf8(ran.out), QString::fromUtf8(ran.err)};
 }
 
 void write(const QString &path, const QByteArray &bytes)
