@@ -19,7 +19,8 @@ const char kIndex[] = R"HTML(<!DOCTYPE html>
 <script src="/app.js" defer></script>
 </head>
 <body>
-<header><h1>다이얼카이트 현황</h1><span id="live-state" class="offline">연결 중…</span></header>
+<header><h1>다이얼카이트 현황</h1><span id="live-state" class="offline">연결 중…</span>
+<button id="notify" type="button">알림 켜기</button></header>
 <main>
 <section id="boxes-section">
 <h2>장비</h2>
@@ -192,6 +193,39 @@ function who(call) {
   return call.name ? call.name + ' ' + call.number : call.number;
 }
 
+// "알림 켜기": while the tab is in the background, each new call as a notification of the
+// browser, with a short tone.
+let notifying = false;
+function notifyCall(event) {
+  if (!notifying || event.event !== 'call' || !document.hidden) return;
+  const line = event.line ? '채널 ' + event.line : '';
+  new Notification('전화: ' + (event.name || event.number),
+                   {body: [line, event.name ? event.number : '', event.box].filter(Boolean).join(' · '),
+                    tag: event.id || undefined});
+  try {
+    const tone = new AudioContext();
+    const beep = tone.createOscillator();
+    beep.frequency.value = 880;
+    beep.connect(tone.destination);
+    beep.start();
+    beep.stop(tone.currentTime + 0.15);
+    beep.onended = () => tone.close();
+  } catch (e) { /* no sound here: the notification is enough */ }
+}
+function setUpNotify() {
+  const button = document.getElementById('notify');
+  if (!('Notification' in window)) { button.hidden = true; return; }
+  const show = () => {
+    button.textContent = notifying ? '알림 켜짐' : Notification.permission === 'denied' ? '알림 차단됨' : '알림 켜기';
+  };
+  button.addEventListener('click', async () => {
+    if (notifying) { notifying = false; show(); return; }
+    notifying = (await Notification.requestPermission()) === 'granted';
+    show();
+  });
+  show();
+}
+
 function showLive(event) {
   const body = document.querySelector('#live tbody');
   const row = document.createElement('tr');
@@ -223,6 +257,7 @@ function listen() {
     let event;
     try { event = JSON.parse(message.data); } catch (e) { return; }
     showLive(event);
+    notifyCall(event);
     loadBoxes();
     if (event.event === 'call') chartSoon();
   };
@@ -356,6 +391,7 @@ document.addEventListener('DOMContentLoaded', () => {
   document.getElementById('newer').addEventListener('click', () => {
     offset = Math.max(0, offset - PAGE); search();
   });
+  setUpNotify();
   loadBoxes();
   search();
   chart();

@@ -220,6 +220,35 @@ async function main() {
   if (await page.locator('#live b, #calls b').count() !== 0)
     throw new Error('a caller\'s name became markup on the page');
 
+  // "알림 켜기" in a tab in the background: the next call is a notification of the browser,
+  // with the caller's name.
+  const background = await browser.newContext({locale: 'ko-KR', permissions: ['notifications']});
+  await background.addInitScript(() => {
+    window.shown = [];
+    window.Notification = class {
+      static permission = 'default';
+      static async requestPermission() { window.Notification.permission = 'granted'; return 'granted'; }
+      constructor(title, options) { window.shown.push({title, body: options.body}); }
+    };
+    Object.defineProperty(document, 'hidden', {get: () => true});
+  });
+  const away = await background.newPage();
+  away.on('pageerror', (e) => problems.push('page error: ' + e.message));
+  await away.goto(base);
+  await away.fill('input[name=token]', token);
+  await away.click('button[type=submit]');
+  await away.waitForSelector('#boxes');
+  await away.click('#notify');
+  await until('notifications on', async () => (await away.textContent('#notify')) === '알림 켜짐', 5000);
+  await until('the feed of the tab in the background', async () =>
+    (await away.textContent('#live-state')) === '실시간 연결됨', 5000);
+  front.stdin.write('call 3 0319998888\n');
+  await until('a notification', async () => (await away.evaluate(() => window.shown.length)) === 1, 5000);
+  const shown = await away.evaluate(() => window.shown[0]);
+  if (shown.title !== '전화: <b>김</b>사장' || shown.body !== '채널 3 · 031-999-8888 · front')
+    throw new Error('the notification: ' + JSON.stringify(shown));
+  await background.close();
+
   // The front box's monitor stops: the page shows it offline.
   await stop(monitors[0]);
   await until('the stopped box offline', async () =>
