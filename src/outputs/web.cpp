@@ -7,7 +7,9 @@
 #include "webpage.h"
 
 #include "console/variant.h"
+#include "contacts/contactfile.h"
 #include "history/columns.h"
+#include "history/contacts.h"
 #include "history/reader.h"
 
 #include <QDate>
@@ -30,7 +32,9 @@ namespace dialkite {
 namespace {
 
 constexpr size_t kFeedSize = 1000; // events a slow page may lag behind
-constexpr size_t kLargestRequest = 16 * 1024;
+// A phonebook's file as the page sends it (base64 in JSON): some 15,000 contacts.
+constexpr size_t kLargestRequest = 1024 * 1024;
+constexpr int kMostContactsShown = 500;
 constexpr int kThreads = 4;             // besides the live pages'
 constexpr size_t kMostBoxes = 1000;     // boxes on the board at once
 constexpr size_t kCsvPiece = 64 * 1024; // a CSV download is written in pieces this big
@@ -271,11 +275,79 @@ private:
                          if (!refused(request, response))
                              chart(request, response);
                      });
+        m_server.Get("/api/contacts",
+                     [this](const httplib::Request &request, httplib::Response &response) {
+                         if (!refused(request, response))
+                             contactList(request, response);
+                     });
+        // A change: JSON from the page's own origin only.
+        m_server.Post("/api/contacts/import",
+                      [this](const httplib::Request &request, httplib::Response &response) {
+                          if (!refused(request, response) && !WebAccess::foreign(request, response))
+                              contactImport(request, response);
+                      });
         m_server.Get("/api/events",
                      [this](const httplib::Request &request, httplib::Response &response) {
                          if (!refused(request, response))
                              live(response);
                      });
+    }
+
+    // ---- the phonebook of the history ----
+
+    void contactList(const httplib::Request &request, httplib::Response &response)
+    {
+        const QString search = QString::fromStdString(request.get_param_value("search")).left(64);
+        ContactBook book(m_options.history);
+        QString problem;
+        const auto found = book.open(&problem) ? book.list(search, &problem) : std::nullopt;
+        if (!found) {
+            webFault(response, 503,
+                     QStringLiteral("the phonebook cannot be read: %1").arg(problem));
+            return;
+        }
+        QJsonArray out;
+        for (const Contact &contact : found->mid(0, kMostContactsShown))
+            out.append(QJsonObject{
+                {QStringLiteral("id"), contact.id},
+                {QStringLiteral("name"), contact.name},
+                {QStringLiteral("note"), contact.note},
+                {QStringLiteral("numbers"), QJsonArray::fromStringList(contact.numbers)}});
+        json(response, out);
+    }
+
+    // {"file": BASE64}: a CSV or vCard file, as dialkite-cli contacts import reads it.
+    void contactImport(const httplib::Request &request, httplib::Response &response)
+    {
+        const QJsonValue file = QJsonDocument::fromJson(QByteArray::fromStdString(request.body))
+                                    .object()
+                                    .value(u"file");
+        const auto bytes = QByteArray::fromBase64Encoding(file.toString().toLatin1(),
+                                                          QByteArray::AbortOnBase64DecodingErrors);
+        if (!file.isString() || !bytes) {
+            webFault(response, 400, QStringLiteral("file: the file's bytes in base64"));
+            return;
+        }
+        const contacts::FileContent content = contacts::readContactFile(*bytes);
+        if (!content.error.isEmpty()) {
+            webFault(response, 400, content.error);
+            return;
+        }
+        ContactBook book(m_options.history);
+        QString problem;
+        const auto result =
+            book.open(&problem) ? book.import(content.entries, &problem) : std::nullopt;
+        if (!result) {
+            webFault(response, 503,
+                     QStringLiteral("the phonebook cannot be written: %1").arg(problem));
+            return;
+        }
+        json(response, QJsonObject{{QStringLiteral("encoding"), content.encoding},
+                                   {QStringLiteral("added"), result->added},
+                                   {QStringLiteral("merged"), result->merged},
+                                   {QStringLiteral("unchanged"), result->unchanged},
+                                   {QStringLiteral("refused"),
+                                    QJsonArray::fromStringList(result->refusals)}});
     }
 
     QJsonArray boxes()

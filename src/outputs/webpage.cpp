@@ -52,6 +52,17 @@ const char kIndex[] = R"HTML(<!DOCTYPE html>
 <p><button id="newer" type="button">이전</button> <span id="page"></span>
 <button id="older" type="button">다음</button></p>
 </section>
+<section id="contacts-section">
+<h2>연락처</h2>
+<form id="contacts-search"><label>이름/번호 <input name="search" size="14"></label>
+<button type="submit">찾기</button></form>
+<form id="contacts-import"><label>CSV/vCard 파일 <input type="file" name="file"
+accept=".csv,.vcf,.vcard,.txt,text/csv,text/vcard"></label> <button type="submit">가져오기</button></form>
+<p id="contacts-result"></p>
+<ul id="contacts-refused"></ul>
+<table id="contacts"><thead><tr><th>이름</th><th>번호</th><th class="wide">메모</th></tr></thead>
+<tbody></tbody></table>
+</section>
 </main>
 </body>
 </html>
@@ -380,7 +391,60 @@ async function chart() {
   document.getElementById('chart').replaceChildren(svg);
 }
 
+// The phonebook of the history: a list (found by a part of a name, a note or a number) and
+// an import of a spreadsheet's CSV (UTF-8 or CP949) or vCards, read by the console itself.
+async function contacts() {
+  const search = document.querySelector('#contacts-search input[name=search]').value;
+  const response = await fetch('/api/contacts?search=' + encodeURIComponent(search));
+  if (!response.ok) return;
+  const body = document.querySelector('#contacts tbody');
+  body.replaceChildren();
+  for (const contact of await response.json()) {
+    const row = document.createElement('tr');
+    cell(row, contact.name);
+    cell(row, contact.numbers.join(', '), 'number');
+    cell(row, contact.note, 'wide');
+    body.appendChild(row);
+  }
+}
+
+async function importContacts() {
+  const input = document.querySelector('#contacts-import input[name=file]');
+  const result = document.getElementById('contacts-result');
+  const refusedList = document.getElementById('contacts-refused');
+  refusedList.replaceChildren();
+  if (!input.files.length) { result.textContent = '가져올 파일을 고르십시오.'; return; }
+  const bytes = new Uint8Array(await input.files[0].arrayBuffer());
+  let binary = '';
+  for (let i = 0; i < bytes.length; i += 0x8000)
+    binary += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+  result.textContent = '가져오는 중…';
+  const response = await fetch('/api/contacts/import', {
+    method: 'POST', headers: {'Content-Type': 'application/json'},
+    body: JSON.stringify({file: btoa(binary)})});
+  const answer = await response.json().catch(() => ({}));
+  if (!response.ok) {
+    result.textContent = '가져오지 못했습니다: ' + (answer.error || response.status);
+    return;
+  }
+  result.textContent = `${input.files[0].name} (${answer.encoding}): 추가 ${answer.added}, ` +
+    `병합 ${answer.merged}, 그대로 ${answer.unchanged}, 거부 ${answer.refused.length}`;
+  for (const refusal of answer.refused) {
+    const item = document.createElement('li');
+    item.textContent = refusal;
+    refusedList.appendChild(item);
+  }
+  contacts();
+}
+
 document.addEventListener('DOMContentLoaded', () => {
+  document.getElementById('contacts-search').addEventListener('submit', (e) => {
+    e.preventDefault(); contacts();
+  });
+  document.getElementById('contacts-import').addEventListener('submit', (e) => {
+    e.preventDefault(); importContacts();
+  });
+  contacts();
   document.getElementById('search').addEventListener('submit', (e) => {
     e.preventDefault(); offset = 0; search();
   });

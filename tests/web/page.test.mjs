@@ -220,6 +220,29 @@ async function main() {
   if (await page.locator('#live b, #calls b').count() !== 0)
     throw new Error('a caller\'s name became markup on the page');
 
+  // The phonebook on the page: a spreadsheet's CSV from a Korean PC (CP949) imported, its
+  // refusal said with its line, the list showing every contact as text.
+  const shopCsv = path.join(dir, '거래처.csv');
+  fs.writeFileSync(shopCsv, Buffer.from('c0ccb8a72cb9f8c8a30a' + 'c1a4bcf6c1f82c3031302d353535352d363636360a' +
+                                        '2c3031302d313131312d323232320a', 'hex'));
+  await page.setInputFiles('#contacts-import input[name=file]', shopCsv);
+  await page.click('#contacts-import button[type=submit]');
+  await until('the import said', async () => (await page.textContent('#contacts-result')) ===
+    '거래처.csv (CP949): 추가 1, 병합 0, 그대로 0, 거부 1', 5000)
+    .catch(async (e) => { throw new Error(e.message + ': ' + await page.textContent('#contacts-result')); });
+  if ((await page.textContent('#contacts-refused li')) !== 'line 3: no name')
+    throw new Error('the refusal: ' + await page.textContent('#contacts-refused'));
+  await until('the phonebook listed', async () =>
+    (await page.locator('#contacts tbody tr').count()) === 2, 5000);
+  const listed = await page.$$eval('#contacts tbody tr td:first-child', (t) => t.map((x) => x.textContent));
+  if (!listed.includes('정수진') || !listed.includes('<b>김</b>사장') ||
+      await page.locator('#contacts b').count() !== 0)
+    throw new Error('the phonebook lists: ' + listed);
+  // Imported on the page, the names are the console's within two seconds.
+  await new Promise((resolve) => setTimeout(resolve, 2500));
+  front.stdin.write('call 4 01055556666\n');
+  await page.locator('#live tbody tr td.number', {hasText: '정수진 010-5555-6666'}).waitFor({timeout: 5000});
+
   // "알림 켜기" in a tab in the background: the next call is a notification of the browser,
   // with the caller's name.
   const background = await browser.newContext({locale: 'ko-KR', permissions: ['notifications']});
