@@ -12,7 +12,9 @@
 
 #include "console/events.h"
 #include "history/connection.h"
+#include "history/contacts.h"
 #include "history/copy.h"
+#include "history/phonebook.h"
 #include "history/reader.h"
 #include "history/schema.h"
 #include "outputs/history.h"
@@ -422,4 +424,51 @@ TEST_F(Postgres, ADatabaseServerRestartedUnderACollectorLosesNothing)
     monitor.stop();
     EXPECT_FALSE(monitor.err().contains("wait in the spool")) << monitor.err().constData();
     collector.stop();
+}
+
+// The phonebook on PostgreSQL as on SQLite: imported, merged, refused, found, followed by
+// the names the outputs give, and named again.
+TEST_F(Postgres, ThePhonebookWorksAsOnAFile)
+{
+    ASSERT_TRUE(pg.createDatabase(QStringLiteral("shop")));
+    const QString url = pg.url(QStringLiteral("shop"));
+    ContactBook book(url);
+    QString problem;
+    ASSERT_TRUE(book.open(&problem)) << problem.toStdString();
+    const QList<contacts::Entry> file = {
+        {2, QStringLiteral("홍길동"), QStringLiteral("단골"), {QStringLiteral("+82 10-1234-5678")}},
+        {3, QStringLiteral("50%_할인\\상회"), {}, {QStringLiteral("02-123-4567")}},
+        {4, QStringLiteral("박지성"), {}, {QStringLiteral("01012345678")}},
+        {5, QStringLiteral("홍길동"), {}, {QStringLiteral("031-999-8888")}},
+    };
+    auto result = book.import(file, &problem);
+    ASSERT_TRUE(result) << problem.toStdString();
+    EXPECT_EQ(result->added, 2);
+    EXPECT_EQ(result->merged, 1);
+    EXPECT_EQ(result->refusals,
+              QStringList{QStringLiteral("line 4: 01012345678 is 홍길동's number already")});
+    result = book.import(file, &problem);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->added + result->merged, 0);
+    // LIKE's own characters in a search stand for themselves.
+    auto found = book.list(QStringLiteral("%_할인\\"), &problem);
+    ASSERT_TRUE(found) << problem.toStdString();
+    ASSERT_EQ(found->size(), 1);
+    EXPECT_EQ(found->front().name, QStringLiteral("50%_할인\\상회"));
+    found = book.list(QStringLiteral("1234-5678"), &problem);
+    ASSERT_TRUE(found);
+    ASSERT_EQ(found->size(), 1);
+    EXPECT_EQ(found->front().numbers.size(), 2);
+
+    Phonebook names(url, 50);
+    names.start();
+    EXPECT_EQ(names.nameOf(QStringLiteral("0319998888")), QStringLiteral("홍길동"));
+    const qint64 before = names.version();
+    ASSERT_TRUE(book.nameNumber(QStringLiteral("0212345670"), QStringLiteral("새 손님"), &problem))
+        << problem.toStdString();
+    ASSERT_TRUE(
+        book.nameNumber(QStringLiteral("02-123-4567"), QStringLiteral("할인상회"), &problem));
+    ASSERT_TRUE(waitFor([&] { return names.version() > before + 1; }, 5000));
+    EXPECT_EQ(names.nameOf(QStringLiteral("021234567")), QStringLiteral("할인상회"));
+    EXPECT_EQ(names.nameOf(QStringLiteral("0212345670")), QStringLiteral("새 손님"));
 }
